@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tsumugi needs to build, test and play.
+# Does nothing when they are all there already.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libsdl2-dev libpng-dev libjpeg-dev libfreetype-dev libfontconfig-dev
+  fonts-ipafont-gothic fonts-ipafont-mincho
+  libgtest-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+SUDO=
+if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -q
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

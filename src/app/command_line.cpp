@@ -1,0 +1,127 @@
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace tsumugi {
+
+namespace {
+
+bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t* out) {
+  uint64_t value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value > max) return false;
+  *out = value;
+  return true;
+}
+
+bool ParseSize(const std::string& text, Size* out) {
+  size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  uint64_t w, h;
+  if (!ParseUnsigned(text.substr(0, x), 100000, &w) ||
+      !ParseUnsigned(text.substr(x + 1), 100000, &h) || w == 0 || h == 0) {
+    return false;
+  }
+  *out = {static_cast<int>(w), static_cast<int>(h)};
+  return true;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::string* error) {
+  CommandLine cl;
+  bool have_folder = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](std::string* v) {
+      if (i + 1 >= argc) {
+        *error = "option '" + arg + "' needs a value";
+        return false;
+      }
+      *v = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "--help" || arg == "-h") {
+      cl.help = true;
+    } else if (arg == "--version") {
+      cl.version = true;
+    } else if (arg == "--headless") {
+      cl.headless = true;
+    } else if (arg == "--input") {
+      if (!value(&v)) return false;
+      cl.input_file = v;
+    } else if (arg == "--screenshot") {
+      if (!value(&v)) return false;
+      cl.screenshot = v;
+    } else if (arg == "--ini") {
+      if (!value(&v)) return false;
+      cl.ini_file = v;
+    } else if (arg == "--max-time") {
+      if (!value(&v)) return false;
+      uint64_t ms;
+      if (!ParseUnsigned(v, uint64_t{1} << 40, &ms)) {
+        *error = "--max-time takes a number of milliseconds, not '" + v + "'";
+        return false;
+      }
+      cl.max_time = ms;
+    } else if (arg == "--desktop") {
+      if (!value(&v)) return false;
+      if (!ParseSize(v, &cl.desktop)) {
+        *error = "--desktop takes WIDTHxHEIGHT (for example 640x480), not '" + v + "'";
+        return false;
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option '" + arg + "'";
+      return false;
+    } else {
+      if (have_folder) {
+        *error = "more than one game folder given ('" + cl.game_folder + "' and '" + arg + "')";
+        return false;
+      }
+      cl.game_folder = arg;
+      have_folder = true;
+    }
+  }
+  *out = cl;
+  return true;
+}
+
+std::filesystem::path SettingsFileFor(const std::filesystem::path& game_folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  // Names by their lower-case form, so that "GAME.EXE" and "game.ini" meet.
+  std::map<std::string, std::string> inis;
+  std::vector<std::string> exes;
+  for (fs::directory_iterator it(game_folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code type_ec;
+    if (!it->is_regular_file(type_ec)) continue;
+    std::string name = it->path().filename().string();
+    std::string lower = Lower(name);
+    if (lower.size() > 4 && lower.ends_with(".ini")) inis.emplace(lower.substr(0, lower.size() - 4), name);
+    if (lower.size() > 4 && lower.ends_with(".exe")) exes.push_back(name);
+  }
+  std::sort(exes.begin(), exes.end());
+  for (const std::string& exe : exes) {
+    auto ini = inis.find(Lower(exe.substr(0, exe.size() - 4)));
+    if (ini != inis.end()) return game_folder / ini->second;
+  }
+  if (exes.size() == 1) return game_folder / (exes[0].substr(0, exes[0].size() - 4) + ".ini");
+  auto plain = inis.find("tsumugi");
+  if (plain != inis.end()) return game_folder / plain->second;
+  return game_folder / "tsumugi.ini";
+}
+
+}  // namespace tsumugi

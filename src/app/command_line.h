@@ -1,0 +1,33 @@
+// The command line of the tsumugi program.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "platform/host.h"
+
+namespace tsumugi {
+
+struct CommandLine {
+  bool help = false;
+  bool version = false;
+  bool headless = false;
+  std::optional<std::string> input_file;
+  std::optional<std::string> screenshot;
+  std::optional<uint64_t> max_time;
+  Size desktop{1024, 768};
+  std::optional<std::string> ini_file;
+  std::string game_folder = ".";
+};
+
+// False with a message for an unknown option, a missing or malformed value,
+// or more than one game folder.
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::string* error);
+
+// The settings file of a game folder: named after the ".exe" that has an
+// ".ini" beside it, else after the only ".exe", else "tsumugi.ini".
+std::filesystem::path SettingsFileFor(const std::filesystem::path& game_folder);
+
+}  // namespace tsumugi

@@ -1,0 +1,103 @@
+// tsumugi: plays a game folder, in a window or headless.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "app/command_line.h"
+#include "common/file_lookup.h"
+#include "engine/engine.h"
+#include "platform/gdi/png_writer.h"
+#include "platform/headless/headless_host.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tsumugi [options] [GAMEDIR]\n"
+    "Plays the game in GAMEDIR (default: the current folder).\n"
+    "\n"
+    "Options:\n"
+    "  --headless          no window: a virtual clock, input from --input, message\n"
+    "                      boxes as JSON lines on standard output\n"
+    "  --input FILE        player actions for --headless (one a line)\n"
+    "  --screenshot FILE   write the screen as PNG when the engine ends (--headless)\n"
+    "  --max-time MS       stop after MS milliseconds of engine time (exit status 3)\n"
+    "  --desktop WxH       the desktop size the engine sees (default 1024x768)\n"
+    "  --ini FILE          the settings file (default: found beside the game's .exe)\n"
+    "  --help              this text\n"
+    "  --version           the version\n"
+    "\n"
+    "Exit status: 0 normal end, 1 ended after an error message, 2 bad command\n"
+    "line or input file, 3 --max-time ran out.\n";
+
+int BadCommandLine(const std::string& message) {
+  std::cerr << "tsumugi: " << message << "\nTry 'tsumugi --help'.\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tsumugi;
+  CommandLine cl;
+  std::string error;
+  if (!ParseCommandLine(argc, argv, &cl, &error)) return BadCommandLine(error);
+  if (cl.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (cl.version) {
+    std::cout << "tsumugi 0.1.0\n";
+    return 0;
+  }
+
+  std::error_code ec;
+  std::filesystem::path game = std::filesystem::absolute(cl.game_folder, ec);
+  if (ec || !std::filesystem::is_directory(game, ec)) {
+    return BadCommandLine("game folder '" + cl.game_folder + "' does not exist");
+  }
+  game = game.lexically_normal();
+
+  EngineOptions options;
+  options.game_folder = game;
+  options.settings_file = cl.ini_file ? std::filesystem::absolute(*cl.ini_file, ec)
+                                      : SettingsFileFor(game);
+
+  if (!cl.headless) {
+    return BadCommandLine("this build has no window support yet; use --headless");
+  }
+
+  headless::HeadlessOptions host_options;
+  if (cl.input_file) {
+    std::string text;
+    if (!ReadWholeFile(*cl.input_file, &text, &error)) {
+      return BadCommandLine("cannot read input file '" + *cl.input_file + "': " + error);
+    }
+    headless::InputParseResult parsed = headless::ParseInputScript(text);
+    if (!parsed.error.empty()) {
+      return BadCommandLine("input file '" + *cl.input_file + "', " + parsed.error);
+    }
+    host_options.actions = std::move(parsed.actions);
+  }
+  host_options.max_time = cl.max_time;
+  host_options.desktop = cl.desktop;
+  host_options.out = &std::cout;
+  host_options.err = &std::cerr;
+
+  headless::HeadlessHost host(std::move(host_options));
+  ExitStatus status;
+  {
+    Engine engine(host, options);
+    status = engine.Run();
+  }
+  if (cl.screenshot) {
+    if (!gdi::WritePng(host.Screen(), *cl.screenshot, &error)) {
+      std::cerr << "tsumugi: cannot write screenshot '" << *cl.screenshot << "': " << error << "\n";
+    }
+  }
+  return static_cast<int>(status);
+}

@@ -1,0 +1,46 @@
+#include "engine/engine.h"
+
+namespace tsumugi {
+
+Engine::Engine(Host& host_in, EngineOptions options_in)
+    : host(host_in),
+      options(std::move(options_in)),
+      startup(*this),
+      form(*this),
+      catalogue(*this),
+      script(*this),
+      input(*this),
+      flow(*this),
+      vars(*this),
+      text(*this) {
+  host.SetEventSink(this);
+}
+
+Engine::~Engine() { host.SetEventSink(nullptr); }
+
+ExitStatus Engine::Run() {
+  try {
+    startup.StartEngine();
+    host.RunEventLoop();
+    // A host without a player (no more input) lets the loop end: that is
+    // the player leaving.
+    form.EndEngine(ExitStatus::kNormal);
+  } catch (const EngineEnded& ended) {
+    return ended.status;
+  }
+}
+
+void Engine::OnMouseDown(MouseButton button, int shift, int x, int y) {
+  form.MouseDown(button, shift, x, y);
+}
+void Engine::OnMouseUp(MouseButton button, int shift, int x, int y) {
+  form.MouseUp(button, shift, x, y);
+}
+void Engine::OnKeyDown(KeyCode key, int shift) { form.KeyDown(key, shift); }
+void Engine::OnKeyUp(KeyCode key, int shift) { form.KeyUp(key, shift); }
+void Engine::OnKeyPress(int character) { form.KeyPress(character); }
+void Engine::OnTimer(TimerId timer) { form.TimerTick(timer); }
+void Engine::OnCloseRequest() { form.EndEngine(ExitStatus::kNormal); }
+void Engine::OnTimeLimit() { form.EndEngine(ExitStatus::kTimeLimit); }
+
+}  // namespace tsumugi

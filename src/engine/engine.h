@@ -1,0 +1,77 @@
+// The engine: one object that owns the state of every subsystem.
+//
+// Nothing in the engine is global, so a test can build an engine on a host,
+// run a game and throw it away. Subsystems reach each other through the
+// engine they belong to.
+#pragma once
+
+#include <filesystem>
+
+#include "engine/script/catalogue.h"
+#include "engine/script/control_flow.h"
+#include "engine/script/input.h"
+#include "engine/script/reader.h"
+#include "engine/startup/form/form.h"
+#include "engine/startup/settings.h"
+#include "engine/startup/startup.h"
+#include "engine/text/text_window.h"
+#include "engine/vars/variables.h"
+#include "platform/host.h"
+
+namespace tsumugi {
+
+enum class ExitStatus : int {
+  kNormal = 0,          // ".end", Escape, end of input
+  kError = 1,           // after an error report or a start-up message that ends
+  kBadCommandLine = 2,  // the command line or the input file is unusable
+  kTimeLimit = 3,       // the host's time limit ran out
+};
+
+// Thrown by EndEngine once the unload steps have run; unwinds whatever is on
+// the stack (script, pauses, event handlers) back to Engine::Run.
+struct EngineEnded {
+  ExitStatus status;
+};
+
+struct EngineOptions {
+  // The game folder: it plays the part of the original program's folder.
+  std::filesystem::path game_folder;
+  // The settings file (it may not exist).
+  std::filesystem::path settings_file;
+};
+
+class Engine final : public HostEvents {
+ public:
+  Engine(Host& host, EngineOptions options);
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+  ~Engine() override;
+
+  // Starts the engine and lets it live on events until it ends.
+  ExitStatus Run();
+
+  // HostEvents: the form's event routing.
+  void OnMouseDown(MouseButton button, int shift, int x, int y) override;
+  void OnMouseUp(MouseButton button, int shift, int x, int y) override;
+  void OnKeyDown(KeyCode key, int shift) override;
+  void OnKeyUp(KeyCode key, int shift) override;
+  void OnKeyPress(int character) override;
+  void OnTimer(TimerId timer) override;
+  void OnCloseRequest() override;
+  void OnTimeLimit() override;
+
+  Host& host;
+  const EngineOptions options;
+
+  Settings settings;
+  Startup startup;
+  Form form;
+  Catalogue catalogue;
+  Script script;
+  Input input;
+  ControlFlow flow;
+  Variables vars;
+  TextWindow text;
+};
+
+}  // namespace tsumugi

@@ -1,0 +1,228 @@
+#include "engine/script/control_flow.h"
+
+#include "common/strings.h"
+#include "engine/engine.h"
+
+namespace tsumugi {
+
+namespace {
+
+// The comparison of a case line, by its first word. Anything else (".=>",
+// ".<5" written without a space) is no operator and never matches.
+enum class CaseOperator { kNone, kEqual, kNotEqual, kLess, kLessOrEqual, kGreater, kGreaterOrEqual };
+
+CaseOperator ParseCaseOperator(std::u16string_view word) {
+  if (word == u".=" || word == u".==") return CaseOperator::kEqual;
+  if (word == u".!=" || word == u".<>") return CaseOperator::kNotEqual;
+  if (word == u".<") return CaseOperator::kLess;
+  if (word == u".<=") return CaseOperator::kLessOrEqual;
+  if (word == u".>") return CaseOperator::kGreater;
+  if (word == u".>=") return CaseOperator::kGreaterOrEqual;
+  return CaseOperator::kNone;
+}
+
+bool Holds(CaseOperator op, int32_t value, int32_t case_value) {
+  switch (op) {
+    case CaseOperator::kEqual:
+      return value == case_value;
+    case CaseOperator::kNotEqual:
+      return value != case_value;
+    case CaseOperator::kLess:
+      return value < case_value;
+    case CaseOperator::kLessOrEqual:
+      return value <= case_value;
+    case CaseOperator::kGreater:
+      return value > case_value;
+    case CaseOperator::kGreaterOrEqual:
+      return value >= case_value;
+    case CaseOperator::kNone:
+      break;
+  }
+  return false;
+}
+
+bool IsCaseLine(std::u16string_view line) {
+  return line.starts_with(u".=") || line.starts_with(u".<") || line.starts_with(u".>") ||
+         line.starts_with(u".!=");
+}
+
+}  // namespace
+
+ControlFlow::ControlFlow(Engine& engine) : e_(engine) {
+  e_.script.RegisterCommand(u"jmp", [this] { return Jmp(); });
+  e_.script.RegisterCommand(u"sub", [this] { return Sub(); });
+  e_.script.RegisterCommand(u"skp", [this] { return Skp(); });
+  e_.script.RegisterCommand(u"cas", [this] { return Cas(); });
+}
+
+// --- Blocks ----------------------------------------------------------------------
+
+bool ControlFlow::OpensBlock(std::u16string_view line) {
+  if (line.size() < 4 || line[0] != u'.') return false;
+  const std::u16string_view head = line.substr(0, 4);
+  if (head == u".cas") return true;
+  if (head == u".slt" || head == u".btn") return line.size() == 4;
+  if (head != u".rcl") return false;
+  // The first argument runs from the sixth character to the next space.
+  std::u16string_view argument = line.substr(std::min<size_t>(5, line.size()));
+  argument = argument.substr(0, argument.find(u' '));
+  return true;
+}
+
+void ControlFlow::SkipBlock() {
+  Script& script = e_.script;
+  int depth = 1;
+  while (depth > 0) {
+    script.ReadScriptLine();
+    if (script.CurrentLine == u".") {
+      --depth;
+    } else if (OpensBlock(script.CurrentLine)) {
+      ++depth;
+    }
+  }
+}
+
+// --- Positioning -----------------------------------------------------------------
+
+void ControlFlow::ReadLinesUntil(int line_number) {
+  Script& script = e_.script;
+  const std::vector<std::u16string>& lines = e_.catalogue.File(script.CurrentFile).lines;
+  const int count = static_cast<int>(lines.size());
+  if (line_number == script.CurrentLineNumber) return;
+  // Reading forward only counts up, so a number behind the current line is
+  // never met either: the reading stops at the end of the file.
+  const bool reachable = line_number > script.CurrentLineNumber && line_number <= count;
+  const int stop = reachable ? line_number : count;
+  if (stop > script.CurrentLineNumber) {
+    // The last line read stays in CurrentLine.
+    script.CurrentLine = lines[stop - 1];
+    script.StripLeadingTabs();
+    script.CurrentLineNumber = stop;
+  }
+  if (!reachable) script.ReadScriptLine();  // reports the end of the file
+}
+
+void ControlFlow::JumpToLabel(const std::u16string& file_word, const std::u16string& label) {
+  Script& script = e_.script;
+  // A missing label is reported at the jump itself.
+  const std::u16string from_file = script.CurrentFileName();
+  const int from_line = script.CurrentLineNumber;
+
+  script.OpenScenario(file_word);
+  if (label.empty()) return;
+
+  const ScenarioFile& file = e_.catalogue.File(script.CurrentFile);
+  const int line = file.LabelLine(label);
+  if (line > 0) {
+    // Where reading from the top would have stopped: on the label line.
+    script.CurrentLine = u":" + label;
+    script.CurrentLineNumber = line;
+    return;
+  }
+  // Reading from the top would have gone through the whole file.
+  if (!file.lines.empty()) {
+    script.CurrentLine = file.lines.back();
+    script.StripLeadingTabs();
+  }
+  script.CurrentLineNumber = static_cast<int>(file.lines.size());
+  // The name as the catalogue has it, so that a file word written with the
+  // extension does not show it twice.
+  script.ScriptErrorAt(from_file, from_line,
+                       u"「" + file.name + e_.settings.ScenarioExtension + u"」には\r\nラベル「" +
+                           label + u"」は存在しません",
+                       false);
+}
+
+// --- Commands ---------------------------------------------------------------------
+
+int ControlFlow::CheckedMemoryNumber(int32_t number) {
+  if (number < 0 || number >= kMemoryCount) e_.script.ScriptError(u"メモリー番号が不正です", false);
+  return number;
+}
+
+bool ControlFlow::Jmp() {
+  Script& script = e_.script;
+  script.DropCommandName();
+  const std::u16string file_word = e_.vars.ExpandText(script.NextArgument());
+  const std::u16string label = e_.vars.ExpandText(script.NextArgument());
+  JumpToLabel(file_word, label);
+  return false;
+}
+
+bool ControlFlow::Sub() {
+  Script& script = e_.script;
+  script.DropCommandName();
+  const std::u16string file_word = e_.vars.ExpandText(script.NextArgument());
+  if (file_word == u"exit") {
+    ReturnFromCall();
+    return false;
+  }
+  // The second word is the memory number when it reads as an integer
+  // (empty included); otherwise it is a label and the number follows.
+  const std::u16string second = script.NextArgument();
+  std::u16string label;
+  int32_t number;
+  if (e_.vars.IsIntegerArgument(second)) {
+    number = e_.vars.ArgToInteger(second);
+  } else {
+    label = e_.vars.ExpandText(second);
+    std::u16string rest;
+    rest.swap(script.CurrentLine);
+    number = e_.vars.ArgToInteger(rest);
+  }
+  const int memory = CheckedMemoryNumber(number);
+  MemoryFile[memory] = script.CurrentFile;
+  MemoryLine[memory] = script.CurrentLineNumber;
+  JumpToLabel(file_word, label);
+  return false;
+}
+
+void ControlFlow::ReturnFromCall() {
+  Script& script = e_.script;
+  std::u16string rest;
+  rest.swap(script.CurrentLine);
+  const int memory = CheckedMemoryNumber(e_.vars.ArgToInteger(rest));
+  // A save file can bring a file number the catalogue does not have; such a
+  // memory is as unusable as an empty one.
+  const int file = MemoryFile[memory];
+  if (file <= 0 || file > e_.catalogue.CatalogueCount()) {
+    script.ScriptError(u"メモリー番号が無効です", false);
+  }
+  script.RewindScenario(file);
+  ReadLinesUntil(MemoryLine[memory]);
+}
+
+bool ControlFlow::Skp() {
+  e_.script.CurrentLine.clear();
+  SkipBlock();
+  return false;
+}
+
+bool ControlFlow::Cas() {
+  Script& script = e_.script;
+  script.DropCommandName();
+  const int32_t value = e_.vars.EvaluateExpression();
+  // Every line read counts for the nesting, the first one too: a "." right
+  // after the ".cas" line closes an empty block.
+  int depth = 1;
+  for (;;) {
+    script.ReadScriptLine();
+    const std::u16string& line = script.CurrentLine;
+    if (line == u".") {
+      if (--depth == 0) {
+        script.ScriptError(u"「.cas」内に条件に当てはまる比較演算子と計算式の組が見つかりませんでした",
+                           false);
+      }
+    } else if (OpensBlock(line)) {
+      ++depth;
+    } else if (depth == 1) {
+      if (line == u".els") return false;
+      if (!IsCaseLine(line)) continue;
+      const CaseOperator op = ParseCaseOperator(script.NextArgument());
+      if (op == CaseOperator::kNone) continue;
+      if (Holds(op, value, e_.vars.EvaluateExpression())) return false;
+    }
+  }
+}
+
+}  // namespace tsumugi

@@ -1,0 +1,168 @@
+#include "engine/script/reader.h"
+
+#include "common/strings.h"
+#include "engine/engine.h"
+
+namespace tsumugi {
+
+Script::Script(Engine& engine) : e_(engine) {
+  RegisterCommand(u"end", [this]() -> bool { e_.form.EndEngine(ExitStatus::kNormal); });
+  RegisterCommand(u"cap", [this] {
+    e_.host.SetCaption(e_.vars.ExpandText(TakeArguments()));
+    return false;
+  });
+}
+
+uint64_t Script::CommandKey(std::u16string_view name) {
+  uint64_t key = name.size();
+  for (char16_t c : name) key = (key << 16) | c;
+  return key;
+}
+
+void Script::RegisterCommand(std::u16string_view name, CommandHandler handler) {
+  commands_[CommandKey(name)] = std::move(handler);
+}
+
+bool Script::AtEndOfFile() const {
+  if (CurrentFile <= 0) return true;
+  return CurrentLineNumber >= static_cast<int>(e_.catalogue.File(CurrentFile).lines.size());
+}
+
+void Script::StripLeadingTabs() {
+  size_t tabs = 0;
+  while (tabs < CurrentLine.size() && CurrentLine[tabs] == u'\t') ++tabs;
+  if (tabs > 0) CurrentLine.erase(0, tabs);
+}
+
+std::u16string Script::NextArgument() {
+  size_t space = CurrentLine.find(u' ');
+  std::u16string word;
+  if (space == std::u16string::npos) {
+    word.swap(CurrentLine);
+  } else {
+    word = CurrentLine.substr(0, space);
+    CurrentLine.erase(0, space + 1);
+  }
+  return word;
+}
+
+void Script::DropCommandName() { CurrentLine.erase(0, std::min<size_t>(5, CurrentLine.size())); }
+
+std::u16string Script::TakeArguments() {
+  DropCommandName();
+  std::u16string rest;
+  rest.swap(CurrentLine);
+  return rest;
+}
+
+void Script::ReadScriptLine() {
+  if (AtEndOfFile()) {
+    ScriptError(u"必要な情報が得られぬままファイル末尾に達してしまいました", false);
+  }
+  CurrentLine = e_.catalogue.File(CurrentFile).lines[CurrentLineNumber];
+  ++CurrentLineNumber;
+  StripLeadingTabs();
+}
+
+void Script::RunScript() {
+  for (;;) {
+    if (AtEndOfFile()) return;
+    e_.host.DoEvents();
+    // An event may have moved the reading position (it cannot while the
+    // script runs, but the end of the file must be checked again).
+    if (AtEndOfFile()) return;
+    CurrentLine = e_.catalogue.File(CurrentFile).lines[CurrentLineNumber];
+    ++CurrentLineNumber;
+    StripLeadingTabs();
+    if (ExecuteCurrentLine()) return;
+  }
+}
+
+bool Script::ExecuteCurrentLine() {
+  if (CurrentLine.empty() || CurrentLine[0] != u'.') {
+    if (CurrentLine.empty() || (CurrentLine[0] != u';' && CurrentLine[0] != u':')) {
+      e_.text.ShowTextLine();
+    }
+    return false;
+  }
+  if (e_.input.RunState == RunStateKind::kRunningChoiceBlock && CurrentLine == u".1") return true;
+  return Dispatch();
+}
+
+bool Script::ExecuteLine(std::u16string line) {
+  CurrentLine = std::move(line);
+  StripLeadingTabs();
+  return ExecuteCurrentLine();
+}
+
+bool Script::Dispatch() {
+  // The name is characters 2 to 4: a longer word is cut, a shorter line
+  // gives a short name that matches nothing.
+  std::u16string_view name = std::u16string_view(CurrentLine).substr(1, 3);
+  auto it = commands_.find(CommandKey(name));
+  if (it == commands_.end()) ScriptError(u"ないコマンドを指定しました", true);
+  return it->second();
+}
+
+int Script::FindScenario(std::u16string name) {
+  const std::u16string& extension = e_.settings.ScenarioExtension;
+  if (EndsWith(name, extension)) name.resize(name.size() - extension.size());
+  int index = FindName(e_.catalogue.Names(), name, 1, e_.catalogue.CatalogueCount());
+  if (index < 0) {
+    if (CurrentFile == 0) {
+      e_.host.MessageBoxOk(u"ファイル「" + name + extension + u"」が存在しません\r\n実行を中止します");
+      e_.form.EndEngine(ExitStatus::kError);
+    }
+    ScriptError(u"ファイル「" + name + extension + u"」は存在しません", false);
+  }
+  return index;
+}
+
+void Script::RewindScenario(int index) {
+  const ScenarioFile& file = e_.catalogue.File(index);
+  if (file.binary) {
+    // A binary file would run as garbage lines; say what it is instead.
+    std::u16string message =
+        u"ファイル「" + file.name + e_.settings.ScenarioExtension + u"」はテキストファイルではありません";
+    if (CurrentFile == 0) {
+      e_.host.MessageBoxOk(message + u"\r\n実行を中止します");
+      e_.form.EndEngine(ExitStatus::kError);
+    }
+    ScriptError(message, false);
+  }
+  CurrentFile = index;
+  CurrentLineNumber = 0;
+}
+
+void Script::OpenScenario(const std::u16string& name) { RewindScenario(FindScenario(name)); }
+
+void Script::OpenStartScenario() {
+  CurrentFile = 0;
+  OpenScenario(u"start");
+}
+
+std::u16string Script::CurrentFileName() const {
+  if (CurrentFile <= 0) return std::u16string();
+  return e_.catalogue.File(CurrentFile).name + e_.settings.ScenarioExtension;
+}
+
+std::u16string Script::ErrorReportText(const std::u16string& file_name, int line,
+                                       const std::u16string& message, bool show_line) const {
+  std::u16string text = u"File「" + file_name + u"」  Line「" + ToDecimal(line) +
+                        u"」\r\n\r\n" + message;
+  if (show_line) text += u"\r\n" + CurrentLine;
+  text += u"\r\n実行を中止します";
+  return text;
+}
+
+void Script::ScriptError(const std::u16string& message, bool show_line) {
+  ScriptErrorAt(CurrentFileName(), CurrentLineNumber, message, show_line);
+}
+
+void Script::ScriptErrorAt(const std::u16string& file_name, int line,
+                           const std::u16string& message, bool show_line) {
+  e_.host.MessageBoxOk(ErrorReportText(file_name, line, message, show_line));
+  e_.form.EndEngine(ExitStatus::kError);
+}
+
+}  // namespace tsumugi

@@ -1,0 +1,90 @@
+// The script reader and command dispatcher: the reading position, the word
+// splitter every command uses, the run loop with its command table, and the
+// common error report.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace tsumugi {
+
+class Engine;
+
+// A command handler returns true when the command waits (the run loop then
+// returns to the event loop).
+using CommandHandler = std::function<bool()>;
+
+class Script {
+ public:
+  explicit Script(Engine& engine);
+
+  // --- Reading position ---------------------------------------------------
+  // Catalogue index of the scenario being read (0: none yet).
+  int CurrentFile = 0;
+  // Lines read from CurrentFile since it was last rewound; the first is 1.
+  int CurrentLineNumber = 0;
+  // The line being executed; commands consume it word by word.
+  std::u16string CurrentLine;
+
+  // Runs lines until a command waits, the file ends, or (in a choice block)
+  // the line ".1" is read.
+  void RunScript();
+
+  // Executes CurrentLine (tabs already stripped). True when the run loop
+  // must return: the command waits, or a choice block reached ".1".
+  bool ExecuteCurrentLine();
+  // Executes a line as if it had been read at the current position.
+  bool ExecuteLine(std::u16string line);
+
+  // Takes the next word off CurrentLine: up to the first space, or all of it.
+  std::u16string NextArgument();
+  // The rest of CurrentLine from its sixth character (after the command
+  // name and one separator); the line is consumed.
+  std::u16string TakeArguments();
+  // Drops the first five characters (a command name and its separator).
+  void DropCommandName();
+
+  // Reads the next line for commands that consume lines; the end of the
+  // file is an error.
+  void ReadScriptLine();
+  void StripLeadingTabs();
+
+  // The catalogue index of a scenario name (with or without the extension);
+  // a missing name is reported and ends the engine.
+  int FindScenario(std::u16string name);
+  void RewindScenario(int index);
+  void OpenScenario(const std::u16string& name);
+  // Opens "start" at start-up, where no file is open to name in a report.
+  void OpenStartScenario();
+
+  bool AtEndOfFile() const;
+
+  // The common error report: a header naming the file and line, the message,
+  // optionally what is left of the line; then the engine ends.
+  [[noreturn]] void ScriptError(const std::u16string& message, bool show_line);
+  // The text of a report for a place in a file.
+  std::u16string ErrorReportText(const std::u16string& file_name, int line,
+                                 const std::u16string& message, bool show_line) const;
+  // The catalogue name of CurrentFile with the extension, as reports show it.
+  std::u16string CurrentFileName() const;
+
+  // Reports with the header of another place (a jump reports a missing
+  // label at the jump itself, not in the file it searched).
+  [[noreturn]] void ScriptErrorAt(const std::u16string& file_name, int line,
+                                  const std::u16string& message, bool show_line);
+
+  // Commands are registered by their three-character names.
+  void RegisterCommand(std::u16string_view name, CommandHandler handler);
+
+ private:
+  static uint64_t CommandKey(std::u16string_view name);
+  bool Dispatch();
+
+  Engine& e_;
+  std::unordered_map<uint64_t, CommandHandler> commands_;
+};
+
+}  // namespace tsumugi

@@ -1,0 +1,104 @@
+#include "engine/startup/form/form.h"
+
+#include "engine/engine.h"
+
+namespace tsumugi {
+
+void Form::MouseDown(MouseButton button, int shift, int x, int y) {
+  last_button = button;
+  last_shift = shift;
+  last_press = {x, y};
+  e_.input.PressHandler(button, shift, static_cast<float>(x), static_cast<float>(y));
+}
+
+void Form::MouseUp(MouseButton button, int shift, int x, int y) {
+  e_.input.ReleaseHandler(button, shift, static_cast<float>(x), static_cast<float>(y));
+}
+
+void Form::KeyDown(KeyCode key, int shift) {
+  Host& host = e_.host;
+  Point pointer = host.GetCursorPos();
+  switch (key) {
+    case KeyCode::kLeft:
+      host.SetCursorPos({pointer.x - 10, pointer.y});
+      break;
+    case KeyCode::kUp:
+      host.SetCursorPos({pointer.x, pointer.y - 10});
+      break;
+    case KeyCode::kRight:
+      host.SetCursorPos({pointer.x + 10, pointer.y});
+      break;
+    case KeyCode::kDown:
+      host.SetCursorPos({pointer.x, pointer.y + 10});
+      break;
+    default:
+      break;
+  }
+
+  Input& input = e_.input;
+  if (key == KeyCode::kF4 || (key == KeyCode::kEnter && shift == kAltMask)) {
+    Settings& s = e_.settings;
+    if (!s.DesktopIs640x480) {
+      s.DisplayStyle = s.DisplayStyle == u"Full" ? u"Window" : u"Full";
+      e_.startup.ApplyScreenMode();
+    }
+  } else if (key == KeyCode::kEnter) {
+    if (!input.EnterHeld) {
+      input.EnterHeld = true;
+      input.PressHandler(MouseButton::kLeft, 0, static_cast<float>(pointer.x),
+                         static_cast<float>(pointer.y));
+    }
+  } else if (key == KeyCode::kSpace) {
+    if (!input.SpaceHeld) {
+      input.SpaceHeld = true;
+      input.PressHandler(MouseButton::kRight, 0, static_cast<float>(pointer.x),
+                         static_cast<float>(pointer.y));
+    }
+  }
+}
+
+void Form::KeyUp(KeyCode key, int /*shift*/) {
+  Input& input = e_.input;
+  Point pointer = e_.host.GetCursorPos();
+  if (key == KeyCode::kEnter && input.EnterHeld) {
+    input.EnterHeld = false;
+    input.ReleaseHandler(MouseButton::kLeft, 0, static_cast<float>(pointer.x),
+                         static_cast<float>(pointer.y));
+  } else if (key == KeyCode::kSpace && input.SpaceHeld) {
+    input.SpaceHeld = false;
+    input.ReleaseHandler(MouseButton::kRight, 0, static_cast<float>(pointer.x),
+                         static_cast<float>(pointer.y));
+  }
+}
+
+void Form::KeyPress(int character) {
+  if (character == 27) EndEngine(ExitStatus::kNormal);
+}
+
+void Form::TimerTick(TimerId timer) { e_.text.TimerTick(timer); }
+
+void Form::Unload() {
+  ++unload_count_;
+  // Media devices and blending buffers are released by their owners'
+  // destructors; the display goes back to its normal mode here, because
+  // only the form knows it changed it.
+  if (e_.settings.DisplayStyle == u"Full") e_.host.RestoreDisplayMode();
+  for (TimerId timer : {TimerId::kTimer1, TimerId::kTimer3, TimerId::kTimer4}) {
+    e_.host.EnableTimer(timer, false);
+  }
+}
+
+void Form::EndEngine(ExitStatus status) {
+  if (!ending_) {
+    ending_ = true;
+    Unload();
+  }
+  throw EngineEnded{status};
+}
+
+void Form::EndWithoutUnload(ExitStatus status) {
+  ending_ = true;
+  throw EngineEnded{status};
+}
+
+}  // namespace tsumugi

@@ -1,0 +1,155 @@
+#include "engine/startup/startup.h"
+
+#include <filesystem>
+
+#include "common/file_lookup.h"
+#include "common/text_codec.h"
+#include "engine/engine.h"
+
+namespace tsumugi {
+
+namespace {
+
+// Old games were made on a case-insensitive file system: a folder named
+// "Data" in the settings is the folder "data" on disk. On success `folder`
+// names the folder as it is on disk.
+bool ResolveFolder(std::u16string& folder) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(PathFromUtf16(folder), ec)) return true;
+  std::optional<std::filesystem::path> found = FindPathNoCase("/", PathToUtf8(PathFromUtf16(folder)));
+  if (!found || !std::filesystem::is_directory(*found, ec)) return false;
+  folder = Utf8ToUtf16(PathToUtf8(*found));
+  if (folder.empty() || folder.back() != u'/') folder += u'/';
+  return true;
+}
+
+std::u16string MissingFolderMessage(const std::u16string& folder) {
+  return u"存在しないフォルダ\r\n" + folder + u"\r\nをシナリオフォルダに指定しました";
+}
+
+}  // namespace
+
+void Startup::Refuse(const std::u16string& message) {
+  e_.host.MessageBoxOk(message);
+  e_.form.EndEngine(ExitStatus::kError);
+}
+
+void Startup::StartEngine(bool run_script) {
+  Settings& s = e_.settings;
+
+  // The form exists from here on, hidden until the screen mode shows it.
+  // Keys reach the engine as plain key codes: no input method is attached
+  // to the window on any host.
+  e_.host.ShowWindow(false);
+
+  s.ScenarioExtension = u".txt";
+  s.ScenarioFolder.clear();
+
+  if (!e_.host.AcquireInstanceLock(PathToUtf8(e_.options.game_folder))) {
+    Refuse(u"重複起動は出来ません");
+  }
+
+  s.ProgramFolder = Utf8ToUtf16(PathToUtf8(e_.options.game_folder));
+  if (s.ProgramFolder.empty() || s.ProgramFolder.back() != u'/') s.ProgramFolder += u'/';
+
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(e_.options.settings_file, ec)) {
+    ReadSettingsFile();
+    if (s.ScenarioFolder.empty()) s.ScenarioFolder = s.ProgramFolder;
+    if (s.DisplayStyle.empty()) Refuse(u"表示スタイルが指定されていません");
+    if (!ResolveFolder(s.ScenarioFolder)) Refuse(MissingFolderMessage(s.ScenarioFolder));
+    if (s.DisplayStyle != u"User" && s.DisplayStyle != u"Full" && s.DisplayStyle != u"Window") {
+      Refuse(u"存在しない表示スタイルを指定しました");
+    }
+    if (s.WindowZOrder.empty()) Refuse(u"Ｚオーダーが指定されていません");
+    if (s.WindowZOrder != u"Top" && s.WindowZOrder != u"Normal") {
+      Refuse(u"存在しないＺオーダーを指定しました");
+    }
+    Size desktop = e_.host.DesktopSize();
+    if (desktop.width == 640 && desktop.height == 480) {
+      s.DesktopIs640x480 = true;
+      s.DisplayStyle = u"Full";
+    } else {
+      s.DesktopIs640x480 = false;
+      if (s.DisplayStyle == u"User") {
+        s.DisplayStyle = e_.host.MessageBoxYesNo(s.StyleQuestion) ? u"Full" : u"Window";
+      }
+    }
+  } else {
+    s.DisplayStyle = u"Window";
+    Size desktop = e_.host.DesktopSize();
+    s.DesktopIs640x480 = desktop.width == 640 && desktop.height == 480;
+    if (s.DesktopIs640x480) s.DisplayStyle = u"Full";
+    s.WindowZOrder = u"Normal";
+    s.ScenarioFolder = s.ProgramFolder + u"data/";
+    if (!ResolveFolder(s.ScenarioFolder)) Refuse(MissingFolderMessage(s.ScenarioFolder));
+  }
+
+  ResetEngine();
+
+  if (s.ColorModeIndex >= 0 && s.ColorModeIndex < 5 &&
+      !s.ColorModeMessages[s.ColorModeIndex].empty() && s.DisplayStyle == u"Window") {
+    e_.host.MessageBoxOk(s.ColorModeMessages[s.ColorModeIndex]);
+  }
+
+  e_.catalogue.BuildCatalogue();
+  e_.script.OpenStartScenario();
+  ApplyScreenMode();
+  if (run_script) e_.script.RunScript();
+}
+
+void Startup::ReadSettingsFile() {
+  std::string bytes, error;
+  if (!ReadWholeFile(e_.options.settings_file, &bytes, &error)) {
+    // The file is there but cannot be read: say so rather than start with
+    // settings the author did not write.
+    Refuse(u"設定ファイル「" + Utf8ToUtf16(PathToUtf8(e_.options.settings_file)) +
+           u"」を読み込めません\r\n" + Utf8ToUtf16(error));
+  }
+  ApplySettingsLines(SplitLines(DecodeGameText(bytes)), e_.settings);
+}
+
+void Startup::ResetEngine() {
+  e_.settings.ColorModeIndex = 0;
+  e_.vars.ResetVariables();
+  e_.input.Reset();
+  e_.text.Reset();
+  e_.vars.FinishDeclarations();
+}
+
+void Startup::ApplyScreenMode() {
+  Host& host = e_.host;
+  const Settings& s = e_.settings;
+  host.ShowWindow(false);
+  bool full = s.DisplayStyle == u"Full";
+  if (full) {
+    static constexpr int kDepthByMode[5] = {0, 8, 16, 24, 32};
+    int mode = s.ColorModeIndex;
+    int bits = (mode >= 0 && mode < 5) ? kDepthByMode[mode] : 0;
+    switch (host.ChangeDisplayMode(640, 480, bits, /*test_only=*/true)) {
+      case DisplayChange::kBadMode:
+        host.MessageBoxOk(
+            u"グラフィックスモードはサポートされていません\r\n"
+            u"ウィンドウモードで実行してください");
+        // The display has not been changed, so none of the unload steps
+        // are needed: the process ends here.
+        e_.form.EndWithoutUnload(ExitStatus::kError);
+      case DisplayChange::kSuccessful:
+        host.ChangeDisplayMode(640, 480, bits, /*test_only=*/false);
+        break;
+      case DisplayChange::kRestart:
+        host.MessageBoxOk(
+            u"画面の設定を有効にするには再起動が必要です\r\n"
+            u"手動で画面設定を変えるか、ウィンドウモードで実行してください");
+        break;
+      default:
+        break;
+    }
+  } else {
+    host.RestoreDisplayMode();
+  }
+  host.SetWindowStyle(full, s.WindowZOrder == u"Top");
+  host.ShowWindow(true);
+}
+
+}  // namespace tsumugi

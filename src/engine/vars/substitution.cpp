@@ -1,0 +1,158 @@
+// Substitution of values into text ("[name]", "[name^picture]") and colour
+// words.
+#include <algorithm>
+
+#include "common/strings.h"
+#include "engine/engine.h"
+#include "engine/vars/number_text.h"
+#include "engine/vars/variables.h"
+
+namespace tsumugi {
+
+void Variables::AppendReference(std::u16string_view inner, std::u16string& out) {
+  const size_t caret = inner.find(u'^');
+  if (caret != std::u16string_view::npos) {
+    // With a picture only integers qualify: numbers, flags, integer variables.
+    const std::u16string_view name = inner.substr(0, caret);
+    const ParsedNumber number = ParseNumber(name);
+    int32_t value = 0;
+    if (number.kind == NumberKind::kValue) {
+      value = number.value;
+    } else if (number.kind == NumberKind::kOutOfRange) {
+      ReportOutOfRange(name);
+    } else if (IsFlagWord(name)) {
+      value = ReadFlag(FlagNumber(name));
+    } else {
+      value = IntegerValues[FindIntegerVariable(name)];
+    }
+    AppendWithPicture(out, value, inner.substr(caret + 1));
+    return;
+  }
+
+  const ParsedNumber number = ParseNumber(inner);
+  if (number.kind == NumberKind::kValue) {
+    out += ToDecimal(number.value);
+  } else if (number.kind == NumberKind::kOutOfRange) {
+    ReportOutOfRange(inner);
+  } else if (IsFlagWord(inner)) {
+    out.push_back(ReadFlag(FlagNumber(inner)) ? u'1' : u'0');
+  } else if (int index = LookUpIntegerVariable(inner); index >= 0) {
+    out += ToDecimal(IntegerValues[index]);
+  } else if (index = FindTextVariable(inner); index >= 0) {
+    out += TextValues[index];
+  } else {
+    e_.script.ScriptError(
+        u"変数名 " + std::u16string(inner) + u"\r\n\r\n宣言されていない変数が使われました", false);
+  }
+}
+
+std::u16string Variables::ExpandText(std::u16string text) {
+  if (text.find(u']') == std::u16string::npos) return text;
+
+  // The text is rebuilt left to right: `out` holds what lies before the
+  // search position (with replacements made), `text` from `pos` on is still
+  // to be searched. A "]" is paired with the nearest "[" before it, which
+  // may lie in the part still to be searched or further back in `out`,
+  // inside inserted text included. Replacements are appended to `out`, so
+  // their text is never searched for "]" again.
+  std::u16string out;
+  out.reserve(text.size());
+  // out[0, no_bracket_before) holds no "[": the backward search stops there,
+  // which keeps a text of many unpaired "]" linear.
+  size_t no_bracket_before = 0;
+  size_t pos = 0;
+  const size_t allowed_length = std::max(text.size(), kMaxExpandedLength);
+
+  for (;;) {
+    const size_t close = text.find(u']', pos);
+    if (close == std::u16string::npos) break;
+
+    size_t open = std::u16string::npos;
+    bool open_in_out = false;
+    for (size_t i = close; i > pos; --i) {
+      if (text[i - 1] == u'[') {
+        open = i - 1;
+        break;
+      }
+    }
+    if (open == std::u16string::npos) {
+      for (size_t i = out.size(); i > no_bracket_before; --i) {
+        if (out[i - 1] == u'[') {
+          open = i - 1;
+          open_in_out = true;
+          break;
+        }
+      }
+    }
+
+    if (open == std::u16string::npos) {
+      // An unpaired "]" stays; nothing before it can pair any more.
+      out.append(text, pos, close + 1 - pos);
+      no_bracket_before = out.size();
+      pos = close + 1;
+      continue;
+    }
+
+    std::u16string inner;
+    if (open_in_out) {
+      inner.assign(out, open + 1);
+      inner.append(text, pos, close - pos);
+      out.resize(open);
+    } else {
+      out.append(text, pos, open - pos);
+      inner.assign(text, open + 1, close - open - 1);
+    }
+    pos = close + 1;
+    AppendReference(inner, out);
+    if (out.size() + (text.size() - pos) > allowed_length) {
+      e_.script.ScriptError(u"変数名 " + inner + u"\r\n\r\n置き換えた結果の文字列が長すぎます（" +
+                                ToDecimal(kMaxExpandedLength) + u"文字まで）",
+                            false);
+    }
+  }
+  out.append(text, pos);
+  return out;
+}
+
+uint32_t Variables::ColourValue(std::u16string_view word) {
+  struct NamedColour {
+    std::u16string_view name;
+    uint32_t red, green, blue;
+  };
+  static constexpr NamedColour kColours[] = {
+      {u"black", 0, 0, 0},          {u"red", 255, 0, 0},        {u"green", 0, 255, 0},
+      {u"yellow", 255, 255, 0},     {u"blue", 0, 0, 255},       {u"magenta", 255, 0, 255},
+      {u"cyan", 0, 255, 255},       {u"white", 255, 255, 255},  {u"darkred", 128, 0, 0},
+      {u"darkgreen", 0, 128, 0},    {u"darkyellow", 128, 128, 0}, {u"darkblue", 0, 0, 128},
+      {u"darkmagenta", 128, 0, 128}, {u"darkcyan", 0, 128, 128}, {u"gray", 192, 192, 192},
+      {u"darkgray", 128, 128, 128},
+  };
+  for (const NamedColour& colour : kColours) {
+    if (word == colour.name) return colour.blue << 16 | colour.green << 8 | colour.red;
+  }
+
+  // RRGGBB: the digits are read in the order people write colours, the
+  // value is laid out blue-green-red.
+  if (word.size() == 6) {
+    uint32_t rgb = 0;
+    bool hex = true;
+    for (char16_t c : word) {
+      uint32_t digit;
+      if (c >= u'0' && c <= u'9') {
+        digit = c - u'0';
+      } else if (c >= u'A' && c <= u'F') {
+        digit = c - u'A' + 10;
+      } else if (c >= u'a' && c <= u'f') {
+        digit = c - u'a' + 10;
+      } else {
+        hex = false;
+        break;
+      }
+      rgb = rgb << 4 | digit;
+    }
+    if (hex) return (rgb & 0xFF) << 16 | (rgb & 0xFF00) | rgb >> 16;
+  }
+  e_.script.ScriptError(u"ない色を指定しました", false);
+}
+
+}  // namespace tsumugi

@@ -1,0 +1,212 @@
+#include "engine/vars/variables.h"
+
+#include <chrono>
+
+#include "common/strings.h"
+#include "engine/engine.h"
+#include "engine/vars/number_text.h"
+
+namespace tsumugi {
+
+namespace {
+
+constexpr std::u16string_view kRangeText = u"扱える範囲（-2147483648～2147483647）";
+
+int LastIndex(const std::vector<std::u16string>& names) {
+  return static_cast<int>(names.size()) - 1;
+}
+
+// Takes the next word off `rest` the way the script reader splits
+// arguments: up to the first space, or all of it.
+std::u16string_view TakeWord(std::u16string_view& rest) {
+  const size_t space = rest.find(u' ');
+  std::u16string_view word = rest.substr(0, space);
+  rest.remove_prefix(space == std::u16string_view::npos ? rest.size() : space + 1);
+  return word;
+}
+
+}  // namespace
+
+Variables::Variables(Engine& engine) : e_(engine) {
+  // The store is usable from the start; ResetEngine builds it again with the
+  // declarations of the configuration file.
+  ResetVariables();
+  FinishDeclarations();
+  Randomize();
+  e_.script.RegisterCommand(u"let", [this] { return Let(); });
+  e_.script.RegisterCommand(u"rnd", [this] { return Rnd(); });
+  e_.script.RegisterCommand(u"now", [this] { return Now(); });
+}
+
+// --- Declarations ------------------------------------------------------------
+
+void Variables::ResetVariables() {
+  IntegerNames = {u"on", u"off", u"cx", u"cy"};
+  IntegerValues.assign(IntegerNames.size(), 0);
+  TextNames.clear();
+  TextValues.clear();
+  Flags.fill(false);
+}
+
+void Variables::DeclareVariable(VariableKind kind, std::u16string_view name) {
+  if (kind == VariableKind::kInteger) {
+    IntegerNames.emplace_back(name);
+    IntegerValues.push_back(0);
+  } else {
+    TextNames.emplace_back(name);
+    TextValues.emplace_back();
+  }
+}
+
+void Variables::FinishDeclarations() {
+  SortNames(IntegerNames, 0, LastIndex(IntegerNames));
+  SortNames(TextNames, 0, LastIndex(TextNames));
+  SetIntegerByName(u"on", 1);
+}
+
+void Variables::Randomize() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+  std::seed_seq seed{static_cast<uint32_t>(now), static_cast<uint32_t>(now >> 32)};
+  random_.seed(seed);
+}
+
+void Variables::SeedRandom(uint32_t seed) { random_.seed(seed); }
+
+float Variables::NextRandom() {
+  // 24 random bits: every float of the form k / 2^24, all exactly below 1.
+  return static_cast<float>(random_() >> 8) * (1.0f / 16777216.0f);
+}
+
+// --- Lookup --------------------------------------------------------------------
+
+int Variables::LookUpIntegerVariable(std::u16string_view name) const {
+  return FindName(IntegerNames, name, 0, LastIndex(IntegerNames));
+}
+
+int Variables::FindTextVariable(std::u16string_view name) const {
+  if (TextNames.empty()) return -1;
+  return FindName(TextNames, name, 0, LastIndex(TextNames));
+}
+
+int Variables::FindIntegerVariable(std::u16string_view name) {
+  const int index = LookUpIntegerVariable(name);
+  if (index < 0) ReportUndeclaredInteger(name);
+  return index;
+}
+
+void Variables::SetIntegerByName(std::u16string_view name, int32_t value) {
+  IntegerValues[FindIntegerVariable(name)] = value;
+}
+
+void Variables::ReportUndeclaredInteger(std::u16string_view name) {
+  e_.script.ScriptError(
+      u"変数名 " + std::u16string(name) + u"\r\n\r\n宣言されていない整数型変数が使われました", false);
+}
+
+void Variables::ReportOutOfRange(std::u16string_view word) {
+  e_.script.ScriptError(u"数値 " + std::u16string(word) + u"\r\n\r\n" + std::u16string(kRangeText) +
+                            u"を超える数値が使われました",
+                        false);
+}
+
+// --- Flags -----------------------------------------------------------------------
+
+int Variables::FlagNumber(std::u16string_view word) {
+  if (word.size() >= 3) {
+    int number = 0;
+    bool digits = true;
+    for (char16_t c : word.substr(word.size() - 3)) {
+      if (c < u'0' || c > u'9') {
+        digits = false;
+        break;
+      }
+      number = number * 10 + (c - u'0');
+    }
+    if (digits && number < kFlagCount) return number;
+  }
+  e_.script.ScriptError(u"フラグ名 " + std::u16string(word) +
+                            u"\r\n\r\n000～255の番号で終わらないフラグ名が使われました",
+                        false);
+}
+
+// --- Arguments -------------------------------------------------------------------
+
+int32_t Variables::ArgToIntegerAfterExpansion(std::u16string_view word) {
+  const ParsedNumber number = ParseNumber(word);
+  if (number.kind == NumberKind::kValue) return number.value;
+  if (number.kind == NumberKind::kOutOfRange) ReportOutOfRange(word);
+  if (word.empty()) return 0;
+  if (IsFlagWord(word)) return ReadFlag(FlagNumber(word));
+  return IntegerValues[FindIntegerVariable(word)];
+}
+
+int32_t Variables::ArgToInteger(std::u16string_view word) {
+  // Without a "]" substitution would change nothing: the common case takes
+  // no copy of the word.
+  if (word.find(u']') == std::u16string_view::npos) return ArgToIntegerAfterExpansion(word);
+  const ParsedNumber number = ParseNumber(word);
+  if (number.kind == NumberKind::kValue) return number.value;
+  if (number.kind == NumberKind::kOutOfRange) ReportOutOfRange(word);
+  return ArgToIntegerAfterExpansion(ExpandText(std::u16string(word)));
+}
+
+bool Variables::IsIntegerArgument(std::u16string_view word) {
+  if (word.empty() || ParseNumber(word).kind != NumberKind::kNotNumeric) return true;
+  std::u16string expanded;
+  if (word.find(u']') != std::u16string_view::npos) {
+    expanded = ExpandText(std::u16string(word));
+    word = expanded;
+  }
+  return IsFlagWord(word) || LookUpIntegerVariable(word) >= 0 ||
+         ParseNumber(word).kind != NumberKind::kNotNumeric;
+}
+
+int32_t Variables::Apply(std::u16string_view op, int32_t left, int32_t right) {
+  int64_t result;
+  if (op == u"+") {
+    result = int64_t{left} + right;
+  } else if (op == u"-") {
+    result = int64_t{left} - right;
+  } else if (op == u"*") {
+    result = int64_t{left} * right;
+  } else if (op == u"/" || op == u"%") {
+    if (right == 0) {
+      e_.script.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) +
+                                u" 0\r\n\r\n0で割り算をしようとしました",
+                            false);
+    }
+    // 64 bits keep -2147483648 / -1 defined; C++ truncates toward zero and
+    // gives the remainder the sign of the left side.
+    result = op == u"/" ? int64_t{left} / right : int64_t{left} % right;
+  } else {
+    // Not an operator: the word and its operand are skipped.
+    return left;
+  }
+  if (result < INT32_MIN || result > INT32_MAX) {
+    e_.script.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) + u" " +
+                              ToDecimal(right) + u"\r\n\r\n計算結果が" +
+                              std::u16string(kRangeText) + u"を超えました",
+                          false);
+  }
+  return static_cast<int32_t>(result);
+}
+
+int32_t Variables::EvaluateExpression() {
+  // Words are read off a view of the line and the line is cleared at the
+  // end, which is the same as taking each word off the line in turn but
+  // does not move the rest of a long line for every word. Nothing called
+  // here changes CurrentLine.
+  std::u16string_view rest = e_.script.CurrentLine;
+  int32_t result = ArgToInteger(TakeWord(rest));
+  while (!rest.empty()) {
+    const std::u16string_view op = TakeWord(rest);
+    // The operand is read even when the operator turns out to be no
+    // operator, so that its errors are reported all the same.
+    const int32_t operand = ArgToInteger(TakeWord(rest));
+    result = Apply(op, result, operand);
+  }
+  e_.script.CurrentLine.clear();
+  return result;
+}
+
+}  // namespace tsumugi

@@ -1,0 +1,244 @@
+#include "platform/headless/headless_host.h"
+
+#include <ostream>
+
+#include "common/text_codec.h"
+#include "platform/gdi/png_writer.h"
+#include "platform/headless/json.h"
+
+namespace tsumugi::headless {
+
+namespace {
+// A script that runs this long in real time without letting engine time
+// pass is looping forever; a player would press Escape, the runner stops it.
+constexpr auto kEndlessScriptLimit = std::chrono::seconds(30);
+}  // namespace
+
+HeadlessHost::HeadlessHost(HeadlessOptions options)
+    : options_(std::move(options)), screen_(640, 480, gdi::kBlack) {
+  watched_since_ = std::chrono::steady_clock::now();
+}
+
+void HeadlessHost::AdvanceTo(uint64_t time) {
+  if (time <= now_) return;
+  if (options_.max_time && time > *options_.max_time) {
+    now_ = std::max(now_, *options_.max_time);
+    if (sink_) sink_->OnTimeLimit();
+    return;
+  }
+  now_ = time;
+}
+
+void HeadlessHost::Sleep(uint32_t milliseconds) { AdvanceTo(now_ + milliseconds); }
+
+std::optional<uint64_t> HeadlessHost::NextTimedActionTime() const {
+  if (next_action_ >= options_.actions.size()) return std::nullopt;
+  const Action& action = options_.actions[next_action_];
+  if (!action.delay) return std::nullopt;
+  return last_action_time_ + *action.delay;
+}
+
+std::optional<uint64_t> HeadlessHost::NextEventTime() const {
+  std::optional<uint64_t> next = NextTimedActionTime();
+  for (const Timer& timer : timers_) {
+    if (timer.enabled && timer.interval > 0 && (!next || timer.next_due < *next)) {
+      next = timer.next_due;
+    }
+  }
+  return next;
+}
+
+bool HeadlessHost::DeliverDue() {
+  bool delivered = false;
+  for (;;) {
+    // The earliest due item first; a timer due at the same moment as an
+    // action ticks before it.
+    int timer_index = -1;
+    uint64_t timer_due = 0;
+    for (size_t i = 0; i < timers_.size(); ++i) {
+      const Timer& timer = timers_[i];
+      if (timer.enabled && timer.interval > 0 && timer.next_due <= now_ &&
+          (timer_index < 0 || timer.next_due < timer_due)) {
+        timer_index = static_cast<int>(i);
+        timer_due = timer.next_due;
+      }
+    }
+    std::optional<uint64_t> action_due = NextTimedActionTime();
+    bool action_ready = action_due && *action_due <= now_;
+
+    if (timer_index >= 0 && (!action_ready || timer_due <= *action_due)) {
+      Timer& timer = timers_[timer_index];
+      // Like window timers, missed ticks are not queued up: one tick, then
+      // the next one a full interval later.
+      timer.next_due += timer.interval;
+      if (timer.next_due <= now_) timer.next_due = now_ + timer.interval;
+      delivered = true;
+      if (sink_) sink_->OnTimer(static_cast<TimerId>(timer_index));
+      continue;
+    }
+    if (action_ready) {
+      const Action& action = options_.actions[next_action_++];
+      last_action_time_ = *action_due;
+      delivered = true;
+      Perform(action);
+      continue;
+    }
+    return delivered;
+  }
+}
+
+void HeadlessHost::CheckForEndlessScript() {
+  if ((++pump_count_ & 0xFFFF) != 0) return;
+  auto wall = std::chrono::steady_clock::now();
+  if (now_ != watched_time_) {
+    watched_time_ = now_;
+    watched_since_ = wall;
+    return;
+  }
+  if (wall - watched_since_ > kEndlessScriptLimit) {
+    if (options_.err) {
+      *options_.err << "tsumugi: the script has run for "
+                    << std::chrono::duration_cast<std::chrono::seconds>(kEndlessScriptLimit).count()
+                    << " s without letting engine time pass (an endless loop?); stopping\n";
+    }
+    watched_since_ = wall;
+    if (sink_) sink_->OnTimeLimit();
+  }
+}
+
+void HeadlessHost::DoEvents() {
+  CheckForEndlessScript();
+  DeliverDue();
+}
+
+void HeadlessHost::WaitEvents(uint32_t milliseconds) {
+  if (DeliverDue()) return;
+  uint64_t target = now_ + milliseconds;
+  std::optional<uint64_t> next = NextEventTime();
+  if (next && *next < target) target = std::max(*next, now_);
+  AdvanceTo(target);
+  DeliverDue();
+}
+
+void HeadlessHost::RunEventLoop() {
+  for (;;) {
+    DeliverDue();
+    if (next_action_ >= options_.actions.size()) {
+      // The input has run out: the player leaves as with Escape.
+      if (sink_) sink_->OnKeyPress(27);
+      return;
+    }
+    const Action& action = options_.actions[next_action_];
+    if (!action.delay) {
+      ++next_action_;
+      last_action_time_ = now_;
+      Perform(action);
+      continue;
+    }
+    // A timed action: let the clock run to it, firing timers on the way.
+    uint64_t due = last_action_time_ + *action.delay;
+    std::optional<uint64_t> next = NextEventTime();
+    AdvanceTo(next ? std::min(*next, due) : due);
+  }
+}
+
+void HeadlessHost::Perform(const Action& action) {
+  if (!sink_) return;
+  using Kind = Action::Kind;
+  switch (action.kind) {
+    case Kind::kClick:
+      cursor_ = action.point;
+      sink_->OnMouseDown(action.button, 0, action.point.x, action.point.y);
+      sink_->OnMouseUp(action.button, 0, action.point.x, action.point.y);
+      break;
+    case Kind::kPress:
+      cursor_ = action.point;
+      sink_->OnMouseDown(action.button, 0, action.point.x, action.point.y);
+      break;
+    case Kind::kRelease:
+      cursor_ = action.point;
+      sink_->OnMouseUp(action.button, 0, action.point.x, action.point.y);
+      break;
+    case Kind::kMove:
+      cursor_ = action.point;
+      break;
+    case Kind::kKey:
+    case Kind::kKeyDown:
+      sink_->OnKeyDown(action.key, action.shift);
+      if (action.key == KeyCode::kEscape) sink_->OnKeyPress(27);
+      if (action.kind == Kind::kKey) sink_->OnKeyUp(action.key, action.shift);
+      break;
+    case Kind::kKeyUp:
+      sink_->OnKeyUp(action.key, action.shift);
+      break;
+    case Kind::kAnswer:
+      pending_answer_ = action.yes;
+      break;
+    case Kind::kScreenshot: {
+      std::string error;
+      if (!gdi::WritePng(screen_, action.file, &error) && options_.err) {
+        *options_.err << "tsumugi: input line " << action.line << ": cannot write screenshot "
+                      << action.file << ": " << error << "\n";
+      }
+      break;
+    }
+    case Kind::kEnd:
+      break;
+  }
+}
+
+void HeadlessHost::SetTimerInterval(TimerId timer, uint32_t milliseconds) {
+  Timer& t = timers_[Index(timer)];
+  t.interval = milliseconds;
+  t.next_due = now_ + milliseconds;
+}
+
+void HeadlessHost::EnableTimer(TimerId timer, bool enabled) {
+  Timer& t = timers_[Index(timer)];
+  if (enabled && !t.enabled) t.next_due = now_ + t.interval;
+  t.enabled = enabled;
+}
+
+void HeadlessHost::MessageBoxOk(const std::u16string& text) {
+  if (options_.out) {
+    *options_.out << "{\"box\":\"ok\",\"text\":" << JsonString(text) << "}\n";
+    options_.out->flush();
+  }
+}
+
+bool HeadlessHost::MessageBoxYesNo(const std::u16string& text) {
+  bool yes = true;
+  if (pending_answer_) {
+    yes = *pending_answer_;
+    pending_answer_.reset();
+  } else if (next_action_ < options_.actions.size() &&
+             options_.actions[next_action_].kind == Action::Kind::kAnswer) {
+    yes = options_.actions[next_action_].yes;
+    ++next_action_;
+    last_action_time_ = now_;
+  }
+  if (options_.out) {
+    *options_.out << "{\"box\":\"yesno\",\"text\":" << JsonString(text) << ",\"answer\":\""
+                  << (yes ? "yes" : "no") << "\"}\n";
+    options_.out->flush();
+  }
+  return yes;
+}
+
+void HeadlessHost::SetWindowStyle(bool full_screen, bool /*topmost*/) { full_screen_ = full_screen; }
+
+DisplayChange HeadlessHost::ChangeDisplayMode(int, int, int, bool test_only) {
+  if (!test_only) display_changed_ = true;
+  return DisplayChange::kSuccessful;
+}
+
+void HeadlessHost::RestoreDisplayMode() {
+  ++display_restore_count_;
+  display_changed_ = false;
+}
+
+bool HeadlessHost::AcquireInstanceLock(const std::string& game_folder) {
+  return instance_lock_.Acquire(game_folder);
+}
+
+}  // namespace tsumugi::headless

@@ -1,0 +1,115 @@
+// The headless host: no window and no sound device. The clock is virtual,
+// player actions come from an input file, and message boxes are written to
+// standard output as JSON lines, so that a game plays as fast as the
+// processor allows and every run is identical.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/surface.h"
+#include "platform/headless/input_script.h"
+#include "platform/host.h"
+#include "platform/instance/instance_lock.h"
+
+namespace tsumugi::headless {
+
+struct HeadlessOptions {
+  std::vector<Action> actions;
+  // Engine time after which the run stops (exit status 3).
+  std::optional<uint64_t> max_time;
+  Size desktop{1024, 768};
+  std::ostream* out = nullptr;  // JSON message lines
+  std::ostream* err = nullptr;  // runner diagnostics
+};
+
+class HeadlessHost final : public Host {
+ public:
+  explicit HeadlessHost(HeadlessOptions options);
+
+  void SetEventSink(HostEvents* sink) override { sink_ = sink; }
+
+  uint32_t TimeGetTime() override { return static_cast<uint32_t>(now_); }
+  void Sleep(uint32_t milliseconds) override;
+  void DoEvents() override;
+  void WaitEvents(uint32_t milliseconds) override;
+  void RunEventLoop() override;
+
+  void SetTimerInterval(TimerId timer, uint32_t milliseconds) override;
+  void EnableTimer(TimerId timer, bool enabled) override;
+
+  void MessageBoxOk(const std::u16string& text) override;
+  bool MessageBoxYesNo(const std::u16string& text) override;
+
+  gdi::Surface& Screen() override { return screen_; }
+  void Refresh() override { ++refresh_count_; }
+  void SetCaption(const std::u16string& caption) override { caption_ = caption; }
+  void ShowWindow(bool visible) override { window_visible_ = visible; }
+  void SetWindowStyle(bool full_screen, bool topmost) override;
+  Size DesktopSize() override { return options_.desktop; }
+  DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
+                                  bool test_only) override;
+  void RestoreDisplayMode() override;
+  Point GetCursorPos() override { return cursor_; }
+  void SetCursorPos(Point position) override { cursor_ = position; }
+  bool AcquireInstanceLock(const std::string& game_folder) override;
+
+  // What a test may want to look at.
+  uint64_t Now() const { return now_; }
+  const std::u16string& Caption() const { return caption_; }
+  bool WindowVisible() const { return window_visible_; }
+  bool FullScreen() const { return full_screen_; }
+  bool DisplayChanged() const { return display_changed_; }
+  int DisplayRestoreCount() const { return display_restore_count_; }
+  int RefreshCount() const { return refresh_count_; }
+  bool TimerEnabled(TimerId timer) const { return timers_[Index(timer)].enabled; }
+  uint32_t TimerInterval(TimerId timer) const { return timers_[Index(timer)].interval; }
+
+ private:
+  struct Timer {
+    uint32_t interval = 0;
+    bool enabled = false;
+    uint64_t next_due = 0;
+  };
+  static size_t Index(TimerId timer) { return static_cast<size_t>(timer); }
+
+  // Moves the virtual clock forward; past the time limit the run stops.
+  void AdvanceTo(uint64_t time);
+  // The time of the next timer tick or timed action, if any.
+  std::optional<uint64_t> NextEventTime() const;
+  std::optional<uint64_t> NextTimedActionTime() const;
+  // Delivers every timer tick and timed action that is due now, in time
+  // order. Returns true when something was delivered.
+  bool DeliverDue();
+  void Perform(const Action& action);
+  void CheckForEndlessScript();
+
+  HeadlessOptions options_;
+  HostEvents* sink_ = nullptr;
+  uint64_t now_ = 0;
+  std::array<Timer, kTimerCount> timers_;
+  size_t next_action_ = 0;
+  uint64_t last_action_time_ = 0;
+  std::optional<bool> pending_answer_;
+
+  gdi::Surface screen_;
+  std::u16string caption_;
+  bool window_visible_ = false;
+  bool full_screen_ = false;
+  bool display_changed_ = false;
+  int display_restore_count_ = 0;
+  int refresh_count_ = 0;
+  Point cursor_;
+  InstanceLock instance_lock_;
+
+  // Watchdog for a script that loops without ever letting time pass.
+  uint64_t pump_count_ = 0;
+  uint64_t watched_time_ = 0;
+  std::chrono::steady_clock::time_point watched_since_;
+};
+
+}  // namespace tsumugi::headless

@@ -1,0 +1,140 @@
+#include "platform/headless/input_script.h"
+
+#include <charconv>
+#include <sstream>
+
+namespace tsumugi::headless {
+
+namespace {
+
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  std::string word;
+  while (in >> word) words.push_back(word);
+  return words;
+}
+
+bool ParseInt(const std::string& text, int64_t min, int64_t max, int64_t* out) {
+  int64_t value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || value < min || value > max) return false;
+  *out = value;
+  return true;
+}
+
+bool ParseKey(const std::string& name, KeyCode* key, int* shift) {
+  *shift = 0;
+  if (name == "Enter") *key = KeyCode::kEnter;
+  else if (name == "Space") *key = KeyCode::kSpace;
+  else if (name == "Escape") *key = KeyCode::kEscape;
+  else if (name == "F4") *key = KeyCode::kF4;
+  else if (name == "AltEnter") *key = KeyCode::kEnter, *shift = kAltMask;
+  else if (name == "Left") *key = KeyCode::kLeft;
+  else if (name == "Up") *key = KeyCode::kUp;
+  else if (name == "Right") *key = KeyCode::kRight;
+  else if (name == "Down") *key = KeyCode::kDown;
+  else return false;
+  return true;
+}
+
+constexpr int64_t kCoordinateLimit = 1000000;
+
+}  // namespace
+
+InputParseResult ParseInputScript(const std::string& text) {
+  InputParseResult result;
+  std::istringstream in(text);
+  std::string line;
+  int line_number = 0;
+  std::optional<uint64_t> pending_delay;
+
+  auto fail = [&](const std::string& what) {
+    result.actions.clear();
+    result.error = "line " + std::to_string(line_number) + ": " + what;
+    return result;
+  };
+
+  while (std::getline(in, line)) {
+    ++line_number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t hash = line.find('#');
+    if (hash != std::string::npos) line.resize(hash);
+    std::vector<std::string> w = Words(line);
+    if (w.empty()) continue;
+
+    const std::string& verb = w[0];
+    Action action;
+    action.line = line_number;
+    auto point_at = [&](size_t first, Point* p) {
+      int64_t x, y;
+      if (w.size() != first + 2 || !ParseInt(w[first], -kCoordinateLimit, kCoordinateLimit, &x) ||
+          !ParseInt(w[first + 1], -kCoordinateLimit, kCoordinateLimit, &y)) {
+        return false;
+      }
+      *p = {static_cast<int>(x), static_cast<int>(y)};
+      return true;
+    };
+    auto button_of = [&](const std::string& word, MouseButton* b) {
+      if (word == "left") *b = MouseButton::kLeft;
+      else if (word == "right") *b = MouseButton::kRight;
+      else return false;
+      return true;
+    };
+
+    if (verb == "wait") {
+      int64_t ms;
+      if (w.size() != 2 || !ParseInt(w[1], 0, int64_t{1} << 40, &ms)) {
+        return fail("'wait' takes one number of milliseconds");
+      }
+      pending_delay = pending_delay.value_or(0) + static_cast<uint64_t>(ms);
+      continue;
+    } else if (verb == "click" || verb == "rclick") {
+      action.kind = Action::Kind::kClick;
+      action.button = verb == "click" ? MouseButton::kLeft : MouseButton::kRight;
+      if (!point_at(1, &action.point)) return fail("'" + verb + "' takes X Y");
+    } else if (verb == "press" || verb == "release") {
+      action.kind = verb == "press" ? Action::Kind::kPress : Action::Kind::kRelease;
+      if (w.size() < 2 || !button_of(w[1], &action.button) || !point_at(2, &action.point)) {
+        return fail("'" + verb + "' takes left|right X Y");
+      }
+    } else if (verb == "move") {
+      action.kind = Action::Kind::kMove;
+      if (!point_at(1, &action.point)) return fail("'move' takes X Y");
+    } else if (verb == "key" || verb == "keydown" || verb == "keyup") {
+      action.kind = verb == "key"       ? Action::Kind::kKey
+                    : verb == "keydown" ? Action::Kind::kKeyDown
+                                        : Action::Kind::kKeyUp;
+      if (w.size() != 2 || !ParseKey(w[1], &action.key, &action.shift)) {
+        return fail("'" + verb +
+                    "' takes one of Enter, Space, Escape, F4, AltEnter, Left, Up, Right, Down");
+      }
+    } else if (verb == "answer") {
+      action.kind = Action::Kind::kAnswer;
+      if (w.size() != 2 || (w[1] != "yes" && w[1] != "no")) {
+        return fail("'answer' takes yes or no");
+      }
+      action.yes = w[1] == "yes";
+    } else if (verb == "screenshot") {
+      action.kind = Action::Kind::kScreenshot;
+      if (w.size() != 2) return fail("'screenshot' takes one file name");
+      action.file = w[1];
+    } else {
+      return fail("unknown action '" + verb + "'");
+    }
+    action.delay = pending_delay;
+    pending_delay.reset();
+    result.actions.push_back(std::move(action));
+  }
+  if (pending_delay) {
+    Action end;
+    end.kind = Action::Kind::kEnd;
+    end.delay = pending_delay;
+    end.line = line_number;
+    result.actions.push_back(end);
+  }
+  return result;
+}
+
+}  // namespace tsumugi::headless

@@ -1,0 +1,139 @@
+// The Host: everything the engine takes from the machine it runs on.
+//
+// The engine is written against this one interface; the headless host
+// (virtual clock, scripted input, JSON message log) and the SDL host (a real
+// window) implement it. The calls are shaped like the Windows services the
+// engine was designed around (a millisecond clock, Sleep, "let pending events
+// run", window timers, message boxes, a window with a 640x480 drawing area),
+// so that engine code reads like the behaviour it reproduces.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tsumugi::gdi {
+class Surface;
+}
+
+namespace tsumugi {
+
+enum class MouseButton : int { kLeft = 1, kRight = 2 };
+
+// Virtual key codes, as the engine's key routing knows them.
+enum class KeyCode : int {
+  kEnter = 13,
+  kEscape = 27,
+  kSpace = 32,
+  kLeft = 37,
+  kUp = 38,
+  kRight = 39,
+  kDown = 40,
+  kF4 = 115,
+};
+
+// Shift-state bits of key and mouse events.
+inline constexpr int kShiftMask = 1;
+inline constexpr int kCtrlMask = 2;
+inline constexpr int kAltMask = 4;
+
+enum class TimerId : int { kTimer1 = 0, kTimer3 = 1, kTimer4 = 2 };
+inline constexpr int kTimerCount = 3;
+
+struct Point {
+  int x = 0;
+  int y = 0;
+  friend bool operator==(const Point&, const Point&) = default;
+};
+
+struct Size {
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const Size&, const Size&) = default;
+};
+
+// Results of a display-mode request, with the values the engine tests for.
+enum class DisplayChange : int {
+  kSuccessful = 0,
+  kRestart = 1,
+  kFailed = -1,
+  kBadMode = -2,
+};
+
+// The engine's side of the event pump: the host calls these, one at a time,
+// on the engine's thread, from inside DoEvents, WaitEvents or RunEventLoop.
+class HostEvents {
+ public:
+  virtual ~HostEvents() = default;
+  virtual void OnMouseDown(MouseButton button, int shift, int x, int y) = 0;
+  virtual void OnMouseUp(MouseButton button, int shift, int x, int y) = 0;
+  virtual void OnKeyDown(KeyCode key, int shift) = 0;
+  virtual void OnKeyUp(KeyCode key, int shift) = 0;
+  // A typed character (Escape arrives here as 27).
+  virtual void OnKeyPress(int character) = 0;
+  virtual void OnTimer(TimerId timer) = 0;
+  // The window is being closed by the player.
+  virtual void OnCloseRequest() = 0;
+  // A run limit of the host (the headless --max-time) has been reached.
+  virtual void OnTimeLimit() = 0;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  virtual void SetEventSink(HostEvents* sink) = 0;
+
+  // --- Clock -------------------------------------------------------------
+  // Milliseconds since the engine started; wraps like timeGetTime.
+  virtual uint32_t TimeGetTime() = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+
+  // --- Event pump ----------------------------------------------------------
+  // Let pending events run, without waiting for any.
+  virtual void DoEvents() = 0;
+  // Let events run, waiting at most `milliseconds` for them; used by pauses
+  // so that a pause does not spin the processor.
+  virtual void WaitEvents(uint32_t milliseconds) = 0;
+  // The engine waits for the player: run events until the engine ends. The
+  // engine ends by throwing out of an event handler, so this never returns
+  // normally on a host that has a player; a host may return when it has no
+  // more input to give.
+  virtual void RunEventLoop() = 0;
+
+  // --- Timers --------------------------------------------------------------
+  virtual void SetTimerInterval(TimerId timer, uint32_t milliseconds) = 0;
+  virtual void EnableTimer(TimerId timer, bool enabled) = 0;
+
+  // --- Message boxes ---------------------------------------------------------
+  virtual void MessageBoxOk(const std::u16string& text) = 0;
+  // Returns true for Yes.
+  virtual bool MessageBoxYesNo(const std::u16string& text) = 0;
+
+  // --- The window ------------------------------------------------------------
+  // The 640x480 drawing area. The engine draws on it and calls Refresh to let
+  // the player see it.
+  virtual gdi::Surface& Screen() = 0;
+  virtual void Refresh() = 0;
+  virtual void SetCaption(const std::u16string& caption) = 0;
+  virtual void ShowWindow(bool visible) = 0;
+  // Full screen without caption, or a window with caption; optionally above
+  // all other windows.
+  virtual void SetWindowStyle(bool full_screen, bool topmost) = 0;
+  virtual Size DesktopSize() = 0;
+  // Asks for a 640x480 display at the given depth (0: any). With `test_only`
+  // nothing changes; the result tells whether it could.
+  virtual DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
+                                          bool test_only) = 0;
+  virtual void RestoreDisplayMode() = 0;
+
+  // The pointer, in pixels of the drawing area.
+  virtual Point GetCursorPos() = 0;
+  virtual void SetCursorPos(Point position) = 0;
+
+  // --- Single instance -------------------------------------------------------
+  // Takes the lock that keeps a second copy from playing the same game
+  // folder at once. False when another copy holds it.
+  virtual bool AcquireInstanceLock(const std::string& game_folder) = 0;
+};
+
+}  // namespace tsumugi

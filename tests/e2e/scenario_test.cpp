@@ -1,0 +1,101 @@
+// Runs every folder under tests/scenarios through the real binary.
+//
+// A scenario folder holds:
+//   game/      the game folder (copied to a temporary folder for the run)
+//   input      optional: the player actions (--input)
+//   args       optional: more command-line options, one line
+//   expected   the exact standard output (JSON message lines); "$GAME"
+//              stands for the game folder of the run
+//   status     optional: the exit status (default 0)
+//   pixels     optional: lines "FILE X Y RRGGBB" checked against screenshots
+//              written by the run (end.png is the screen at the end)
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/gdi/png_writer.h"
+#include "platform/gdi/surface.h"
+#include "support/test_support.h"
+
+namespace tsumugi::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> ScenarioNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(TSUMUGI_SCENARIO_DIR)) {
+    if (entry.is_directory()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> SplitWords(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  std::string w;
+  while (in >> w) words.push_back(w);
+  return words;
+}
+
+class Scenario : public testing::TestWithParam<std::string> {};
+
+TEST_P(Scenario, PlaysAsExpected) {
+  fs::path source = fs::path(TSUMUGI_SCENARIO_DIR) / GetParam();
+  TempDir work;
+  fs::copy(source / "game", work / "game", fs::copy_options::recursive);
+
+  std::vector<std::string> args = {"--headless", "--screenshot", "end.png"};
+  if (fs::exists(source / "args")) {
+    for (const std::string& w : SplitWords(ReadFile(source / "args"))) args.push_back(w);
+  }
+  if (fs::exists(source / "input")) {
+    args.push_back("--input");
+    args.push_back((source / "input").string());
+  }
+  args.push_back("game");
+
+  RunResult run = RunTsumugi(args, work.path());
+  int expected_status = 0;
+  if (fs::exists(source / "status")) expected_status = std::stoi(ReadFile(source / "status"));
+  EXPECT_EQ(run.status, expected_status) << "stderr: " << run.err;
+  // "$GAME" in the expected text stands for the game folder of this run.
+  std::string expected = ReadFile(source / "expected");
+  const std::string game_path = (work / "game").string();
+  for (size_t at = expected.find("$GAME"); at != std::string::npos;
+       at = expected.find("$GAME", at + game_path.size())) {
+    expected.replace(at, 5, game_path);
+  }
+  EXPECT_EQ(run.out, expected);
+
+  if (fs::exists(source / "pixels")) {
+    std::istringstream checks(ReadFile(source / "pixels"));
+    std::string line;
+    while (std::getline(checks, line)) {
+      std::vector<std::string> w = SplitWords(line);
+      if (w.empty() || w[0][0] == '#') continue;
+      ASSERT_EQ(w.size(), 4u) << "bad pixel check: " << line;
+      gdi::Surface shot;
+      std::string error;
+      ASSERT_TRUE(gdi::ReadPng((work / w[0]).string(), &shot, &error)) << error;
+      int x = std::stoi(w[1]), y = std::stoi(w[2]);
+      uint32_t want = static_cast<uint32_t>(std::stoul(w[3], nullptr, 16));
+      EXPECT_EQ(shot.PixelAt(x, y), want) << w[0] << " at " << x << "," << y;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, Scenario, testing::ValuesIn(ScenarioNames()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param;
+                           for (char& c : name) {
+                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace tsumugi::test

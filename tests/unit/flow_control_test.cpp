@@ -1,0 +1,264 @@
+// Jumps, calls, conditional blocks and block skips on an engine inside the
+// test process, for what the end-to-end scenarios cannot show: the memories
+// themselves, the case operator table, block openers, and bad places to
+// return to.
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+#include <string>
+
+#include "common/text_codec.h"
+#include "support/engine_fixture.h"
+
+namespace tsumugi {
+namespace {
+
+using test::EngineFixture;
+
+std::string Report(const std::string& file, int line, const std::string& message) {
+  return "File「" + file + "」  Line「" + std::to_string(line) + "」\r\n\r\n" + message +
+         "\r\n実行を中止します";
+}
+
+// Runs an action that must end the engine, and returns the report.
+template <typename Action>
+std::string ReportOf(EngineFixture& f, Action action) {
+  try {
+    action();
+  } catch (const EngineEnded& ended) {
+    EXPECT_EQ(ended.status, ExitStatus::kError);
+    return f.OnlyMessage();
+  }
+  ADD_FAILURE() << "the engine did not end";
+  return "";
+}
+
+// Declares integer variables as a configuration file would, all 0.
+void DeclareIntegers(Variables& v, std::initializer_list<const char16_t*> names) {
+  v.ResetVariables();
+  for (const char16_t* name : names) v.DeclareVariable(VariableKind::kInteger, name);
+  v.FinishDeclarations();
+}
+
+TEST(FlowBlocks, LinesThatOpenABlock) {
+  EngineFixture f({{"data/start.txt", "\n"}});
+  f.StartWithoutRunning();
+  Variables& v = f.engine().vars;
+  v.ResetVariables();
+  v.DeclareVariable(VariableKind::kText, u"word");
+  v.DeclareVariable(VariableKind::kText, u"other");
+  v.FinishDeclarations();
+  v.TextValues[v.FindTextVariable(u"word")] = u"exit";
+  v.TextValues[v.FindTextVariable(u"other")] = u"exits";
+
+  const struct {
+    const char16_t* line;
+    bool opens;
+  } cases[] = {
+      {u".cas", true},         {u".cas n", true},         {u".casx", true},
+      {u".slt", true},         {u".btn", true},           {u".slt ", false},
+      {u".btn 1", false},      {u".sltx", false},         {u".rcl", true},
+      {u".rcl 0", true},       {u".rcl exit", false},     {u".rcl exit 1", false},
+      {u".rcl exits", true},   {u".rcl Exit", true},      {u".rcl [word]", false},
+      {u".rcl [other]", true}, {u".rclxexit", false},     {u".rcl  exit", true},
+      {u".", false},           {u"..", false},            {u"cas", false},
+      {u".ca", false},         {u".els", false},          {u".= 1", false},
+      {u" .cas", false},       {u".sub exit 1", false},   {u".skp", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(f.engine().flow.OpensBlock(c.line), c.opens) << Utf16ToUtf8(c.line);
+  }
+}
+
+TEST(FlowCase, OperatorsCompareTheValueWithTheCaseValue) {
+  // One block per operator: the case line, ".els", the closing line.
+  const char* const operators[] = {".=", ".==", ".!=", ".<>", ".<", ".<=", ".>", ".>="};
+  std::string text;
+  for (const char* op : operators) text += std::string(op) + " 5\n.els\n.\n";
+  EngineFixture f({{"data/start.txt", text}});
+  f.StartWithoutRunning();
+  Script& s = f.engine().script;
+
+  auto matches = [&](int block, int value) {
+    s.RewindScenario(s.FindScenario(u"start"));
+    f.engine().flow.ReadLinesUntil(3 * block);
+    f.Execute(".cas " + std::to_string(value));
+    // Line 1 of the block: the case line matched; line 2: ".els" was taken.
+    return s.CurrentLineNumber == 3 * block + 1;
+  };
+  const bool expected[][3] = {
+      // value 4, 5, 6
+      {false, true, false},  // .=
+      {false, true, false},  // .==
+      {true, false, true},   // .!=
+      {true, false, true},   // .<>
+      {true, false, false},  // .<
+      {true, true, false},   // .<=
+      {false, false, true},  // .>
+      {false, true, true},   // .>=
+  };
+  for (int block = 0; block < 8; ++block) {
+    for (int value = 4; value <= 6; ++value) {
+      EXPECT_EQ(matches(block, value), expected[block][value - 4])
+          << operators[block] << " 5 with .cas " << value;
+    }
+  }
+}
+
+TEST(FlowCase, WordsThatAreNoOperatorAreNeitherEvaluatedNorMatched) {
+  // ".=>" and ".<5" are no operators: what follows them is not read, so an
+  // undeclared name there is no error.
+  EngineFixture f({{"data/start.txt", ".=> nosuch\n.<5\n.>=1 2\n.els\n.\n"}});
+  f.StartWithoutRunning();
+  f.Execute(".cas 4");
+  EXPECT_EQ(f.engine().script.CurrentLineNumber, 4);
+  EXPECT_EQ(f.Output(), "");
+}
+
+TEST(FlowCase, ClosingLineRightAfterTheCasEndsAnEmptyBlock) {
+  EngineFixture f({{"data/start.txt", ".\n.= 1\n.\n"}});
+  f.StartWithoutRunning();
+  EXPECT_EQ(ReportOf(f, [&] { f.Execute(".cas 1"); }),
+            Report("start.txt", 1,
+                   "「.cas」内に条件に当てはまる比較演算子と計算式の組が見つかりませんでした"));
+}
+
+TEST(FlowCase, ErrorsInACaseLineAreReportedAtThatLine) {
+  EngineFixture f({{"data/start.txt", ".= 1\n.= 5 / 0\n.\n"}});
+  f.StartWithoutRunning();
+  EXPECT_EQ(ReportOf(f, [&] { f.Execute(".cas 5"); }),
+            Report("start.txt", 2, "計算 5 / 0\r\n\r\n0で割り算をしようとしました"));
+}
+
+TEST(FlowSub, MemoryHoldsThePlaceOfTheCallAndOutlivesTheReturn) {
+  EngineFixture f({{"data/start.txt", "one\ntwo\n.sub scene back 7\nfour\n"},
+                   {"data/scene.txt", "text\n:back\n.sub exit 7\n"}});
+  f.StartWithoutRunning();
+  Script& s = f.engine().script;
+  ControlFlow& flow = f.engine().flow;
+  const int start = s.FindScenario(u"start");
+
+  s.RunScript();  // calls, returns and runs to the end
+  EXPECT_EQ(flow.MemoryFile[7], start);
+  EXPECT_EQ(flow.MemoryLine[7], 3);
+  for (int m = 0; m < ControlFlow::kMemoryCount; ++m) {
+    if (m != 7) {
+      EXPECT_EQ(flow.MemoryFile[m], 0) << m;
+    }
+  }
+  EXPECT_EQ(s.CurrentFile, start);
+  EXPECT_EQ(s.CurrentLineNumber, 4);
+
+  // The memory can be returned to again, from anywhere.
+  s.RewindScenario(s.FindScenario(u"scene"));
+  f.Execute(".sub exit 7");
+  EXPECT_EQ(s.CurrentFile, start);
+  EXPECT_EQ(s.CurrentLineNumber, 3);
+  EXPECT_EQ(s.CurrentLine, u".sub scene back 7");  // the line a forward read would leave
+}
+
+TEST(FlowSub, SecondWordThatReadsAsAnIntegerIsTheMemoryNumber) {
+  EngineFixture f({{"data/start.txt", "\n"}, {"data/scene.txt", "top\n:n\n:flag001\n:start\n"}});
+  f.StartWithoutRunning();
+  Script& s = f.engine().script;
+  ControlFlow& flow = f.engine().flow;
+  DeclareIntegers(f.engine().vars, {u"n"});
+  f.engine().vars.SetIntegerByName(u"n", 4);
+  f.engine().vars.WriteFlag(1, 1);
+
+  const struct {
+    const char* line;
+    int memory;
+    int line_number;  // where the call leaves the reader in "scene"
+  } cases[] = {
+      {".sub scene n", 4, 0},          // an integer variable
+      {".sub scene flag001", 1, 0},    // a flag
+      {".sub scene 3", 3, 0},          // a number
+      {".sub scene", 0, 0},            // nothing: memory 0
+      {".sub scene start", 0, 4},      // a label and no number: memory 0
+      {".sub scene start 9", 9, 4},
+      {".sub scene start n", 4, 4},    // the number may be a variable too
+  };
+  for (const auto& c : cases) {
+    flow.MemoryFile.fill(0);
+    s.RewindScenario(s.FindScenario(u"start"));
+    s.CurrentLineNumber = 1;
+    f.Execute(c.line);
+    EXPECT_EQ(flow.MemoryFile[c.memory], s.FindScenario(u"start")) << c.line;
+    EXPECT_EQ(flow.MemoryLine[c.memory], 1) << c.line;
+    EXPECT_EQ(s.CurrentFileName(), u"scene.txt") << c.line;
+    EXPECT_EQ(s.CurrentLineNumber, c.line_number) << c.line;
+  }
+}
+
+TEST(FlowSub, ReturnToAPlaceBeyondTheFileReportsTheEndOfTheFile) {
+  // A save file can bring any line number; reading towards it runs into the
+  // end of the memory's file, and the report says so there.
+  for (int line : {4, 1000, -1}) {
+    EngineFixture f({{"data/start.txt", "; returns\n.sub exit 2\n"},
+                     {"data/scene.txt", "a\nb\nc\n"}});
+    f.StartWithoutRunning();
+    Script& s = f.engine().script;
+    f.engine().flow.MemoryFile[2] = s.FindScenario(u"scene");
+    f.engine().flow.MemoryLine[2] = line;
+    EXPECT_EQ(ReportOf(f, [&] { s.RunScript(); }),
+              Report("scene.txt", 3, "必要な情報が得られぬままファイル末尾に達してしまいました"))
+        << line;
+  }
+}
+
+TEST(FlowSub, ReturnToAFileTheCatalogueDoesNotHaveIsAnInvalidMemory) {
+  EngineFixture f({{"data/start.txt", "; returns\n.sub exit 2\n"}});
+  f.StartWithoutRunning();
+  f.engine().flow.MemoryFile[2] = 2;  // only one file in the catalogue
+  f.engine().flow.MemoryLine[2] = 1;
+  EXPECT_EQ(ReportOf(f, [&] { f.engine().script.RunScript(); }),
+            Report("start.txt", 2, "メモリー番号が無効です"));
+}
+
+TEST(FlowSub, ReturnToTheLastLineGoesOnAtTheEndOfTheFile) {
+  EngineFixture f({{"data/start.txt", ".sub scene 0\n"}, {"data/scene.txt", ".sub exit 0\n"}});
+  f.StartWithoutRunning();
+  f.engine().script.RunScript();  // back after the last line of "start": the end
+  EXPECT_EQ(f.engine().script.CurrentFileName(), u"start.txt");
+  EXPECT_EQ(f.engine().script.CurrentLineNumber, 1);
+  EXPECT_EQ(f.Output(), "");
+}
+
+// The heap in use (bytes handed out by malloc and not yet freed).
+size_t HeapInUse() { return mallinfo2().uordblks; }
+
+TEST(FlowSub, CallingAgainAndAgainWithoutReturningKeepsMemoryFlat) {
+  // Each round calls the same label again without ever returning: only the
+  // ten memory slots are written, so nothing may grow with the rounds.
+  EngineFixture f({{"data/start.txt",
+                    ":top\n.let n = n + 1\n.cas n\n.< limit\n.sub start top 1\n.els\n.skp\n.\n"}});
+  f.StartWithoutRunning();
+  Variables& v = f.engine().vars;
+  DeclareIntegers(v, {u"n", u"limit"});
+  v.SetIntegerByName(u"limit", 1000);
+  Script& s = f.engine().script;
+
+  s.RunScript();
+  const size_t after_warm_up = HeapInUse();
+  v.SetIntegerByName(u"limit", 301000);
+  s.RewindScenario(s.FindScenario(u"start"));
+  s.RunScript();
+  const size_t after_many = HeapInUse();
+
+  EXPECT_EQ(v.IntegerValues[v.FindIntegerVariable(u"n")], 301000);
+  EXPECT_EQ(f.engine().flow.MemoryFile[1], s.FindScenario(u"start"));
+  EXPECT_EQ(f.engine().flow.MemoryLine[1], 5);
+  EXPECT_EQ(f.Output(), "");
+#if !defined(__SANITIZE_ADDRESS__)
+  // 300,000 rounds: a few bytes kept per call would show as megabytes.
+  EXPECT_LT(after_many, after_warm_up + 64 * 1024) << after_warm_up << " -> " << after_many;
+#else
+  (void)after_warm_up;
+  (void)after_many;
+#endif
+}
+
+}  // namespace
+}  // namespace tsumugi

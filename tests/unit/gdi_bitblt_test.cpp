@@ -1,0 +1,483 @@
+#include <climits>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "platform/gdi/bitblt.h"
+#include "platform/gdi/surface.h"
+
+namespace tsumugi::gdi {
+namespace {
+
+constexpr uint32_t kUnknownRops[] = {0, 0x00BB0226 /* dest | ~src */, kSrcCopy + 1, 0xFFFFFFFF};
+
+// Distinct colours for every pixel of small surfaces; `seed` keeps the
+// destination and source patterns apart.
+ColorRef Pattern(int x, int y, uint32_t seed) {
+  return (seed * 0x00010307u + static_cast<uint32_t>(x) * 0x00130000u +
+          static_cast<uint32_t>(y) * 0x00001700u + static_cast<uint32_t>(x + y) * 0x00000025u) &
+         0x00FFFFFFu;
+}
+
+Surface Painted(int w, int h, uint32_t seed) {
+  Surface s(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) s.SetPixel(x, y, Pattern(x, y, seed));
+  }
+  return s;
+}
+
+void ExpectSurfaceEq(const Surface& expected, const Surface& actual) {
+  ASSERT_EQ(expected.Width(), actual.Width());
+  ASSERT_EQ(expected.Height(), actual.Height());
+  for (int y = 0; y < expected.Height(); ++y) {
+    for (int x = 0; x < expected.Width(); ++x) {
+      EXPECT_EQ(expected.PixelAt(x, y), actual.PixelAt(x, y)) << "at " << x << "," << y;
+    }
+  }
+}
+
+void ExpectMonoEq(const MonoBitmap& expected, const MonoBitmap& actual) {
+  ASSERT_EQ(expected.Width(), actual.Width());
+  ASSERT_EQ(expected.Height(), actual.Height());
+  for (int y = 0; y < expected.Height(); ++y) {
+    for (int x = 0; x < expected.Width(); ++x) {
+      EXPECT_EQ(expected.Bit(x, y), actual.Bit(x, y)) << "at " << x << "," << y;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Raster operations
+
+struct RopCase {
+  const char* name;
+  uint32_t rop;
+  // Results for dst 0x00CCAA55 / src 0x00F0F0F0 and dst 0x00123456 / src
+  // 0x0000FF00, worked out by hand.
+  ColorRef first, second;
+};
+
+constexpr RopCase kRopCases[] = {
+    {"SRCCOPY", kSrcCopy, 0x00F0F0F0, 0x0000FF00},
+    {"SRCAND", kSrcAnd, 0x00C0A050, 0x00003400},
+    {"SRCINVERT", kSrcInvert, 0x003C5AA5, 0x0012CB56},
+    {"SRCERASE", kSrcErase, 0x003050A0, 0x0000CB00},
+    {"DSTANDNOTSRC", kDstAndNotSrc, 0x000C0A05, 0x00120056},
+};
+
+TEST(GdiBitBltRop, EachOperationCombinesColourBits) {
+  for (const RopCase& c : kRopCases) {
+    SCOPED_TRACE(c.name);
+    Surface dst(4, 3, 0x00777777);
+    dst.SetPixel(1, 1, 0x00CCAA55);
+    dst.SetPixel(2, 1, 0x00123456);
+    Surface src(2, 1);
+    src.SetPixel(0, 0, 0x00F0F0F0);
+    src.SetPixel(1, 0, 0x0000FF00);
+
+    EXPECT_TRUE(BitBlt(dst, 1, 1, 2, 1, src, 0, 0, c.rop));
+    EXPECT_EQ(dst.PixelAt(1, 1), PixelFromColorRef(c.first));
+    EXPECT_EQ(dst.PixelAt(2, 1), PixelFromColorRef(c.second));
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        if (y == 1 && (x == 1 || x == 2)) continue;
+        EXPECT_EQ(dst.GetPixel(x, y), 0x00777777u) << "at " << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(GdiBitBltRop, UnknownOperationsFailAndChangeNothing) {
+  for (uint32_t rop : kUnknownRops) {
+    SCOPED_TRACE(testing::Message() << std::hex << rop);
+    Surface dst = Painted(4, 4, 1);
+    const Surface before = dst;
+    const Surface src = Painted(4, 4, 2);
+    EXPECT_FALSE(BitBlt(dst, 0, 0, 4, 4, src, 0, 0, rop));
+    EXPECT_FALSE(BitBlt(dst, 0, 0, 0, 0, src, 0, 0, rop));
+    EXPECT_FALSE(BitBlt(dst, 1, 0, 2, 2, dst, 0, 0, rop));
+    ExpectSurfaceEq(before, dst);
+
+    MonoBitmap mono(4, 4);
+    mono.SetBit(1, 1, true);
+    const MonoBitmap mono_before = mono;
+    EXPECT_FALSE(BitBlt(mono, 0, 0, 4, 4, src, 0, 0, rop));
+    ExpectMonoEq(mono_before, mono);
+    EXPECT_FALSE(BitBlt(dst, 0, 0, 4, 4, mono, 0, 0, rop));
+    ExpectSurfaceEq(before, dst);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Monochrome bitmaps
+
+TEST(GdiMonoBitmap, StartsBlackWithCheckedBitAccess) {
+  MonoBitmap m(3, 2);
+  EXPECT_EQ(m.Width(), 3);
+  EXPECT_EQ(m.Height(), 2);
+  EXPECT_FALSE(m.Empty());
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) EXPECT_FALSE(m.Bit(x, y));
+  }
+  m.SetBit(2, 1, true);
+  EXPECT_TRUE(m.Bit(2, 1));
+  EXPECT_EQ(m.Row(1)[2], 1);
+  const std::pair<int, int> outside[] = {{-1, 0}, {3, 0}, {0, 2}, {INT_MIN, INT_MAX}};
+  for (const auto& p : outside) {
+    m.SetBit(p.first, p.second, true);
+    EXPECT_FALSE(m.Bit(p.first, p.second));
+  }
+  int set = 0;
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) set += m.Bit(x, y) ? 1 : 0;
+  }
+  EXPECT_EQ(set, 1);
+
+  EXPECT_TRUE(MonoBitmap().Empty());
+  EXPECT_EQ(MonoBitmap(-4, 2).Width(), 0);
+  EXPECT_EQ(MonoBitmap(1, INT_MAX).Height(), Surface::kMaxDimension);
+
+  MonoBitmap moved = std::move(m);
+  EXPECT_TRUE(moved.Bit(2, 1));
+  EXPECT_TRUE(m.Empty());  // NOLINT(bugprone-use-after-move)
+}
+
+TEST(GdiMonoBitmap, ColourToMonoMatchesBackColorExactly) {
+  Surface src(4, 1);
+  src.SetBackColor(0x00FF00FF);
+  src.SetPixel(0, 0, 0x00FF00FF);
+  src.SetPixel(1, 0, 0x00FF00FE);  // one bit away from the key
+  src.SetPixel(2, 0, 0x00FF00FF);
+  src.SetPixel(3, 0, 0x00FFFFFF);
+  src.SetForeColor(0x00FFFFFF);  // irrelevant to this direction
+  MonoBitmap mono(4, 1);
+  ASSERT_TRUE(BitBlt(mono, 0, 0, 4, 1, src, 0, 0, kSrcCopy));
+  EXPECT_TRUE(mono.Bit(0, 0));
+  EXPECT_FALSE(mono.Bit(1, 0));
+  EXPECT_TRUE(mono.Bit(2, 0));
+  EXPECT_FALSE(mono.Bit(3, 0));
+}
+
+TEST(GdiMonoBitmap, EachOperationCombinesBitsFromColour) {
+  constexpr ColorRef kKey = 0x00336699;
+  // Destination bits 0,0,1,1 against source bits 0,1,0,1.
+  Surface src(4, 1, 0x00000001);
+  src.SetBackColor(kKey);
+  src.SetPixel(1, 0, kKey);
+  src.SetPixel(3, 0, kKey);
+  struct Case {
+    const char* name;
+    uint32_t rop;
+    bool expected[4];
+  };
+  const Case cases[] = {
+      {"SRCCOPY", kSrcCopy, {false, true, false, true}},
+      {"SRCAND", kSrcAnd, {false, false, false, true}},
+      {"SRCINVERT", kSrcInvert, {false, true, true, false}},
+      {"SRCERASE", kSrcErase, {false, true, false, false}},
+      {"DSTANDNOTSRC", kDstAndNotSrc, {false, false, true, false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MonoBitmap dst(4, 1);
+    dst.SetBit(2, 0, true);
+    dst.SetBit(3, 0, true);
+    EXPECT_TRUE(BitBlt(dst, 0, 0, 4, 1, src, 0, 0, c.rop));
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(dst.Bit(x, 0), c.expected[x]) << "bit " << x;
+  }
+}
+
+TEST(GdiMonoBitmap, EachOperationCombinesColourFromBits) {
+  // 1 bits become BackColor 0x00F0F0F0, 0 bits ForeColor 0x000F0F0F.
+  struct Case {
+    const char* name;
+    uint32_t rop;
+    ColorRef on_one, on_zero;  // results for destination 0x00CCAA55
+  };
+  const Case cases[] = {
+      {"SRCCOPY", kSrcCopy, 0x00F0F0F0, 0x000F0F0F},
+      {"SRCAND", kSrcAnd, 0x00C0A050, 0x000C0A05},
+      {"SRCINVERT", kSrcInvert, 0x003C5AA5, 0x00C3A55A},
+      {"SRCERASE", kSrcErase, 0x003050A0, 0x0003050A},
+      {"DSTANDNOTSRC", kDstAndNotSrc, 0x000C0A05, 0x00C0A050},
+  };
+  MonoBitmap mono(2, 1);
+  mono.SetBit(0, 0, true);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Surface dst(2, 1, 0x00CCAA55);
+    dst.SetBackColor(0x00F0F0F0);
+    dst.SetForeColor(0x000F0F0F);
+    EXPECT_TRUE(BitBlt(dst, 0, 0, 2, 1, mono, 0, 0, c.rop));
+    EXPECT_EQ(dst.PixelAt(0, 0), PixelFromColorRef(c.on_one));
+    EXPECT_EQ(dst.PixelAt(1, 0), PixelFromColorRef(c.on_zero));
+  }
+}
+
+// The transparency technique of the old GDI: a mask built from a key colour
+// through a monochrome bitmap, the key cut out of the picture, then mask
+// ANDed and picture XORed onto the background.
+TEST(GdiMonoBitmap, KeyColourMaskRoundTrip) {
+  constexpr ColorRef kKey = 0x00FF00FF;
+  constexpr int kW = 5, kH = 3;
+  Surface picture = Painted(kW, kH, 7);
+  const bool key_at[kH][kW] = {
+      {true, false, false, true, true},
+      {false, true, false, false, false},
+      {false, false, false, false, true},
+  };
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      if (key_at[y][x]) picture.SetPixel(x, y, kKey);
+    }
+  }
+  picture.SetPixel(2, 2, 0x00FE00FF);  // close to the key, but not it
+  const Surface original = picture;
+
+  picture.SetBackColor(picture.GetPixel(0, 0));
+  MonoBitmap mono(kW, kH);
+  ASSERT_TRUE(BitBlt(mono, 0, 0, kW, kH, picture, 0, 0, kSrcCopy));
+
+  Surface mask(kW, kH);
+  mask.SetBackColor(kWhite);
+  mask.SetForeColor(kBlack);
+  ASSERT_TRUE(BitBlt(mask, 0, 0, kW, kH, mono, 0, 0, kSrcCopy));
+
+  ASSERT_TRUE(BitBlt(picture, 0, 0, kW, kH, mono, 0, 0, kDstAndNotSrc));
+
+  Surface background = Painted(kW, kH, 99);
+  const Surface original_background = background;
+  ASSERT_TRUE(BitBlt(background, 0, 0, kW, kH, mask, 0, 0, kSrcAnd));
+  ASSERT_TRUE(BitBlt(background, 0, 0, kW, kH, picture, 0, 0, kSrcInvert));
+
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      SCOPED_TRACE(testing::Message() << "at " << x << "," << y);
+      const bool key = key_at[y][x];
+      EXPECT_EQ(mask.GetPixel(x, y), key ? kWhite : kBlack);
+      EXPECT_EQ(picture.GetPixel(x, y), key ? kBlack : original.GetPixel(x, y));
+      EXPECT_EQ(background.GetPixel(x, y),
+                key ? original_background.GetPixel(x, y) : original.GetPixel(x, y));
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Clipping
+
+// Where destination pixel (px, py) takes its source from, by the rule that
+// a pixel is transferred only when both it and its source pixel exist.
+std::optional<std::pair<int, int>> SourceOf(int px, int py, int x, int y, int w, int h, int sx,
+                                            int sy, int src_w, int src_h) {
+  const int64_t i = int64_t{px} - x;
+  const int64_t j = int64_t{py} - y;
+  if (i < 0 || i >= w || j < 0 || j >= h) return std::nullopt;
+  const int64_t qx = sx + i;
+  const int64_t qy = sy + j;
+  if (qx < 0 || qx >= src_w || qy < 0 || qy >= src_h) return std::nullopt;
+  return std::pair{static_cast<int>(qx), static_cast<int>(qy)};
+}
+
+struct ClipCase {
+  const char* name;
+  int x, y, w, h, sx, sy;
+};
+
+// Destination 6 x 5, source 4 x 3.
+constexpr ClipCase kClipCases[] = {
+    {"inside", 1, 1, 3, 2, 1, 0},
+    {"dst left edge", -2, 1, 4, 2, 0, 0},
+    {"dst right edge", 4, 1, 4, 2, 0, 0},
+    {"dst top edge", 1, -1, 3, 3, 0, 0},
+    {"dst bottom edge", 1, 3, 3, 3, 0, 0},
+    {"src left edge", 1, 1, 4, 2, -1, 0},
+    {"src right edge", 1, 1, 4, 2, 2, 0},
+    {"src top edge", 1, 1, 3, 3, 0, -2},
+    {"src bottom edge", 1, 0, 3, 5, 0, 1},
+    {"all edges at once", -1, -1, 100, 100, -1, -1},
+    {"clipped by dst on one side and src on the other", -2, 0, 10, 3, 1, 0},
+    {"right of dst", 6, 0, 4, 3, 0, 0},
+    {"left of dst", -4, 0, 4, 3, 0, 0},
+    {"below dst", 0, 5, 4, 3, 0, 0},
+    {"above dst", 0, -3, 4, 3, 0, 0},
+    {"right of src", 0, 0, 4, 3, 4, 0},
+    {"left of src", 0, 0, 10, 3, -10, 0},
+    {"below src", 0, 0, 4, 3, 0, 3},
+    {"above src", 0, 0, 4, 3, 0, -3},
+    {"zero width", 0, 0, 0, 3, 0, 0},
+    {"zero height", 0, 0, 4, 0, 0, 0},
+    {"negative size", 2, 2, -2, -2, 2, 2},
+    {"INT_MIN size", 0, 0, INT_MIN, INT_MIN, 0, 0},
+    {"INT_MAX size", 0, 0, INT_MAX, INT_MAX, 0, 0},
+    {"INT_MAX size from negative origin", -2, -1, INT_MAX, INT_MAX, 0, 0},
+    {"INT_MAX position", INT_MAX, INT_MAX, INT_MAX, INT_MAX, 0, 0},
+    {"INT_MIN position ending left of dst", INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0, 0},
+    {"INT_MIN source", 0, 0, INT_MAX, INT_MAX, INT_MIN, INT_MIN},
+    {"INT_MAX source", 0, 0, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+    {"INT_MIN destination, INT_MAX source", INT_MIN, INT_MIN, INT_MAX, INT_MAX, INT_MAX,
+     INT_MAX},
+    {"large offsets cancelling out", -1000000, 0, 2000000, 3, -1000000 + 2, 0},
+};
+
+TEST(GdiBitBltClip, ColourTransfersOnlyWherePixelsExistOnBothSides) {
+  for (uint32_t rop : {kSrcCopy, kSrcInvert}) {
+    for (const ClipCase& c : kClipCases) {
+      SCOPED_TRACE(testing::Message() << c.name << (rop == kSrcCopy ? ", copy" : ", xor"));
+      const Surface src = Painted(4, 3, 2);
+      Surface dst = Painted(6, 5, 1);
+      EXPECT_TRUE(BitBlt(dst, c.x, c.y, c.w, c.h, src, c.sx, c.sy, rop));
+      for (int py = 0; py < dst.Height(); ++py) {
+        for (int px = 0; px < dst.Width(); ++px) {
+          const auto from = SourceOf(px, py, c.x, c.y, c.w, c.h, c.sx, c.sy, 4, 3);
+          const ColorRef old = Pattern(px, py, 1);
+          ColorRef expected = old;
+          if (from) {
+            const ColorRef s = Pattern(from->first, from->second, 2);
+            expected = rop == kSrcCopy ? s : (old ^ s);
+          }
+          EXPECT_EQ(dst.GetPixel(px, py), expected) << "at " << px << "," << py;
+        }
+      }
+    }
+  }
+}
+
+TEST(GdiBitBltClip, MonoTransfersClipLikeColour) {
+  constexpr ColorRef kKey = 0x00000000;
+  for (const ClipCase& c : kClipCases) {
+    SCOPED_TRACE(c.name);
+    // A source whose key pixels form a checkerboard; destination bits start at 1
+    // so that copied zeros show.
+    Surface src(4, 3, kWhite);
+    src.SetBackColor(kKey);
+    for (int y = 0; y < 3; ++y) {
+      for (int x = (y & 1); x < 4; x += 2) src.SetPixel(x, y, kKey);
+    }
+    MonoBitmap mono(6, 5);
+    for (int y = 0; y < 5; ++y) {
+      for (int x = 0; x < 6; ++x) mono.SetBit(x, y, true);
+    }
+    EXPECT_TRUE(BitBlt(mono, c.x, c.y, c.w, c.h, src, c.sx, c.sy, kSrcCopy));
+    for (int py = 0; py < 5; ++py) {
+      for (int px = 0; px < 6; ++px) {
+        const auto from = SourceOf(px, py, c.x, c.y, c.w, c.h, c.sx, c.sy, 4, 3);
+        const bool expected = from ? src.GetPixel(from->first, from->second) == kKey : true;
+        EXPECT_EQ(mono.Bit(px, py), expected) << "mono at " << px << "," << py;
+      }
+    }
+
+    // And back: a mono source of the same checkerboard onto a colour surface.
+    MonoBitmap mono_src(4, 3);
+    for (int y = 0; y < 3; ++y) {
+      for (int x = (y & 1); x < 4; x += 2) mono_src.SetBit(x, y, true);
+    }
+    Surface dst = Painted(6, 5, 1);
+    dst.SetBackColor(0x00ABCDEF);
+    dst.SetForeColor(0x00123456);
+    EXPECT_TRUE(BitBlt(dst, c.x, c.y, c.w, c.h, mono_src, c.sx, c.sy, kSrcCopy));
+    for (int py = 0; py < 5; ++py) {
+      for (int px = 0; px < 6; ++px) {
+        const auto from = SourceOf(px, py, c.x, c.y, c.w, c.h, c.sx, c.sy, 4, 3);
+        ColorRef expected = Pattern(px, py, 1);
+        if (from) expected = mono_src.Bit(from->first, from->second) ? 0x00ABCDEFu : 0x00123456u;
+        EXPECT_EQ(dst.GetPixel(px, py), expected) << "colour at " << px << "," << py;
+      }
+    }
+  }
+}
+
+TEST(GdiBitBltClip, HandCheckedEdges) {
+  // Left edge of the destination: columns 0-1 receive source columns 2-3.
+  {
+    const Surface src = Painted(4, 3, 2);
+    Surface dst = Painted(6, 5, 1);
+    BitBlt(dst, -2, 1, 4, 1, src, 0, 0, kSrcCopy);
+    EXPECT_EQ(dst.GetPixel(0, 1), Pattern(2, 0, 2));
+    EXPECT_EQ(dst.GetPixel(1, 1), Pattern(3, 0, 2));
+    EXPECT_EQ(dst.GetPixel(2, 1), Pattern(2, 1, 1));
+    EXPECT_EQ(dst.GetPixel(0, 0), Pattern(0, 0, 1));
+    EXPECT_EQ(dst.GetPixel(0, 2), Pattern(0, 2, 1));
+  }
+  // Source starting above its top edge: the first destination row is left
+  // alone and the second receives source row 0.
+  {
+    const Surface src = Painted(4, 3, 2);
+    Surface dst = Painted(6, 5, 1);
+    BitBlt(dst, 2, 2, 1, 3, src, 1, -1, kSrcCopy);
+    EXPECT_EQ(dst.GetPixel(2, 2), Pattern(2, 2, 1));
+    EXPECT_EQ(dst.GetPixel(2, 3), Pattern(1, 0, 2));
+    EXPECT_EQ(dst.GetPixel(2, 4), Pattern(1, 1, 2));
+  }
+  // Empty surfaces on either side.
+  {
+    Surface empty;
+    Surface dst = Painted(2, 2, 1);
+    EXPECT_TRUE(BitBlt(dst, 0, 0, 2, 2, empty, 0, 0, kSrcCopy));
+    EXPECT_TRUE(BitBlt(empty, 0, 0, 2, 2, dst, 0, 0, kSrcCopy));
+    EXPECT_EQ(dst.GetPixel(1, 1), Pattern(1, 1, 1));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Source and destination in the same surface
+
+struct OverlapCase {
+  const char* name;
+  int x, y, w, h, sx, sy;
+};
+
+constexpr OverlapCase kOverlapCases[] = {
+    {"down and right", 3, 2, 4, 3, 1, 1},
+    {"up and left", 0, 0, 5, 4, 2, 2},
+    {"right in the same rows", 2, 1, 5, 3, 0, 1},
+    {"left in the same rows", 0, 1, 5, 3, 2, 1},
+    {"straight down", 1, 2, 5, 4, 1, 0},
+    {"straight up", 1, 0, 5, 4, 1, 2},
+    {"down and left", 0, 3, 5, 3, 2, 1},
+    {"up and right", 3, 0, 5, 3, 1, 2},
+    {"onto itself", 1, 1, 4, 4, 1, 1},
+    {"clipped at the edges", -1, 1, 10, 10, 1, -1},
+};
+
+TEST(GdiBitBltOverlap, SameSurfaceBehavesAsIfSourceWasCopiedFirst) {
+  for (uint32_t rop : {kSrcCopy, kSrcInvert, kSrcErase}) {
+    for (const OverlapCase& c : kOverlapCases) {
+      SCOPED_TRACE(testing::Message() << c.name << ", rop " << std::hex << rop);
+      Surface s = Painted(8, 6, 3);
+      // Reference: the same transfer from a separate copy of the surface.
+      Surface expected = s;
+      const Surface snapshot = s;
+      ASSERT_TRUE(BitBlt(expected, c.x, c.y, c.w, c.h, snapshot, c.sx, c.sy, rop));
+      ASSERT_TRUE(BitBlt(s, c.x, c.y, c.w, c.h, s, c.sx, c.sy, rop));
+      ExpectSurfaceEq(expected, s);
+    }
+  }
+}
+
+TEST(GdiBitBltOverlap, ScrollingCopiesOriginalPixels) {
+  // One row, shifted right by one and then left by one: a naive forward or
+  // backward loop would smear a single pixel across the row.
+  Surface row = Painted(6, 1, 5);
+  ASSERT_TRUE(BitBlt(row, 1, 0, 5, 1, row, 0, 0, kSrcInvert));
+  for (int x = 1; x < 6; ++x) {
+    EXPECT_EQ(row.GetPixel(x, 0), Pattern(x, 0, 5) ^ Pattern(x - 1, 0, 5)) << "at " << x;
+  }
+  EXPECT_EQ(row.GetPixel(0, 0), Pattern(0, 0, 5));
+
+  Surface column = Painted(1, 6, 5);
+  ASSERT_TRUE(BitBlt(column, 0, 1, 1, 5, column, 0, 0, kSrcCopy));
+  EXPECT_EQ(column.GetPixel(0, 0), Pattern(0, 0, 5));
+  for (int y = 1; y < 6; ++y) EXPECT_EQ(column.GetPixel(0, y), Pattern(0, y - 1, 5)) << "at " << y;
+
+  Surface left = Painted(6, 1, 5);
+  ASSERT_TRUE(BitBlt(left, 0, 0, 5, 1, left, 1, 0, kSrcAnd));
+  for (int x = 0; x < 5; ++x) {
+    EXPECT_EQ(left.GetPixel(x, 0), Pattern(x, 0, 5) & Pattern(x + 1, 0, 5)) << "at " << x;
+  }
+}
+
+}  // namespace
+}  // namespace tsumugi::gdi

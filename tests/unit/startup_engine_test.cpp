@@ -1,0 +1,109 @@
+// Start-up, the form's event routing and the end of the engine, on an engine
+// inside the test process.
+#include <gtest/gtest.h>
+
+#include "support/engine_fixture.h"
+
+namespace tsumugi::test {
+namespace {
+
+TEST(StartupEngine, EscapeDuringAPauseEndsOnceFromInsideTheScript) {
+  EngineFixture f({{"data/start.txt", ".wat 1000\n.foo\n"}}, "wait 100\nkey Escape\n");
+  EXPECT_EQ(f.Run(), ExitStatus::kNormal);
+  EXPECT_EQ(f.host().Now(), 100u);  // the pause was cut short by the key
+  EXPECT_EQ(f.engine().form.UnloadCount(), 1);
+  EXPECT_EQ(f.Output(), "");  // ".foo" never ran
+}
+
+TEST(StartupEngine, APressDuringAPauseOnlyRecordsTheButton) {
+  EngineFixture f({{"data/start.txt", ".wat 1000\n.end\n"}}, "wait 300\npress left 5 6\n");
+  EXPECT_EQ(f.Run(), ExitStatus::kNormal);
+  EXPECT_EQ(f.host().Now(), 1000u);  // the pause lasted its full time
+  EXPECT_TRUE(f.engine().input.LeftHeld);
+  EXPECT_EQ(f.engine().form.last_press, (Point{5, 6}));
+}
+
+TEST(StartupEngine, FullScreenRunRestoresTheDisplayOnceAtTheEnd) {
+  EngineFixture f({{"game.exe", "MZ"}, {"game.ini", "Style=Full\nZOrder=Top\n"},
+                   {"start.txt", ".end\n"}});
+  EXPECT_EQ(f.Run(), ExitStatus::kNormal);
+  EXPECT_EQ(f.host().DisplayRestoreCount(), 1);
+  EXPECT_FALSE(f.host().DisplayChanged());
+}
+
+TEST(StartupEngine, F4AndAltEnterToggleTheStyleUnlessTheDesktopIs640x480) {
+  for (bool small_desktop : {false, true}) {
+    headless::HeadlessOptions options;
+    if (small_desktop) options.desktop = {640, 480};
+    EngineFixture f({{"data/start.txt", "idle\n"}}, "", options);
+    f.StartWithoutRunning();
+    Settings& s = f.engine().settings;
+    std::u16string first = s.DisplayStyle;
+    EXPECT_EQ(first, small_desktop ? u"Full" : u"Window");
+    f.engine().OnKeyDown(KeyCode::kF4, 0);
+    EXPECT_EQ(s.DisplayStyle, small_desktop ? u"Full" : u"Full");
+    EXPECT_EQ(f.host().FullScreen(), true);
+    f.engine().OnKeyDown(KeyCode::kEnter, kAltMask);
+    EXPECT_EQ(s.DisplayStyle, first);
+    EXPECT_EQ(f.host().FullScreen(), first == u"Full");
+    // The toggle key is not a press.
+    EXPECT_FALSE(f.engine().input.EnterHeld);
+    EXPECT_FALSE(f.engine().input.LeftHeld);
+  }
+}
+
+TEST(StartupEngine, EnterAndSpaceActOncePerPress) {
+  EngineFixture f({{"data/start.txt", "idle\n"}});
+  f.StartWithoutRunning();
+  Engine& e = f.engine();
+  e.OnKeyDown(KeyCode::kEnter, 0);
+  e.OnKeyDown(KeyCode::kEnter, 0);  // auto-repeat
+  EXPECT_TRUE(e.input.LeftHeld);
+  EXPECT_EQ(e.input.PressCount(), 1);
+  e.OnKeyUp(KeyCode::kEnter, 0);
+  EXPECT_FALSE(e.input.LeftHeld);
+  e.OnKeyUp(KeyCode::kEnter, 0);  // a stray release does nothing
+  EXPECT_EQ(e.input.ReleaseCount(), 1);
+
+  // Shift+Enter is an ordinary press; Space presses the right button.
+  e.OnKeyDown(KeyCode::kEnter, kShiftMask);
+  EXPECT_EQ(e.input.PressCount(), 2);
+  e.OnKeyDown(KeyCode::kSpace, 0);
+  e.OnKeyDown(KeyCode::kSpace, 0);
+  EXPECT_TRUE(e.input.RightHeld);
+  EXPECT_EQ(e.input.PressCount(), 3);
+  e.OnKeyUp(KeyCode::kSpace, 0);
+  EXPECT_FALSE(e.input.RightHeld);
+}
+
+TEST(StartupEngine, ArrowKeysMoveThePointerByTen) {
+  EngineFixture f({{"data/start.txt", "idle\n"}});
+  f.StartWithoutRunning();
+  f.host().SetCursorPos({100, 100});
+  f.engine().OnKeyDown(KeyCode::kLeft, 0);
+  f.engine().OnKeyDown(KeyCode::kUp, 0);
+  f.engine().OnKeyDown(KeyCode::kUp, 0);
+  f.engine().OnKeyDown(KeyCode::kRight, 0);
+  f.engine().OnKeyDown(KeyCode::kRight, 0);
+  f.engine().OnKeyDown(KeyCode::kDown, 0);
+  EXPECT_EQ(f.host().GetCursorPos(), (Point{110, 90}));
+}
+
+TEST(StartupEngine, TheWindowIsShownWithItsCaption) {
+  EngineFixture f({{"data/start.txt", ".cap 物語\n"}});
+  EXPECT_EQ(f.Run(), ExitStatus::kNormal);
+  EXPECT_TRUE(f.host().WindowVisible());
+  EXPECT_EQ(f.host().Caption(), u"物語");
+}
+
+TEST(StartupEngine, RunEndsAtTheTimeLimit) {
+  headless::HeadlessOptions options;
+  options.max_time = 500;
+  EngineFixture f({{"data/start.txt", ".wat 1000\n.foo\n"}}, "", options);
+  EXPECT_EQ(f.Run(), ExitStatus::kTimeLimit);
+  EXPECT_EQ(f.host().Now(), 500u);
+  EXPECT_EQ(f.engine().form.UnloadCount(), 1);
+}
+
+}  // namespace
+}  // namespace tsumugi::test
