@@ -13,6 +13,9 @@
 #include "engine/engine.h"
 #include "platform/gdi/png_writer.h"
 #include "platform/headless/headless_host.h"
+#ifdef TSUMUGI_HAVE_SDL
+#include "platform/sdl/sdl_host.h"
+#endif
 
 namespace {
 
@@ -24,7 +27,7 @@ constexpr const char* kUsage =
     "  --headless          no window: a virtual clock, input from --input, message\n"
     "                      boxes as JSON lines on standard output\n"
     "  --input FILE        player actions for --headless (one a line)\n"
-    "  --screenshot FILE   write the screen as PNG when the engine ends (--headless)\n"
+    "  --screenshot FILE   write the screen as PNG when the engine ends\n"
     "  --max-time MS       stop after MS milliseconds of engine time (exit status 3)\n"
     "  --desktop WxH       the desktop size the engine sees (default 1024x768)\n"
     "  --ini FILE          the settings file (default: found beside the game's .exe)\n"
@@ -37,6 +40,22 @@ constexpr const char* kUsage =
 int BadCommandLine(const std::string& message) {
   std::cerr << "tsumugi: " << message << "\nTry 'tsumugi --help'.\n";
   return 2;
+}
+
+int RunEngine(tsumugi::Host& host, const tsumugi::EngineOptions& options,
+              const std::optional<std::string>& screenshot) {
+  tsumugi::ExitStatus status;
+  {
+    tsumugi::Engine engine(host, options);
+    status = engine.Run();
+  }
+  if (screenshot) {
+    std::string error;
+    if (!tsumugi::gdi::WritePng(host.Screen(), *screenshot, &error)) {
+      std::cerr << "tsumugi: cannot write screenshot '" << *screenshot << "': " << error << "\n";
+    }
+  }
+  return static_cast<int>(status);
 }
 
 }  // namespace
@@ -68,7 +87,18 @@ int main(int argc, char** argv) {
                                       : SettingsFileFor(game);
 
   if (!cl.headless) {
-    return BadCommandLine("this build has no window support yet; use --headless");
+#ifdef TSUMUGI_HAVE_SDL
+    if (cl.input_file || cl.max_time) {
+      return BadCommandLine("--input and --max-time need --headless");
+    }
+    sdl::SdlHost host;
+    if (!host.Open(&error)) {
+      return BadCommandLine("cannot open a window (" + error + "); use --headless");
+    }
+    return RunEngine(host, options, cl.screenshot);
+#else
+    return BadCommandLine("this build has no window support; use --headless");
+#endif
   }
 
   headless::HeadlessOptions host_options;
@@ -87,17 +117,6 @@ int main(int argc, char** argv) {
   host_options.desktop = cl.desktop;
   host_options.out = &std::cout;
   host_options.err = &std::cerr;
-
   headless::HeadlessHost host(std::move(host_options));
-  ExitStatus status;
-  {
-    Engine engine(host, options);
-    status = engine.Run();
-  }
-  if (cl.screenshot) {
-    if (!gdi::WritePng(host.Screen(), *cl.screenshot, &error)) {
-      std::cerr << "tsumugi: cannot write screenshot '" << *cl.screenshot << "': " << error << "\n";
-    }
-  }
-  return static_cast<int>(status);
+  return RunEngine(host, options, cl.screenshot);
 }

@@ -23,6 +23,10 @@ void Script::RegisterCommand(std::u16string_view name, CommandHandler handler) {
   commands_[CommandKey(name)] = std::move(handler);
 }
 
+bool Script::HasCommand(std::u16string_view name) const {
+  return commands_.count(CommandKey(name)) != 0;
+}
+
 bool Script::AtEndOfFile() const {
   if (CurrentFile <= 0) return true;
   return CurrentLineNumber >= static_cast<int>(e_.catalogue.File(CurrentFile).lines.size());
@@ -142,7 +146,7 @@ void Script::OpenStartScenario() {
 }
 
 std::u16string Script::CurrentFileName() const {
-  if (CurrentFile <= 0) return std::u16string();
+  if (CurrentFile <= 0) return OutsideFileName;
   return e_.catalogue.File(CurrentFile).name + e_.settings.ScenarioExtension;
 }
 

@@ -78,6 +78,11 @@ class Script {
 
   // Commands are registered by their three-character names.
   void RegisterCommand(std::u16string_view name, CommandHandler handler);
+  bool HasCommand(std::u16string_view name) const;
+
+  // The file reports name while no scenario file is open (CurrentFile 0):
+  // the configuration file while it is read.
+  std::u16string OutsideFileName;
 
  private:
   static uint64_t CommandKey(std::u16string_view name);

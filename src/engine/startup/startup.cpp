@@ -5,6 +5,7 @@
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
 #include "engine/engine.h"
+#include "engine/startup/config_file.h"
 
 namespace tsumugi {
 
@@ -110,11 +111,16 @@ void Startup::ReadSettingsFile() {
 }
 
 void Startup::ResetEngine() {
+  e_.vars.Randomize();
   e_.settings.ColorModeIndex = 0;
   e_.vars.ResetVariables();
   e_.input.Reset();
   e_.text.Reset();
-  e_.vars.FinishDeclarations();
+
+  ConfigFile config(e_);
+  int page_count = -1;
+  config.Read(&page_count);
+  PageCount = page_count >= 0 ? page_count : 2;
 }
 
 void Startup::ApplyScreenMode() {

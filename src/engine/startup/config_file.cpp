@@ -1,0 +1,83 @@
+#include "engine/startup/config_file.h"
+
+#include <vector>
+
+#include "common/file_lookup.h"
+#include "common/text_codec.h"
+#include "engine/engine.h"
+#include "engine/vars/number_text.h"
+
+namespace tsumugi {
+
+void ConfigFile::Declare(bool integer) {
+  Script& script = e_.script;
+  std::vector<std::u16string> names;
+  for (;;) {
+    std::u16string word = script.NextArgument();
+    // The list ends at the end of the line or at two spaces in a row.
+    if (word.empty()) break;
+    names.clear();
+    if (!ExpandDeclarationWord(word, names)) {
+      script.ScriptError(u"変数の宣言「" + word + u"」が正しくありません", false);
+    }
+    declared_ += static_cast<int>(names.size());
+    if (declared_ > kMaxVariables) {
+      script.ScriptError(u"宣言された変数が多すぎます", false);
+    }
+    for (const std::u16string& name : names) {
+      e_.vars.DeclareVariable(integer ? VariableKind::kInteger : VariableKind::kText, name);
+    }
+  }
+}
+
+void ConfigFile::Read(int* page_count) {
+  *page_count = -1;
+  Settings& settings = e_.settings;
+  Script& script = e_.script;
+  const std::u16string file_name = u"config" + settings.ScenarioExtension;
+
+  std::optional<std::filesystem::path> path =
+      FindPathNoCase(PathFromUtf16(settings.ScenarioFolder), Utf16ToUtf8(file_name));
+  std::error_code ec;
+  if (path && std::filesystem::is_regular_file(*path, ec)) {
+    std::string bytes, error;
+    if (!ReadWholeFile(*path, &bytes, &error)) {
+      e_.host.MessageBoxOk(u"ファイル「" + file_name + u"」を読み込めません。\r\n" +
+                           Utf8ToUtf16(error));
+      e_.form.EndEngine(ExitStatus::kError);
+    }
+    std::vector<std::u16string> lines = SplitLines(DecodeGameText(bytes));
+
+    // The lines go through the script reader's current line, so that the
+    // commands run by ".cur" and ".bsc" and every report see them as usual;
+    // reports name the configuration file.
+    script.CurrentFile = 0;
+    script.OutsideFileName = file_name;
+    declared_ = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      script.CurrentLineNumber = static_cast<int>(i) + 1;
+      script.CurrentLine = lines[i];
+      script.StripLeadingTabs();
+      std::u16string first = script.NextArgument();
+      if (first == u".int" || first == u".str") {
+        Declare(first == u".int");
+      } else if (first == u".cap") {
+        e_.host.SetCaption(e_.vars.ExpandText(script.CurrentLine));
+      } else if (first == u".cmd") {
+        settings.ColorModeIndex = e_.vars.ArgToInteger(script.CurrentLine);
+      } else if (first == u".scr") {
+        int n = e_.vars.ArgToInteger(script.CurrentLine);
+        if (n >= 0) *page_count = n;
+      } else if (first == u".cur" || first == u".bsc") {
+        std::u16string name = first.substr(1);
+        if (script.HasCommand(name)) script.ExecuteLine(first + u" " + script.CurrentLine);
+      }
+    }
+    script.CurrentLine.clear();
+    script.CurrentLineNumber = 0;
+    script.OutsideFileName.clear();
+  }
+  e_.vars.FinishDeclarations();
+}
+
+}  // namespace tsumugi

@@ -1,0 +1,243 @@
+#include "platform/sdl/sdl_host.h"
+
+#include "common/text_codec.h"
+
+namespace tsumugi::sdl {
+
+namespace {
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+}  // namespace
+
+SdlHost::SdlHost() : screen_(kWidth, kHeight, gdi::kBlack) {}
+
+SdlHost::~SdlHost() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);
+  if (window_ || renderer_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool SdlHost::Open(std::string* error) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    *error = SDL_GetError();
+    return false;
+  }
+  window_ = SDL_CreateWindow("Form2", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth,
+                             kHeight, SDL_WINDOW_HIDDEN);
+  if (!window_) {
+    *error = SDL_GetError();
+    return false;
+  }
+  // No vsync: a typed character must cost the game's own delay, not a
+  // display frame.
+  renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (!renderer_) {
+    *error = SDL_GetError();
+    return false;
+  }
+  SDL_RenderSetLogicalSize(renderer_, kWidth, kHeight);
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING,
+                               kWidth, kHeight);
+  if (!texture_) {
+    *error = SDL_GetError();
+    return false;
+  }
+  // Keys reach the engine as key codes; no input method is involved.
+  SDL_StopTextInput();
+  start_ticks_ = SDL_GetTicks();
+  return true;
+}
+
+uint32_t SdlHost::TimeGetTime() { return SDL_GetTicks() - start_ticks_; }
+
+void SdlHost::Sleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+
+void SdlHost::FireDueTimers() {
+  uint32_t now = TimeGetTime();
+  for (size_t i = 0; i < timers_.size(); ++i) {
+    Timer& t = timers_[i];
+    if (!t.enabled || t.interval == 0) continue;
+    if (static_cast<int32_t>(now - t.next_due) >= 0) {
+      t.next_due = now + t.interval;
+      if (sink_) sink_->OnTimer(static_cast<TimerId>(i));
+    }
+  }
+}
+
+uint32_t SdlHost::TimeToNextTimer(uint32_t cap) {
+  uint32_t now = TimeGetTime();
+  uint32_t wait = cap;
+  for (const Timer& t : timers_) {
+    if (!t.enabled || t.interval == 0) continue;
+    int32_t left = static_cast<int32_t>(t.next_due - now);
+    wait = std::min<uint32_t>(wait, left > 0 ? static_cast<uint32_t>(left) : 0);
+  }
+  return wait;
+}
+
+void SdlHost::DoEvents() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) Dispatch(event);
+  FireDueTimers();
+}
+
+void SdlHost::WaitEvents(uint32_t milliseconds) {
+  SDL_Event event;
+  if (SDL_WaitEventTimeout(&event, static_cast<int>(TimeToNextTimer(milliseconds)))) {
+    Dispatch(event);
+  }
+  DoEvents();
+}
+
+void SdlHost::RunEventLoop() {
+  for (;;) WaitEvents(100);
+}
+
+void SdlHost::Dispatch(const SDL_Event& event) {
+  if (!sink_) return;
+  switch (event.type) {
+    case SDL_QUIT:
+      sink_->OnCloseRequest();
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      MouseButton button;
+      if (event.button.button == SDL_BUTTON_LEFT) button = MouseButton::kLeft;
+      else if (event.button.button == SDL_BUTTON_RIGHT) button = MouseButton::kRight;
+      else break;
+      SDL_Keymod mod = SDL_GetModState();
+      int shift = ((mod & KMOD_SHIFT) ? kShiftMask : 0) | ((mod & KMOD_CTRL) ? kCtrlMask : 0) |
+                  ((mod & KMOD_ALT) ? kAltMask : 0);
+      if (event.type == SDL_MOUSEBUTTONDOWN) {
+        sink_->OnMouseDown(button, shift, event.button.x, event.button.y);
+      } else {
+        sink_->OnMouseUp(button, shift, event.button.x, event.button.y);
+      }
+      break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      KeyCode key;
+      switch (event.key.keysym.sym) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: key = KeyCode::kEnter; break;
+        case SDLK_SPACE: key = KeyCode::kSpace; break;
+        case SDLK_ESCAPE: key = KeyCode::kEscape; break;
+        case SDLK_F4: key = KeyCode::kF4; break;
+        case SDLK_LEFT: key = KeyCode::kLeft; break;
+        case SDLK_UP: key = KeyCode::kUp; break;
+        case SDLK_RIGHT: key = KeyCode::kRight; break;
+        case SDLK_DOWN: key = KeyCode::kDown; break;
+        default: return;
+      }
+      SDL_Keymod mod = static_cast<SDL_Keymod>(event.key.keysym.mod);
+      int shift = ((mod & KMOD_SHIFT) ? kShiftMask : 0) | ((mod & KMOD_CTRL) ? kCtrlMask : 0) |
+                  ((mod & KMOD_ALT) ? kAltMask : 0);
+      if (event.type == SDL_KEYDOWN) {
+        sink_->OnKeyDown(key, shift);
+        if (key == KeyCode::kEscape) sink_->OnKeyPress(27);
+      } else {
+        sink_->OnKeyUp(key, shift);
+      }
+      break;
+    }
+    case SDL_WINDOWEVENT:
+      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Refresh();
+      break;
+    default:
+      break;
+  }
+}
+
+void SdlHost::SetTimerInterval(TimerId timer, uint32_t milliseconds) {
+  Timer& t = timers_[static_cast<size_t>(timer)];
+  t.interval = milliseconds;
+  t.next_due = TimeGetTime() + milliseconds;
+}
+
+void SdlHost::EnableTimer(TimerId timer, bool enabled) {
+  Timer& t = timers_[static_cast<size_t>(timer)];
+  if (enabled && !t.enabled) t.next_due = TimeGetTime() + t.interval;
+  t.enabled = enabled;
+}
+
+void SdlHost::MessageBoxOk(const std::u16string& text) {
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tsumugi", Utf16ToUtf8(text).c_str(),
+                           window_);
+}
+
+bool SdlHost::MessageBoxYesNo(const std::u16string& text) {
+  std::string message = Utf16ToUtf8(text);
+  const SDL_MessageBoxButtonData buttons[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "はい"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "いいえ"},
+  };
+  SDL_MessageBoxData data{SDL_MESSAGEBOX_INFORMATION, window_, "Tsumugi", message.c_str(), 2,
+                          buttons, nullptr};
+  int answer = 1;
+  if (SDL_ShowMessageBox(&data, &answer) != 0) return true;
+  return answer == 1;
+}
+
+void SdlHost::Refresh() {
+  if (!renderer_) return;
+  SDL_UpdateTexture(texture_, nullptr, screen_.Data(),
+                    screen_.Stride() * static_cast<int>(sizeof(uint32_t)));
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  SDL_RenderPresent(renderer_);
+}
+
+void SdlHost::SetCaption(const std::u16string& caption) {
+  if (window_) SDL_SetWindowTitle(window_, Utf16ToUtf8(caption).c_str());
+}
+
+void SdlHost::ShowWindow(bool visible) {
+  if (!window_) return;
+  if (visible) {
+    SDL_ShowWindow(window_);
+    Refresh();
+  } else {
+    SDL_HideWindow(window_);
+  }
+}
+
+void SdlHost::SetWindowStyle(bool full_screen, bool topmost) {
+  if (!window_) return;
+  // Today's displays are not switched to 640x480: full screen scales the
+  // drawing area over the desktop, keeping its proportions.
+  SDL_SetWindowFullscreen(window_, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  SDL_SetWindowAlwaysOnTop(window_, topmost ? SDL_TRUE : SDL_FALSE);
+  if (!full_screen) SDL_SetWindowSize(window_, kWidth, kHeight);
+}
+
+Size SdlHost::DesktopSize() {
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return {1024, 768};
+  return {mode.w, mode.h};
+}
+
+DisplayChange SdlHost::ChangeDisplayMode(int, int, int, bool) { return DisplayChange::kSuccessful; }
+
+Point SdlHost::GetCursorPos() {
+  int wx = 0, wy = 0;
+  SDL_GetMouseState(&wx, &wy);
+  float lx = 0, ly = 0;
+  SDL_RenderWindowToLogical(renderer_, wx, wy, &lx, &ly);
+  return {static_cast<int>(lx), static_cast<int>(ly)};
+}
+
+void SdlHost::SetCursorPos(Point position) {
+  int wx = 0, wy = 0;
+  SDL_RenderLogicalToWindow(renderer_, static_cast<float>(position.x),
+                            static_cast<float>(position.y), &wx, &wy);
+  SDL_WarpMouseInWindow(window_, wx, wy);
+}
+
+bool SdlHost::AcquireInstanceLock(const std::string& game_folder) {
+  return instance_lock_.Acquire(game_folder);
+}
+
+}  // namespace tsumugi::sdl

@@ -1,0 +1,71 @@
+// The SDL host: a real window with the 640x480 drawing area, mouse and
+// keyboard, real time.
+#pragma once
+
+#include <SDL.h>
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "platform/gdi/surface.h"
+#include "platform/host.h"
+#include "platform/instance/instance_lock.h"
+
+namespace tsumugi::sdl {
+
+class SdlHost final : public Host {
+ public:
+  SdlHost();
+  ~SdlHost() override;
+  SdlHost(const SdlHost&) = delete;
+  SdlHost& operator=(const SdlHost&) = delete;
+
+  // False (with a message) when there is no display to open a window on.
+  bool Open(std::string* error);
+
+  void SetEventSink(HostEvents* sink) override { sink_ = sink; }
+  uint32_t TimeGetTime() override;
+  void Sleep(uint32_t milliseconds) override;
+  void DoEvents() override;
+  void WaitEvents(uint32_t milliseconds) override;
+  void RunEventLoop() override;
+  void SetTimerInterval(TimerId timer, uint32_t milliseconds) override;
+  void EnableTimer(TimerId timer, bool enabled) override;
+  void MessageBoxOk(const std::u16string& text) override;
+  bool MessageBoxYesNo(const std::u16string& text) override;
+  gdi::Surface& Screen() override { return screen_; }
+  void Refresh() override;
+  void SetCaption(const std::u16string& caption) override;
+  void ShowWindow(bool visible) override;
+  void SetWindowStyle(bool full_screen, bool topmost) override;
+  Size DesktopSize() override;
+  DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
+                                  bool test_only) override;
+  void RestoreDisplayMode() override {}
+  Point GetCursorPos() override;
+  void SetCursorPos(Point position) override;
+  bool AcquireInstanceLock(const std::string& game_folder) override;
+
+ private:
+  struct Timer {
+    uint32_t interval = 0;
+    bool enabled = false;
+    uint32_t next_due = 0;
+  };
+  void Dispatch(const SDL_Event& event);
+  void FireDueTimers();
+  // Milliseconds until the next enabled timer is due (or `cap`).
+  uint32_t TimeToNextTimer(uint32_t cap);
+
+  HostEvents* sink_ = nullptr;
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  uint32_t start_ticks_ = 0;
+  std::array<Timer, kTimerCount> timers_;
+  gdi::Surface screen_;
+  InstanceLock instance_lock_;
+};
+
+}  // namespace tsumugi::sdl
