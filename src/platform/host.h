@@ -13,6 +13,7 @@
 
 namespace tsumugi::gdi {
 class Surface;
+struct CursorImage;
 }
 
 namespace tsumugi {
@@ -129,6 +130,13 @@ class Host {
   // The pointer, in pixels of the drawing area.
   virtual Point GetCursorPos() = 0;
   virtual void SetCursorPos(Point position) = 0;
+  // The pointer's picture over the window; nullptr gives the standard
+  // arrow back. The image stays valid until the next call. A host without a
+  // window has no pointer to show it on and may ignore it.
+  virtual void SetCursorImage(const gdi::CursorImage* image) { (void)image; }
+
+  // The seed of the script's random numbers.
+  virtual uint64_t RandomSeed() = 0;
 
   // --- Single instance -------------------------------------------------------
   // Takes the lock that keeps a second copy from playing the same game

@@ -29,7 +29,9 @@ class VarsCommandsTest : public testing::Test {
   }
 
   Variables& vars() { return f_.engine().vars; }
-  int32_t Int(const char16_t* name) { return vars().IntegerValues[vars().FindIntegerVariable(name)]; }
+  int32_t Int(const char16_t* name) {
+    return vars().IntegerValues[vars().FindIntegerVariable(name)];
+  }
   std::u16string Text(const char16_t* name) {
     return vars().TextValues[vars().FindTextVariable(name)];
   }
@@ -207,9 +209,12 @@ TEST(VarsCommandsReportTest, EachReportWithItsHeader) {
       {".rnd x = 1 to 6", "変数名 x\r\n\r\n宣言されていない整数型変数が使われました"},
       {".now x = year", "変数名 x\r\n\r\n宣言されていない整数型変数が使われました"},
       {".rnd x = 1 to y", "変数名 y\r\n\r\n宣言されていない整数型変数が使われました"},
-      {".let flag256 = 1", "フラグ名 flag256\r\n\r\n000～255の番号で終わらないフラグ名が使われました"},
-      {".now flagXYZ = year", "フラグ名 flagXYZ\r\n\r\n000～255の番号で終わらないフラグ名が使われました"},
-      {".rnd flag12 = 0 to 1", "フラグ名 flag12\r\n\r\n000～255の番号で終わらないフラグ名が使われました"},
+      {".let flag256 = 1",
+       "フラグ名 flag256\r\n\r\n000～255の番号で終わらないフラグ名が使われました"},
+      {".now flagXYZ = year",
+       "フラグ名 flagXYZ\r\n\r\n000～255の番号で終わらないフラグ名が使われました"},
+      {".rnd flag12 = 0 to 1",
+       "フラグ名 flag12\r\n\r\n000～255の番号で終わらないフラグ名が使われました"},
       {".let on = 99999999999",
        "数値 99999999999\r\n\r\n扱える範囲（-2147483648～2147483647）を超える数値が使われました"},
       {".let on = 2147483647 * 2",
@@ -218,8 +223,8 @@ TEST(VarsCommandsReportTest, EachReportWithItsHeader) {
       {".let cy = cx / off", "計算 5 / 0\r\n\r\n0で割り算をしようとしました"},
   };
   for (const Case& c : cases) {
-    EngineFixture f({{"data/start.txt",
-                      std::string(";first\n.let cx = 5\n.let flag001 = on\n") + c.line + "\n.end\n"}});
+    EngineFixture f({{"data/start.txt", std::string(";first\n.let cx = 5\n.let flag001 = on\n") +
+                                            c.line + "\n.end\n"}});
     EXPECT_EQ(f.Run(), ExitStatus::kError) << c.line;
     EXPECT_EQ(f.OnlyMessage(), std::string("File「start.txt」  Line「4」\r\n\r\n") + c.message +
                                    "\r\n実行を中止します")

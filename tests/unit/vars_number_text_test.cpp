@@ -1,5 +1,3 @@
-#include "engine/vars/number_text.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "common/text_codec.h"
+#include "engine/vars/number_text.h"
 
 namespace tsumugi {
 namespace {
@@ -102,13 +101,27 @@ TEST(VarsNumberTextTest, PicturesPadTrimAndOverflowDigitPlaces) {
     const char16_t* text;
   };
   const Case cases[] = {
-      {7, u"000", u"007"},        {3, u"000", u"003"},        {7, u"00", u"07"},
-      {123, u"00", u"123"},       {5, u"#", u"5"},            {0, u"#", u""},
-      {0, u"0", u"0"},            {0, u"#0", u"0"},           {0, u"##", u""},
-      {5, u"#0#", u"05"},         {1234, u"00-00", u"12-34"}, {5, u"00-00", u"00-05"},
-      {12345, u"00-00", u"123-45"}, {-7, u"000", u"-007"},    {-5, u"x00", u"x-05"},
-      {-123, u"#", u"-123"},      {-5, u"###", u"-5"},        {7, u"", u"7"},
-      {-7, u"abc", u"abc-7"},     {0, u"No.", u"No.0"},       {42, u"(000)", u"(042)"},
+      {7, u"000", u"007"},
+      {3, u"000", u"003"},
+      {7, u"00", u"07"},
+      {123, u"00", u"123"},
+      {5, u"#", u"5"},
+      {0, u"#", u""},
+      {0, u"0", u"0"},
+      {0, u"#0", u"0"},
+      {0, u"##", u""},
+      {5, u"#0#", u"05"},
+      {1234, u"00-00", u"12-34"},
+      {5, u"00-00", u"00-05"},
+      {12345, u"00-00", u"123-45"},
+      {-7, u"000", u"-007"},
+      {-5, u"x00", u"x-05"},
+      {-123, u"#", u"-123"},
+      {-5, u"###", u"-5"},
+      {7, u"", u"7"},
+      {-7, u"abc", u"abc-7"},
+      {0, u"No.", u"No.0"},
+      {42, u"(000)", u"(042)"},
       {INT32_MIN, u"0", u"-2147483648"},
   };
   for (const Case& c : cases) {

@@ -125,6 +125,13 @@ TEST_F(VarsStoreTest, FlagWordsAndValues) {
   v().WriteFlag(255, 0);
   EXPECT_EQ(v().ReadFlag(255), 0);
   EXPECT_EQ(v().ReadFlag(0), 0);
+  // Numbers outside the table touch nothing.
+  const auto before = v().Flags;
+  for (int number : {-1, 256, 100000}) {
+    v().WriteFlag(number, 1);
+    EXPECT_EQ(v().ReadFlag(number), 0);
+  }
+  EXPECT_EQ(v().Flags, before);
 }
 
 TEST_F(VarsStoreTest, ArgToIntegerReadsNumbersFlagsAndVariables) {
@@ -133,12 +140,28 @@ TEST_F(VarsStoreTest, ArgToIntegerReadsNumbersFlagsAndVariables) {
     int32_t value;
   };
   const Case cases[] = {
-      {u"", 0},           {u"-12", -12},       {u"&H10", 16},       {u"&HFFFFFFFF", -1},
-      {u"2.5", 2},        {u"3.5", 4},         {u"n", 7},           {u"neg", -5},
-      {u"[n]", 7},        {u"name[i]", 33},    {u"flag010", 1},     {u"flag011", 0},
-      {u"flagging123", 1}, {u"xflag001", 5},   {u"[t]", 7},         {u"[e]", 0},
-      {u"[3^000]", 3},    {u"[n]0", 70},       {u"[neg]", -5},      {u"on", 1},
-      {u"[flag010^00]", 1}, {u"[name[i]]", 33},
+      {u"", 0},
+      {u"-12", -12},
+      {u"&H10", 16},
+      {u"&HFFFFFFFF", -1},
+      {u"2.5", 2},
+      {u"3.5", 4},
+      {u"n", 7},
+      {u"neg", -5},
+      {u"[n]", 7},
+      {u"name[i]", 33},
+      {u"flag010", 1},
+      {u"flag011", 0},
+      {u"flagging123", 1},
+      {u"xflag001", 5},
+      {u"[t]", 7},
+      {u"[e]", 0},
+      {u"[3^000]", 3},
+      {u"[n]0", 70},
+      {u"[neg]", -5},
+      {u"on", 1},
+      {u"[flag010^00]", 1},
+      {u"[name[i]]", 33},
   };
   for (const Case& c : cases) EXPECT_EQ(v().ArgToInteger(c.word), c.value) << Utf16ToUtf8(c.word);
 
@@ -153,11 +176,12 @@ TEST_F(VarsStoreTest, IsIntegerArgumentTellsNumbersFromLabels) {
     bool integer;
   };
   const Case cases[] = {
-      {u"", true},          {u"0", true},         {u"&H10", true},     {u"-2.5", true},
-      {u"99999999999", true}, {u"n", true},       {u"xflag001", true}, {u"flag001", true},
-      {u"flagX", true},     {u"[n]", true},       {u"[t]", true},      {u"name[i]", true},
-      {u"[e]", false},      {u"scene1", false},   {u"s", false},       {u"both", true},
-      {u"N", false},        {u"a[n]", false},
+      {u"", true},         {u"0", true},           {u"&H10", true},
+      {u"-2.5", true},     {u"99999999999", true}, {u"n", true},
+      {u"xflag001", true}, {u"flag001", true},     {u"flagX", true},
+      {u"[n]", true},      {u"[t]", true},         {u"name[i]", true},
+      {u"[e]", false},     {u"scene1", false},     {u"s", false},
+      {u"both", true},     {u"N", false},          {u"a[n]", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(v().IsIntegerArgument(c.word), c.integer) << Utf16ToUtf8(c.word);
@@ -270,13 +294,13 @@ TEST_F(VarsStoreTest, EveryColourNameAndHexadecimalColours) {
     uint32_t value;
   };
   const Case cases[] = {
-      {u"black", 0x000000},      {u"red", 0x0000FF},         {u"green", 0x00FF00},
-      {u"yellow", 0x00FFFF},     {u"blue", 0xFF0000},        {u"magenta", 0xFF00FF},
-      {u"cyan", 0xFFFF00},       {u"white", 0xFFFFFF},       {u"darkred", 0x000080},
-      {u"darkgreen", 0x008000},  {u"darkyellow", 0x008080}, {u"darkblue", 0x800000},
+      {u"black", 0x000000},       {u"red", 0x0000FF},        {u"green", 0x00FF00},
+      {u"yellow", 0x00FFFF},      {u"blue", 0xFF0000},       {u"magenta", 0xFF00FF},
+      {u"cyan", 0xFFFF00},        {u"white", 0xFFFFFF},      {u"darkred", 0x000080},
+      {u"darkgreen", 0x008000},   {u"darkyellow", 0x008080}, {u"darkblue", 0x800000},
       {u"darkmagenta", 0x800080}, {u"darkcyan", 0x808000},   {u"gray", 0xC0C0C0},
-      {u"darkgray", 0x808080},   {u"00ff00", 65280},         {u"FF0000", 0x0000FF},
-      {u"0000FF", 0xFF0000},     {u"123456", 0x563412},      {u"aBcDeF", 0xEFCDAB},
+      {u"darkgray", 0x808080},    {u"00ff00", 65280},        {u"FF0000", 0x0000FF},
+      {u"0000FF", 0xFF0000},      {u"123456", 0x563412},     {u"aBcDeF", 0xEFCDAB},
   };
   for (const Case& c : cases) EXPECT_EQ(v().ColourValue(c.word), c.value) << Utf16ToUtf8(c.word);
 }
@@ -307,14 +331,14 @@ TEST(VarsStoreErrorTest, UndeclaredNamesAreReported) {
       {"[s^00]", [](Variables& v) { v.ExpandText(u"[s^00]"); }, "変数名 s" + integer},
       {"[^00]", [](Variables& v) { v.ExpandText(u"[^00]"); }, "変数名 " + integer},
       {"operand", [](Variables& v) { v.ArgToInteger(u"[x]"); }, "変数名 x" + any},
-      {"long name",
-       [&](Variables& v) { v.ExpandText(u"[" + std::u16string(100000, u'x') + u"]"); },
+      {"long name", [&](Variables& v) { v.ExpandText(u"[" + std::u16string(100000, u'x') + u"]"); },
        "変数名 " + long_name + any},
   });
 }
 
 TEST(VarsStoreErrorTest, NumbersFlagsAndColoursOutOfRangeAreReported) {
-  const std::string range = "\r\n\r\n扱える範囲（-2147483648～2147483647）を超える数値が使われました";
+  const std::string range =
+      "\r\n\r\n扱える範囲（-2147483648～2147483647）を超える数値が使われました";
   const std::string flag = "\r\n\r\n000～255の番号で終わらないフラグ名が使われました";
   ExpectReports({
       {"big decimal", [](Variables& v) { v.ArgToInteger(u"2147483648"); },
@@ -333,14 +357,12 @@ TEST(VarsStoreErrorTest, NumbersFlagsAndColoursOutOfRangeAreReported) {
       {"flag alone", [](Variables& v) { v.ArgToInteger(u"flag"); }, "フラグ名 flag" + flag},
       {"flag12", [](Variables& v) { v.ArgToInteger(u"flag12"); }, "フラグ名 flag12" + flag},
       {"flag 1x2", [](Variables& v) { v.ArgToInteger(u"flag1x2"); }, "フラグ名 flag1x2" + flag},
-      {"[flag999]", [](Variables& v) { v.ExpandText(u"[flag999]"); },
-       "フラグ名 flag999" + flag},
+      {"[flag999]", [](Variables& v) { v.ExpandText(u"[flag999]"); }, "フラグ名 flag999" + flag},
       {"FlagNumber", [](Variables& v) { v.FlagNumber(u"flag-01"); }, "フラグ名 flag-01" + flag},
       {"five digits", [](Variables& v) { v.ColourValue(u"0FF00"); }, "ない色を指定しました"},
       {"capital name", [](Variables& v) { v.ColourValue(u"Red"); }, "ない色を指定しました"},
       {"seven digits", [](Variables& v) { v.ColourValue(u"0FF0000"); }, "ない色を指定しました"},
-      {"not hexadecimal", [](Variables& v) { v.ColourValue(u"00GG00"); },
-       "ない色を指定しました"},
+      {"not hexadecimal", [](Variables& v) { v.ColourValue(u"00GG00"); }, "ない色を指定しました"},
       {"empty colour", [](Variables& v) { v.ColourValue(u""); }, "ない色を指定しました"},
   });
 }

@@ -6,7 +6,9 @@ namespace tsumugi {
 
 namespace {
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
 
 int HexDigitValue(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
@@ -87,7 +89,8 @@ void AppendWithPicture(std::u16string& out, int64_t value, std::u16string_view p
   char16_t buffer[20];
   size_t digit_count = 0;
   for (uint64_t m = magnitude; m != 0; m /= 10) {
-    buffer[sizeof buffer / sizeof buffer[0] - 1 - digit_count++] = static_cast<char16_t>(u'0' + m % 10);
+    buffer[sizeof buffer / sizeof buffer[0] - 1 - digit_count++] =
+        static_cast<char16_t>(u'0' + m % 10);
   }
   const std::u16string_view digits(buffer + sizeof buffer / sizeof buffer[0] - digit_count,
                                    digit_count);
@@ -149,8 +152,7 @@ bool ExpandDeclarationWord(std::u16string_view word, std::vector<std::u16string>
   const size_t caret = inner.find(u'^');
   const std::u16string_view count_text = inner.substr(0, caret);
   const bool has_picture = caret != std::u16string_view::npos;
-  const std::u16string_view picture =
-      has_picture ? inner.substr(caret + 1) : std::u16string_view();
+  const std::u16string_view picture = has_picture ? inner.substr(caret + 1) : std::u16string_view();
 
   if (count_text.empty()) return false;
   int count = 0;

@@ -120,11 +120,11 @@ uint32_t Variables::ColourValue(std::u16string_view word) {
     uint32_t red, green, blue;
   };
   static constexpr NamedColour kColours[] = {
-      {u"black", 0, 0, 0},          {u"red", 255, 0, 0},        {u"green", 0, 255, 0},
-      {u"yellow", 255, 255, 0},     {u"blue", 0, 0, 255},       {u"magenta", 255, 0, 255},
-      {u"cyan", 0, 255, 255},       {u"white", 255, 255, 255},  {u"darkred", 128, 0, 0},
-      {u"darkgreen", 0, 128, 0},    {u"darkyellow", 128, 128, 0}, {u"darkblue", 0, 0, 128},
-      {u"darkmagenta", 128, 0, 128}, {u"darkcyan", 0, 128, 128}, {u"gray", 192, 192, 192},
+      {u"black", 0, 0, 0},           {u"red", 255, 0, 0},          {u"green", 0, 255, 0},
+      {u"yellow", 255, 255, 0},      {u"blue", 0, 0, 255},         {u"magenta", 255, 0, 255},
+      {u"cyan", 0, 255, 255},        {u"white", 255, 255, 255},    {u"darkred", 128, 0, 0},
+      {u"darkgreen", 0, 128, 0},     {u"darkyellow", 128, 128, 0}, {u"darkblue", 0, 0, 128},
+      {u"darkmagenta", 128, 0, 128}, {u"darkcyan", 0, 128, 128},   {u"gray", 192, 192, 192},
       {u"darkgray", 128, 128, 128},
   };
   for (const NamedColour& colour : kColours) {

@@ -12,7 +12,9 @@ namespace tsumugi {
 namespace {
 
 // Drops the "= " written between a target and its value; it is not checked.
-void DropTwoCharacters(std::u16string& line) { line.erase(0, std::min<size_t>(2, line.size())); }
+void DropTwoCharacters(std::u16string& line) {
+  line.erase(0, std::min<size_t>(2, line.size()));
+}
 
 std::tm LocalTimeNow() {
   const std::time_t now = std::time(nullptr);
@@ -73,12 +75,11 @@ bool Variables::Rnd() {
 
   // The largest integer not above r * (high - low + 1) + low. With high
   // below low the same formula gives a value from high + 1 to low - 1 (low
-  // itself only for a draw of 0), which scripts may rely on. Doubles hold every term exactly enough that the
-  // result stays within the bounds; the clamp only guards the conversion.
+  // itself only for a draw of 0), which scripts may rely on. Doubles hold every term exactly enough
+  // that the result stays within the bounds; the clamp only guards the conversion.
   const double span = static_cast<double>(high) - low + 1;
   const double drawn = std::floor(static_cast<double>(NextRandom()) * span + low);
-  const auto result =
-      static_cast<int32_t>(std::clamp(drawn, double{INT32_MIN}, double{INT32_MAX}));
+  const auto result = static_cast<int32_t>(std::clamp(drawn, double{INT32_MIN}, double{INT32_MAX}));
   AssignInteger(target, result);
   return false;
 }

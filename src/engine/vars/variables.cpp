@@ -65,12 +65,16 @@ void Variables::FinishDeclarations() {
 }
 
 void Variables::Randomize() {
-  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+  // The host gives the seed: the clock with a player, a fixed value on the
+  // headless host, so that its runs repeat exactly.
+  const uint64_t now = e_.host.RandomSeed();
   std::seed_seq seed{static_cast<uint32_t>(now), static_cast<uint32_t>(now >> 32)};
   random_.seed(seed);
 }
 
-void Variables::SeedRandom(uint32_t seed) { random_.seed(seed); }
+void Variables::SeedRandom(uint32_t seed) {
+  random_.seed(seed);
+}
 
 float Variables::NextRandom() {
   // 24 random bits: every float of the form k / 2^24, all exactly below 1.
@@ -100,7 +104,8 @@ void Variables::SetIntegerByName(std::u16string_view name, int32_t value) {
 
 void Variables::ReportUndeclaredInteger(std::u16string_view name) {
   e_.script.ScriptError(
-      u"変数名 " + std::u16string(name) + u"\r\n\r\n宣言されていない整数型変数が使われました", false);
+      u"変数名 " + std::u16string(name) + u"\r\n\r\n宣言されていない整数型変数が使われました",
+      false);
 }
 
 void Variables::ReportOutOfRange(std::u16string_view word) {

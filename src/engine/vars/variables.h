@@ -60,8 +60,13 @@ class Variables {
   // The flag number of a "flag" word: its last three characters, 000 to 255;
   // anything else is reported.
   int FlagNumber(std::u16string_view word);
-  int32_t ReadFlag(int number) const { return Flags[number] ? 1 : 0; }
-  void WriteFlag(int number, int32_t value) { Flags[number] = value != 0; }
+  // A flag as 1 or 0; set for any nonzero value. Numbers come from
+  // FlagNumber; one outside the table reads 0 and is never written.
+  int32_t ReadFlag(int number) const { return InFlagTable(number) && Flags[number] ? 1 : 0; }
+  void WriteFlag(int number, int32_t value) {
+    if (InFlagTable(number)) Flags[number] = value != 0;
+  }
+  static bool InFlagTable(int number) { return number >= 0 && number < kFlagCount; }
 
   // --- Arguments -----------------------------------------------------------
   // The signed 32-bit value of an argument word: a number, a flag, or an
@@ -77,7 +82,8 @@ class Variables {
   int32_t EvaluateExpression();
   // The text with every "[name]" and "[name^picture]" reference replaced.
   std::u16string ExpandText(std::u16string text);
-  // A colour word (a colour name or RRGGBB) as 0x00BBGGRR.
+  // A colour word (one of sixteen names or RRGGBB) as 0x00BBGGRR, the
+  // layout of gdi::ColorRef; any other word is reported.
   uint32_t ColourValue(std::u16string_view word);
 
   std::vector<std::u16string> IntegerNames;

@@ -56,7 +56,13 @@ class HeadlessHost final : public Host {
   void RestoreDisplayMode() override;
   Point GetCursorPos() override { return cursor_; }
   void SetCursorPos(Point position) override { cursor_ = position; }
+  void SetCursorImage(const gdi::CursorImage* image) override {
+    cursor_image_ = image;
+    ++cursor_image_changes_;
+  }
   bool AcquireInstanceLock(const std::string& game_folder) override;
+  // Always the same, so that a run repeats exactly.
+  uint64_t RandomSeed() override { return 20261206; }
 
   // What a test may want to look at.
   uint64_t Now() const { return now_; }
@@ -66,6 +72,10 @@ class HeadlessHost final : public Host {
   bool DisplayChanged() const { return display_changed_; }
   int DisplayRestoreCount() const { return display_restore_count_; }
   int RefreshCount() const { return refresh_count_; }
+  // The pointer picture the engine set last (nullptr: the standard arrow),
+  // and how many times it was set.
+  const gdi::CursorImage* CursorImage() const { return cursor_image_; }
+  int CursorImageChanges() const { return cursor_image_changes_; }
   bool TimerEnabled(TimerId timer) const { return timers_[Index(timer)].enabled; }
   uint32_t TimerInterval(TimerId timer) const { return timers_[Index(timer)].interval; }
 
@@ -104,6 +114,8 @@ class HeadlessHost final : public Host {
   int display_restore_count_ = 0;
   int refresh_count_ = 0;
   Point cursor_;
+  const gdi::CursorImage* cursor_image_ = nullptr;
+  int cursor_image_changes_ = 0;
   InstanceLock instance_lock_;
 
   // Watchdog for a script that loops without ever letting time pass.

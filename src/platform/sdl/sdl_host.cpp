@@ -1,5 +1,7 @@
 #include "platform/sdl/sdl_host.h"
 
+#include <chrono>
+
 #include "common/text_codec.h"
 
 namespace tsumugi::sdl {
@@ -234,6 +236,10 @@ void SdlHost::SetCursorPos(Point position) {
   SDL_RenderLogicalToWindow(renderer_, static_cast<float>(position.x),
                             static_cast<float>(position.y), &wx, &wy);
   SDL_WarpMouseInWindow(window_, wx, wy);
+}
+
+uint64_t SdlHost::RandomSeed() {
+  return static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 }
 
 bool SdlHost::AcquireInstanceLock(const std::string& game_folder) {

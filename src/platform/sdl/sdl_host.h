@@ -46,6 +46,7 @@ class SdlHost final : public Host {
   Point GetCursorPos() override;
   void SetCursorPos(Point position) override;
   bool AcquireInstanceLock(const std::string& game_folder) override;
+  uint64_t RandomSeed() override;
 
  private:
   struct Timer {
