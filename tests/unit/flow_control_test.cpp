@@ -3,7 +3,6 @@
 // themselves, the case operator table, block openers, and bad places to
 // return to.
 #include <gtest/gtest.h>
-
 #include <malloc.h>
 
 #include <string>
@@ -56,19 +55,36 @@ TEST(FlowBlocks, LinesThatOpenABlock) {
     const char16_t* line;
     bool opens;
   } cases[] = {
-      {u".cas", true},         {u".cas n", true},         {u".casx", true},
-      {u".slt", true},         {u".btn", true},           {u".slt ", false},
-      {u".btn 1", false},      {u".sltx", false},         {u".rcl", true},
-      {u".rcl 0", true},       {u".rcl exit", false},     {u".rcl exit 1", false},
-      {u".rcl exits", true},   {u".rcl Exit", true},      {u".rcl [word]", false},
-      {u".rcl [other]", true}, {u".rclxexit", false},     {u".rcl  exit", true},
-      {u".", false},           {u"..", false},            {u"cas", false},
-      {u".ca", false},         {u".els", false},          {u".= 1", false},
-      {u" .cas", false},       {u".sub exit 1", false},   {u".skp", false},
+      {u".cas", true},         {u".cas n", true},       {u".casx", true},
+      {u".slt", true},         {u".btn", true},         {u".slt ", false},
+      {u".btn 1", false},      {u".sltx", false},       {u".rcl", true},
+      {u".rcl 0", true},       {u".rcl exit", false},   {u".rcl exit 1", false},
+      {u".rcl exits", true},   {u".rcl Exit", true},    {u".rcl [word]", false},
+      {u".rcl [other]", true}, {u".rclxexit", false},   {u".rcl  exit", true},
+      {u".", false},           {u"..", false},          {u"cas", false},
+      {u".ca", false},         {u".els", false},        {u".= 1", false},
+      {u" .cas", false},       {u".sub exit 1", false}, {u".skp", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(f.engine().flow.OpensBlock(c.line), c.opens) << Utf16ToUtf8(c.line);
   }
+}
+
+TEST(FlowBlocks, SkipPassesNestedBlocksWholeWithTheirLists) {
+  // A button block inside a choice block; each list ends with "." alone.
+  EngineFixture f(
+      {{"data/start.txt", "choice\n.\n.1\n.btn\nup down 0 0 1\n.\n.1\n.skp\n.\n.skp\n.\nafter\n"}});
+  f.StartWithoutRunning();
+  Script& s = f.engine().script;
+  // As a choice command that has read its ".slt" line itself would skip:
+  // the list first, then the branches with the nested button block.
+  f.engine().flow.SkipBlock(/*in_list=*/true);
+  EXPECT_EQ(s.CurrentLineNumber, 11);
+  // From inside a block, the first "." closes it.
+  s.RewindScenario(1);
+  f.engine().flow.SkipBlock();
+  EXPECT_EQ(s.CurrentLineNumber, 2);
+  EXPECT_EQ(s.CurrentLine, u".");
 }
 
 TEST(FlowCase, OperatorsCompareTheValueWithTheCaseValue) {
@@ -106,13 +122,13 @@ TEST(FlowCase, OperatorsCompareTheValueWithTheCaseValue) {
   }
 }
 
-TEST(FlowCase, WordsThatAreNoOperatorAreNeitherEvaluatedNorMatched) {
+TEST(FlowCase, LinesThatAreNoCaseLineAreNeitherEvaluatedNorMatched) {
   // ".=>" and ".<5" are no operators: what follows them is not read, so an
-  // undeclared name there is no error.
-  EngineFixture f({{"data/start.txt", ".=> nosuch\n.<5\n.>=1 2\n.els\n.\n"}});
+  // undeclared name there is no error. Only the whole line ".els" is ".els".
+  EngineFixture f({{"data/start.txt", ".=> nosuch\n.<5\n.>=1 2\n.else\n.els \n.els\n.\n"}});
   f.StartWithoutRunning();
   f.Execute(".cas 4");
-  EXPECT_EQ(f.engine().script.CurrentLineNumber, 4);
+  EXPECT_EQ(f.engine().script.CurrentLineNumber, 6);
   EXPECT_EQ(f.Output(), "");
 }
 
@@ -172,13 +188,13 @@ TEST(FlowSub, SecondWordThatReadsAsAnIntegerIsTheMemoryNumber) {
     int memory;
     int line_number;  // where the call leaves the reader in "scene"
   } cases[] = {
-      {".sub scene n", 4, 0},          // an integer variable
-      {".sub scene flag001", 1, 0},    // a flag
-      {".sub scene 3", 3, 0},          // a number
-      {".sub scene", 0, 0},            // nothing: memory 0
-      {".sub scene start", 0, 4},      // a label and no number: memory 0
+      {".sub scene n", 4, 0},        // an integer variable
+      {".sub scene flag001", 1, 0},  // a flag
+      {".sub scene 3", 3, 0},        // a number
+      {".sub scene", 0, 0},          // nothing: memory 0
+      {".sub scene start", 0, 4},    // a label and no number: memory 0
       {".sub scene start 9", 9, 4},
-      {".sub scene start n", 4, 4},    // the number may be a variable too
+      {".sub scene start n", 4, 4},  // the number may be a variable too
   };
   for (const auto& c : cases) {
     flow.MemoryFile.fill(0);
@@ -196,8 +212,8 @@ TEST(FlowSub, ReturnToAPlaceBeyondTheFileReportsTheEndOfTheFile) {
   // A save file can bring any line number; reading towards it runs into the
   // end of the memory's file, and the report says so there.
   for (int line : {4, 1000, -1}) {
-    EngineFixture f({{"data/start.txt", "; returns\n.sub exit 2\n"},
-                     {"data/scene.txt", "a\nb\nc\n"}});
+    EngineFixture f(
+        {{"data/start.txt", "; returns\n.sub exit 2\n"}, {"data/scene.txt", "a\nb\nc\n"}});
     f.StartWithoutRunning();
     Script& s = f.engine().script;
     f.engine().flow.MemoryFile[2] = s.FindScenario(u"scene");
@@ -227,7 +243,9 @@ TEST(FlowSub, ReturnToTheLastLineGoesOnAtTheEndOfTheFile) {
 }
 
 // The heap in use (bytes handed out by malloc and not yet freed).
-size_t HeapInUse() { return mallinfo2().uordblks; }
+size_t HeapInUse() {
+  return mallinfo2().uordblks;
+}
 
 TEST(FlowSub, CallingAgainAndAgainWithoutReturningKeepsMemoryFlat) {
   // Each round calls the same label again without ever returning: only the

@@ -80,8 +80,8 @@ Outcome ScanForLabel(EngineFixture& f, const std::u16string& file, const std::u1
 // Random scenario text with labels in all the shapes that look alike:
 // indented, repeated, with trailing blanks, with a leading space, mixed case.
 std::string RandomScenario(std::mt19937& random, const std::vector<std::string>& names) {
-  static const char* const kFiller[] = {"text", "", ".wat 1", "; comment", "\t", ":", "::",
-                                        ". :a", "「台詞」", ".cas 1"};
+  static const char* const kFiller[] = {"text", "",   ".wat 1", "; comment", "\t",
+                                        ":",    "::", ". :a",   "「台詞」",  ".cas 1"};
   auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
   std::string text;
   const size_t lines = pick(60);
@@ -139,8 +139,7 @@ TEST(FlowLabelIndex, JumpsStopWhereReadingFromTheTopStops) {
           ScanForLabel(f, file, Utf8ToUtf16(label), s.CurrentFileName(), from_line);
       s.CurrentFile = from_index;
       s.CurrentLineNumber = from_line;
-      Outcome jumped =
-          Observe(f, [&] { f.Execute(".jmp f" + std::to_string(i) + " " + label); });
+      Outcome jumped = Observe(f, [&] { f.Execute(".jmp f" + std::to_string(i) + " " + label); });
       // Without a label nothing is read: the line holds whatever was there.
       if (label.empty()) jumped.line = scanned.line;
       EXPECT_EQ(jumped, scanned) << "f" << i << " label \"" << label << "\"";
@@ -191,8 +190,9 @@ TEST(FlowLabelIndex, LabelOf100000CharactersIsFoundOrReported) {
   s.CurrentLineNumber = 1;
   EXPECT_THROW(f.Execute(".jmp short " + label), EngineEnded);
   // Compared as a whole, not printed: the text is 100,000 characters long.
-  EXPECT_TRUE(LastOutputLine(f) == OkBox("File「start.txt」  Line「1」\r\n\r\n「short.txt」には\r\nラベル「" +
-                                     label + "」は存在しません\r\n実行を中止します"))
+  EXPECT_TRUE(LastOutputLine(f) ==
+              OkBox("File「start.txt」  Line「1」\r\n\r\n「short.txt」には\r\nラベル「" + label +
+                    "」は存在しません\r\n実行を中止します"))
       << LastOutputLine(f).substr(0, 200);
 }
 

@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <climits>
 #include <cstdint>
 #include <optional>
 #include <utility>
-
-#include <gtest/gtest.h>
 
 #include "platform/gdi/bitblt.h"
 #include "platform/gdi/surface.h"
@@ -317,8 +317,7 @@ constexpr ClipCase kClipCases[] = {
     {"INT_MIN position ending left of dst", INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0, 0},
     {"INT_MIN source", 0, 0, INT_MAX, INT_MAX, INT_MIN, INT_MIN},
     {"INT_MAX source", 0, 0, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
-    {"INT_MIN destination, INT_MAX source", INT_MIN, INT_MIN, INT_MAX, INT_MAX, INT_MAX,
-     INT_MAX},
+    {"INT_MIN destination, INT_MAX source", INT_MIN, INT_MIN, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
     {"large offsets cancelling out", -1000000, 0, 2000000, 3, -1000000 + 2, 0},
 };
 

@@ -1,16 +1,14 @@
+#include <gtest/gtest.h>
 #include <png.h>
 #include <sys/resource.h>
 
 #include <csignal>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/gdi/png_writer.h"
 #include "platform/gdi/surface.h"

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include <climits>
 #include <utility>
-
-#include <gtest/gtest.h>
 
 #include "platform/gdi/surface.h"
 
@@ -114,8 +114,9 @@ TEST(GdiSurface, PixelAccessAgreesAcrossAccessors) {
 TEST(GdiSurface, PointsOutsideAreInvalidAndIgnored) {
   Surface s(4, 3, 0x00111111);
   const Surface before = s;
-  const int points[][2] = {{-1, 0}, {0, -1}, {4, 0},       {0, 3},       {4, 3},
-                           {-1, -1}, {INT_MIN, 0}, {0, INT_MAX}, {INT_MAX, INT_MIN}};
+  const int points[][2] = {{-1, 0},      {0, -1},      {4, 0},
+                           {0, 3},       {4, 3},       {-1, -1},
+                           {INT_MIN, 0}, {0, INT_MAX}, {INT_MAX, INT_MIN}};
   for (const auto& p : points) {
     EXPECT_EQ(s.GetPixel(p[0], p[1]), kInvalidColor) << p[0] << "," << p[1];
     s.SetPixel(p[0], p[1], 0x00FFFFFF);
@@ -132,18 +133,18 @@ TEST(GdiSurface, FillIsClippedToTheSurface) {
     int x0, x1, y0, y1;
   };
   const Case cases[] = {
-      {1, 1, 2, 1, 1, 3, 1, 2},                       // inside
-      {-2, 1, 4, 10, 0, 2, 1, 4},                     // over the left and bottom edges
-      {3, -5, 10, 6, 3, 5, 0, 1},                     // over the top and right edges
+      {1, 1, 2, 1, 1, 3, 1, 2},                          // inside
+      {-2, 1, 4, 10, 0, 2, 1, 4},                        // over the left and bottom edges
+      {3, -5, 10, 6, 3, 5, 0, 1},                        // over the top and right edges
       {INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0, 0, 0, 0},  // ends at -1
-      {INT_MAX, 0, INT_MAX, 1, 0, 0, 0, 0},           // starts past the right edge
-      {-1, -1, INT_MAX, INT_MAX, 0, 5, 0, 4},         // covers everything
-      {0, 0, 0, 4, 0, 0, 0, 0},                       // zero width
-      {0, 0, 5, INT_MIN, 0, 0, 0, 0},                 // negative height
+      {INT_MAX, 0, INT_MAX, 1, 0, 0, 0, 0},              // starts past the right edge
+      {-1, -1, INT_MAX, INT_MAX, 0, 5, 0, 4},            // covers everything
+      {0, 0, 0, 4, 0, 0, 0, 0},                          // zero width
+      {0, 0, 5, INT_MIN, 0, 0, 0, 0},                    // negative height
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "Fill(" << c.x << "," << c.y << "," << c.w << "," << c.h
-                                    << ")");
+    SCOPED_TRACE(testing::Message()
+                 << "Fill(" << c.x << "," << c.y << "," << c.w << "," << c.h << ")");
     Surface s(5, 4);
     Paint(s);
     s.Fill(c.x, c.y, c.w, c.h, kFill);
@@ -177,8 +178,7 @@ TEST(GdiSurface, ResizeKeepsTopLeftContentAndFillsExposedArea) {
   ASSERT_EQ(s.Height(), 4);
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 5; ++x) {
-      EXPECT_EQ(s.GetPixel(x, y), x < 3 && y < 2 ? Pattern(x, y) : kBack)
-          << "at " << x << "," << y;
+      EXPECT_EQ(s.GetPixel(x, y), x < 3 && y < 2 ? Pattern(x, y) : kBack) << "at " << x << "," << y;
     }
   }
 

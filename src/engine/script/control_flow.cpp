@@ -9,7 +9,15 @@ namespace {
 
 // The comparison of a case line, by its first word. Anything else (".=>",
 // ".<5" written without a space) is no operator and never matches.
-enum class CaseOperator { kNone, kEqual, kNotEqual, kLess, kLessOrEqual, kGreater, kGreaterOrEqual };
+enum class CaseOperator {
+  kNone,
+  kEqual,
+  kNotEqual,
+  kLess,
+  kLessOrEqual,
+  kGreater,
+  kGreaterOrEqual
+};
 
 CaseOperator ParseCaseOperator(std::u16string_view word) {
   if (word == u".=" || word == u".==") return CaseOperator::kEqual;
@@ -66,19 +74,30 @@ bool ControlFlow::OpensBlock(std::u16string_view line) {
   // The first argument runs from the sixth character to the next space.
   std::u16string_view argument = line.substr(std::min<size_t>(5, line.size()));
   argument = argument.substr(0, argument.find(u' '));
-  return true;
+  return e_.vars.ExpandText(std::u16string(argument)) != u"exit";
 }
 
-void ControlFlow::SkipBlock() {
+void ControlFlow::TrackBlock(BlockScan& scan, std::u16string_view line) {
+  if (scan.in_list) {
+    // The list ends at its first line beginning with "."; that line is
+    // part of the block's head, even when it is "." alone.
+    if (!line.empty() && line[0] == u'.') scan.in_list = false;
+    return;
+  }
+  if (line == u".") {
+    --scan.depth;
+  } else if (OpensBlock(line)) {
+    ++scan.depth;
+    scan.in_list = line == u".slt" || line == u".btn";
+  }
+}
+
+void ControlFlow::SkipBlock(bool in_list) {
   Script& script = e_.script;
-  int depth = 1;
-  while (depth > 0) {
+  BlockScan scan{1, in_list};
+  while (scan.depth > 0) {
     script.ReadScriptLine();
-    if (script.CurrentLine == u".") {
-      --depth;
-    } else if (OpensBlock(script.CurrentLine)) {
-      ++depth;
-    }
+    TrackBlock(scan, script.CurrentLine);
   }
 }
 
@@ -204,24 +223,24 @@ bool ControlFlow::Cas() {
   const int32_t value = e_.vars.EvaluateExpression();
   // Every line read counts for the nesting, the first one too: a "." right
   // after the ".cas" line closes an empty block.
-  int depth = 1;
+  BlockScan scan;
   for (;;) {
     script.ReadScriptLine();
     const std::u16string& line = script.CurrentLine;
-    if (line == u".") {
-      if (--depth == 0) {
-        script.ScriptError(u"「.cas」内に条件に当てはまる比較演算子と計算式の組が見つかりませんでした",
-                           false);
-      }
-    } else if (OpensBlock(line)) {
-      ++depth;
-    } else if (depth == 1) {
-      if (line == u".els") return false;
-      if (!IsCaseLine(line)) continue;
-      const CaseOperator op = ParseCaseOperator(script.NextArgument());
-      if (op == CaseOperator::kNone) continue;
-      if (Holds(op, value, e_.vars.EvaluateExpression())) return false;
+    const int depth_before = scan.depth;
+    TrackBlock(scan, line);
+    if (scan.depth == 0) {
+      script.ScriptError(
+          u"「.cas」内に条件に当てはまる比較演算子と計算式の組が見つかりませんでした", false);
     }
+    // Only lines of the block itself are case lines, not those of blocks
+    // nested in it (nor a block's opening line).
+    if (depth_before != 1 || scan.depth != 1) continue;
+    if (line == u".els") return false;
+    if (!IsCaseLine(line)) continue;
+    const CaseOperator op = ParseCaseOperator(script.NextArgument());
+    if (op == CaseOperator::kNone) continue;
+    if (Holds(op, value, e_.vars.EvaluateExpression())) return false;
   }
 }
 

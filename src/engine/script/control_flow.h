@@ -26,15 +26,29 @@ class ControlFlow {
   std::array<int32_t, kMemoryCount> MemoryLine{};
 
   // --- Blocks --------------------------------------------------------------
+  // Where a forward scan stands in the nesting of blocks.
+  struct BlockScan {
+    // Blocks open around the line last read; 0 when the scan has left the
+    // block it started in.
+    int depth = 1;
+    // A choice or button block has opened and its list of choices or
+    // definitions has not ended yet: the next line beginning with "." ends
+    // the list and neither closes nor opens a block.
+    bool in_list = false;
+  };
+
   // Whether a line (leading tabs removed) opens a block that a line holding
   // only "." closes: ".cas..." , exactly ".slt" or ".btn", or ".rcl..."
   // unless its first argument expands to "exit" (which may report an error
   // in the expansion, at the current reading position).
   bool OpensBlock(std::u16string_view line);
+  // Counts the line just read (leading tabs removed) into the scan.
+  void TrackBlock(BlockScan& scan, std::u16string_view line);
   // Reads lines up to and including the "." that closes the block the
-  // reader is in (nested blocks are passed over whole). The end of the file
-  // first is reported.
-  void SkipBlock();
+  // reader is in (nested blocks are passed over whole). `in_list`: the
+  // caller has just read a ".slt" or ".btn" line itself, so its list comes
+  // first. The end of the file first is reported.
+  void SkipBlock(bool in_list = false);
 
   // --- Positioning ---------------------------------------------------------
   // Moves the reader forward as if it read lines until CurrentLineNumber

@@ -13,35 +13,56 @@ namespace {
 // pixels both are 0 or 1; every operation keeps that true of its result.
 struct CopyOp {
   template <typename T>
-  static constexpr T Apply(T, T s) { return s; }
+  static constexpr T Apply(T, T s) {
+    return s;
+  }
 };
 struct AndOp {
   template <typename T>
-  static constexpr T Apply(T d, T s) { return static_cast<T>(d & s); }
+  static constexpr T Apply(T d, T s) {
+    return static_cast<T>(d & s);
+  }
 };
 struct XorOp {
   template <typename T>
-  static constexpr T Apply(T d, T s) { return static_cast<T>(d ^ s); }
+  static constexpr T Apply(T d, T s) {
+    return static_cast<T>(d ^ s);
+  }
 };
 struct EraseOp {
   template <typename T>
-  static constexpr T Apply(T d, T s) { return static_cast<T>(s & ~d); }
+  static constexpr T Apply(T d, T s) {
+    return static_cast<T>(s & ~d);
+  }
 };
 struct DstAndNotSrcOp {
   template <typename T>
-  static constexpr T Apply(T d, T s) { return static_cast<T>(d & ~s); }
+  static constexpr T Apply(T d, T s) {
+    return static_cast<T>(d & ~s);
+  }
 };
 
 // Calls fn with the operation object for rop; false if rop is unknown.
 template <typename Fn>
 bool WithRop(uint32_t rop, Fn&& fn) {
   switch (rop) {
-    case kSrcCopy: fn(CopyOp{}); return true;
-    case kSrcAnd: fn(AndOp{}); return true;
-    case kSrcInvert: fn(XorOp{}); return true;
-    case kSrcErase: fn(EraseOp{}); return true;
-    case kDstAndNotSrc: fn(DstAndNotSrcOp{}); return true;
-    default: return false;
+    case kSrcCopy:
+      fn(CopyOp{});
+      return true;
+    case kSrcAnd:
+      fn(AndOp{});
+      return true;
+    case kSrcInvert:
+      fn(XorOp{});
+      return true;
+    case kSrcErase:
+      fn(EraseOp{});
+      return true;
+    case kDstAndNotSrc:
+      fn(DstAndNotSrcOp{});
+      return true;
+    default:
+      return false;
   }
 }
 

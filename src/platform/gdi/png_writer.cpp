@@ -111,7 +111,8 @@ bool WritePng(const Surface& surface, const std::string& path, std::string* erro
   const bool regular = fstat(fileno(file), &file_stat) == 0 && S_ISREG(file_stat.st_mode);
 
   PngErrorState state{};
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnPngError, OnPngWarning);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnPngError, OnPngWarning);
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   std::string failure;
   if (png == nullptr || info == nullptr) {

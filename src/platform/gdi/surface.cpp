@@ -6,7 +6,9 @@
 namespace tsumugi::gdi {
 namespace {
 
-int ClampDimension(int v) { return std::clamp(v, 0, Surface::kMaxDimension); }
+int ClampDimension(int v) {
+  return std::clamp(v, 0, Surface::kMaxDimension);
+}
 
 size_t PixelCount(int width, int height) {
   return static_cast<size_t>(width) * static_cast<size_t>(height);
@@ -38,7 +40,9 @@ Surface& Surface::operator=(Surface&& other) noexcept {
   return *this;
 }
 
-void Surface::Clear() { std::fill(pixels_.begin(), pixels_.end(), PixelFromColorRef(back_color_)); }
+void Surface::Clear() {
+  std::fill(pixels_.begin(), pixels_.end(), PixelFromColorRef(back_color_));
+}
 
 void Surface::Resize(int width, int height) {
   width = ClampDimension(width);
