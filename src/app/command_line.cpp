@@ -60,6 +60,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
       cl.version = true;
     } else if (arg == "--headless") {
       cl.headless = true;
+    } else if (arg == "--crisp-text") {
+      cl.crisp_text = true;
     } else if (arg == "--input") {
       if (!value(&v)) return false;
       cl.input_file = v;

@@ -14,6 +14,8 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   bool headless = false;
+  // Unsmoothed text, as Windows 95 drew it.
+  bool crisp_text = false;
   std::optional<std::string> input_file;
   std::optional<std::string> screenshot;
   std::optional<uint64_t> max_time;

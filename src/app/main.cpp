@@ -31,6 +31,7 @@ constexpr const char* kUsage =
     "  --max-time MS       stop after MS milliseconds of engine time (exit status 3)\n"
     "  --desktop WxH       the desktop size the engine sees (default 1024x768)\n"
     "  --ini FILE          the settings file (default: found beside the game's .exe)\n"
+    "  --crisp-text        draw text unsmoothed, as Windows 95 did\n"
     "  --help              this text\n"
     "  --version           the version\n"
     "\n"
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
 
   EngineOptions options;
   options.game_folder = game;
+  options.crisp_text = cl.crisp_text;
   options.settings_file = cl.ini_file ? std::filesystem::absolute(*cl.ini_file, ec)
                                       : SettingsFileFor(game);
 

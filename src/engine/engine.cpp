@@ -5,6 +5,7 @@ namespace tsumugi {
 Engine::Engine(Host& host_in, EngineOptions options_in)
     : host(host_in),
       options(std::move(options_in)),
+      fonts(options.crisp_text),
       startup(*this),
       form(*this),
       catalogue(*this),
@@ -12,7 +13,12 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       input(*this),
       flow(*this),
       vars(*this),
-      text(*this) {
+      picture_files(*this),
+      pages(*this),
+      graphics(*this),
+      text(*this),
+      printer(*this),
+      cursor(*this) {
   host.SetEventSink(this);
 }
 

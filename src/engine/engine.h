@@ -7,6 +7,10 @@
 
 #include <filesystem>
 
+#include "engine/cursor/cursor.h"
+#include "engine/graphics/graphics.h"
+#include "engine/graphics/pages.h"
+#include "engine/graphics/picture_files.h"
 #include "engine/script/catalogue.h"
 #include "engine/script/control_flow.h"
 #include "engine/script/input.h"
@@ -14,8 +18,10 @@
 #include "engine/startup/form/form.h"
 #include "engine/startup/settings.h"
 #include "engine/startup/startup.h"
+#include "engine/text/text_print.h"
 #include "engine/text/text_window.h"
 #include "engine/vars/variables.h"
+#include "platform/gdi/font.h"
 #include "platform/host.h"
 
 namespace tsumugi {
@@ -38,6 +44,9 @@ struct EngineOptions {
   std::filesystem::path game_folder;
   // The settings file (it may not exist).
   std::filesystem::path settings_file;
+  // Text is drawn unsmoothed, as Windows 95 drew it, instead of with
+  // grayscale anti-aliasing.
+  bool crisp_text = false;
 };
 
 class Engine final : public HostEvents {
@@ -63,6 +72,7 @@ class Engine final : public HostEvents {
   Host& host;
   const EngineOptions options;
 
+  gdi::FontEngine fonts;
   Settings settings;
   Startup startup;
   Form form;
@@ -71,7 +81,12 @@ class Engine final : public HostEvents {
   Input input;
   ControlFlow flow;
   Variables vars;
+  PictureFiles picture_files;
+  Pages pages;
+  Graphics graphics;
   TextWindow text;
+  TextPrinter printer;
+  Cursor cursor;
 };
 
 }  // namespace tsumugi

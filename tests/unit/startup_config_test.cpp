@@ -37,7 +37,7 @@ TEST(StartupConfig, WithoutAFileThePredefinedNamesStillWork) {
   EXPECT_EQ(v.ArgToInteger(u"off"), 0);
   EXPECT_EQ(v.ArgToInteger(u"cx"), 0);
   EXPECT_EQ(v.ArgToInteger(u"cy"), 0);
-  EXPECT_EQ(f.engine().startup.PageCount, 2);
+  EXPECT_EQ(f.engine().pages.PageCount(), 2);
 }
 
 TEST(StartupConfig, CaptionColourModeAndPages) {
@@ -46,14 +46,14 @@ TEST(StartupConfig, CaptionColourModeAndPages) {
   f.StartWithoutRunning();
   EXPECT_EQ(f.host().Caption(), u"物語 03");
   EXPECT_EQ(f.engine().settings.ColorModeIndex, 2);
-  EXPECT_EQ(f.engine().startup.PageCount, 5);
+  EXPECT_EQ(f.engine().pages.PageCount(), 5);
 
   EngineFixture none({{"data/start.txt", "\n"}, {"data/config.txt", ".scr 0\n"}});
   none.StartWithoutRunning();
-  EXPECT_EQ(none.engine().startup.PageCount, 0);
+  EXPECT_EQ(none.engine().pages.PageCount(), 0);
   EngineFixture negative({{"data/start.txt", "\n"}, {"data/config.txt", ".scr -1\n"}});
   negative.StartWithoutRunning();
-  EXPECT_EQ(negative.engine().startup.PageCount, 2);
+  EXPECT_EQ(negative.engine().pages.PageCount(), 2);
 }
 
 TEST(StartupConfig, ColourModeTextShownInAWindowOnly) {

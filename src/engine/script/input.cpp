@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/strings.h"
 #include "engine/engine.h"
 
 namespace tsumugi {
@@ -14,6 +15,7 @@ void Input::Reset() {
   RightHeld = false;
   RightClickReturns = false;
   RightClickEnabled = true;
+  PressedButton = 0;
 }
 
 bool Input::SkipTest() const {
@@ -26,14 +28,20 @@ bool Input::FastForwardHeld() const {
 
 namespace {
 
+// The script is running (or laying out a menu): presses must not resume it.
 bool ScriptIsRunning(RunStateKind state) {
   return state == RunStateKind::kRunning || state == RunStateKind::kLayingOutChoices ||
          state == RunStateKind::kRunningChoiceBlock;
 }
 
-// Positions arrive as pixels; "cx" and "cy" take the nearest integer, halves
-// to even as the conversion of the original did.
-int32_t RoundPosition(float value) {
+bool IsClickWait(RunStateKind state) {
+  return state == RunStateKind::kWaitTextClick || state == RunStateKind::kWaitTextClickOrRight ||
+         state == RunStateKind::kWaitClick || state == RunStateKind::kWaitClickOrRight;
+}
+
+}  // namespace
+
+int32_t Input::RoundPosition(float value) {
   if (!std::isfinite(value)) return 0;
   double rounded = std::nearbyint(static_cast<double>(value));
   if (rounded > 2147483647.0) return 2147483647;
@@ -41,30 +49,160 @@ int32_t RoundPosition(float value) {
   return static_cast<int32_t>(rounded);
 }
 
-}  // namespace
+// --- The parts of later subsystems ------------------------------------------------
+
+bool Input::HitButton(int32_t /*button*/, float /*x*/, float /*y*/) const { return false; }
+void Input::DrawButtonDown(int32_t /*button*/) {}
+void Input::DrawButtonUp(int32_t /*button*/) {}
+void Input::EnterButtonBlock(int32_t /*button*/) {}
+void Input::StopVideo() {}
+
+// --- Presses and releases ------------------------------------------------------------
+
+void Input::EndClickWait(RunStateKind state) {
+  TextWindow& text = e_.text;
+  if (text.TextWindowVisible && text.MarkerMode != 0) text.EraseClickMarker();
+  if (state == RunStateKind::kWaitTextClick || state == RunStateKind::kWaitTextClickOrRight) {
+    // What is left of the ".tcl" line is its clear mode.
+    const std::u16string mode = e_.script.CurrentLine;
+    text.ClearTextWindow(e_.vars.ArgToInteger(mode));
+  }
+}
 
 void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
   ++press_count_;
+  Host& host = e_.host;
   if (!ScriptIsRunning(RunState)) {
     e_.vars.SetIntegerByName(u"cx", RoundPosition(x));
     e_.vars.SetIntegerByName(u"cy", RoundPosition(y));
   }
+
   if (button == MouseButton::kLeft) {
     if (ScriptIsRunning(RunState)) {
+      // Only remembered: it may let a later wait pass or speed up typing.
       LeftHeld = true;
       return;
     }
+    if (RunState == RunStateKind::kPlayingVideo) {
+      RunState = RunStateKind::kRunning;
+      StopVideo();
+      host.DoEvents();
+      e_.script.RunScript();
+      return;
+    }
+    if (!IsClickWait(RunState) && RunState != RunStateKind::kWaitChoice) return;
+
+    SavedRunState = RunState;
+    RunState = RunStateKind::kRunning;
+    if (ButtonsShown && ButtonCount >= 1) {
+      // With overlapping buttons the last one hit is pressed.
+      bool pressed = false;
+      for (int32_t i = 1; i <= ButtonCount; ++i) {
+        if (!HitButton(i, x, y)) continue;
+        DrawButtonDown(i);
+        host.Refresh();
+        PressedButton = i;
+        host.EnableTimer(TimerId::kTimer4, true);
+        pressed = true;
+      }
+      // The release decides what the press means.
+      if (pressed) return;
+    }
+
+    if (SavedRunState == RunStateKind::kWaitChoice) {
+      const int32_t choice = e_.text.ChoiceHitTest(x, y);
+      if (choice == 0) {
+        RunState = RunStateKind::kWaitChoice;
+        return;
+      }
+      host.EnableTimer(TimerId::kTimer1, false);
+      BranchSearch(choice, BranchKind::kChoice);
+      e_.text.EndChoiceWait(choice);
+      e_.script.RunScript();
+      return;
+    }
+    EndClickWait(SavedRunState);
+    e_.script.RunScript();
     return;
   }
+
   RightHeld = true;
+  if (!RightClickEnabled) return;
+  const RunStateKind state = RunState;
+  if (!IsClickWait(state) && state != RunStateKind::kWaitChoice) return;
+  if (RightClickReturns) {
+    TextWindow& text = e_.text;
+    if (text.RecallFile == 0) return;
+    RunState = RunStateKind::kRunning;
+    if (state == RunStateKind::kWaitChoice) {
+      text.EndChoiceWait(0);
+    } else if (text.TextWindowVisible && text.MarkerMode != 0) {
+      text.EraseClickMarker();
+    }
+    text.ReturnToRecallPoint();
+    e_.script.RunScript();
+    return;
+  }
+  if (state == RunStateKind::kWaitTextClickOrRight || state == RunStateKind::kWaitClickOrRight) {
+    RunState = RunStateKind::kRunning;
+    EndClickWait(state);
+    e_.script.RunScript();
+  }
 }
 
-void Input::ReleaseHandler(MouseButton button, int /*shift*/, float /*x*/, float /*y*/) {
+void Input::ReleaseHandler(MouseButton button, int /*shift*/, float x, float y) {
   ++release_count_;
-  if (button == MouseButton::kLeft) {
-    LeftHeld = false;
-  } else {
+  if (button != MouseButton::kLeft) {
     RightHeld = false;
+    return;
+  }
+  LeftHeld = false;
+  if (PressedButton == 0) return;
+
+  Host& host = e_.host;
+  host.EnableTimer(TimerId::kTimer4, false);
+  DrawButtonUp(PressedButton);
+  host.Refresh();
+  if (!HitButton(PressedButton, x, y)) {
+    // Released elsewhere: the wait goes on as before the press.
+    PressedButton = 0;
+    RunState = SavedRunState;
+    return;
+  }
+  TextWindow& text = e_.text;
+  if (SavedRunState == RunStateKind::kWaitChoice) {
+    text.EndChoiceWait(0);
+  } else if (text.TextWindowVisible && text.MarkerMode != 0) {
+    text.EraseClickMarker();
+  }
+  EnterButtonBlock(PressedButton);
+  BranchSearch(PressedButton, BranchKind::kButton);
+  PressedButton = 0;
+  e_.script.RunScript();
+}
+
+// --- Branch search -----------------------------------------------------------------
+
+void Input::BranchSearch(int32_t n, BranchKind kind) {
+  Script& script = e_.script;
+  const std::u16string target = u"." + ToDecimal(n);
+  int depth = 1;
+  for (;;) {
+    if (depth == 1 && script.CurrentLine == target) return;
+    script.ReadScriptLine();
+    if (script.CurrentLine == u".") {
+      --depth;
+    } else if (e_.flow.OpensBlock(script.CurrentLine)) {
+      ++depth;
+    }
+    if (depth == 0) {
+      script.ScriptError(kind == BranchKind::kChoice
+                             ? u"「.slt」内に選ばれた選択肢に対応する命令を指す「" + target +
+                                   u"」が見つかりませんでした"
+                             : u"「.btn」内に押されたボタンに対応する命令を指す「" + target +
+                                   u"」が見つかりませんでした",
+                         false);
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 // Run states and player input: what a press or release means in each state
-// the interpreter can wait in.
+// the interpreter can wait in, and the forward search for the branch of a
+// taken choice or pressed button.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +23,17 @@ enum class RunStateKind : int16_t {
   kRunningChoiceBlock = 8,
 };
 
+// Which report a failed branch search gives.
+enum class BranchKind { kChoice, kButton };
+
 class Input {
  public:
   explicit Input(Engine& engine) : e_(engine) {}
 
   void Reset();
 
+  // Mouse presses, Enter (left) and Space (right); positions in pixels of
+  // the drawing area.
   void PressHandler(MouseButton button, int shift, float x, float y);
   void ReleaseHandler(MouseButton button, int shift, float x, float y);
 
@@ -36,11 +42,20 @@ class Input {
   // Typing and scrolling run at the fast pace while this holds.
   bool FastForwardHeld() const;
 
+  // Moves the reading position forward to the branch marker "." + n of the
+  // block the reader is in, passing over inner blocks whole; reports when
+  // the block ends first.
+  void BranchSearch(int32_t n, BranchKind kind);
+
+  // A press position as the nearest whole pixel (halves to even).
+  static int32_t RoundPosition(float value);
+
   // Presses and releases handled since the start (for diagnostics and tests).
   int PressCount() const { return press_count_; }
   int ReleaseCount() const { return release_count_; }
 
   RunStateKind RunState = RunStateKind::kRunning;
+  // The state at the press that began a button press.
   RunStateKind SavedRunState = RunStateKind::kRunning;
   bool LeftHeld = false;
   bool RightHeld = false;
@@ -50,7 +65,27 @@ class Input {
   bool EnterHeld = false;
   bool SpaceHeld = false;
 
+  // Picture buttons as the press handler sees them. No script can show
+  // buttons yet, so none are ever shown or hit.
+  bool ButtonsShown = false;
+  int32_t ButtonCount = 0;
+  // The button held down, 0 for none.
+  int32_t PressedButton = 0;
+
  private:
+  // Ends a click wait of states 1 to 4: the marker goes, and a ".tcl" wait
+  // clears the window as its line asks.
+  void EndClickWait(RunStateKind state);
+  // The picture buttons' part of a press and a release.
+  bool HitButton(int32_t button, float x, float y) const;
+  void DrawButtonDown(int32_t button);
+  void DrawButtonUp(int32_t button);
+  // Stores the page snapshot in the button's memory and moves the reading
+  // position to the end of the button block.
+  void EnterButtonBlock(int32_t button);
+  // Stops a playing video and hides its box.
+  void StopVideo();
+
   Engine& e_;
   int press_count_ = 0;
   int release_count_ = 0;

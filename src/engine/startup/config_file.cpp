@@ -67,6 +67,10 @@ void ConfigFile::Read(int* page_count) {
         settings.ColorModeIndex = e_.vars.ArgToInteger(script.CurrentLine);
       } else if (first == u".scr") {
         int n = e_.vars.ArgToInteger(script.CurrentLine);
+        static_assert(Pages::kMaxPageCount == 1000, "the message names the limit");
+        if (n > Pages::kMaxPageCount) {
+          script.ScriptError(u"ページ数に１０００より大きい数は指定できません", false);
+        }
         if (n >= 0) *page_count = n;
       } else if (first == u".cur" || first == u".bsc") {
         std::u16string name = first.substr(1);

@@ -117,10 +117,12 @@ void Startup::ResetEngine() {
   e_.input.Reset();
   e_.text.Reset();
 
+  e_.graphics.Reset();
+
   ConfigFile config(e_);
   int page_count = -1;
   config.Read(&page_count);
-  PageCount = page_count >= 0 ? page_count : 2;
+  e_.pages.SetPageCount(page_count >= 0 ? page_count : Pages::kDefaultPageCount);
 }
 
 void Startup::ApplyScreenMode() {

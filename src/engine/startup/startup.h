@@ -25,9 +25,6 @@ class Startup {
   // Puts the window on screen in the mode DisplayStyle names.
   void ApplyScreenMode();
 
-  // The highest off-screen page number: pages 1 to PageCount exist.
-  int PageCount = 2;
-
  private:
   // A start-up check failed: the message, then the end of the engine.
   [[noreturn]] void Refuse(const std::u16string& message);

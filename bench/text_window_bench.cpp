@@ -1,0 +1,192 @@
+// Speed of the text window on a running engine (headless host):
+//   BM_TypedCharacter  what one typed character costs: the 20th character
+//                      of a line drawn with edge and shadow (the area it
+//                      covers restored and every line reaching into it drawn
+//                      again there), and the 640 x 480 canvas copied to the
+//                      screen; goal: under 200 us, so that fast-forward
+//                      keeps its 1 ms pace per character with room to spare;
+//   BM_RedrawLine      the same with the whole 20-character line drawn again
+//                      (the rows it covers restored and its neighbours
+//                      redrawn there), as after a scroll or a colour change;
+//   BM_ScrollStep      one of the four steps of a scroll of a full
+//                      fourteen-line window: canvas erased, every line drawn,
+//                      canvas copied to the screen;
+// each smooth and crisp, with their medians printed after the table.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "engine/engine.h"
+#include "platform/headless/headless_host.h"
+
+namespace tsumugi {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Twenty full-width characters: a full display line of the default window.
+const std::u16string kLine = u"吾輩は猫である。名前はまだ無い。どこで生れ";
+
+// An engine started on a game whose window is shown over a patterned
+// screen, with the edge on and every display line full.
+class Bench {
+ public:
+  explicit Bench(bool crisp) {
+    std::string pattern = (fs::temp_directory_path() / "tsumugi-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    folder_ = pattern;
+    fs::create_directories(folder_ / "data");
+    std::ofstream(folder_ / "data" / "start.txt") << ".end\r\n";
+
+    host_ = std::make_unique<headless::HeadlessHost>(headless::HeadlessOptions{});
+    EngineOptions options;
+    options.game_folder = folder_;
+    options.settings_file = folder_ / "none.ini";
+    options.crisp_text = crisp;
+    engine_ = std::make_unique<Engine>(*host_, options);
+    engine_->startup.StartEngine(/*run_script=*/false);
+
+    gdi::Surface& screen = host_->Screen();
+    for (int y = 0; y < screen.Height(); ++y) {
+      for (int x = 0; x < screen.Width(); ++x) {
+        screen.Row(y)[x] = static_cast<uint32_t>((x * 3 + y * 5) & 0xFF) * 0x010101u;
+      }
+    }
+    Run(".txt font edge 1");
+    Run(".tsw");
+    TextWindow& text = engine_->text;
+    for (TextLine& line : text.TextLines) {
+      line.Text = kLine;
+      line.TextColour = gdi::kWhite;
+      line.ShadowColour = gdi::kBlack;
+    }
+  }
+  ~Bench() {
+    engine_.reset();
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+  }
+
+  void Run(const std::string& line) { engine_->script.ExecuteLine(Utf8ToUtf16(line)); }
+  TextWindow& text() { return engine_->text; }
+
+ private:
+  fs::path folder_;
+  std::unique_ptr<headless::HeadlessHost> host_;
+  std::unique_ptr<Engine> engine_;
+};
+
+// The last of the 20 characters typed on a line in the middle of the
+// window (neighbours above and below).
+void BM_TypedCharacter(benchmark::State& state) {
+  Bench bench(state.range(0) != 0);
+  TextWindow& text = bench.text();
+  const int line = 6;
+  std::u16string& typed = text.TextLines[line].Text;
+  for (auto _ : state) {
+    state.PauseTiming();
+    typed = kLine.substr(0, kLine.size() - 1);
+    text.DrawTextLine(line, true);
+    typed = kLine;
+    state.ResumeTiming();
+    text.DrawTextLine(line, true);
+    text.PresentCanvas();
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_TypedCharacter)
+    ->ArgName("crisp")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(2000)
+    ->Repetitions(11);
+
+// The whole 20-character line drawn again, as when the canvas no longer
+// shows it (after a scroll or a change of settings) or its colours change.
+void BM_RedrawLine(benchmark::State& state) {
+  Bench bench(state.range(0) != 0);
+  TextWindow& text = bench.text();
+  const int line = 6;
+  bool swap = false;
+  for (auto _ : state) {
+    // A colour change each time makes every draw a whole-line one.
+    text.TextLines[line].TextColour = (swap = !swap) ? gdi::kWhite : 0xFFFFFE;
+    text.DrawTextLine(line, true);
+    text.PresentCanvas();
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_RedrawLine)
+    ->ArgName("crisp")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(11);
+
+// One iteration is a whole scroll, four steps; the summary divides by four.
+void BM_ScrollStep(benchmark::State& state) {
+  Bench bench(state.range(0) != 0);
+  TextWindow& text = bench.text();
+  for (auto _ : state) {
+    text.ScrollTextUp();
+    state.PauseTiming();
+    text.TextLines.back().Text = kLine;
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ScrollStep)
+    ->ArgName("crisp")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(100)
+    ->Repetitions(11);
+
+class MedianReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        medians[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedRealTime();
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> medians;  // microseconds
+};
+
+}  // namespace
+}  // namespace tsumugi
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  tsumugi::MedianReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  auto median = [&](const std::string& name) {
+    const auto it = reporter.medians.find(name);
+    return it == reporter.medians.end() ? NAN : it->second;
+  };
+  std::printf("\nmedians, text window of the 32-pixel default font with edge and shadow:\n");
+  std::printf("                                  smooth      crisp\n");
+  std::printf("  one typed character         %9.1f us %9.1f us  (goal: < 200 us)\n",
+              median("BM_TypedCharacter/crisp:0/iterations:2000"),
+              median("BM_TypedCharacter/crisp:1/iterations:2000"));
+  std::printf("  a whole line drawn again    %9.1f us %9.1f us\n",
+              median("BM_RedrawLine/crisp:0"), median("BM_RedrawLine/crisp:1"));
+  std::printf("  one scroll step (of four)   %9.1f us %9.1f us\n",
+              median("BM_ScrollStep/crisp:0/iterations:100") / 4,
+              median("BM_ScrollStep/crisp:1/iterations:100") / 4);
+  return 0;
+}

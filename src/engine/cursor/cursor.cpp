@@ -1,0 +1,88 @@
+#include "engine/cursor/cursor.h"
+
+#include "common/file_lookup.h"
+#include "common/text_codec.h"
+#include "engine/engine.h"
+
+namespace tsumugi {
+
+Cursor::Cursor(Engine& engine) : e_(engine) {
+  e_.script.RegisterCommand(u"cur", [this] { return Cur(); });
+  e_.script.RegisterCommand(u"mcm", [this] { return Mcm(); });
+  e_.script.RegisterCommand(u"mmd", [this] { return Mmd(); });
+}
+
+Cursor::~Cursor() {
+  // The host must not keep showing a picture that is about to be freed.
+  if (image_) e_.host.SetCursorImage(nullptr);
+}
+
+bool Cursor::Cur() {
+  // The whole rest of the line is one name: file names may hold blanks.
+  const std::u16string name = e_.vars.ExpandText(e_.script.TakeArguments());
+  if (name == u"normal") {
+    e_.host.SetCursorImage(nullptr);
+    image_.reset();
+    return false;
+  }
+  const std::filesystem::path path = e_.picture_files.MediaPath(name, u"cur");
+  auto image = std::make_unique<gdi::CursorImage>();
+  std::string error;
+  if (!gdi::LoadCursorImage(path, image.get(), &error)) {
+    // A file that is there but is no cursor or icon would otherwise leave
+    // the author wondering why the pointer did not change.
+    e_.script.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) +
+                              u"」はカーソルファイルとして読み込めません",
+                          false);
+  }
+  // The host switches to the new picture before the old one is freed.
+  e_.host.SetCursorImage(image.get());
+  image_ = std::move(image);
+  return false;
+}
+
+bool Cursor::Mcm() {
+  Script& script = e_.script;
+  script.DropCommandName();
+  const int32_t x = e_.vars.ArgToInteger(script.NextArgument());
+  std::u16string rest;
+  rest.swap(script.CurrentLine);
+  const int32_t y = e_.vars.ArgToInteger(rest);
+  // The host's pointer position is already in the drawing area's pixels.
+  MovePointer({x, y});
+  return false;
+}
+
+void Cursor::MovePointer(Point target) {
+  Host& host = e_.host;
+  const Point start = host.GetCursorPos();
+  const int64_t dx = int64_t{target.x} - start.x;
+  const int64_t dy = int64_t{target.y} - start.y;
+  for (int i = 1; i <= kGlideSteps; ++i) {
+    // Each step is truncated toward zero; the last one lands on the target.
+    host.SetCursorPos({static_cast<int>(start.x + i * dx / kGlideSteps),
+                       static_cast<int>(start.y + i * dy / kGlideSteps)});
+    host.Sleep(1);
+  }
+}
+
+bool Cursor::Mmd() {
+  Script& script = e_.script;
+  Input& input = e_.input;
+  script.DropCommandName();
+  const int32_t a = e_.vars.ArgToInteger(script.NextArgument());
+  std::u16string rest;
+  rest.swap(script.CurrentLine);
+  const int32_t b = e_.vars.ArgToInteger(rest);
+  if (a == 0 || a == 1) input.ClickSkip = a == 1;
+  if (b == 0 || b == 1) {
+    input.RightClickReturns = b == 1;
+    input.RightClickEnabled = true;
+  } else if (b == 2) {
+    input.RightClickReturns = false;
+    input.RightClickEnabled = false;
+  }
+  return false;
+}
+
+}  // namespace tsumugi

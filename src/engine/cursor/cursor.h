@@ -1,0 +1,42 @@
+// The mouse pointer: its picture over the window (".cur"), gliding it to a
+// point (".mcm"), and the mouse modes that decide what the buttons do at
+// waits (".mmd").
+#pragma once
+
+#include <memory>
+
+#include "platform/gdi/cursor_image.h"
+#include "platform/host.h"
+
+namespace tsumugi {
+
+class Engine;
+
+class Cursor {
+ public:
+  // Steps of the pointer glide; each is followed by a 1 ms sleep.
+  static constexpr int kGlideSteps = 20;
+
+  // Registers ".cur", ".mcm" and ".mmd".
+  explicit Cursor(Engine& engine);
+  ~Cursor();
+  Cursor(const Cursor&) = delete;
+  Cursor& operator=(const Cursor&) = delete;
+
+  // Moves the pointer to a point of the drawing area in a straight line of
+  // equal steps.
+  void MovePointer(Point target);
+
+  // The pointer picture in use; nullptr for the standard arrow.
+  const gdi::CursorImage* Image() const { return image_.get(); }
+
+ private:
+  bool Cur();
+  bool Mcm();
+  bool Mmd();
+
+  Engine& e_;
+  std::unique_ptr<gdi::CursorImage> image_;
+};
+
+}  // namespace tsumugi

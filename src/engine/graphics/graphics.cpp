@@ -1,0 +1,385 @@
+#include "engine/graphics/graphics.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "common/file_lookup.h"
+#include "common/strings.h"
+#include "common/text_codec.h"
+#include "engine/engine.h"
+#include "engine/vars/number_text.h"
+#include "platform/gdi/bitblt.h"
+
+namespace tsumugi {
+
+namespace {
+
+// The decimal number written in `length` characters of `effect` from `at`
+// (fewer when the word ends first); nullopt unless they are all digits.
+std::optional<int> DigitsAt(const std::u16string& effect, size_t at, size_t length) {
+  if (at >= effect.size()) return std::nullopt;
+  const std::u16string_view part = std::u16string_view(effect).substr(at, length);
+  int value = 0;
+  for (char16_t c : part) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    value = value * 10 + (c - u'0');
+  }
+  return value;
+}
+
+// A frame number as wipe-pattern files write it: at least two digits.
+std::u16string FrameNumber(int n) {
+  std::u16string digits = ToDecimal(n);
+  if (digits.size() < 2) digits.insert(0, 2 - digits.size(), u'0');
+  return digits;
+}
+
+// Ends the cross-fade however the transition is left (a report ends the
+// engine by unwinding through it).
+class BlendScope {
+ public:
+  explicit BlendScope(Graphics& graphics) : graphics_(graphics) {}
+  BlendScope(const BlendScope&) = delete;
+  BlendScope& operator=(const BlendScope&) = delete;
+  ~BlendScope() { graphics_.BlendEnd(); }
+
+ private:
+  Graphics& graphics_;
+};
+
+}  // namespace
+
+Graphics::Graphics(Engine& engine) : e_(engine) {
+  e_.script.RegisterCommand(u"pic", [this] { return PictureCommand(false); });
+  e_.script.RegisterCommand(u"spr", [this] { return PictureCommand(true); });
+  e_.script.RegisterCommand(u"bsc", [this] { return BaseColourCommand(); });
+}
+
+void Graphics::Reset() {
+  CharaPictureName.clear();
+  CharaPictureMasked = false;
+}
+
+// --- Cross-fade ---------------------------------------------------------------
+
+void Graphics::BlendBegin(const gdi::Surface& dst, int x, int y, const gdi::Surface& src, int sx,
+                          int sy, int width, int height) {
+  blend_.Begin(dst, x, y, src, sx, sy, width, height);
+}
+
+void Graphics::BlendStep(gdi::Surface& dst, int x, int y, float level) {
+  blend_.Step(dst, x, y, level);
+}
+
+void Graphics::BlendEnd() {
+  blend_.End();
+}
+
+// --- .bsc ---------------------------------------------------------------------
+
+bool Graphics::BaseColourCommand() {
+  Script& script = e_.script;
+  if (e_.text.TextWindowVisible) {
+    script.ScriptError(u"「.bsc」は「.thd」がかかった状態でしか実行できません", false);
+  }
+  const gdi::ColorRef colour = e_.vars.ColourValue(e_.vars.ExpandText(script.TakeArguments()));
+  gdi::Surface& screen = e_.host.Screen();
+  screen.SetBackColor(colour);
+  e_.pages.SetBaseColour(colour);
+  // The scratch surface takes the colour for the next "base" source; it is
+  // cleared when that is used.
+  PicBack.SetBackColor(colour);
+  screen.Clear();
+  e_.host.Refresh();
+  return false;
+}
+
+// --- Helpers of .pic and .spr -----------------------------------------------------
+
+gdi::Surface& Graphics::PageOfWord(const std::u16string& word) {
+  const ParsedNumber number = ParseNumber(std::u16string_view(word).substr(3));
+  if (number.kind != NumberKind::kValue) {
+    e_.script.ScriptError(u"「" + word + u"」のページ番号が数値ではありません", false);
+  }
+  gdi::Surface* page = e_.pages.Page(number.value);
+  if (page == nullptr) {
+    e_.script.ScriptError(u"存在しないページ「" + word + u"」を指定しました", false);
+  }
+  return *page;
+}
+
+gdi::Surface& Graphics::DestinationSurface(const std::u16string& word) {
+  if (word == u"screen") return e_.host.Screen();
+  if (word.starts_with(u"off")) return PageOfWord(word);
+  e_.script.ScriptError(u"存在しない描画先「" + word + u"」を指定しました", false);
+}
+
+Graphics::SourceKind Graphics::KindOfSource(const std::u16string& word) const {
+  if (word.starts_with(u"off")) return SourceKind::kPage;
+  if (word == u"screen") return SourceKind::kScreen;
+  if (word == u"base") return SourceKind::kBase;
+  return SourceKind::kPicture;
+}
+
+void Graphics::PreparePicture(const std::u16string& word, bool masked) {
+  // An empty cache name holds nothing: an empty word is looked up (and
+  // reported) like any other name.
+  if (word != CharaPictureName || CharaPictureMasked != masked || CharaPictureName.empty()) {
+    // Forget the old picture first, so that a failed load cannot leave a
+    // name that no longer matches the surface.
+    CharaPictureName.clear();
+    e_.picture_files.LoadPictureFile(word, &PicChara);
+    if (masked) MakeMask(PicMChara, PicChara);
+  }
+  CharaPictureName = word;
+  CharaPictureMasked = masked;
+}
+
+void Graphics::TakeSpriteRegion(const gdi::Surface& src, Transfer& t) {
+  // Only the part of the region that lies inside the source exists; the
+  // rest of it is left out of the sprite (it shows the destination), and
+  // the sprite's key colour is that of its first existing pixel, which is
+  // the source pixel at (sx, sy) whenever that is inside the source.
+  Transfer region{0, 0, t.width, t.height, t.sx, t.sy};
+  if (!ClipTransfer(region, t.width, t.height, src.Width(), src.Height())) {
+    PicChara.Resize(0, 0);
+    PicMChara.Resize(0, 0);
+    t.width = t.height = 0;
+    t.sx = t.sy = 0;
+    return;
+  }
+  PicChara.Resize(region.width, region.height);
+  gdi::BitBlt(PicChara, 0, 0, region.width, region.height, src, region.sx, region.sy,
+              gdi::kSrcCopy);
+  MakeMask(PicMChara, PicChara);
+  t.x = static_cast<int>(std::clamp<int64_t>(int64_t{t.x} + region.x, INT_MIN, INT_MAX));
+  t.y = static_cast<int>(std::clamp<int64_t>(int64_t{t.y} + region.y, INT_MIN, INT_MAX));
+  t.width = region.width;
+  t.height = region.height;
+  t.sx = t.sy = 0;
+}
+
+void Graphics::RefreshIfScreen(const gdi::Surface& dst) {
+  if (&dst == &e_.host.Screen()) e_.host.Refresh();
+}
+
+void Graphics::Pace(uint32_t frame_start, int64_t limit) {
+  // Differences of the wrapping millisecond clock are signed 32-bit.
+  limit = std::clamp<int64_t>(limit, INT32_MIN, INT32_MAX);
+  const int32_t elapsed = static_cast<int32_t>(e_.host.TimeGetTime() - frame_start);
+  if (elapsed < limit) e_.host.Sleep(static_cast<uint32_t>(limit - elapsed));
+}
+
+// --- .pic and .spr ------------------------------------------------------------
+
+bool Graphics::PictureCommand(bool sprite) {
+  Host& host = e_.host;
+  Script& script = e_.script;
+  Variables& vars = e_.vars;
+  // The first frame starts with the command: loading files is part of it.
+  const uint32_t frame_start = host.TimeGetTime();
+
+  script.NextArgument();  // the command word
+  {
+    // The destination may be left out: then the second word is the effect
+    // (a number) or the line has only the source.
+    const std::u16string saved = script.CurrentLine;
+    script.NextArgument();
+    const std::u16string second = script.NextArgument();
+    script.CurrentLine = saved;
+    if (second.empty() || ParseNumber(vars.ExpandText(second)).kind != NumberKind::kNotNumeric) {
+      script.CurrentLine.insert(0, u"screen ");
+    }
+  }
+  const std::u16string destination_word = vars.ExpandText(script.NextArgument());
+  const std::u16string source_word = vars.ExpandText(script.NextArgument());
+  std::u16string effect = script.NextArgument();
+  if (effect.empty()) effect = u"0";
+  effect = vars.ExpandText(std::move(effect));
+  const int32_t wait = vars.ArgToInteger(script.NextArgument());
+  Transfer t;
+  t.x = vars.ArgToInteger(script.NextArgument());
+  t.y = vars.ArgToInteger(script.NextArgument());
+  const std::u16string width_word = script.NextArgument();
+  t.width = vars.ArgToInteger(width_word);
+  t.height = vars.ArgToInteger(script.NextArgument());
+  t.sx = vars.ArgToInteger(script.NextArgument());
+  t.sy = vars.ArgToInteger(script.NextArgument());
+  const bool default_size = width_word.empty();
+
+  gdi::Surface& dst = DestinationSurface(destination_word);
+  gdi::Surface& screen = host.Screen();
+
+  // The source.
+  const gdi::Surface* src = nullptr;
+  const SourceKind kind = KindOfSource(source_word);
+  if (kind == SourceKind::kBase && sprite) {
+    script.ScriptError(u"「.spr」の転送元に「base」は指定できません", false);
+  }
+  if (kind == SourceKind::kPicture) {
+    PreparePicture(source_word, sprite);
+    src = &PicChara;
+    if (default_size) {
+      t.width = PicChara.Width();
+      t.height = PicChara.Height();
+    }
+  } else {
+    src = kind == SourceKind::kScreen ? &screen
+          : kind == SourceKind::kPage ? &PageOfWord(source_word)
+                                      : &PicBack;
+    if (default_size) {
+      t.width = kScreenWidth;
+      t.height = kScreenHeight;
+    }
+    if (kind == SourceKind::kBase) {
+      // An even colour: whatever part of the rectangle is visible takes it,
+      // read from the top-left corner of the blank surface.
+      PicBack.Clear();
+      t.sx = t.sy = 0;
+      if (!ClipTransfer(t, dst.Width(), dst.Height(), INT_MAX, INT_MAX)) t = Transfer{};
+      t.sx = t.sy = 0;
+    }
+    if (sprite) {
+      TakeSpriteRegion(*src, t);
+      CharaPictureName = source_word;
+      CharaPictureMasked = true;
+      src = &PicChara;
+    }
+  }
+
+  if (effect == u"0") {
+    if (sprite) {
+      gdi::BitBlt(dst, t.x, t.y, t.width, t.height, PicMChara, t.sx, t.sy, gdi::kSrcAnd);
+      gdi::BitBlt(dst, t.x, t.y, t.width, t.height, PicChara, t.sx, t.sy, gdi::kSrcInvert);
+    } else {
+      gdi::BitBlt(dst, t.x, t.y, t.width, t.height, *src, t.sx, t.sy, gdi::kSrcCopy);
+    }
+    RefreshIfScreen(dst);
+    Pace(frame_start, wait);
+    if (sprite) host.DoEvents();
+    return false;
+  }
+
+  // A transition changes only the visible part of the rectangle where a
+  // source pixel exists. It works on that part alone, which keeps its
+  // buffers within the screen's size whatever the script asks.
+  Transfer visible = t;
+  const gdi::Surface* from = src;
+  if (!ClipTransfer(visible, dst.Width(), dst.Height(), src->Width(), src->Height())) {
+    visible = Transfer{};
+  } else if (sprite) {
+    // The finished picture is composed in PicBack first: the destination
+    // with the sprite laid over it through its mask.
+    gdi::BitBlt(PicBack, 0, 0, visible.width, visible.height, dst, visible.x, visible.y,
+                gdi::kSrcCopy);
+    gdi::BitBlt(PicBack, 0, 0, visible.width, visible.height, PicMChara, visible.sx, visible.sy,
+                gdi::kSrcAnd);
+    gdi::BitBlt(PicBack, 0, 0, visible.width, visible.height, PicChara, visible.sx, visible.sy,
+                gdi::kSrcInvert);
+    from = &PicBack;
+    visible.sx = visible.sy = 0;
+  } else if (src == &dst) {
+    // A surface drawn onto itself: the wipe changes the destination before
+    // it reads the source, so it reads a copy.
+    gdi::BitBlt(PicBack, 0, 0, visible.width, visible.height, *src, visible.sx, visible.sy,
+                gdi::kSrcCopy);
+    from = &PicBack;
+    visible.sx = visible.sy = 0;
+  }
+
+  if (effect.size() <= 3) {
+    WipeTransition(dst, *from, visible, effect, wait, frame_start);
+  } else {
+    CrossFadeTransition(dst, *from, visible, effect, wait, !sprite, frame_start);
+  }
+  return false;
+}
+
+void Graphics::WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+                              const std::u16string& effect, int64_t wait, uint32_t frame_start) {
+  Host& host = e_.host;
+  // The series: "pat" + effect + frame number, all with the extension of
+  // the first frame, up to the first number without a file.
+  const std::filesystem::path first =
+      e_.picture_files.FindPictureFile(u"pat" + effect + FrameNumber(0));
+  const std::u16string first_text = Utf8ToUtf16(PathToUtf8(first));
+  const std::u16string extension =
+      first_text.substr(first_text.size() - std::min<size_t>(4, first_text.size()));
+  const std::filesystem::path folder = PathFromUtf16(e_.settings.ScenarioFolder);
+  std::vector<std::filesystem::path> frames;
+  for (int n = 0;; ++n) {
+    std::optional<std::filesystem::path> file =
+        FindPathNoCase(folder, Utf16ToUtf8(u"pat" + effect + FrameNumber(n) + extension));
+    std::error_code ec;
+    if (!file || !std::filesystem::is_regular_file(*file, ec)) break;
+    frames.push_back(std::move(*file));
+  }
+
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (i > 0) frame_start = host.TimeGetTime();
+    std::string error;
+    if (!LoadPatternFrame(frames[i], PicPat, &error)) {
+      e_.script.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(frames[i])) +
+                                u"」はピクチャーファイルとして読み込めません",
+                            false);
+    }
+    WipeFrame(dst, t.x, t.y, t.width, t.height, src, t.sx, t.sy, PicPat);
+    RefreshIfScreen(dst);
+    Pace(frame_start, wait);
+    host.DoEvents();
+  }
+}
+
+void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+                                   const std::u16string& effect, int64_t wait_per_frame,
+                                   bool hold_grows_with_count, uint32_t frame_start) {
+  Host& host = e_.host;
+  const std::optional<int> start_digits = DigitsAt(effect, 0, 2);
+  const std::optional<int> end_digits = DigitsAt(effect, 2, 2);
+  const std::optional<int> count_digits =
+      effect.size() == 4 ? std::optional<int>(0) : DigitsAt(effect, 4, 2);
+  if (!start_digits || !end_digits || !count_digits) {
+    e_.script.ScriptError(
+        u"クロスフェード「" + effect + u"」のレベルとフレーム数は数字で指定してください", false);
+  }
+
+  BlendScope scope(*this);
+  if (t.width > 0 && t.height > 0) {
+    BlendBegin(dst, t.x, t.y, src, t.sx, t.sy, t.width, t.height);
+  }
+  const float start = static_cast<float>(*start_digits) / 10.0f;
+  const float end = static_cast<float>(*end_digits) / 10.0f;
+  const int count = effect.size() == 4
+                        ? static_cast<int>(std::nearbyint(std::fabs(end - start) * 10.0f + 1.0f))
+                        : *count_digits;
+  if (count < 1) {
+    e_.script.ScriptError(u"フレーム数に１より小さい数は指定できません。", false);
+  }
+  // ".pic" holds each frame longer the more frames there are.
+  const int64_t limit = hold_grows_with_count ? wait_per_frame * count : wait_per_frame;
+
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) frame_start = host.TimeGetTime();
+    // The first frame is at the start level and the last at the end level.
+    // The last one is taken as written: computed, it can miss the end by a
+    // rounding step, and a fade from 0.1 to 0.0 would then end just below
+    // zero, where nothing is drawn, leaving the picture short of its end.
+    float level = start;
+    if (i == count - 1) {
+      level = end;
+    } else if (i > 0) {
+      float step = (end - start) * static_cast<float>(i);
+      step /= static_cast<float>(count - 1);
+      level = start + step;
+    }
+    BlendStep(dst, t.x, t.y, level);
+    RefreshIfScreen(dst);
+    Pace(frame_start, limit);
+    host.DoEvents();
+  }
+}
+
+}  // namespace tsumugi

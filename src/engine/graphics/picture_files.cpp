@@ -1,0 +1,81 @@
+#include "engine/graphics/picture_files.h"
+
+#include "common/file_lookup.h"
+#include "common/text_codec.h"
+#include "engine/engine.h"
+#include "platform/gdi/bitblt.h"
+#include "platform/gdi/picture.h"
+
+namespace tsumugi {
+
+std::optional<std::filesystem::path> PictureFiles::LookUp(const std::u16string& name) const {
+  std::optional<std::filesystem::path> found =
+      FindPathNoCase(PathFromUtf16(e_.settings.ScenarioFolder), Utf16ToUtf8(name));
+  std::error_code ec;
+  if (!found || !std::filesystem::is_regular_file(*found, ec)) return std::nullopt;
+  return found;
+}
+
+std::filesystem::path PictureFiles::FindPictureFile(const std::u16string& name) {
+  const std::u16string& folder = e_.settings.ScenarioFolder;
+  if (name.find(u'.') != std::u16string::npos) {
+    if (std::optional<std::filesystem::path> found = LookUp(name)) return *found;
+    e_.script.ScriptError(u"ファイル「" + folder + name + u"」は存在しません。", false);
+  }
+  // A bitmap wins over a JPEG of the same name.
+  if (std::optional<std::filesystem::path> found = LookUp(name + u".bmp")) return *found;
+  if (std::optional<std::filesystem::path> found = LookUp(name + u".jpg")) return *found;
+  e_.script.ScriptError(u"「" + folder + name + u"」という名前の\r\nピクチャーファイルは存在しません",
+                        false);
+}
+
+void PictureFiles::LoadPictureFile(const std::u16string& name, gdi::Surface* out) {
+  const std::filesystem::path path = FindPictureFile(name);
+  std::string error;
+  if (!gdi::LoadPicture(path, out, &error)) {
+    // A damaged or foreign file must not be shown as garbage or crash the
+    // engine: the author learns which file it is.
+    e_.script.ScriptError(
+        u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) + u"」はピクチャーファイルとして読み込めません",
+        false);
+  }
+}
+
+std::filesystem::path PictureFiles::MediaPath(std::u16string name, std::u16string_view extension) {
+  if (name.find(u'.') == std::u16string::npos) {
+    name += u'.';
+    name += extension;
+  }
+  if (std::optional<std::filesystem::path> found = LookUp(name)) return *found;
+  e_.script.ScriptError(u"ファイル「" + e_.settings.ScenarioFolder + name + u"」は存在しません。",
+                        false);
+}
+
+void MakeMask(gdi::Surface& mask, gdi::Surface& picture) {
+  const int w = picture.Width();
+  const int h = picture.Height();
+  const gdi::ColorRef key = picture.GetPixel(0, 0);
+
+  // Masks are white where the screen shows through and black where the
+  // picture covers it: 1 bits of the monochrome copy arrive as the mask's
+  // back colour, 0 bits as its fore colour.
+  mask.SetBackColor(gdi::kWhite);
+  mask.SetForeColor(gdi::kBlack);
+  mask.Clear();
+  mask.Resize(w, h);
+
+  gdi::MonoBitmap mono(w, h);
+  // Colour to monochrome: pixels of the picture's back colour become 1.
+  picture.SetBackColor(key);
+  gdi::BitBlt(mono, 0, 0, w, h, picture, 0, 0, gdi::kSrcCopy);
+  gdi::BitBlt(mask, 0, 0, w, h, mono, 0, 0, gdi::kSrcCopy);
+  // Destination AND NOT source: the 1 bits arrive as the key colour and
+  // clear exactly the key-colour pixels to black; the 0 bits arrive as the
+  // picture's fore colour, black, and leave the other pixels as they are.
+  const gdi::ColorRef fore = picture.ForeColor();
+  picture.SetForeColor(gdi::kBlack);
+  gdi::BitBlt(picture, 0, 0, w, h, mono, 0, 0, gdi::kDstAndNotSrc);
+  picture.SetForeColor(fore);
+}
+
+}  // namespace tsumugi

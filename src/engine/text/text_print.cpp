@@ -1,0 +1,164 @@
+#include "engine/text/text_print.h"
+
+#include "engine/engine.h"
+
+namespace tsumugi {
+
+TextPrinter::TextPrinter(Engine& engine) : e_(engine) {
+  e_.script.RegisterCommand(u"tpr", [this] { return Tpr(); });
+}
+
+TextContext& TextPrinter::PageContext(int n) {
+  const size_t index = static_cast<size_t>(std::max(n, 0));
+  if (index >= pages_.size()) {
+    const TextContext model = pages_.empty() ? TextContext{} : pages_[0];
+    pages_.resize(index + 1, model);
+  }
+  return pages_[index];
+}
+
+template <typename Change>
+void TextPrinter::ForEveryContext(Change change) {
+  change(screen_);
+  for (int n = 0; n <= e_.pages.PageCount(); ++n) change(PageContext(n));
+}
+
+void TextPrinter::ApplyTextFont() {
+  const TextWindow& window = e_.text;
+  const gdi::LogFont& font = e_.text.CanvasContext().font;
+  PrintSpacing = window.CharacterSpacing;
+  ForEveryContext([&](TextContext& context) {
+    context.char_extra = PrintSpacing;
+    context.font = font;
+  });
+  PrintLeading = window.Leading;
+  PrintShadowOffset = window.ShadowOffset;
+  PrintEdgeOn = window.EdgeOn;
+  PrintColour = window.UsualColour;
+  PrintShadowColour = window.UsualShadowColour;
+  PrintAlign = 0;
+}
+
+bool TextPrinter::Tpr() {
+  Script& script = e_.script;
+  Variables& vars = e_.vars;
+  script.DropCommandName();
+  std::u16string target = vars.ExpandText(script.NextArgument());
+  if (target == u"font") {
+    FontCommand();
+    return false;
+  }
+
+  gdi::Surface* surface = &e_.host.Screen();
+  TextContext* context = &screen_;
+  if (target == u"off1" || target == u"off2") {
+    const int page = target == u"off1" ? 1 : 2;
+    surface = e_.pages.Page(page);
+    if (surface == nullptr) {
+      // Pages exist up to the count the configuration file gave.
+      script.ScriptError(u"「.tpr " + target + u"」の描画先のページが存在しません", false);
+    }
+    context = &PageContext(page);
+  } else if (target != u"screen") {
+    // The target may be left out: the word is the x position.
+    script.CurrentLine = target + u" " + script.CurrentLine;
+    target = u"screen";
+  }
+
+  const int32_t x = vars.ArgToInteger(script.NextArgument());
+  int64_t y = vars.ArgToInteger(script.NextArgument());
+  std::u16string rest;
+  rest.swap(script.CurrentLine);
+  const std::u16string text = vars.ExpandText(std::move(rest));
+  if (text.empty()) return false;
+
+  const gdi::Font& font = context->Font(e_.fonts);
+  const int extra = context->char_extra;
+  int64_t px = x;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find(u"\\n", start);
+    const std::u16string_view piece =
+        std::u16string_view(text).substr(start, end == std::u16string::npos ? end : end - start);
+    int64_t height;
+    if (!piece.empty()) {
+      const std::u16string drawn = AsDrawn(piece);
+      const Size size = font.Extent(drawn, extra);
+      const int64_t width = int64_t{size.width} - PrintSpacing;
+      height = size.height;
+      if (PrintAlign == 0) {
+        px = x;
+      } else if (PrintAlign == 1) {
+        px = x - (width - 1) / 2;
+      } else if (PrintAlign == 2) {
+        px = x - width + 1;
+      }
+      const int ix = ClampCoordinate(px);
+      const int iy = ClampCoordinate(y);
+      if (PrintEdgeOn) {
+        font.Draw(*surface, ix, iy - 1, drawn, PrintShadowColour, extra);
+        font.Draw(*surface, ix + 1, iy, drawn, PrintShadowColour, extra);
+        font.Draw(*surface, ix, iy + 1, drawn, PrintShadowColour, extra);
+        font.Draw(*surface, ix - 1, iy, drawn, PrintShadowColour, extra);
+      }
+      font.Draw(*surface, ClampCoordinate(px + PrintShadowOffset),
+                ClampCoordinate(y + PrintShadowOffset), drawn, PrintShadowColour, extra);
+      font.Draw(*surface, ix, iy, drawn, PrintColour, extra);
+    } else {
+      height = font.Extent(u"サンプル", extra).height;
+    }
+    if (end == std::u16string::npos) break;
+    y += int64_t{PrintLeading} + height;
+    start = end + 2;
+  }
+  if (target == u"screen") e_.host.Refresh();
+  return false;
+}
+
+void TextPrinter::FontCommand() {
+  Script& script = e_.script;
+  Variables& vars = e_.vars;
+  const std::u16string word = vars.ExpandText(script.NextArgument());
+  if (word == u"reset") {
+    ApplyTextFont();
+    return;
+  }
+  if (word == u"color") {
+    const std::u16string which = vars.ExpandText(script.NextArgument());
+    if (which != u"usual" && which != u"shadow") return;
+    std::u16string rest;
+    rest.swap(script.CurrentLine);
+    const gdi::ColorRef colour = vars.ColourValue(vars.ExpandText(std::move(rest)));
+    (which == u"usual" ? PrintColour : PrintShadowColour) = colour;
+    return;
+  }
+  std::u16string rest;
+  rest.swap(script.CurrentLine);
+  if (word == u"name") {
+    const std::u16string face = vars.ExpandText(std::move(rest));
+    ForEveryContext([&](TextContext& context) { context.font.face = face; });
+  } else if (word == u"style") {
+    const int32_t style = vars.ArgToInteger(rest);
+    if (style < 0 || style > 3) return;
+    ForEveryContext([&](TextContext& context) {
+      context.font.bold = (style & 1) != 0;
+      context.font.italic = (style & 2) != 0;
+    });
+  } else if (word == u"size") {
+    const int32_t size = vars.ArgToInteger(rest);
+    ForEveryContext([&](TextContext& context) { context.font.height = size; });
+  } else if (word == u"spacing") {
+    PrintSpacing = vars.ArgToInteger(rest);
+    ForEveryContext([&](TextContext& context) { context.char_extra = PrintSpacing; });
+  } else if (word == u"leading") {
+    PrintLeading = vars.ArgToInteger(rest);
+  } else if (word == u"offset") {
+    PrintShadowOffset = vars.ArgToInteger(rest);
+  } else if (word == u"edge") {
+    PrintEdgeOn = vars.ArgToInteger(rest) != 0;
+  } else if (word == u"align") {
+    PrintAlign = vars.ArgToInteger(rest);
+  }
+}
+
+}  // namespace tsumugi

@@ -1,0 +1,248 @@
+// Presses and releases in every run state this engine can reach, the mouse
+// modes, the press position, the return to a recall point and the branch
+// search.
+#include <gtest/gtest.h>
+
+#include "unit/text_test_game.h"
+
+namespace tsumugi::test {
+namespace {
+
+void Press(TextGame& g, MouseButton b, int x = 0, int y = 0) {
+  g.engine().OnMouseDown(b, 0, x, y);
+}
+void Release(TextGame& g, MouseButton b, int x = 0, int y = 0) {
+  g.engine().OnMouseUp(b, 0, x, y);
+}
+
+TEST(InputStates, AClickDuringTypingOnlySetsTheHeldFlag) {
+  TextGame g({{"start.txt", ".tsw\nあいうえお\n"}}, "wait 300\npress left 5 6\n");
+  EXPECT_EQ(g.Run(), ExitStatus::kNormal);
+  // Typing went on at its pace; nothing was resumed or cleared.
+  EXPECT_EQ(g.host().Now(), 1000u);
+  EXPECT_EQ(g.text().TextLines[0].Text, u"あいうえお");
+  EXPECT_TRUE(g.input().LeftHeld);
+  EXPECT_EQ(g.input().RunState, RunStateKind::kRunning);
+  // The position of presses while the script runs is not recorded.
+  EXPECT_EQ(g.engine().vars.IntegerValues[g.engine().vars.LookUpIntegerVariable(u"cx")], 0);
+}
+
+TEST(InputStates, RightPressesResumeOnlyTheWaitsThatAcceptThem) {
+  TextGame g;
+  g.Start();
+  Input& in = g.input();
+  g.Lines({".tsp 0", "a"});
+  ASSERT_TRUE(g.Line(".clk 0"));
+  Press(g, MouseButton::kRight);
+  EXPECT_EQ(in.RunState, RunStateKind::kWaitClick);
+  EXPECT_TRUE(in.RightHeld);
+  Release(g, MouseButton::kRight);
+  EXPECT_FALSE(in.RightHeld);
+  Press(g, MouseButton::kLeft);
+  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+
+  ASSERT_TRUE(g.Line(".clk 1"));
+  Press(g, MouseButton::kRight);
+  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  Release(g, MouseButton::kRight);
+  // The text click wait of kind 1 clears on a right press as on a left one.
+  EXPECT_EQ(g.text().TextLines[0].Text, u"a");
+  ASSERT_TRUE(g.Line(".tcl 1"));
+  Press(g, MouseButton::kRight);
+  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.text().TextLines[0].Text, u"");
+  // Space is a right press.
+  Release(g, MouseButton::kRight);
+  ASSERT_TRUE(g.Line(".clk 1"));
+  g.engine().OnKeyDown(KeyCode::kSpace, 0);
+  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+}
+
+TEST(InputModes, SkipModeLetsAHeldLeftButtonPassWaitsOfKindOne) {
+  TextGame g;
+  g.Start();
+  Input& in = g.input();
+  g.Line(".mmd 1 0");
+  EXPECT_TRUE(in.ClickSkip);
+  Press(g, MouseButton::kLeft);  // while the script runs
+  EXPECT_TRUE(in.LeftHeld);
+  EXPECT_TRUE(in.FastForwardHeld());
+  EXPECT_FALSE(g.Line(".clk 1"));
+  EXPECT_FALSE(g.Line(".tcl 1"));
+  // Kind 0 still waits.
+  EXPECT_TRUE(g.Line(".clk 0"));
+  in.RunState = RunStateKind::kRunning;
+  Release(g, MouseButton::kLeft);
+  EXPECT_TRUE(g.Line(".clk 1"));
+  EXPECT_EQ(in.RunState, RunStateKind::kWaitClickOrRight);
+}
+
+TEST(InputModes, RightPressesCanBeTurnedOff) {
+  TextGame g;
+  g.Start();
+  Input& in = g.input();
+  g.Line(".mmd 0 2");
+  EXPECT_FALSE(in.RightClickEnabled);
+  ASSERT_TRUE(g.Line(".clk 1"));
+  Press(g, MouseButton::kRight);
+  EXPECT_EQ(in.RunState, RunStateKind::kWaitClickOrRight);
+  // Held, but it neither passes waits nor speeds up typing.
+  EXPECT_TRUE(in.RightHeld);
+  EXPECT_FALSE(in.SkipTest());
+  EXPECT_FALSE(in.FastForwardHeld());
+  in.RunState = RunStateKind::kRunning;
+  EXPECT_EQ(g.Duration("ab"), 400u);
+}
+
+TEST(InputModes, MouseModeWordsAndTheirTable) {
+  TextGame g;
+  g.Start();
+  Input& in = g.input();
+  g.Line(".mmd 1 2");
+  EXPECT_TRUE(in.ClickSkip);
+  EXPECT_FALSE(in.RightClickEnabled);
+  EXPECT_FALSE(in.RightClickReturns);
+  g.Line(".mmd 5 5");
+  EXPECT_TRUE(in.ClickSkip);
+  EXPECT_FALSE(in.RightClickEnabled);
+  g.Line(".mmd 0 1");
+  EXPECT_FALSE(in.ClickSkip);
+  EXPECT_TRUE(in.RightClickEnabled);
+  EXPECT_TRUE(in.RightClickReturns);
+  // In return mode a held right button still types fast but does not pass
+  // waits.
+  in.RightHeld = true;
+  EXPECT_TRUE(in.FastForwardHeld());
+  EXPECT_FALSE(in.SkipTest());
+  g.Line(".mmd 7 0");
+  EXPECT_FALSE(in.RightClickReturns);
+  EXPECT_TRUE(in.SkipTest());
+}
+
+TEST(InputStates, PressPositionsAreRecordedAtWaits) {
+  TextGame g;
+  g.Start();
+  Variables& v = g.engine().vars;
+  auto cx = [&] { return v.IntegerValues[v.LookUpIntegerVariable(u"cx")]; };
+  auto cy = [&] { return v.IntegerValues[v.LookUpIntegerVariable(u"cy")]; };
+  ASSERT_TRUE(g.Line(".clk 0"));
+  // A right press that does not resume still records where it was.
+  Press(g, MouseButton::kRight, 120, 45);
+  EXPECT_EQ(cx(), 120);
+  EXPECT_EQ(cy(), 45);
+  g.input().PressHandler(MouseButton::kLeft, 0, 7.5f, 2.5f);  // halves to even
+  EXPECT_EQ(cx(), 8);
+  EXPECT_EQ(cy(), 2);
+  EXPECT_EQ(g.input().RunState, RunStateKind::kRunning);
+}
+
+TEST(InputStates, StatesWithoutTheirSubsystemsYet) {
+  // A choice wait without a choice under the press stays a choice wait.
+  TextGame g({{"start.txt", ";\n.wat 70\n"}});
+  g.Start();
+  Input& in = g.input();
+  in.RunState = RunStateKind::kWaitChoice;
+  Press(g, MouseButton::kLeft, 10, 10);
+  EXPECT_EQ(in.RunState, RunStateKind::kWaitChoice);
+  Press(g, MouseButton::kRight, 10, 10);
+  EXPECT_EQ(in.RunState, RunStateKind::kWaitChoice);
+  EXPECT_EQ(g.host().Now(), 0u);
+  // A press during a video ends it and the script goes on.
+  in.RunState = RunStateKind::kPlayingVideo;
+  Press(g, MouseButton::kLeft);
+  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.host().Now(), 70u);
+  // Presses while menus are laid out or a choice block runs only hold.
+  for (RunStateKind state : {RunStateKind::kLayingOutChoices, RunStateKind::kRunningChoiceBlock}) {
+    in.RunState = state;
+    in.LeftHeld = false;
+    Press(g, MouseButton::kLeft);
+    EXPECT_TRUE(in.LeftHeld);
+    EXPECT_EQ(in.RunState, state);
+  }
+}
+
+TEST(InputRecall, ARightPressInReturnModeGoesBackToTheRecallPoint) {
+  TextGame g({{"start.txt", ";\n.rcl 3\n.wat 70\n"}});
+  g.Start();
+  TextWindow& t = g.text();
+  Input& in = g.input();
+  g.Lines({".tsw", ".tsp 0", "page text", ".mmd 0 1"});
+  // Without a recall point a right press does nothing.
+  ASSERT_TRUE(g.Line(".clk 0"));
+  Press(g, MouseButton::kRight);
+  EXPECT_EQ(in.RunState, RunStateKind::kWaitClick);
+  in.RunState = RunStateKind::kRunning;
+
+  // The point as ".rcl 3" on line 2 sets it.
+  t.RecallFile = g.engine().script.CurrentFile;
+  t.RecallLine = 2;
+  t.RecallSlot = 3;
+  g.engine().script.CurrentLineNumber = 1;
+  ASSERT_TRUE(g.Line(".clk 0"));
+  EXPECT_EQ(t.SnapLastLine, 0);
+  Press(g, MouseButton::kRight);
+  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  const TextWindow::RecallMemory& m = t.RecallMemories[3];
+  EXPECT_EQ(m.File, t.RecallFile);
+  EXPECT_EQ(m.Line, 0);
+  EXPECT_EQ(m.LastLine, 0);
+  EXPECT_EQ(m.CurrentLine, 1);
+  EXPECT_EQ(m.Lines[0].Text, u"page text");
+  // The script went on after the recall line.
+  EXPECT_EQ(g.host().Now(), 70u);
+}
+
+TEST(InputBranchSearch, FindsTheMarkerOfItsOwnBlock) {
+  TextGame g({{"start.txt", ";\n"},
+              {"menu.txt",
+               ".1\n"            // 1: the line the search starts on
+               "one\n"           // 2
+               ".cas x = 1\n"    // 3: an inner block with its own .2
+               ".2\n"            // 4
+               ".\n"             // 5
+               ".rcl exit 0 0 0\n"  // 6: no block
+               ".slt\n"          // 7
+               ".2\n"            // 8
+               ".\n"             // 9
+               ".2\n"            // 10: the marker
+               "two\n"           // 11
+               ".\n"}});         // 12: the end of the menu's block
+  g.Start();
+  Script& s = g.engine().script;
+  auto start = [&] {
+    s.OpenScenario(u"menu");
+    s.ReadScriptLine();
+  };
+  start();
+  g.input().BranchSearch(2, BranchKind::kChoice);
+  EXPECT_EQ(s.CurrentLine, u".2");
+  EXPECT_EQ(s.CurrentLineNumber, 10);
+  // Already on the marker: it stays.
+  start();
+  g.input().BranchSearch(1, BranchKind::kButton);
+  EXPECT_EQ(s.CurrentLineNumber, 1);
+}
+
+TEST(InputBranchSearch, AMissingMarkerIsReported) {
+  for (BranchKind kind : {BranchKind::kChoice, BranchKind::kButton}) {
+    TextGame g({{"start.txt", ";\n"}, {"menu.txt", ".1\n.slt\n.3\n.\n.\n.3\n"}});
+    g.Start();
+    Script& s = g.engine().script;
+    s.OpenScenario(u"menu");
+    s.ReadScriptLine();
+    try {
+      g.input().BranchSearch(3, kind);
+      ADD_FAILURE() << "no report";
+    } catch (const EngineEnded&) {
+    }
+    const std::string what = kind == BranchKind::kChoice
+                                 ? "「.slt」内に選ばれた選択肢に対応する命令を指す「.3」が見つかりませんでした"
+                                 : "「.btn」内に押されたボタンに対応する命令を指す「.3」が見つかりませんでした";
+    EXPECT_EQ(g.OnlyMessage(),
+              "File「menu.txt」  Line「5」\r\n\r\n" + what + "\r\n実行を中止します");
+  }
+}
+
+}  // namespace
+}  // namespace tsumugi::test
