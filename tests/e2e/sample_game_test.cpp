@@ -1,0 +1,93 @@
+// The bundled sample game plays from start to end, and what it shows is built
+// from its own pictures: transparent frame and sprite keys, text with shadow.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/gdi/picture.h"
+#include "platform/gdi/png_writer.h"
+#include "support/test_support.h"
+
+namespace tsumugi {
+namespace {
+using namespace test;
+
+namespace fs = std::filesystem;
+
+gdi::Surface Load(const fs::path& path) {
+  gdi::Surface out;
+  std::string error;
+  EXPECT_TRUE(gdi::LoadPicture(path, &out, &error)) << path << ": " << error;
+  return out;
+}
+
+gdi::Surface Shot(const fs::path& path) {
+  gdi::Surface out;
+  std::string error;
+  EXPECT_TRUE(gdi::ReadPng(path.string(), &out, &error)) << error;
+  return out;
+}
+
+// Counts the pixels of exactly one colour inside a rectangle.
+int CountColour(const gdi::Surface& s, int x0, int y0, int x1, int y1, uint32_t colour) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) n += s.PixelAt(x, y) == colour;
+  return n;
+}
+
+TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
+  const fs::path game = TSUMUGI_SAMPLE_GAME_DIR;
+  const fs::path data = game / "data";
+  TempDir work;
+  // The first wait is the ".clk" after two lines of the first scene; the last
+  // is the ".tcl" of the evening scene.
+  WriteFile(work / "input",
+            "screenshot first.png\n"
+            "click 320 400\nclick 320 400\nclick 320 400\n"
+            "screenshot last.png\n"
+            "click 320 400\n");
+  RunResult run = RunTsumugi(
+      {"--headless", "--input", (work / "input").string(), game.string()}, work.path());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out, "");
+
+  const gdi::Surface bg1 = Load(data / "bg1.bmp");
+  const gdi::Surface bg2 = Load(data / "bg2.bmp");
+  const gdi::Surface frame = Load(data / "window.bmp");
+  const gdi::Surface chara = Load(data / "chara.bmp");
+  const gdi::Surface first = Shot(work / "first.png");
+  const gdi::Surface last = Shot(work / "last.png");
+
+  // The window lies at (0, 312); its rounded corner is key colour and shows
+  // the hill behind it, its panel is the picture's own pixels.
+  EXPECT_EQ(first.PixelAt(1, 313), bg1.PixelAt(1, 313));
+  EXPECT_EQ(first.PixelAt(638, 478), bg1.PixelAt(638, 478));
+  EXPECT_EQ(first.PixelAt(20, 460), frame.PixelAt(20, 148));
+  EXPECT_EQ(first.PixelAt(1, 330), frame.PixelAt(1, 18));
+  // The character stands at (220, 96): green key pixels show the sky.
+  EXPECT_EQ(first.PixelAt(220 + 5, 96 + 5), bg1.PixelAt(225, 101));
+  EXPECT_EQ(first.PixelAt(220 + 100, 96 + 100), chara.PixelAt(100, 100));
+  // Two typed lines on the canvas at (28, 330), 30 pixels apart: white glyphs
+  // with black shadows, and nothing on the third line.
+  for (int line = 0; line < 2; ++line) {
+    const int top = 330 + 30 * line;
+    EXPECT_GT(CountColour(first, 28, top, 612, top + 30, 0xFFFFFF), 200) << line;
+    EXPECT_GT(CountColour(first, 28, top, 612, top + 30, 0x000000), 100) << line;
+  }
+  EXPECT_EQ(CountColour(first, 28, 390, 612, 420, 0xFFFFFF), 0);
+  // The title printed right-aligned at the top right.
+  EXPECT_GT(CountColour(first, 480, 12, 628, 36, 0xFFF0C0), 50);
+  EXPECT_EQ(CountColour(first, 628, 0, 640, 36, 0xFFF0C0), 0);
+
+  // The evening scene came in by a cross-fade from page 1: its sun, its
+  // sprite and its own title.
+  EXPECT_EQ(last.PixelAt(470, 270), bg2.PixelAt(470, 270));
+  EXPECT_EQ(last.PixelAt(225, 101), bg2.PixelAt(225, 101));
+  EXPECT_EQ(last.PixelAt(320, 196), chara.PixelAt(100, 100));
+  EXPECT_GT(CountColour(last, 480, 12, 628, 36, 0xFFF0C0), 50);
+}
+
+}  // namespace
+}  // namespace tsumugi
