@@ -235,5 +235,47 @@ TEST(TextWaits, PausesLastTheirTimeAndNegativeOnesNone) {
   EXPECT_EQ(g.Duration(".wat 0"), 0u);
 }
 
+
+// Numbers at the ends of the 32-bit range put the window, the canvas, the
+// marker and the lines far off the screen: nothing may wrap around onto it,
+// and nothing may fail.
+TEST(TextBadInput, PositionsAndSizesAtTheEndsOfTheRangeStayOffTheScreen) {
+  for (const char* v : {"2147483647", "-2147483648", "100000", "-100000"}) {
+    SCOPED_TRACE(v);
+    TextGame g;
+    Markers(g);
+    g.Start();
+    const std::string n = v;
+    g.Lines({(".txt space pos " + n + " " + n).c_str(), (".txt canvas pos " + n + " " + n).c_str(),
+             ".txt font edge 1", (".txt font offset " + n).c_str(),
+             (".mst tcl clk 0 " + n + " " + n + " 100").c_str(), ".tsw", ".tsp 1"});
+    for (int i = 0; i < 16; ++i) g.Line("■■\\n■");
+    EXPECT_TRUE(g.Line(".clk 0"));
+    g.engine().OnTimer(TimerId::kTimer3);
+    g.engine().OnMouseDown(MouseButton::kLeft, 0, 0, 0);
+    g.Lines({".tcl 2 1", ".thd 0"});
+    EXPECT_FALSE(AnyPixelOtherThan(g.host().Screen(), 0, 0, 640, 480, 0));
+    EXPECT_EQ(g.Output(), "");
+  }
+  // Leading and spacing at the ends of the range: lines and characters go
+  // off the canvas, the line table stays whole.
+  for (const char* v : {"2147483647", "-2147483648"}) {
+    SCOPED_TRACE(v);
+    TextGame g;
+    Markers(g);
+    g.Start();
+    const std::string n = v;
+    g.Lines({(".txt font leading " + n).c_str(), (".txt font spacing " + n).c_str(),
+             ".mst tcl clk 0 0 0 100", ".tsw", ".tsp 1"});
+    for (int i = 0; i < 16; ++i) g.Line("ab\\nc");
+    EXPECT_TRUE(g.Line(".clk 0"));
+    EXPECT_LE(g.text().CurrentTextLine, g.text().LastLineIndex + 1);
+    g.engine().OnMouseDown(MouseButton::kLeft, 0, 0, 0);
+    g.Line(".tcl 2 1");
+    EXPECT_EQ(g.text().CurrentTextLine, 0);
+    EXPECT_EQ(g.Output(), "");
+  }
+}
+
 }  // namespace
 }  // namespace tsumugi::test

@@ -83,7 +83,7 @@ TEST(TextScroll, AFifteenthLineScrollsOnceInFourStepsAndTheFirstLineIsGone) {
   g.Start();
   TextWindow& t = g.text();
   g.Lines({".tsw", ".tsp 800"});
-  for (int i = 1; i <= 14; ++i) g.Line("L" + std::to_string(i % 10));
+  for (int i = 1; i <= 14; ++i) g.Line(std::string("L").append(std::to_string(i % 10)));
   EXPECT_EQ(t.CurrentTextLine, 14);
   const int refreshes = g.host().RefreshCount();
   // Each scroll step lasts an eighth of the delay; the scroll happens in the
@@ -143,7 +143,7 @@ TEST(TextScroll, AFullWindowKeepsTheLineNumberInsideTheTable) {
   h.Start();
   TextWindow& u = h.text();
   h.Lines({".tsp 0", ".tmd 1"});
-  for (int i = 0; i < 14; ++i) h.Line("y" + std::to_string(i % 10) + "\\n");
+  for (int i = 0; i < 14; ++i) h.Line(std::string("y").append(std::to_string(i % 10)).append("\\n"));
   ASSERT_EQ(u.CurrentTextLine, u.LastLineIndex + 1);
   h.Line(".tmd 0");
   EXPECT_EQ(u.CurrentTextLine, u.LastLineIndex + 1);

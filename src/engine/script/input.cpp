@@ -185,7 +185,8 @@ void Input::ReleaseHandler(MouseButton button, int /*shift*/, float x, float y) 
 
 void Input::BranchSearch(int32_t n, BranchKind kind) {
   Script& script = e_.script;
-  const std::u16string target = u"." + ToDecimal(n);
+  std::u16string target = u".";
+  target += ToDecimal(n);
   int depth = 1;
   for (;;) {
     if (depth == 1 && script.CurrentLine == target) return;

@@ -87,7 +87,8 @@ class TextWindow {
 
   // The height of "サンプル" in the canvas font, and with the leading.
   int SampleHeight();
-  int LineHeight() { return SampleHeight() + Leading; }
+  // Kept in 64 bits: the leading may be any 32-bit value a script gives.
+  int64_t LineHeight() { return int64_t{SampleHeight()} + Leading; }
   // The canvas font as set by ".txt font".
   TextContext& CanvasContext() { return canvas_; }
 

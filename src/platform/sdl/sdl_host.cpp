@@ -14,6 +14,10 @@ constexpr int kHeight = 480;
 SdlHost::SdlHost() : screen_(kWidth, kHeight, gdi::kBlack) {}
 
 SdlHost::~SdlHost() {
+  if (cursor_) {
+    SDL_SetCursor(SDL_GetDefaultCursor());
+    SDL_FreeCursor(cursor_);
+  }
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
@@ -236,6 +240,28 @@ void SdlHost::SetCursorPos(Point position) {
   SDL_RenderLogicalToWindow(renderer_, static_cast<float>(position.x),
                             static_cast<float>(position.y), &wx, &wy);
   SDL_WarpMouseInWindow(window_, wx, wy);
+}
+
+void SdlHost::SetCursorImage(const gdi::CursorImage* image) {
+  if (!window_) return;
+  SDL_Cursor* cursor = nullptr;
+  if (image != nullptr && image->width > 0 && image->height > 0 &&
+      image->argb.size() == static_cast<size_t>(image->width) * static_cast<size_t>(image->height)) {
+    // SDL copies the pixels into the cursor it makes, so the surface only
+    // borrows them for this call.
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(image->argb.data()), image->width, image->height, 32,
+        image->width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (surface) {
+      cursor = SDL_CreateColorCursor(surface, image->hot_x, image->hot_y);
+      SDL_FreeSurface(surface);
+    }
+  }
+  // A picture the platform cannot make a pointer of leaves the standard
+  // arrow, as ".cur normal" does.
+  SDL_SetCursor(cursor ? cursor : SDL_GetDefaultCursor());
+  if (cursor_) SDL_FreeCursor(cursor_);
+  cursor_ = cursor;
 }
 
 uint64_t SdlHost::RandomSeed() {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/gdi/cursor_image.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
 #include "platform/instance/instance_lock.h"
@@ -45,6 +46,7 @@ class SdlHost final : public Host {
   void RestoreDisplayMode() override {}
   Point GetCursorPos() override;
   void SetCursorPos(Point position) override;
+  void SetCursorImage(const gdi::CursorImage* image) override;
   bool AcquireInstanceLock(const std::string& game_folder) override;
   uint64_t RandomSeed() override;
 
@@ -63,6 +65,8 @@ class SdlHost final : public Host {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  // The game's pointer picture; null while the standard arrow is shown.
+  SDL_Cursor* cursor_ = nullptr;
   uint32_t start_ticks_ = 0;
   std::array<Timer, kTimerCount> timers_;
   gdi::Surface screen_;
