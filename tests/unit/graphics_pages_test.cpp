@@ -24,6 +24,15 @@ TEST(GraphicsPages, TheConfigurationFileSetsWhichPagesExist) {
   none.Run(".pic off0 screen");
   EXPECT_EQ(none.Error(".pic off1 screen"),
             ReportAtStart("存在しないページ「off1」を指定しました"));
+
+  // A negative count is ignored; of two lines the later one counts.
+  GraphicsGame negative(".scr -1\n");
+  negative.Start();
+  EXPECT_EQ(negative.engine().pages.PageCount(), 2);
+  GraphicsGame twice(".scr 5\n.scr -4\n.scr 1\n");
+  twice.Start();
+  EXPECT_EQ(twice.engine().pages.PageCount(), 1);
+  EXPECT_EQ(twice.engine().pages.Page(2), nullptr);
 }
 
 TEST(GraphicsPages, TooManyPagesAreRefusedWhereTheConfigurationAsksForThem) {

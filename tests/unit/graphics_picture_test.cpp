@@ -153,6 +153,22 @@ TEST(GraphicsSprite, TransitionsEndWithTheSamePictureAsADrawingAtOnce) {
   }
 }
 
+TEST(GraphicsPictureArguments, APictureCoversTheShownTextWindowWithoutRedrawingIt) {
+  GraphicsGame g;
+  // A blue panel; its top-left pixel gives the key colour.
+  g.Picture("window", 200, 100, [](int x, int y) { return x + y == 0 ? 0u : 0x0000FFu; });
+  g.Picture("bg", 640, 480, 0x336699);
+  g.Start();
+  g.Run(".txt space pic window");
+  g.Run(".tsw");
+  ASSERT_EQ(g.Screen(100, 50), 0x0000FFu);
+  g.Run(".pic bg 0 0 0 0 640 480");
+  g.Run(".pic off1 bg 0010");
+  g.Run(".spr bg 0 0 0 0 640 480");
+  EXPECT_EQ(g.Screen(100, 50), 0x336699u);
+  EXPECT_TRUE(g.engine().text.TextWindowVisible);
+}
+
 TEST(GraphicsPictureErrors, BadDestinationsSourcesAndEffectsAreReported) {
   struct Case {
     const char* line;
@@ -166,6 +182,8 @@ TEST(GraphicsPictureErrors, BadDestinationsSourcesAndEffectsAreReported) {
       {".spr off1 base", "「.spr」の転送元に「base」は指定できません"},
       {".pic off3 bg", "存在しないページ「off3」を指定しました"},
       {".pic off-1", "存在しないページ「off-1」を指定しました"},
+      {".pic off99999999999 bg", "存在しないページ「off99999999999」を指定しました"},
+      {".spr screen off3", "存在しないページ「off3」を指定しました"},
       {".pic screen off", "「off」のページ番号が数値ではありません"},
       {".pic offx bg", "「offx」のページ番号が数値ではありません"},
       {".pic screen bg 0a10", "クロスフェード「0a10」のレベルとフレーム数は数字で指定してください"},

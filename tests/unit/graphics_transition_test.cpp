@@ -2,9 +2,14 @@
 // steps, the frame series and the pacing on the engine's clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
+#include <random>
+#include <vector>
 
+#include "common/text_codec.h"
 #include "engine/graphics/transitions.h"
 #include "platform/gdi/blend.h"
 #include "unit/graphics_test_game.h"
@@ -89,6 +94,11 @@ TEST(GraphicsTransitionSteps, WipeFrameShowsTheSourceWherePatternIsBlack) {
   }
 }
 
+// Two decimal digits, as effect words write levels and counts.
+std::u16string FrameDigits(int n) {
+  return std::u16string{static_cast<char16_t>(u'0' + n / 10), static_cast<char16_t>(u'0' + n % 10)};
+}
+
 uint32_t MixPixel(uint32_t source, uint32_t destination, float level) {
   uint32_t out = 0;
   for (int shift = 0; shift < 24; shift += 8) {
@@ -97,6 +107,99 @@ uint32_t MixPixel(uint32_t source, uint32_t destination, float level) {
            << shift;
   }
   return out;
+}
+
+TEST(GraphicsCrossFadeEffect, WordsGiveLevelsAndFrameCounts) {
+  struct Case {
+    const char16_t* word;
+    float start, end;
+    int count;
+  };
+  // (The frame counts of the usual words are checked on the clock below.)
+  for (const Case& c : {Case{u"0099", 0.0f, 9.9f, 100}, Case{u"0010200", 0.0f, 1.0f, 20},
+                        Case{u"001000", 0.0f, 1.0f, 0}}) {
+    const std::optional<CrossFade> fade = ParseCrossFade(c.word);
+    ASSERT_TRUE(fade.has_value()) << Utf16ToUtf8(c.word);
+    EXPECT_EQ(fade->start, c.start) << Utf16ToUtf8(c.word);
+    EXPECT_EQ(fade->end, c.end) << Utf16ToUtf8(c.word);
+    EXPECT_EQ(fade->count, c.count) << Utf16ToUtf8(c.word);
+  }
+  for (const char16_t* bad : {u"-010", u"+010", u" 010", u"０010", u"001", u""}) {
+    EXPECT_FALSE(ParseCrossFade(bad).has_value()) << Utf16ToUtf8(bad);
+  }
+
+  // The first frame is at the start level, the last exactly at the end
+  // level, even where the computed value would step past it.
+  const CrossFade up{0.2f, 1.0f, 14};
+  EXPECT_EQ(CrossFadeLevel(up, 0), 0.2f);
+  EXPECT_EQ(CrossFadeLevel(up, 13), 1.0f);
+  const CrossFade down{0.1f, 0.0f, 14};
+  EXPECT_EQ(CrossFadeLevel(down, 13), 0.0f);
+  for (int i = 1; i < 13; ++i) {
+    EXPECT_LT(CrossFadeLevel(up, i - 1), CrossFadeLevel(up, i));
+    EXPECT_GT(CrossFadeLevel(down, i - 1), CrossFadeLevel(down, i));
+  }
+  EXPECT_EQ(CrossFadeLevel(CrossFade{0.3f, 0.7f, 1}, 0), 0.3f);
+  const float middle = CrossFadeLevel(CrossFade{0.0f, 1.0f, 11}, 5);
+  EXPECT_EQ(middle, 0.5f);
+}
+
+// The mix as the formula reads, written plainly: source x level +
+// destination x (1 - level), the factor in single precision, the sum in
+// double precision, rounded to the nearest integer with halves to even.
+uint8_t Formula(uint8_t source, uint8_t destination, float level) {
+  const float k = 1.0f - level;
+  const double sum = static_cast<double>(source) * static_cast<double>(level) +
+                     static_cast<double>(destination) * static_cast<double>(k);
+  return static_cast<uint8_t>(std::nearbyint(sum));
+}
+
+TEST(GraphicsCrossFadeEffect, EveryLevelAnEffectWordGivesMixesExactlyAsTheFormula) {
+  // Every drawable level of every effect word "SSEE" and "SSEEFF": a level
+  // is drawable only from 0 to 1, so words whose both levels are above 1.0
+  // give none.
+  std::vector<uint32_t> levels;
+  for (int a = 0; a <= 99; ++a) {
+    for (int b = 0; b <= 99; ++b) {
+      if (a > 10 && b > 10) continue;
+      const std::u16string pair = FrameDigits(a) + FrameDigits(b);
+      for (int count = 0; count <= 99; ++count) {
+        const std::optional<CrossFade> fade =
+            ParseCrossFade(count == 0 ? pair : pair + FrameDigits(count));
+        ASSERT_TRUE(fade.has_value());
+        for (int i = 0; i < fade->count; ++i) {
+          const float level = CrossFadeLevel(*fade, i);
+          if (gdi::IsDrawableLevel(level)) levels.push_back(std::bit_cast<uint32_t>(level));
+        }
+      }
+    }
+  }
+  std::sort(levels.begin(), levels.end());
+  levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+  ASSERT_GT(levels.size(), 100000u);
+
+  // Random bytes; each level mixes its own stretch of them (an odd length,
+  // so the vector kernel also runs its tail).
+  constexpr size_t kStretch = 67;
+  std::mt19937 random(5);
+  std::vector<uint8_t> source(1 << 16), destination(1 << 16), out(kStretch);
+  for (size_t i = 0; i < source.size(); ++i) {
+    source[i] = static_cast<uint8_t>(random());
+    destination[i] = static_cast<uint8_t>(random());
+  }
+  for (gdi::MixKernel kernel : {gdi::MixKernel::kPortable, gdi::MixKernel::kAvx2}) {
+    if (!gdi::MixKernelAvailable(kernel)) continue;
+    for (size_t n = 0; n < levels.size(); ++n) {
+      const float level = std::bit_cast<float>(levels[n]);
+      const size_t at = (n * 977) % (source.size() - kStretch);
+      gdi::MixBytes(source.data() + at, destination.data() + at, out.data(), kStretch, level,
+                    kernel);
+      for (size_t i = 0; i < kStretch; ++i) {
+        ASSERT_EQ(out[i], Formula(source[at + i], destination[at + i], level))
+            << "kernel " << static_cast<int>(kernel) << " level " << std::hexfloat << level;
+      }
+    }
+  }
 }
 
 TEST(GraphicsWipe, TheSeriesRunsUpToTheFirstMissingFrame) {
@@ -206,6 +309,10 @@ TEST(GraphicsCrossFade, TheLastFrameIsAtTheEndLevelAndOneFrameAtItsLevel) {
   g.Run(".pic grey 0 0 40 10");
   g.Run(".pic off1 010014 0 40 10 8 8 40 10");
   EXPECT_EQ(g.Screen(40, 10), 0xC86432u);
+  // And a fade from 0.2 to 1.0 over 14 frames, whose computed last level
+  // is just above one, still ends on the source.
+  g.Run(".pic grey 021014 0 50 10");
+  EXPECT_EQ(g.Screen(50, 10), 0xC86432u);
 }
 
 TEST(GraphicsCrossFade, EscapeDuringAFadeEndsTheEngineAndFreesTheBuffers) {

@@ -17,19 +17,6 @@ namespace tsumugi {
 
 namespace {
 
-// The decimal number written in `length` characters of `effect` from `at`
-// (fewer when the word ends first); nullopt unless they are all digits.
-std::optional<int> DigitsAt(const std::u16string& effect, size_t at, size_t length) {
-  if (at >= effect.size()) return std::nullopt;
-  const std::u16string_view part = std::u16string_view(effect).substr(at, length);
-  int value = 0;
-  for (char16_t c : part) {
-    if (c < u'0' || c > u'9') return std::nullopt;
-    value = value * 10 + (c - u'0');
-  }
-  return value;
-}
-
 // A frame number as wipe-pattern files write it: at least two digits.
 std::u16string FrameNumber(int n) {
   std::u16string digits = ToDecimal(n);
@@ -101,10 +88,11 @@ bool Graphics::BaseColourCommand() {
 
 gdi::Surface& Graphics::PageOfWord(const std::u16string& word) {
   const ParsedNumber number = ParseNumber(std::u16string_view(word).substr(3));
-  if (number.kind != NumberKind::kValue) {
+  if (number.kind == NumberKind::kNotNumeric) {
     e_.script.ScriptError(u"「" + word + u"」のページ番号が数値ではありません", false);
   }
-  gdi::Surface* page = e_.pages.Page(number.value);
+  // A number beyond the integer range names no page either.
+  gdi::Surface* page = number.kind == NumberKind::kValue ? e_.pages.Page(number.value) : nullptr;
   if (page == nullptr) {
     e_.script.ScriptError(u"存在しないページ「" + word + u"」を指定しました", false);
   }
@@ -337,11 +325,8 @@ void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, c
                                    const std::u16string& effect, int64_t wait_per_frame,
                                    bool hold_grows_with_count, uint32_t frame_start) {
   Host& host = e_.host;
-  const std::optional<int> start_digits = DigitsAt(effect, 0, 2);
-  const std::optional<int> end_digits = DigitsAt(effect, 2, 2);
-  const std::optional<int> count_digits =
-      effect.size() == 4 ? std::optional<int>(0) : DigitsAt(effect, 4, 2);
-  if (!start_digits || !end_digits || !count_digits) {
+  const std::optional<CrossFade> fade = ParseCrossFade(effect);
+  if (!fade) {
     e_.script.ScriptError(
         u"クロスフェード「" + effect + u"」のレベルとフレーム数は数字で指定してください", false);
   }
@@ -350,11 +335,7 @@ void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, c
   if (t.width > 0 && t.height > 0) {
     BlendBegin(dst, t.x, t.y, src, t.sx, t.sy, t.width, t.height);
   }
-  const float start = static_cast<float>(*start_digits) / 10.0f;
-  const float end = static_cast<float>(*end_digits) / 10.0f;
-  const int count = effect.size() == 4
-                        ? static_cast<int>(std::nearbyint(std::fabs(end - start) * 10.0f + 1.0f))
-                        : *count_digits;
+  const int count = fade->count;
   if (count < 1) {
     e_.script.ScriptError(u"フレーム数に１より小さい数は指定できません。", false);
   }
@@ -363,18 +344,7 @@ void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, c
 
   for (int i = 0; i < count; ++i) {
     if (i > 0) frame_start = host.TimeGetTime();
-    // The first frame is at the start level and the last at the end level.
-    // The last one is taken as written: computed, it can miss the end by a
-    // rounding step, and a fade from 0.1 to 0.0 would then end just below
-    // zero, where nothing is drawn, leaving the picture short of its end.
-    float level = start;
-    if (i == count - 1) {
-      level = end;
-    } else if (i > 0) {
-      float step = (end - start) * static_cast<float>(i);
-      step /= static_cast<float>(count - 1);
-      level = start + step;
-    }
+    const float level = CrossFadeLevel(*fade, i);
     BlendStep(dst, t.x, t.y, level);
     RefreshIfScreen(dst);
     Pace(frame_start, limit);

@@ -1,6 +1,7 @@
 #include "engine/graphics/transitions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "platform/gdi/bitblt.h"
@@ -26,6 +27,39 @@ bool ClipAxis(int& d, int& s, int& length, int dst_length, int src_length) {
 
 }  // namespace
 
+std::optional<CrossFade> ParseCrossFade(std::u16string_view effect) {
+  // The number in `length` characters from `at` (fewer when the word ends
+  // first); nullopt unless they are all digits.
+  auto digits = [effect](size_t at, size_t length) -> std::optional<int> {
+    if (at >= effect.size()) return std::nullopt;
+    int value = 0;
+    for (char16_t c : effect.substr(at, length)) {
+      if (c < u'0' || c > u'9') return std::nullopt;
+      value = value * 10 + (c - u'0');
+    }
+    return value;
+  };
+  const std::optional<int> start = digits(0, 2);
+  const std::optional<int> end = digits(2, 2);
+  const std::optional<int> count = effect.size() == 4 ? std::optional<int>(0) : digits(4, 2);
+  if (effect.size() < 4 || !start || !end || !count) return std::nullopt;
+  CrossFade fade;
+  fade.start = static_cast<float>(*start) / 10.0f;
+  fade.end = static_cast<float>(*end) / 10.0f;
+  fade.count = effect.size() == 4
+                   ? static_cast<int>(std::nearbyint(std::fabs(fade.end - fade.start) * 10.0f + 1.0f))
+                   : *count;
+  return fade;
+}
+
+float CrossFadeLevel(const CrossFade& fade, int i) {
+  if (i <= 0 || fade.count <= 1) return fade.start;
+  if (i >= fade.count - 1) return fade.end;
+  float step = (fade.end - fade.start) * static_cast<float>(i);
+  step /= static_cast<float>(fade.count - 1);
+  return fade.start + step;
+}
+
 bool ClipTransfer(Transfer& t, int dst_width, int dst_height, int src_width, int src_height) {
   if (t.width <= 0 || t.height <= 0) return false;
   return ClipAxis(t.x, t.sx, t.width, dst_width, src_width) &&
@@ -36,6 +70,10 @@ bool LoadPatternFrame(const std::filesystem::path& file, gdi::Surface& pattern,
                       std::string* error) {
   gdi::Surface picture;
   if (!gdi::LoadPicture(file, &picture, error)) return false;
+  if (picture.Width() <= 0 || picture.Height() <= 0) {
+    *error = "the picture has no pixels";
+    return false;
+  }
   // Tiles of the picture's own size, cut to the screen, laid edge to edge
   // from the top-left corner: pixel (x, y) is the tile's (x mod w, y mod h).
   const int w = std::min(picture.Width(), kScreenWidth);

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/gdi/surface.h"
 
@@ -14,6 +16,29 @@ namespace tsumugi {
 struct Transfer {
   int x = 0, y = 0, width = 0, height = 0, sx = 0, sy = 0;
 };
+
+// A cross-fade effect word of four or more characters, "SSEE" or "SSEEFF":
+// start and end levels in tenths, then the frame count. Four characters
+// give |end - start| x 10 + 1 frames (11 for "0010", 1 for "1010"); more
+// take the count from characters 5 and 6; characters after the sixth are
+// not read.
+struct CrossFade {
+  float start = 0.0f;
+  float end = 0.0f;
+  int count = 0;  // may be 0 ("001000"): the caller reports it
+};
+
+// Reads a cross-fade effect word; nullopt when a level or the frame count is
+// not written in digits (a sign, a space or a full-width digit included).
+std::optional<CrossFade> ParseCrossFade(std::u16string_view effect);
+
+// The level of frame i (0 to count - 1) of a fade: the start level first,
+// the end level last, evenly between, in single precision. The last frame
+// takes the end level as written: computed, it can miss it by a rounding
+// step, and a fade that ends on 1.0 or 0.0 would then end just outside the
+// drawable range, where nothing is drawn, leaving the picture short of its
+// end ("021014" ends at 1.0000001, "010014" at -0.000000007).
+float CrossFadeLevel(const CrossFade& fade, int i);
 
 // Shrinks t to the pixels whose destination lies inside a surface of
 // dst_width x dst_height and whose source lies inside one of src_width x
