@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/graphics/transitions.h"
+#include "median_reporter.h"
 #include "platform/gdi/blend.h"
 #include "platform/gdi/surface.h"
 
@@ -161,24 +162,6 @@ BENCHMARK(BM_ReferenceFormula)->Unit(benchmark::kMicrosecond)->Repetitions(15);
 BENCHMARK(BM_MemoryFloor)->Unit(benchmark::kMicrosecond)->Repetitions(15);
 BENCHMARK(BM_WipeFrame)->Unit(benchmark::kMicrosecond)->Repetitions(15);
 
-// Keeps the medians of every benchmark while the console shows the runs.
-class MedianReporter : public benchmark::ConsoleReporter {
- public:
-  struct Median {
-    double real = NAN;  // microseconds
-    double cpu = NAN;
-  };
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians[run.run_name.function_name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, Median> medians;
-};
-
 // Whether frames drawn by BlendBuffers, with every kernel this processor
 // runs, equal the plain formula at levels from 0 to 1 in twentieths and at
 // the benchmark's level.
@@ -208,15 +191,11 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::AddCustomContext("note", "the ratio below divides medians of this run");
-  MedianReporter reporter;
+  tsumugi::bench::MedianReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
-  const auto& m = reporter.medians;
-  auto median = [&](const char* name) {
-    auto it = m.find(name);
-    return it == m.end() ? MedianReporter::Median{} : it->second;
-  };
+  auto median = [&](const char* name) { return reporter.Of(name); };
   const auto step = median("BM_BlendStep");
   const auto portable = median("BM_BlendStepPortable");
   const auto reference = median("BM_ReferenceFormula");

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "median_reporter.h"
 #include "platform/gdi/bitblt.h"
 #include "platform/gdi/font.h"
 #include "platform/gdi/surface.h"
@@ -49,7 +50,8 @@ Surface Canvas() {
   Surface s(kWidth, kHeight);
   for (int y = 0; y < kHeight; ++y) {
     uint32_t* row = s.Row(y);
-    for (int x = 0; x < kWidth; ++x) row[x] = static_cast<uint32_t>((x * 3 + y * 5) & 0xFF) * 0x010101u;
+    for (int x = 0; x < kWidth; ++x)
+      row[x] = static_cast<uint32_t>((x * 3 + y * 5) & 0xFF) * 0x010101u;
   }
   return s;
 }
@@ -124,36 +126,16 @@ BENCHMARK(BM_FirstDrawOfNewCharacters)
     ->Iterations(40)
     ->Repetitions(5);
 
-class MedianReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        // Processor time: wall-clock time also counts whatever else the
-        // machine is doing.
-        std::string name = run.run_name.function_name;
-        if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
-        medians[name] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> medians;  // microseconds
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  MedianReporter reporter;
+  tsumugi::bench::MedianReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
-  auto median = [&](const std::string& name) {
-    const auto it = reporter.medians.find(name);
-    return it == reporter.medians.end() ? NAN : it->second;
-  };
+  auto median = [&](const std::string& name) { return reporter.Of(name).cpu; };
   std::printf("\nmedian processor times, one 20-character line of the 32-pixel default font:\n");
   std::printf("                                        smooth      crisp\n");
   std::printf("  shadow + text (2 draws)           %9.1f us %9.1f us\n",

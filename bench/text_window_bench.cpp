@@ -25,6 +25,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "median_reporter.h"
 #include "platform/headless/headless_host.h"
 
 namespace tsumugi {
@@ -151,44 +152,24 @@ BENCHMARK(BM_ScrollStep)
     ->Iterations(100)
     ->Repetitions(11);
 
-class MedianReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        // Keyed by name and arguments only: the fixed iteration counts are
-        // not part of it.
-        medians[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedRealTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> medians;  // microseconds
-};
-
 }  // namespace
 }  // namespace tsumugi
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  tsumugi::MedianReporter reporter;
+  tsumugi::bench::MedianReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
-  auto median = [&](const std::string& name) {
-    const auto it = reporter.medians.find(name);
-    return it == reporter.medians.end() ? NAN : it->second;
-  };
+  auto median = [&](const std::string& name) { return reporter.Of(name).real; };
   std::printf("\nmedians, text window of the 32-pixel default font with edge and shadow:\n");
   std::printf("                                  smooth      crisp\n");
   std::printf("  one typed character         %9.1f us %9.1f us  (goal: < 200 us)\n",
-              median("BM_TypedCharacter/crisp:0"),
-              median("BM_TypedCharacter/crisp:1"));
-  std::printf("  a whole line drawn again    %9.1f us %9.1f us\n",
-              median("BM_RedrawLine/crisp:0"), median("BM_RedrawLine/crisp:1"));
+              median("BM_TypedCharacter/crisp:0"), median("BM_TypedCharacter/crisp:1"));
+  std::printf("  a whole line drawn again    %9.1f us %9.1f us\n", median("BM_RedrawLine/crisp:0"),
+              median("BM_RedrawLine/crisp:1"));
   std::printf("  one scroll step (of four)   %9.1f us %9.1f us\n",
-              median("BM_ScrollStep/crisp:0") / 4,
-              median("BM_ScrollStep/crisp:1") / 4);
+              median("BM_ScrollStep/crisp:0") / 4, median("BM_ScrollStep/crisp:1") / 4);
   return 0;
 }

@@ -7,8 +7,8 @@
 
 namespace tsumugi::test {
 
-EngineFixture::EngineFixture(std::initializer_list<std::pair<std::string, std::string>> files,
-                             const std::string& input, headless::HeadlessOptions options) {
+EngineFixture::EngineFixture(const Files& files, const std::string& input,
+                             headless::HeadlessOptions options, bool crisp_text) {
   for (const auto& [path, text] : files) WriteCp932(dir_ / path, text);
   headless::InputParseResult parsed = headless::ParseInputScript(input);
   if (!parsed.error.empty()) ADD_FAILURE() << "bad input script: " << parsed.error;
@@ -19,15 +19,37 @@ EngineFixture::EngineFixture(std::initializer_list<std::pair<std::string, std::s
   EngineOptions engine_options;
   engine_options.game_folder = dir_.path();
   engine_options.settings_file = SettingsFileFor(dir_.path());
+  engine_options.crisp_text = crisp_text;
   engine_ = std::make_unique<Engine>(*host_, engine_options);
 }
 
-ExitStatus EngineFixture::Run() { return engine_->Run(); }
+ExitStatus EngineFixture::Run() {
+  return engine_->Run();
+}
 
-void EngineFixture::StartWithoutRunning() { engine_->startup.StartEngine(/*run_script=*/false); }
+void EngineFixture::StartWithoutRunning() {
+  engine_->startup.StartEngine(/*run_script=*/false);
+}
 
 bool EngineFixture::Execute(const std::string& utf8_line) {
   return engine_->script.ExecuteLine(Utf8ToUtf16(utf8_line));
+}
+
+std::string EngineFixture::ErrorFrom(const std::string& utf8_line) {
+  try {
+    Execute(utf8_line);
+  } catch (const EngineEnded& ended) {
+    EXPECT_EQ(ended.status, ExitStatus::kError);
+    return OnlyMessage();
+  }
+  ADD_FAILURE() << utf8_line << " did not end the engine";
+  return "";
+}
+
+uint64_t EngineFixture::Duration(const std::string& utf8_line) {
+  const uint64_t start = host_->Now();
+  Execute(utf8_line);
+  return host_->Now() - start;
 }
 
 std::string EngineFixture::OnlyMessage() const {

@@ -2,11 +2,13 @@
 // look at engine state the binary does not print.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
-#include <utility>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/engine.h"
 #include "platform/headless/headless_host.h"
@@ -16,11 +18,17 @@ namespace tsumugi::test {
 
 class EngineFixture {
  public:
+  using Files = std::vector<std::pair<std::string, std::string>>;
+
   // `files` maps paths below the game folder to UTF-8 text, written as CP932
   // with CR LF line ends. Without a settings file the scenarios belong in
-  // "data/".
+  // "data/". `crisp_text` draws text unsmoothed.
   explicit EngineFixture(std::initializer_list<std::pair<std::string, std::string>> files,
-                         const std::string& input = "", headless::HeadlessOptions options = {});
+                         const std::string& input = "", headless::HeadlessOptions options = {},
+                         bool crisp_text = false)
+      : EngineFixture(Files(files), input, std::move(options), crisp_text) {}
+  EngineFixture(const Files& files, const std::string& input, headless::HeadlessOptions options,
+                bool crisp_text);
 
   // Starts the engine and runs it to its end.
   ExitStatus Run();
@@ -33,6 +41,11 @@ class EngineFixture {
   // Runs `line` as if it were the current script line (a command or text).
   // Returns true when the command waits.
   bool Execute(const std::string& utf8_line);
+  // Runs a line that must end the engine with a report; returns the text of
+  // that report (and fails the test when the line does not end the engine).
+  std::string ErrorFrom(const std::string& utf8_line);
+  // Milliseconds of engine time a line takes.
+  uint64_t Duration(const std::string& utf8_line);
 
   // The message boxes shown so far, one JSON line each.
   std::string Output() const { return out_.str(); }
@@ -51,5 +64,11 @@ class EngineFixture {
   std::unique_ptr<headless::HeadlessHost> host_;
   std::unique_ptr<Engine> engine_;
 };
+
+// The report of `message` from a line run by a test, before any scenario
+// line has been read.
+inline std::string ReportAtStart(const std::string& message) {
+  return "File「start.txt」  Line「0」\r\n\r\n" + message + "\r\n実行を中止します";
+}
 
 }  // namespace tsumugi::test

@@ -13,16 +13,40 @@ namespace {
 std::string CursorFile(int w, int h, int hx, int hy, uint32_t argb) {
   std::string f;
   auto u8 = [&](int v) { f += static_cast<char>(v); };
-  auto u16 = [&](int v) { u8(v & 0xFF); u8((v >> 8) & 0xFF); };
-  auto u32 = [&](uint32_t v) { u16(static_cast<int>(v & 0xFFFF)); u16(static_cast<int>(v >> 16)); };
+  auto u16 = [&](int v) {
+    u8(v & 0xFF);
+    u8((v >> 8) & 0xFF);
+  };
+  auto u32 = [&](uint32_t v) {
+    u16(static_cast<int>(v & 0xFFFF));
+    u16(static_cast<int>(v >> 16));
+  };
   const int mask_row = ((w + 31) / 32) * 4;
   const uint32_t image_size = 40 + static_cast<uint32_t>(w * h * 4 + mask_row * h);
-  u16(0); u16(2); u16(1);                                   // directory: a cursor, one image
-  u8(w); u8(h); u8(0); u8(0); u16(hx); u16(hy); u32(image_size); u32(6 + 16);
-  u32(40); u32(static_cast<uint32_t>(w)); u32(static_cast<uint32_t>(2 * h));  // header
-  u16(1); u16(32); u32(0); u32(0); u32(0); u32(0); u32(0); u32(0);
-  for (int i = 0; i < w * h; ++i) u32(argb);                // colour rows (bottom-up)
-  for (int i = 0; i < mask_row * h; ++i) u8(0);             // AND mask: all opaque
+  u16(0);
+  u16(2);
+  u16(1);  // directory: a cursor, one image
+  u8(w);
+  u8(h);
+  u8(0);
+  u8(0);
+  u16(hx);
+  u16(hy);
+  u32(image_size);
+  u32(6 + 16);
+  u32(40);
+  u32(static_cast<uint32_t>(w));
+  u32(static_cast<uint32_t>(2 * h));  // header
+  u16(1);
+  u16(32);
+  u32(0);
+  u32(0);
+  u32(0);
+  u32(0);
+  u32(0);
+  u32(0);
+  for (int i = 0; i < w * h; ++i) u32(argb);     // colour rows (bottom-up)
+  for (int i = 0; i < mask_row * h; ++i) u8(0);  // AND mask: all opaque
   return f;
 }
 
@@ -58,14 +82,16 @@ TEST(CursorPicture, MissingAndUnreadableFilesAreReported) {
   TextGame g;
   g.Start();
   const std::string folder = (g.game() / "data").string() + "/";
-  EXPECT_EQ(g.Error(".cur nothing"), Report("ファイル「" + folder + "nothing.cur」は存在しません。"));
+  EXPECT_EQ(g.Error(".cur nothing"),
+            ReportAtStart("ファイル「" + folder + "nothing.cur」は存在しません。"));
 
   TextGame h;
   h.File("broken.cur", "not a cursor at all");
   h.Start();
   const std::string folder_h = (h.game() / "data").string() + "/";
   EXPECT_EQ(h.Error(".cur broken"),
-            Report("ファイル「" + folder_h + "broken.cur」はカーソルファイルとして読み込めません"));
+            ReportAtStart("ファイル「" + folder_h +
+                          "broken.cur」はカーソルファイルとして読み込めません"));
   EXPECT_EQ(h.host().CursorImage(), nullptr);
 }
 

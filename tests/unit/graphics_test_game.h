@@ -29,23 +29,8 @@ class GraphicsGame {
 
   void Start() { f_.StartWithoutRunning(); }
   void Run(const std::string& line) { f_.Execute(line); }
-  // Runs a line that must end the engine with a report; returns its text.
-  std::string Error(const std::string& line) {
-    try {
-      f_.Execute(line);
-    } catch (const EngineEnded& ended) {
-      EXPECT_EQ(ended.status, ExitStatus::kError);
-      return f_.OnlyMessage();
-    }
-    ADD_FAILURE() << line << " did not end the engine";
-    return "";
-  }
-  // How many milliseconds of engine time a line takes.
-  uint64_t Duration(const std::string& line) {
-    const uint64_t start = f_.host().Now();
-    f_.Execute(line);
-    return f_.host().Now() - start;
-  }
+  std::string Error(const std::string& line) { return f_.ErrorFrom(line); }
+  uint64_t Duration(const std::string& line) { return f_.Duration(line); }
 
   // Pixels as 0xRRGGBB.
   uint32_t Screen(int x, int y) { return f_.host().Screen().PixelAt(x, y); }
@@ -58,10 +43,5 @@ class GraphicsGame {
  private:
   EngineFixture f_;
 };
-
-// The report a line of "start.txt" run by a test gives for `message`.
-inline std::string ReportAtStart(const std::string& message) {
-  return "File「start.txt」  Line「0」\r\n\r\n" + message + "\r\n実行を中止します";
-}
 
 }  // namespace tsumugi::test

@@ -8,7 +8,9 @@
 namespace tsumugi::test {
 namespace {
 
-std::string Name(const std::filesystem::path& p) { return p.filename().string(); }
+std::string Name(const std::filesystem::path& p) {
+  return p.filename().string();
+}
 
 TEST(PictureFileLookup, ExtensionsCaseAndFolders) {
   TextGame g;
@@ -38,12 +40,14 @@ TEST(PictureFileLookup, BothMissingFileMessagesExactly) {
   TextGame g;
   g.Start();
   const std::string folder = (g.game() / "data").string() + "/";
-  EXPECT_EQ(g.Error(".txt space pic nothing"),
-            Report("「" + folder + "nothing」という名前の\r\nピクチャーファイルは存在しません"));
+  EXPECT_EQ(
+      g.Error(".txt space pic nothing"),
+      ReportAtStart("「" + folder + "nothing」という名前の\r\nピクチャーファイルは存在しません"));
   TextGame h;
   h.Start();
   EXPECT_EQ(h.Error(".txt space pic sub\\nothing.bmp"),
-            Report("ファイル「" + (h.game() / "data").string() + "/sub\\nothing.bmp」は存在しません。"));
+            ReportAtStart("ファイル「" + (h.game() / "data").string() +
+                          "/sub\\nothing.bmp」は存在しません。"));
 }
 
 TEST(PictureFileLookup, AFileThatIsNoPictureIsReported) {
@@ -53,8 +57,8 @@ TEST(PictureFileLookup, AFileThatIsNoPictureIsReported) {
     g.File("win.bmp", bytes);
     g.Start();
     EXPECT_EQ(g.Error(".txt space pic win"),
-              Report("ファイル「" + (g.game() / "data" / "win.bmp").string() +
-                     "」はピクチャーファイルとして読み込めません"));
+              ReportAtStart("ファイル「" + (g.game() / "data" / "win.bmp").string() +
+                            "」はピクチャーファイルとして読み込めません"));
   }
 }
 
@@ -114,7 +118,8 @@ TEST(PictureMask, BlackKeysAndAKeyOnlyInTheCorner) {
     }
   }
   // The key colour only at (0, 0).
-  gdi::Surface corner = Picture(3, 3, [](int x, int y) { return x + y == 0 ? 0x777777u : 0x888888u; });
+  gdi::Surface corner =
+      Picture(3, 3, [](int x, int y) { return x + y == 0 ? 0x777777u : 0x888888u; });
   MakeMask(mask, corner);
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 3; ++x) EXPECT_EQ(mask.PixelAt(x, y), x + y == 0 ? 0xFFFFFFu : 0u);

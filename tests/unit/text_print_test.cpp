@@ -44,7 +44,8 @@ TEST(TextPrint, AlignmentPutsTheTextAtItsColumn) {
   // With spacing the last character's spacing does not count.
   TextGame s;
   s.Start();
-  s.Lines({".tpr font offset 0", ".tpr font spacing 5", ".tpr font align 2", ".tpr screen 639 0 ──"});
+  s.Lines(
+      {".tpr font offset 0", ".tpr font spacing 5", ".tpr font align 2", ".tpr screen 639 0 ──"});
   EXPECT_EQ(LastColumn(s.host().Screen(), 0, 32), 639);
   EXPECT_EQ(FirstColumn(s.host().Screen(), 0, 32), 639 - 68);
 }
@@ -101,7 +102,8 @@ TEST(TextPrint, APageThatDoesNotExistIsReported) {
   TextGame g({{"config.txt", ".scr 1\n"}});
   g.Start();
   g.Line(".tpr off1 0 0 a");
-  EXPECT_EQ(g.Error(".tpr off2 0 0 a"), Report("「.tpr off2」の描画先のページが存在しません"));
+  EXPECT_EQ(g.Error(".tpr off2 0 0 a"),
+            ReportAtStart("「.tpr off2」の描画先のページが存在しません"));
 }
 
 }  // namespace

@@ -19,33 +19,61 @@ TEST(TextSettingsRefusals, EveryMessageExactly) {
       {{".tsp 0", "a"}, ".txt maxline 5", "「.txt maxline...」は「.tcl」が\r\n" + not_cleared},
       {{}, ".txt maxline 0", "「.txt maxline」の引数は「0」以下には設定出来ません"},
       {{}, ".txt maxline -3", "「.txt maxline」の引数は「0」以下には設定出来ません"},
-      {{}, ".txt maxline 1000000", "「.txt maxline」の引数は「1000」より大きな値には設定出来ません"},
+      {{},
+       ".txt maxline 1000000",
+       "「.txt maxline」の引数は「1000」より大きな値には設定出来ません"},
       // Not empty, or not hidden; the word is shown as written, even one
       // that is no sub-command, and even when it comes from a variable.
-      {{".tsp 0", "a"}, ".txt space pic win",
+      {{".tsp 0", "a"},
+       ".txt space pic win",
        "「.txt space pic...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsw"}, ".txt space pos 1 2", "「.txt space pos...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsw"}, ".txt space [w] 1 2", "「.txt space [w]...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsw"}, ".txt canvas nonsense", "「.txt canvas nonsense...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsp 0", "a"}, ".txt canvas size 10 10",
+      {{".tsw"},
+       ".txt space pos 1 2",
+       "「.txt space pos...」は「.tcl」「.thd」が\r\n" + not_cleared},
+      {{".tsw"},
+       ".txt space [w] 1 2",
+       "「.txt space [w]...」は「.tcl」「.thd」が\r\n" + not_cleared},
+      {{".tsw"},
+       ".txt canvas nonsense",
+       "「.txt canvas nonsense...」は「.tcl」「.thd」が\r\n" + not_cleared},
+      {{".tsp 0", "a"},
+       ".txt canvas size 10 10",
        "「.txt canvas size...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsp 0", "a"}, ".txt font name ＭＳ 明朝", "「.txt font name...」は「.tcl」が\r\n" + not_cleared},
+      {{".tsp 0", "a"},
+       ".txt font name ＭＳ 明朝",
+       "「.txt font name...」は「.tcl」が\r\n" + not_cleared},
       {{".tsp 0", "a"}, ".txt font size 20", "「.txt font size...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"}, ".txt font leading 2", "「.txt font leading...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"}, ".txt font style 1", "「.txt font style...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"}, ".txt font spacing 1", "「.txt font spacing...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"}, ".txt font offset 1", "「.txt font offset...」は「.tcl」が\r\n" + not_cleared},
+      {{".tsp 0", "a"},
+       ".txt font leading 2",
+       "「.txt font leading...」は「.tcl」が\r\n" + not_cleared},
+      {{".tsp 0", "a"},
+       ".txt font style 1",
+       "「.txt font style...」は「.tcl」が\r\n" + not_cleared},
+      {{".tsp 0", "a"},
+       ".txt font spacing 1",
+       "「.txt font spacing...」は「.tcl」が\r\n" + not_cleared},
+      {{".tsp 0", "a"},
+       ".txt font offset 1",
+       "「.txt font offset...」は「.tcl」が\r\n" + not_cleared},
       {{".tsp 0", "a"}, ".txt font edge 1", "「.txt font edge...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", ".tmd 1", "a"}, ".txt font color usual red",
-       "「.txt font color usual...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"},
-      {{".tsp 0", ".tmd 1", "a"}, ".txt font color usualshadow red",
-       "「.txt font color usualshadow...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"},
-      {{".tsp 0", ".tmd 1", "a"}, ".txt font color shadow red",
-       "「.txt font color shadow...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"},
+      {{".tsp 0", ".tmd 1", "a"},
+       ".txt font color usual red",
+       "「.txt font color "
+       "usual...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"},
+      {{".tsp 0", ".tmd 1", "a"},
+       ".txt font color usualshadow red",
+       "「.txt font color "
+       "usualshadow...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"},
+      {{".tsp 0", ".tmd 1", "a"},
+       ".txt font color shadow red",
+       "「.txt font color "
+       "shadow...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"},
       // Sizes a window could never need.
-      {{}, ".txt canvas size 5000 10",
+      {{},
+       ".txt canvas size 5000 10",
        "「.txt canvas size」の大きさは「0」から「4096」までの範囲で指定してください"},
-      {{}, ".txt space pic screen 10 -1",
+      {{},
+       ".txt space pic screen 10 -1",
        "「.txt space pic screen」の大きさは「0」から「4096」までの範囲で指定してください"},
   };
   for (const Case& c : cases) {
@@ -53,7 +81,7 @@ TEST(TextSettingsRefusals, EveryMessageExactly) {
     g.Start();
     g.engine().vars.TextValues[0] = u"pos";
     for (const std::string& line : c.before) g.Line(line);
-    EXPECT_EQ(g.Error(c.line), Report(c.message)) << c.line;
+    EXPECT_EQ(g.Error(c.line), ReportAtStart(c.message)) << c.line;
   }
 }
 

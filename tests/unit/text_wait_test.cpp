@@ -13,9 +13,8 @@ constexpr uint32_t kGreen = 0x00FF00;
 
 // 16 x 16 markers: a key-colour frame around a coloured 8 x 8 square.
 void Markers(TextGame& g, int clk_size = 16) {
-  g.Picture("tcl.bmp", 16, 16, [](int x, int y) {
-    return (x >= 4 && x < 12 && y >= 4 && y < 12) ? kRed : kKey;
-  });
+  g.Picture("tcl.bmp", 16, 16,
+            [](int x, int y) { return (x >= 4 && x < 12 && y >= 4 && y < 12) ? kRed : kKey; });
   g.Picture("clk.bmp", clk_size, clk_size, [clk_size](int x, int y) {
     return (x >= 4 && y >= 4 && x < clk_size - 4 && y < clk_size - 4) ? kGreen : kKey;
   });
@@ -160,8 +159,9 @@ TEST(TextMarker, AMissingMarkerPictureIsReported) {
   Markers(g);
   g.Start();
   const std::string folder = (g.game() / "data").string() + "/";
-  EXPECT_EQ(g.Error(".mst tcl nothere 0 0 0 0"),
-            Report("「" + folder + "nothere」という名前の\r\nピクチャーファイルは存在しません"));
+  EXPECT_EQ(
+      g.Error(".mst tcl nothere 0 0 0 0"),
+      ReportAtStart("「" + folder + "nothere」という名前の\r\nピクチャーファイルは存在しません"));
 }
 
 TEST(TextWaits, KindsOfTheTextClickWait) {
@@ -234,7 +234,6 @@ TEST(TextWaits, PausesLastTheirTimeAndNegativeOnesNone) {
   EXPECT_EQ(g.Duration(".wat -5"), 0u);
   EXPECT_EQ(g.Duration(".wat 0"), 0u);
 }
-
 
 // Numbers at the ends of the 32-bit range put the window, the canvas, the
 // marker and the lines far off the screen: nothing may wrap around onto it,

@@ -74,8 +74,10 @@ TEST(TextLayout, ACanvasNarrowerThanOneCharacterIsReported) {
   TextGame narrow;
   narrow.Start();
   narrow.Line(".txt canvas size 20 480");
-  EXPECT_EQ(narrow.Error("あ"),
-            Report("テキストキャンバスの幅が狭い、もしくはフォントが大きすぎるため文字の表示が出来ません"));
+  EXPECT_EQ(
+      narrow.Error("あ"),
+      ReportAtStart(
+          "テキストキャンバスの幅が狭い、もしくはフォントが大きすぎるため文字の表示が出来ません"));
 }
 
 TEST(TextScroll, AFifteenthLineScrollsOnceInFourStepsAndTheFirstLineIsGone) {
@@ -116,7 +118,7 @@ TEST(TextScroll, ChoiceLinesThatWouldScrollOutAreReported) {
   TextWindow& t = g.text();
   t.TextLines[0] = TextLine{u"choice", 1, gdi::kWhite, gdi::kBlack};
   g.input().RunState = RunStateKind::kLayingOutChoices;
-  EXPECT_EQ(g.Error(".tcl 2 1"), Report("選択肢をテキスト表示欄に表示しきれません"));
+  EXPECT_EQ(g.Error(".tcl 2 1"), ReportAtStart("選択肢をテキスト表示欄に表示しきれません"));
 }
 
 // The two cases where the line number could leave the table.
@@ -143,7 +145,8 @@ TEST(TextScroll, AFullWindowKeepsTheLineNumberInsideTheTable) {
   h.Start();
   TextWindow& u = h.text();
   h.Lines({".tsp 0", ".tmd 1"});
-  for (int i = 0; i < 14; ++i) h.Line(std::string("y").append(std::to_string(i % 10)).append("\\n"));
+  for (int i = 0; i < 14; ++i)
+    h.Line(std::string("y").append(std::to_string(i % 10)).append("\\n"));
   ASSERT_EQ(u.CurrentTextLine, u.LastLineIndex + 1);
   h.Line(".tmd 0");
   EXPECT_EQ(u.CurrentTextLine, u.LastLineIndex + 1);
@@ -212,7 +215,8 @@ TEST(TextDrawing, TypingALineGivesTheCanvasOfOneDrawing) {
     // Slanted bold glyphs reach into their neighbours' cells.
     g.Line(".txt font style " + std::to_string(style));
     g.Lines({".txt font edge 1", ".txt font offset 3", ".tsw", ".tsp 5"});
-    const std::u16string lines[] = {u"吾輩は猫である。", u"名前はまだ無い。Ａbc", u"どこで生れたか"};
+    const std::u16string lines[] = {u"吾輩は猫である。", u"名前はまだ無い。Ａbc",
+                                    u"どこで生れたか"};
     for (const std::u16string& line : lines) g.Line(Utf16ToUtf8(line));
 
     // The same lines drawn once each, in order, over the background.
@@ -229,7 +233,8 @@ TEST(TextDrawing, TypingALineGivesTheCanvasOfOneDrawing) {
     }
     int differing = 0;
     for (int y = 0; y < 480; ++y) {
-      for (int x = 0; x < 640; ++x) differing += t.PicTextCanvas.PixelAt(x, y) != expected.PixelAt(x, y);
+      for (int x = 0; x < 640; ++x)
+        differing += t.PicTextCanvas.PixelAt(x, y) != expected.PixelAt(x, y);
     }
     EXPECT_EQ(differing, 0) << (crisp ? "crisp" : "smooth") << " style " << style;
     // And the canvas is what the screen shows.
