@@ -255,13 +255,23 @@ TEST(GraphicsWipe, AWipeOfASurfaceOntoItselfReadsAnUndisturbedSource) {
       ASSERT_EQ(g.Screen(x, y), expected) << x << "," << y;
     }
   }
-  // The same through a page, written with a different word.
+  // The same through a page.
   g.Run(".pic off1 bg");
-  g.Run(".pic off1 off01 8 0 1 0 300 1 0 0");
+  g.Run(".pic off1 off1 8 0 1 0 300 1 0 0");
   for (int x = 0; x < 302; ++x) {
     // Black pattern pixels lie on even columns.
     const bool moved = x >= 1 && x <= 300 && x % 2 == 0;
     const uint32_t expected = moved ? before.PixelAt(x - 1, 0) : before.PixelAt(x, 0);
+    ASSERT_EQ(g.Page(1, x, 0), expected) << x;
+  }
+  // The same page written with two different words is still one surface:
+  // an all-black wipe over a rectangle overlapping its own source moves the
+  // source as it was, not as the wipe's first step left it.
+  g.Run(".pic off1 bg");
+  g.Run(".pic off1 off01 9 0 100 0 200 1 0 0");
+  for (int x = 0; x < 320; ++x) {
+    const uint32_t expected =
+        x >= 100 && x < 300 ? before.PixelAt(x - 100, 0) : before.PixelAt(x, 0);
     ASSERT_EQ(g.Page(1, x, 0), expected) << x;
   }
 }
