@@ -55,9 +55,25 @@ bool SdlHost::Open(std::string* error) {
   return true;
 }
 
-uint32_t SdlHost::TimeGetTime() { return SDL_GetTicks() - start_ticks_; }
+uint32_t SdlHost::TimeGetTime() {
+  return SDL_GetTicks() - start_ticks_;
+}
 
-void SdlHost::Sleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+void SdlHost::Sleep(uint32_t milliseconds) {
+  // A changed screen that falls due during the pause is shown on the way.
+  if (pacer_.Pending()) {
+    const uint32_t until_due = pacer_.TimeUntilDue(TimeGetTime(), milliseconds);
+    if (until_due < milliseconds) {
+      const uint32_t start = TimeGetTime();
+      SDL_Delay(until_due);
+      Present();
+      const uint32_t spent = TimeGetTime() - start;
+      if (spent < milliseconds) SDL_Delay(milliseconds - spent);
+      return;
+    }
+  }
+  SDL_Delay(milliseconds);
+}
 
 void SdlHost::FireDueTimers() {
   uint32_t now = TimeGetTime();
@@ -86,11 +102,13 @@ void SdlHost::DoEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) Dispatch(event);
   FireDueTimers();
+  PresentIfDue();
 }
 
 void SdlHost::WaitEvents(uint32_t milliseconds) {
   SDL_Event event;
-  if (SDL_WaitEventTimeout(&event, static_cast<int>(TimeToNextTimer(milliseconds)))) {
+  const uint32_t wait = pacer_.TimeUntilDue(TimeGetTime(), TimeToNextTimer(milliseconds));
+  if (SDL_WaitEventTimeout(&event, static_cast<int>(wait))) {
     Dispatch(event);
   }
   DoEvents();
@@ -109,9 +127,12 @@ void SdlHost::Dispatch(const SDL_Event& event) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       MouseButton button;
-      if (event.button.button == SDL_BUTTON_LEFT) button = MouseButton::kLeft;
-      else if (event.button.button == SDL_BUTTON_RIGHT) button = MouseButton::kRight;
-      else break;
+      if (event.button.button == SDL_BUTTON_LEFT)
+        button = MouseButton::kLeft;
+      else if (event.button.button == SDL_BUTTON_RIGHT)
+        button = MouseButton::kRight;
+      else
+        break;
       SDL_Keymod mod = SDL_GetModState();
       int shift = ((mod & KMOD_SHIFT) ? kShiftMask : 0) | ((mod & KMOD_CTRL) ? kCtrlMask : 0) |
                   ((mod & KMOD_ALT) ? kAltMask : 0);
@@ -127,15 +148,32 @@ void SdlHost::Dispatch(const SDL_Event& event) {
       KeyCode key;
       switch (event.key.keysym.sym) {
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: key = KeyCode::kEnter; break;
-        case SDLK_SPACE: key = KeyCode::kSpace; break;
-        case SDLK_ESCAPE: key = KeyCode::kEscape; break;
-        case SDLK_F4: key = KeyCode::kF4; break;
-        case SDLK_LEFT: key = KeyCode::kLeft; break;
-        case SDLK_UP: key = KeyCode::kUp; break;
-        case SDLK_RIGHT: key = KeyCode::kRight; break;
-        case SDLK_DOWN: key = KeyCode::kDown; break;
-        default: return;
+        case SDLK_KP_ENTER:
+          key = KeyCode::kEnter;
+          break;
+        case SDLK_SPACE:
+          key = KeyCode::kSpace;
+          break;
+        case SDLK_ESCAPE:
+          key = KeyCode::kEscape;
+          break;
+        case SDLK_F4:
+          key = KeyCode::kF4;
+          break;
+        case SDLK_LEFT:
+          key = KeyCode::kLeft;
+          break;
+        case SDLK_UP:
+          key = KeyCode::kUp;
+          break;
+        case SDLK_RIGHT:
+          key = KeyCode::kRight;
+          break;
+        case SDLK_DOWN:
+          key = KeyCode::kDown;
+          break;
+        default:
+          return;
       }
       SDL_Keymod mod = static_cast<SDL_Keymod>(event.key.keysym.mod);
       int shift = ((mod & KMOD_SHIFT) ? kShiftMask : 0) | ((mod & KMOD_CTRL) ? kCtrlMask : 0) |
@@ -149,7 +187,7 @@ void SdlHost::Dispatch(const SDL_Event& event) {
       break;
     }
     case SDL_WINDOWEVENT:
-      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Refresh();
+      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present();
       break;
     default:
       break;
@@ -169,24 +207,36 @@ void SdlHost::EnableTimer(TimerId timer, bool enabled) {
 }
 
 void SdlHost::MessageBoxOk(const std::u16string& text) {
+  // The box may stay up a long time: the screen behind it must be current.
+  if (pacer_.Pending()) Present();
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tsumugi", Utf16ToUtf8(text).c_str(),
                            window_);
 }
 
 bool SdlHost::MessageBoxYesNo(const std::u16string& text) {
+  if (pacer_.Pending()) Present();
   std::string message = Utf16ToUtf8(text);
   const SDL_MessageBoxButtonData buttons[] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "はい"},
       {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "いいえ"},
   };
-  SDL_MessageBoxData data{SDL_MESSAGEBOX_INFORMATION, window_, "Tsumugi", message.c_str(), 2,
-                          buttons, nullptr};
+  SDL_MessageBoxData data{
+      SDL_MESSAGEBOX_INFORMATION, window_, "Tsumugi", message.c_str(), 2, buttons, nullptr};
   int answer = 1;
   if (SDL_ShowMessageBox(&data, &answer) != 0) return true;
   return answer == 1;
 }
 
 void SdlHost::Refresh() {
+  if (pacer_.Changed(TimeGetTime())) Present();
+}
+
+void SdlHost::PresentIfDue() {
+  if (pacer_.Due(TimeGetTime())) Present();
+}
+
+void SdlHost::Present() {
+  pacer_.Presented(TimeGetTime());
   if (!renderer_) return;
   SDL_UpdateTexture(texture_, nullptr, screen_.Data(),
                     screen_.Stride() * static_cast<int>(sizeof(uint32_t)));
@@ -204,7 +254,7 @@ void SdlHost::ShowWindow(bool visible) {
   if (!window_) return;
   if (visible) {
     SDL_ShowWindow(window_);
-    Refresh();
+    Present();
   } else {
     SDL_HideWindow(window_);
   }
@@ -225,7 +275,9 @@ Size SdlHost::DesktopSize() {
   return {mode.w, mode.h};
 }
 
-DisplayChange SdlHost::ChangeDisplayMode(int, int, int, bool) { return DisplayChange::kSuccessful; }
+DisplayChange SdlHost::ChangeDisplayMode(int, int, int, bool) {
+  return DisplayChange::kSuccessful;
+}
 
 Point SdlHost::GetCursorPos() {
   int wx = 0, wy = 0;
@@ -246,7 +298,8 @@ void SdlHost::SetCursorImage(const gdi::CursorImage* image) {
   if (!window_) return;
   SDL_Cursor* cursor = nullptr;
   if (image != nullptr && image->width > 0 && image->height > 0 &&
-      image->argb.size() == static_cast<size_t>(image->width) * static_cast<size_t>(image->height)) {
+      image->argb.size() ==
+          static_cast<size_t>(image->width) * static_cast<size_t>(image->height)) {
     // SDL copies the pixels into the cursor it makes, so the surface only
     // borrows them for this call.
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(

@@ -12,6 +12,7 @@
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
 #include "platform/instance/instance_lock.h"
+#include "platform/sdl/present_pacer.h"
 
 namespace tsumugi::sdl {
 
@@ -57,6 +58,10 @@ class SdlHost final : public Host {
     uint32_t next_due = 0;
   };
   void Dispatch(const SDL_Event& event);
+  // Puts the screen on the display now.
+  void Present();
+  // Presents a changed screen whose time has come.
+  void PresentIfDue();
   void FireDueTimers();
   // Milliseconds until the next enabled timer is due (or `cap`).
   uint32_t TimeToNextTimer(uint32_t cap);
@@ -70,6 +75,9 @@ class SdlHost final : public Host {
   uint32_t start_ticks_ = 0;
   std::array<Timer, kTimerCount> timers_;
   gdi::Surface screen_;
+  // Refreshes closer together than this are shown as one frame: a little
+  // more than a display frame at 120 Hz.
+  PresentPacer pacer_{8};
   InstanceLock instance_lock_;
 };
 
