@@ -17,6 +17,8 @@ TEST(TextSettingsRefusals, EveryMessageExactly) {
   };
   const std::vector<Case> cases = {
       {{".tsp 0", "a"}, ".txt maxline 5", "「.txt maxline...」は「.tcl」が\r\n" + not_cleared},
+      // The window is checked before the count.
+      {{".tsp 0", "a"}, ".txt maxline 0", "「.txt maxline...」は「.tcl」が\r\n" + not_cleared},
       {{}, ".txt maxline 0", "「.txt maxline」の引数は「0」以下には設定出来ません"},
       {{}, ".txt maxline -3", "「.txt maxline」の引数は「0」以下には設定出来ません"},
       {{},

@@ -52,6 +52,25 @@ TEST(TextMarker, ModeOneFollowsTheTextAndMovesOnWhenItDoesNotFit) {
   EXPECT_EQ(g.Screen(8, 32 + 8), kGreen);
 }
 
+// A marker that ends exactly at the right edge of the canvas still fits
+// after the text; one pixel more and it moves to the next line.
+TEST(TextMarker, ModeOneKeepsAMarkerThatJustFits) {
+  TextGame g;
+  Markers(g);
+  g.Start();
+  TextWindow& t = g.text();
+  g.Lines({".mst tcl clk 0 0 0 0", ".tsw", ".tsp 0"});
+  g.Line(std::string(39, 'A'));  // 624 pixels, and 16 of the marker
+  g.Line(".clk 0");
+  EXPECT_EQ(t.MarkerX, 624);
+  EXPECT_EQ(t.MarkerY, 0);
+  g.engine().OnMouseDown(MouseButton::kLeft, 0, 0, 0);
+  g.Line(".mst tcl clk 0 1 0 0");
+  g.Line(".clk 0");
+  EXPECT_EQ(t.MarkerX, 1);
+  EXPECT_EQ(t.MarkerY, 32);
+}
+
 TEST(TextMarker, OnTheLastLineTheWindowScrollsForTheMarker) {
   TextGame g;
   Markers(g);
@@ -219,10 +238,14 @@ TEST(TextWaits, KindsOfTheClickWait) {
   EXPECT_TRUE(g.Line(".clk 12"));
   EXPECT_EQ(in.RunState, RunStateKind::kWaitClickOrRight);
   in.RunState = RunStateKind::kRunning;
-  // Kind 1 with the right button held goes on at once.
+  // Kind 1 with the right button held goes on at once, but still shows the
+  // text typed at no delay.
   in.RightHeld = true;
+  g.Lines({".tsp 0 0", "■"});
+  EXPECT_EQ(g.Screen(16, 32 + 16), 0x000000u);
   EXPECT_EQ(g.Duration(".clk 1"), 0u);
   EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.Screen(16, 32 + 16), 0xFFFFFFu);
   // The text stays.
   EXPECT_EQ(g.text().TextLines[0].Text, u"■");
 }

@@ -40,6 +40,9 @@ TEST(TextLayout, LineEndsInBothTextModes) {
   EXPECT_EQ(t.CurrentTextLine, 3);
   g.Line("");
   EXPECT_EQ(t.CurrentTextLine, 4);
+  // ".tmd 0" in mode 0 leaves the line where it is.
+  g.Line(".tmd 0");
+  EXPECT_EQ(t.CurrentTextLine, 4);
 
   // Mode 1 joins the text lines on one display line; the empty line and
   // the end of a line do not move on.
@@ -154,6 +157,37 @@ TEST(TextScroll, AFullWindowKeepsTheLineNumberInsideTheTable) {
   EXPECT_EQ(u.TextLines[11].Text, u"y3");
   EXPECT_EQ(u.TextLines[12].Text, u"");
   EXPECT_EQ(u.TextLines[13].Text, u"z");
+}
+
+// Holding the right button speeds up the scroll steps as well as the
+// characters: skipping through a long text must not crawl at every scroll.
+TEST(TextScroll, AHeldRightButtonScrollsAtTheFastPace) {
+  TextGame g;
+  g.Start();
+  g.Line(".tsp 0");
+  for (int i = 0; i < 14; ++i) g.Line("x");
+  g.Line(".tsp 800 8");
+  g.input().PressHandler(MouseButton::kRight, 0, 0, 0);
+  // Four steps of 1 ms inside the 8 ms of the character that scrolled.
+  EXPECT_EQ(g.Duration("y"), 8u);
+  EXPECT_EQ(g.text().TextLines[13].Text, u"y");
+}
+
+// A text mode other than 0 and 1 joins text lines as mode 1 does, but a
+// full window scrolls as soon as it fills, even with nothing left to type,
+// as in mode 0.
+TEST(TextScroll, OtherTextModesScrollAFullWindowEvenWithoutText) {
+  TextGame g;
+  g.Start();
+  TextWindow& t = g.text();
+  g.Lines({".tsp 0", ".tmd 2"});
+  for (int i = 0; i < 14; ++i)
+    g.Line(std::string("x").append(std::to_string(i % 10)).append("\\n"));
+  EXPECT_EQ(t.TextLines[0].Text, u"x1");
+  EXPECT_EQ(t.TextLines[13].Text, u"");
+  EXPECT_EQ(t.CurrentTextLine, 13);
+  g.Lines({"a", "b"});
+  EXPECT_EQ(t.TextLines[13].Text, u"ab");
 }
 
 TEST(TextPacing, CharactersCostTheDelayOnTheEngineClock) {
@@ -305,6 +339,40 @@ TEST(TextWindowCommands, ShowingHidingAndPuttingBackTheScreen) {
   g.Line(".thd 0");
   EXPECT_EQ(g.Screen(250, 130), 0x0000FFu);
   EXPECT_FALSE(screen_is_back());
+}
+
+// Text typed at no delay while the right button was held is kept off the
+// screen until the next wait; showing the window ends that, so the text
+// after ".tsw" is typed character by character again.
+TEST(TextWindowCommands, ShowingTheWindowTypesTheNextTextAgain) {
+  TextGame g;
+  g.Start();
+  g.Line(".tsp 100 0");
+  g.input().PressHandler(MouseButton::kRight, 0, 0, 0);
+  g.Line("a");
+  g.input().ReleaseHandler(MouseButton::kRight, 0, 0, 0);
+  g.Line(".tsw");
+  EXPECT_EQ(g.Duration("■■"), 200u);
+  EXPECT_EQ(g.Screen(16, 32 + 16), 0xFFFFFFu);
+}
+
+// Hiding the window and showing it again over the same screen gives back
+// the canvas its lines were typed on, edge and shadow included.
+TEST(TextWindowCommands, ShowingTheWindowAgainDrawsItsLinesAsTyped) {
+  for (bool crisp : {false, true}) {
+    TextGame g({}, "", crisp);
+    g.Start();
+    PaintScreen(g);
+    g.Lines({".txt font edge 1", ".txt font offset 3", ".tsw", ".tsp 5", "吾輩は猫である。",
+             "名前はまだ無い。"});
+    const gdi::Surface typed = g.text().PicTextCanvas;
+    g.Lines({".thd 0", ".tsw"});
+    int differing = 0;
+    for (int y = 0; y < 480; ++y) {
+      for (int x = 0; x < 640; ++x) differing += g.Canvas(x, y) != typed.PixelAt(x, y);
+    }
+    EXPECT_EQ(differing, 0) << (crisp ? "crisp" : "smooth");
+  }
 }
 
 }  // namespace

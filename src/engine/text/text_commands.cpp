@@ -36,7 +36,7 @@ bool TextWindow::Tsw() {
   for (int i = 0; i <= LastLineIndex; ++i) {
     if (TextLines[static_cast<size_t>(i)].Text.empty()) continue;
     pen_y_ = LineTop(i);
-    DrawLineOn(PicTextCanvas, i, pen_y_);
+    DrawLineOn(PicTextCanvas, i, 0, pen_y_);
   }
 
   ToScreen(PicTextSpace, WindowX, WindowY, w, h);
@@ -100,7 +100,9 @@ bool TextWindow::AtLineStart() const {
   return TextLines[static_cast<size_t>(CurrentTextLine)].Text.empty();
 }
 
-void TextWindow::Refuse(const std::u16string& message) { e_.script.ScriptError(message, false); }
+void TextWindow::Refuse(const std::u16string& message) {
+  e_.script.ScriptError(message, false);
+}
 
 int32_t TextWindow::CheckedSide(int32_t value, const std::u16string& what) {
   // A window or canvas larger than any screen would only cost memory (a
@@ -113,7 +115,7 @@ int32_t TextWindow::CheckedSide(int32_t value, const std::u16string& what) {
 }
 
 void TextWindow::LoadMaskedPicture(const std::u16string& name, gdi::Surface& picture,
-                            gdi::Surface& mask) {
+                                   gdi::Surface& mask) {
   e_.picture_files.LoadPictureFile(name, &picture);
   MakeMask(mask, picture);
 }

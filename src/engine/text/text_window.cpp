@@ -79,7 +79,9 @@ int TextWindow::SampleHeight() {
   return canvas_.Font(e_.fonts).Extent(kSampleText, canvas_.char_extra).height;
 }
 
-int64_t TextWindow::LineTop(int64_t i) { return (int64_t{Leading} + SampleHeight()) * i; }
+int64_t TextWindow::LineTop(int64_t i) {
+  return (int64_t{Leading} + SampleHeight()) * i;
+}
 
 TextWindow::Reach TextWindow::LineReach(int64_t top) {
   const int height = SampleHeight();
@@ -110,29 +112,30 @@ void TextWindow::EraseCanvas(int top, int height) {
   const int64_t sy = int64_t{CanvasY} + top;
   // Parts of the canvas that lie beyond the window picture have no
   // background of their own: they become black rather than keep old text.
-  const bool covered = CanvasX >= 0 && sy >= 0 && int64_t{CanvasX} + width <= PicTextSpace.Width() &&
+  const bool covered = CanvasX >= 0 && sy >= 0 &&
+                       int64_t{CanvasX} + width <= PicTextSpace.Width() &&
                        sy + height <= PicTextSpace.Height();
   if (!covered) PicTextCanvas.Fill(0, top, width, height, gdi::kBlack);
   gdi::BitBlt(PicTextCanvas, 0, top, width, height, PicTextSpace, CanvasX, ClampCoordinate(sy),
               gdi::kSrcCopy);
 }
 
-void TextWindow::DrawLineOn(gdi::Surface& target, int i, int64_t y64) {
+void TextWindow::DrawLineOn(gdi::Surface& target, int i, int x, int64_t y64) {
   const TextLine& line = TextLines[static_cast<size_t>(i)];
   const std::u16string text = AsDrawn(line.Text);
   const gdi::Font& font = canvas_.Font(e_.fonts);
   const int extra = canvas_.char_extra;
   const int y = ClampCoordinate(y64);
   if (EdgeOn) {
-    font.Draw(target, 0, y - 1, text, line.ShadowColour, extra);
-    font.Draw(target, 0, y + 1, text, line.ShadowColour, extra);
-    font.Draw(target, -1, y, text, line.ShadowColour, extra);
-    font.Draw(target, 1, y, text, line.ShadowColour, extra);
+    font.Draw(target, x, y - 1, text, line.ShadowColour, extra);
+    font.Draw(target, x, y + 1, text, line.ShadowColour, extra);
+    font.Draw(target, x - 1, y, text, line.ShadowColour, extra);
+    font.Draw(target, x + 1, y, text, line.ShadowColour, extra);
   }
   // The shadow is drawn also at an offset of 0, where the glyphs cover it.
-  font.Draw(target, ShadowOffset, ClampCoordinate(y64 + ShadowOffset), text, line.ShadowColour,
-            extra);
-  font.Draw(target, 0, y, text, line.TextColour, extra);
+  font.Draw(target, ClampCoordinate(int64_t{x} + ShadowOffset), ClampCoordinate(y64 + ShadowOffset),
+            text, line.ShadowColour, extra);
+  font.Draw(target, x, y, text, line.TextColour, extra);
 }
 
 void TextWindow::RedrawBand(Reach reach, int64_t left64) {
@@ -163,22 +166,7 @@ void TextWindow::RedrawBand(Reach reach, int64_t left64) {
     const int64_t line_top = line_height * k;
     if (line_top + reach0.bottom <= top || line_top + reach0.top >= bottom) continue;
     // Drawn with the area's left edge as column 0.
-    const TextLine& line = TextLines[static_cast<size_t>(k)];
-    const std::u16string text = AsDrawn(line.Text);
-    const gdi::Font& font = canvas_.Font(e_.fonts);
-    const int extra = canvas_.char_extra;
-    const int x = -band_left;
-    const int64_t y = line_top - top;
-    const int iy = ClampCoordinate(y);
-    if (EdgeOn) {
-      font.Draw(band_, x, iy - 1, text, line.ShadowColour, extra);
-      font.Draw(band_, x, iy + 1, text, line.ShadowColour, extra);
-      font.Draw(band_, x - 1, iy, text, line.ShadowColour, extra);
-      font.Draw(band_, x + 1, iy, text, line.ShadowColour, extra);
-    }
-    font.Draw(band_, ClampCoordinate(int64_t{x} + ShadowOffset), ClampCoordinate(y + ShadowOffset),
-              text, line.ShadowColour, extra);
-    font.Draw(band_, x, iy, text, line.TextColour, extra);
+    DrawLineOn(band_, k, -band_left, line_top - top);
   }
   gdi::BitBlt(PicTextCanvas, band_left, band_top, width, height, band_, 0, 0, gdi::kSrcCopy);
 }
@@ -197,7 +185,7 @@ void TextWindow::DrawTextLine(int i, bool place_y) {
     ForgetDrawnLines();
     const Reach r = LineReach(pen_y_);
     if (r.bottom <= 0 || r.top >= PicTextCanvas.Height()) return;
-    DrawLineOn(PicTextCanvas, i, pen_y_);
+    DrawLineOn(PicTextCanvas, i, 0, pen_y_);
     return;
   }
   pen_y_ = LineTop(i);
@@ -327,8 +315,7 @@ void TextWindow::ShowTextLine() {
 
     const char16_t ch = rest[0];
     const gdi::Font& font = canvas_.Font(e_.fonts);
-    const int64_t width =
-        font.Extent(AsDrawn(line.Text + ch), canvas_.char_extra).width;
+    const int64_t width = font.Extent(AsDrawn(line.Text + ch), canvas_.char_extra).width;
     if (width - CharacterSpacing > PicTextCanvas.Width()) {
       if (line.Text.empty()) {
         script.ScriptError(

@@ -223,8 +223,9 @@ class TextWindow {
   Reach LineReach(int64_t top);
   // The canvas rows [top, top + height) erased to the window background.
   void EraseCanvas(int top, int height);
-  // Draws line i with its edge and shadow with the top of its cell at y.
-  void DrawLineOn(gdi::Surface& target, int i, int64_t y);
+  // Draws line i with its edge and shadow, its cell's top-left corner at
+  // (x, y).
+  void DrawLineOn(gdi::Surface& target, int i, int x, int64_t y);
   // Restores the canvas rows of `reach`, from column `left` to the right
   // edge, from the window background and draws again, clipped to that area,
   // every line that reaches into it.
