@@ -598,7 +598,8 @@ TEST_F(GdiPictureBmp, RleIndexPastThePaletteIsBlack) {
   bmp.compression = 1;
   bmp.palette = DistinctPalette(4);
   bmp.colors_used = 4;
-  bmp.data = Bytes({0x02, 0x03, 0x02, 0xC8, 0x00, 0x01});
+  // Indices 3 (the last entry), 4 (the first past it) and 200.
+  bmp.data = Bytes({0x02, 0x03, 0x01, 0x04, 0x01, 0xC8, 0x00, 0x01});
   const uint32_t c = bmp.palette[3];
   EXPECT_TRUE(LoadsAs(EncodeBmp(bmp), {{c, c, 0, 0}}));
 }

@@ -134,6 +134,55 @@ TEST(GraphicsSprite, KeyColourShowsTheBackgroundExactlyAndOtherPixelsTheSprite) 
   }
 }
 
+TEST(GraphicsSprite, APartOfASpriteSheetShowsThroughTheMaskOfThatPart) {
+  // Two cells side by side; the right one has the key colour on its other
+  // diagonal.
+  auto sheet = [](int x, int y) {
+    if (x < 4) return Chara(x, y);
+    x -= 4;
+    return x + y == 3 ? kKey : 0x0000C0u + static_cast<uint32_t>(x * 4 + y);
+  };
+  GraphicsGame g;
+  g.Picture("back", 64, 64, [](int x, int y) { return static_cast<uint32_t>(x << 16 | y << 8); });
+  g.Picture("sheet", 8, 4, sheet);
+  g.Start();
+  for (const char* line : {".spr sheet 0 0 30 20 4 4 4 0", ".spr sheet 0010 0 30 20 4 4 4 0"}) {
+    g.Run(".pic back");
+    const gdi::Surface before = g.ScreenSurface();
+    g.Run(line);
+    for (int y = 16; y < 28; ++y) {
+      for (int x = 26; x < 38; ++x) {
+        const bool in = x >= 30 && x < 34 && y >= 20 && y < 24;
+        const uint32_t pixel = in ? sheet(x - 30 + 4, y - 20) : kKey;
+        ASSERT_EQ(g.Screen(x, y), pixel != kKey ? pixel : before.PixelAt(x, y))
+            << line << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(GraphicsSprite, ARegionStartingBeforeItsSurfaceKeepsItsPixelsInPlace) {
+  GraphicsGame g;
+  g.Picture("back", 64, 64, [](int x, int y) { return static_cast<uint32_t>(x << 16 | y << 8); });
+  g.Picture("chara", 4, 4, Chara);
+  g.Start();
+  g.Run(".pic off1 chara 0 0 0 0");
+  g.Run(".pic back");
+  const gdi::Surface before = g.ScreenSurface();
+  // The region starts two pixels above and left of the page: page pixel
+  // (i, j) lands at (32 + i, 32 + j), and the part without a page pixel
+  // leaves the screen as it was.
+  g.Run(".spr screen off1 0 0 30 30 6 6 -2 -2");
+  for (int y = 28; y < 40; ++y) {
+    for (int x = 28; x < 40; ++x) {
+      const bool on_page = x >= 32 && x < 36 && y >= 32 && y < 36;
+      const uint32_t expected =
+          on_page && Chara(x - 32, y - 32) != kKey ? Chara(x - 32, y - 32) : before.PixelAt(x, y);
+      ASSERT_EQ(g.Screen(x, y), expected) << x << "," << y;
+    }
+  }
+}
+
 TEST(GraphicsSprite, TransitionsEndWithTheSamePictureAsADrawingAtOnce) {
   GraphicsGame g;
   g.Picture("back", 64, 64,

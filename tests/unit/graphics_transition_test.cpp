@@ -221,6 +221,28 @@ TEST(GraphicsWipe, TheSeriesRunsUpToTheFirstMissingFrame) {
   }
   EXPECT_EQ(g.Duration(".pic bg 3 1"), 100u);
   EXPECT_EQ(g.Screen(7, 7), 0xFFFFFFu);
+
+  // Names of up to three characters are wipes.
+  g.Picture("patabc00", 1, 1, 0);
+  g.Picture("patabc01", 1, 1, 0);
+  EXPECT_EQ(g.Duration(".pic off1 bg abc 10 20 0"), 2u * 10u);
+  EXPECT_EQ(g.Page(1, 27, 7), 0xFFFFFFu);
+}
+
+TEST(GraphicsWipe, EveryFrameHasTheExtensionOfTheFirst) {
+  GraphicsGame g;
+  // Files are read by their content, so bitmaps stand in for JPEG files.
+  const std::filesystem::path data = g.fixture().game() / "data";
+  for (int i = 0; i < 3; ++i) WriteBitmap(data / ("pat50" + std::to_string(i) + ".jpg"), 4, 4, 0);
+  g.Picture("pat600", 4, 4, 0);
+  WriteBitmap(data / "pat601.jpg", 4, 4, 0);
+  g.Picture("bg", 8, 8, 0xFFFFFF);
+  g.Start();
+  // A series of JPEG files runs all its frames.
+  EXPECT_EQ(g.Duration(".pic bg 5 10"), 3u * 10u);
+  EXPECT_EQ(g.Screen(7, 7), 0xFFFFFFu);
+  // A series that starts with a bitmap ends where the bitmaps end.
+  EXPECT_EQ(g.Duration(".pic bg 6 10"), 10u);
 }
 
 TEST(GraphicsWipe, PatternsLaidOutInScreenCoordinatesAndTiled) {
@@ -288,6 +310,9 @@ TEST(GraphicsCrossFade, FrameCountsAndHoldsOnTheEngineClock) {
   EXPECT_EQ(g.Duration(".spr bg 0010 10"), 11u * 10u);
   EXPECT_EQ(g.Duration(".spr bg 0510 10"), 6u * 10u);
   EXPECT_EQ(g.Duration(".spr bg 1000 10"), 11u * 10u);
+  // 0.7 - 0.4 in single precision is just below 0.3: the count is rounded,
+  // not cut, to 4 frames.
+  EXPECT_EQ(g.Duration(".spr bg 0407 10"), 4u * 10u);
   EXPECT_EQ(g.Duration(".pic bg 1010 100"), 100u);
   // A five-character effect takes the frame count from its fifth one.
   EXPECT_EQ(g.Duration(".spr bg 00103 10"), 3u * 10u);
@@ -338,6 +363,28 @@ TEST(GraphicsCrossFade, EscapeDuringAFadeEndsTheEngineAndFreesTheBuffers) {
   // Frames are held 1100 ms; events run after each frame.
   EXPECT_EQ(f.host().Now(), 1100u);
   EXPECT_FALSE(f.engine().graphics.Blend().Active());
+}
+
+TEST(GraphicsRefresh, EveryFrameDrawnOnTheScreenIsShownAndDrawingOnPagesIsNot) {
+  GraphicsGame g;
+  g.Picture("bg", 8, 8, 0xFFFFFF);
+  g.Picture("chara", 4, 4, [](int x, int y) { return x == y ? 0xFF00FFu : 0x00C000u; });
+  for (int i = 0; i < 3; ++i) g.Picture("pat40" + std::to_string(i), 2, 2, 0);
+  g.Start();
+  const headless::HeadlessHost& host = g.fixture().host();
+  struct Case {
+    const char* line;
+    int refreshes;
+  };
+  for (const Case& c :
+       {Case{".pic bg", 1}, Case{".spr chara", 1}, Case{".pic screen bg 4", 3},
+        Case{".spr chara 4", 3}, Case{".pic bg 0010", 11}, Case{".spr chara 001005", 5},
+        Case{".pic off1 bg", 0}, Case{".spr off1 chara", 0}, Case{".pic off1 bg 4", 0},
+        Case{".spr off2 chara 0010", 0}, Case{".bsc red", 1}}) {
+    const int before = host.RefreshCount();
+    g.Run(c.line);
+    EXPECT_EQ(host.RefreshCount() - before, c.refreshes) << c.line;
+  }
 }
 
 TEST(GraphicsPacing, APictureAtOnceHoldsFromTheStartOfTheCommand) {
