@@ -45,8 +45,7 @@ bool Cursor::Mcm() {
   Script& script = e_.script;
   script.DropCommandName();
   const int32_t x = e_.vars.ArgToInteger(script.NextArgument());
-  std::u16string rest;
-  rest.swap(script.CurrentLine);
+  std::u16string rest = script.TakeRest();
   const int32_t y = e_.vars.ArgToInteger(rest);
   // The host's pointer position is already in the drawing area's pixels.
   MovePointer({x, y});
@@ -71,8 +70,7 @@ bool Cursor::Mmd() {
   Input& input = e_.input;
   script.DropCommandName();
   const int32_t a = e_.vars.ArgToInteger(script.NextArgument());
-  std::u16string rest;
-  rest.swap(script.CurrentLine);
+  std::u16string rest = script.TakeRest();
   const int32_t b = e_.vars.ArgToInteger(rest);
   if (a == 0 || a == 1) input.ClickSkip = a == 1;
   if (b == 0 || b == 1) {

@@ -185,8 +185,7 @@ bool ControlFlow::Sub() {
     number = e_.vars.ArgToInteger(second);
   } else {
     label = e_.vars.ExpandText(second);
-    std::u16string rest;
-    rest.swap(script.CurrentLine);
+    std::u16string rest = script.TakeRest();
     number = e_.vars.ArgToInteger(rest);
   }
   const int memory = CheckedMemoryNumber(number);
@@ -198,8 +197,7 @@ bool ControlFlow::Sub() {
 
 void ControlFlow::ReturnFromCall() {
   Script& script = e_.script;
-  std::u16string rest;
-  rest.swap(script.CurrentLine);
+  std::u16string rest = script.TakeRest();
   const int memory = CheckedMemoryNumber(e_.vars.ArgToInteger(rest));
   // A save file can bring a file number the catalogue does not have; such a
   // memory is as unusable as an empty one.

@@ -50,10 +50,16 @@ std::u16string Script::NextArgument() {
   return word;
 }
 
-void Script::DropCommandName() { CurrentLine.erase(0, std::min<size_t>(5, CurrentLine.size())); }
+void Script::DropCommandName() {
+  CurrentLine.erase(0, std::min<size_t>(5, CurrentLine.size()));
+}
 
 std::u16string Script::TakeArguments() {
   DropCommandName();
+  return TakeRest();
+}
+
+std::u16string Script::TakeRest() {
   std::u16string rest;
   rest.swap(CurrentLine);
   return rest;
@@ -114,7 +120,8 @@ int Script::FindScenario(std::u16string name) {
   int index = FindName(e_.catalogue.Names(), name, 1, e_.catalogue.CatalogueCount());
   if (index < 0) {
     if (CurrentFile == 0) {
-      e_.host.MessageBoxOk(u"ファイル「" + name + extension + u"」が存在しません\r\n実行を中止します");
+      e_.host.MessageBoxOk(u"ファイル「" + name + extension +
+                           u"」が存在しません\r\n実行を中止します");
       e_.form.EndEngine(ExitStatus::kError);
     }
     ScriptError(u"ファイル「" + name + extension + u"」は存在しません", false);
@@ -126,8 +133,8 @@ void Script::RewindScenario(int index) {
   const ScenarioFile& file = e_.catalogue.File(index);
   if (file.binary) {
     // A binary file would run as garbage lines; say what it is instead.
-    std::u16string message =
-        u"ファイル「" + file.name + e_.settings.ScenarioExtension + u"」はテキストファイルではありません";
+    std::u16string message = u"ファイル「" + file.name + e_.settings.ScenarioExtension +
+                             u"」はテキストファイルではありません";
     if (CurrentFile == 0) {
       e_.host.MessageBoxOk(message + u"\r\n実行を中止します");
       e_.form.EndEngine(ExitStatus::kError);
@@ -138,7 +145,9 @@ void Script::RewindScenario(int index) {
   CurrentLineNumber = 0;
 }
 
-void Script::OpenScenario(const std::u16string& name) { RewindScenario(FindScenario(name)); }
+void Script::OpenScenario(const std::u16string& name) {
+  RewindScenario(FindScenario(name));
+}
 
 void Script::OpenStartScenario() {
   CurrentFile = 0;
@@ -152,8 +161,8 @@ std::u16string Script::CurrentFileName() const {
 
 std::u16string Script::ErrorReportText(const std::u16string& file_name, int line,
                                        const std::u16string& message, bool show_line) const {
-  std::u16string text = u"File「" + file_name + u"」  Line「" + ToDecimal(line) +
-                        u"」\r\n\r\n" + message;
+  std::u16string text =
+      u"File「" + file_name + u"」  Line「" + ToDecimal(line) + u"」\r\n\r\n" + message;
   if (show_line) text += u"\r\n" + CurrentLine;
   text += u"\r\n実行を中止します";
   return text;
@@ -163,8 +172,8 @@ void Script::ScriptError(const std::u16string& message, bool show_line) {
   ScriptErrorAt(CurrentFileName(), CurrentLineNumber, message, show_line);
 }
 
-void Script::ScriptErrorAt(const std::u16string& file_name, int line,
-                           const std::u16string& message, bool show_line) {
+void Script::ScriptErrorAt(const std::u16string& file_name, int line, const std::u16string& message,
+                           bool show_line) {
   e_.host.MessageBoxOk(ErrorReportText(file_name, line, message, show_line));
   e_.form.EndEngine(ExitStatus::kError);
 }

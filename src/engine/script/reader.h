@@ -44,6 +44,8 @@ class Script {
   // The rest of CurrentLine from its sixth character (after the command
   // name and one separator); the line is consumed.
   std::u16string TakeArguments();
+  // What is left of CurrentLine; the line is consumed.
+  std::u16string TakeRest();
   // Drops the first five characters (a command name and its separator).
   void DropCommandName();
 

@@ -81,8 +81,7 @@ bool TextWindow::Mst() {
   MarkerMode = static_cast<int32_t>(std::min<int64_t>(mode, INT32_MAX));
   MarkerOffsetX = vars.ArgToInteger(script.NextArgument());
   MarkerOffsetY = vars.ArgToInteger(script.NextArgument());
-  std::u16string rest;
-  rest.swap(script.CurrentLine);
+  std::u16string rest = script.TakeRest();
   // A window timer takes 0 to 65535 milliseconds; 0 never ticks.
   const int32_t interval = std::clamp(vars.ArgToInteger(rest), 0, 65535);
   e_.host.SetTimerInterval(TimerId::kTimer3, static_cast<uint32_t>(interval));

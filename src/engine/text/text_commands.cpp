@@ -62,8 +62,7 @@ bool TextWindow::Tsp() {
   script.DropCommandName();
   TypingDelay = e_.vars.ArgToInteger(script.NextArgument());
   if (!script.CurrentLine.empty()) {
-    std::u16string rest;
-    rest.swap(script.CurrentLine);
+    std::u16string rest = script.TakeRest();
     FastTypingDelay = e_.vars.ArgToInteger(rest);
   }
   // Text typed at no delay reaches the screen before typing slows down.
@@ -130,8 +129,7 @@ bool TextWindow::Txt() {
     if (!WindowEmpty()) {
       Refuse(u"「.txt maxline...」は「.tcl」が\r\nかかった状態でしか実行できません");
     }
-    std::u16string rest;
-    rest.swap(script.CurrentLine);
+    std::u16string rest = script.TakeRest();
     const int32_t count = vars.ArgToInteger(rest);
     if (count <= 0) Refuse(u"「.txt maxline」の引数は「0」以下には設定出来ません");
     if (count > kMaxLines) {
@@ -167,8 +165,7 @@ void TextWindow::TxtSpaceOrCanvas(bool space) {
     const std::u16string name = vars.ExpandText(script.NextArgument());
     if (name == u"screen") {
       const int32_t w = CheckedSide(vars.ArgToInteger(script.NextArgument()), u"space pic screen");
-      std::u16string rest;
-      rest.swap(script.CurrentLine);
+      std::u16string rest = script.TakeRest();
       const int32_t h = CheckedSide(vars.ArgToInteger(rest), u"space pic screen");
       // A window without a picture: black picture, white mask, so that the
       // screen shows through everywhere.
@@ -182,8 +179,7 @@ void TextWindow::TxtSpaceOrCanvas(bool space) {
     PicTextSpace.Resize(PicTextBmp.Width(), PicTextBmp.Height());
   } else if (word == u"pos") {
     const int32_t x = vars.ArgToInteger(script.NextArgument());
-    std::u16string rest;
-    rest.swap(script.CurrentLine);
+    std::u16string rest = script.TakeRest();
     const int32_t y = vars.ArgToInteger(rest);
     if (space) {
       WindowX = x;
@@ -194,8 +190,7 @@ void TextWindow::TxtSpaceOrCanvas(bool space) {
     }
   } else if (!space && word == u"size") {
     const int32_t w = CheckedSide(vars.ArgToInteger(script.NextArgument()), u"canvas size");
-    std::u16string rest;
-    rest.swap(script.CurrentLine);
+    std::u16string rest = script.TakeRest();
     const int32_t h = CheckedSide(vars.ArgToInteger(rest), u"canvas size");
     PicTextCanvas.Resize(w, h);
   }
@@ -217,30 +212,30 @@ void TextWindow::TxtFont() {
   std::u16string rest;
   if (word == u"name") {
     // The whole rest of the line, blanks included, as written.
-    rest.swap(script.CurrentLine);
+    rest = script.TakeRest();
     canvas_.font.face = rest;
   } else if (word == u"size") {
-    rest.swap(script.CurrentLine);
+    rest = script.TakeRest();
     canvas_.font.height = vars.ArgToInteger(rest);
   } else if (word == u"style") {
-    rest.swap(script.CurrentLine);
+    rest = script.TakeRest();
     const int32_t style = vars.ArgToInteger(rest);
     if (style >= 0 && style <= 3) {
       canvas_.font.bold = (style & 1) != 0;
       canvas_.font.italic = (style & 2) != 0;
     }
   } else if (word == u"spacing") {
-    rest.swap(script.CurrentLine);
+    rest = script.TakeRest();
     CharacterSpacing = vars.ArgToInteger(rest);
     canvas_.char_extra = CharacterSpacing;
   } else if (word == u"leading") {
-    rest.swap(script.CurrentLine);
+    rest = script.TakeRest();
     Leading = vars.ArgToInteger(rest);
   } else if (word == u"offset") {
-    rest.swap(script.CurrentLine);
+    rest = script.TakeRest();
     ShadowOffset = vars.ArgToInteger(rest);
   } else if (word == u"edge") {
-    rest.swap(script.CurrentLine);
+    rest = script.TakeRest();
     EdgeOn = vars.ArgToInteger(rest) != 0;
   } else if (word == u"color") {
     const std::u16string which_written = script.NextArgument();
@@ -251,7 +246,7 @@ void TextWindow::TxtFont() {
     }
     // The colour is read for every keyword, so a bad colour is reported
     // even after a keyword that sets nothing.
-    rest.swap(script.CurrentLine);
+    rest = script.TakeRest();
     const gdi::ColorRef colour = vars.ColourValue(vars.ExpandText(rest));
     if (which == u"usual") {
       UsualColour = colour;

@@ -67,8 +67,7 @@ bool TextPrinter::Tpr() {
 
   const int32_t x = vars.ArgToInteger(script.NextArgument());
   int64_t y = vars.ArgToInteger(script.NextArgument());
-  std::u16string rest;
-  rest.swap(script.CurrentLine);
+  std::u16string rest = script.TakeRest();
   const std::u16string text = vars.ExpandText(std::move(rest));
   if (text.empty()) return false;
 
@@ -126,14 +125,12 @@ void TextPrinter::FontCommand() {
   if (word == u"color") {
     const std::u16string which = vars.ExpandText(script.NextArgument());
     if (which != u"usual" && which != u"shadow") return;
-    std::u16string rest;
-    rest.swap(script.CurrentLine);
+    std::u16string rest = script.TakeRest();
     const gdi::ColorRef colour = vars.ColourValue(vars.ExpandText(std::move(rest)));
     (which == u"usual" ? PrintColour : PrintShadowColour) = colour;
     return;
   }
-  std::u16string rest;
-  rest.swap(script.CurrentLine);
+  std::u16string rest = script.TakeRest();
   if (word == u"name") {
     const std::u16string face = vars.ExpandText(std::move(rest));
     ForEveryContext([&](TextContext& context) { context.font.face = face; });

@@ -55,8 +55,7 @@ bool Variables::Let() {
     return false;
   }
   if (const int index = FindTextVariable(target); index >= 0) {
-    std::u16string rest;
-    rest.swap(script.CurrentLine);
+    std::u16string rest = script.TakeRest();
     TextValues[index] = ExpandText(std::move(rest));
     return false;
   }
@@ -89,8 +88,7 @@ bool Variables::Now() {
   script.DropCommandName();
   const std::u16string target = ExpandText(script.NextArgument());
   DropTwoCharacters(script.CurrentLine);
-  std::u16string rest;
-  rest.swap(script.CurrentLine);
+  std::u16string rest = script.TakeRest();
   const std::u16string item = ExpandText(std::move(rest));
 
   int32_t value = 0;
