@@ -120,15 +120,14 @@ TEST_F(CommonFindPathNoCaseTest, MissingComponentsGiveNothing) {
   EXPECT_EQ(FindPathNoCase(root_ / "absent", ""), std::nullopt);
 }
 
-TEST_F(CommonFindPathNoCaseTest, OnlyLettersAreFolded) {
+TEST_F(CommonFindPathNoCaseTest, OnlyLettersAreFoldedFullWidthOnesToo) {
   // "[" / "{" and "@" / "`" differ in the same bit as "A" / "a".
   Make("a[1]@.txt");
   EXPECT_EQ(FindPathNoCase(root_, "A[1]@.TXT"), root_ / "a[1]@.txt");
   EXPECT_EQ(FindPathNoCase(root_, "A{1}@.TXT"), std::nullopt);
   EXPECT_EQ(FindPathNoCase(root_, "A[1]`.TXT"), std::nullopt);
-}
 
-TEST_F(CommonFindPathNoCaseTest, FullWidthLettersAreFolded) {
+  // Full-width letters fold among themselves.
   const fs::path target = Make("ＢＧＭ/ｏｐｅｎｉｎｇ.mid");
   EXPECT_EQ(FindPathNoCase(root_, "ｂｇｍ\\ＯＰＥＮＩＮＧ.MID"), target);
   // Full-width and ASCII letters are different names.
@@ -203,29 +202,26 @@ TEST_F(CommonFileIoTest, WriteCreatesAndReplacesWithoutLeftovers) {
   ASSERT_TRUE(WriteWholeFile(p, "", &error)) << error;
   EXPECT_EQ(Slurp(p), "");
   EXPECT_EQ(Names(root_), std::vector<std::string>{"save01.dat"});
-}
 
-TEST_F(CommonFileIoTest, WriteKeepsPermissionsOfTheReplacedFile) {
-  const fs::path p = Make("save01.dat", "old");
+  // The replaced file's permissions are kept.
   fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  std::string error;
   ASSERT_TRUE(WriteWholeFile(p, "new", &error)) << error;
+  EXPECT_EQ(Slurp(p), "new");
   EXPECT_EQ(fs::status(p).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST_F(CommonFileIoTest, WriteIntoMissingFolderFails) {
+TEST_F(CommonFileIoTest, FailedWritesLeaveNoFilesBehind) {
   std::string error;
   EXPECT_FALSE(WriteWholeFile(root_ / "gone" / "save01.dat", "data", &error));
   EXPECT_NE(error, "");
   EXPECT_FALSE(fs::exists(root_ / "gone"));
   EXPECT_TRUE(Names(root_).empty());
-}
 
-TEST_F(CommonFileIoTest, FailedRenameLeavesTargetAndNoTemporaryFile) {
-  // A non-empty folder cannot be replaced by a file.
+  // A non-empty folder cannot be replaced by a file: the rename fails and
+  // leaves no temporary file.
   const fs::path kept = Make("save01.dat/keep.txt", "kept");
-  std::string error;
+  error.clear();
   EXPECT_FALSE(WriteWholeFile(root_ / "save01.dat", "data", &error));
   EXPECT_NE(error, "");
   EXPECT_EQ(Slurp(kept), "kept");

@@ -45,9 +45,7 @@ TEST(CommonCp932Test, JapaneseTextRoundTrips) {
   // Double-byte codes whose trail byte is an ASCII letter or backslash must
   // not be split.
   EXPECT_EQ(Cp932ToUtf16("\x83\x5C\x83\x74\x83\x67"), u"ソフト");
-}
 
-TEST(CommonCp932Test, BackslashAndTildeStayAscii) {
   // Scripts write paths with 0x5C; it must not turn into a yen sign.
   EXPECT_EQ(Cp932ToUtf16("a\\b~c"), u"a\\b~c");
   EXPECT_EQ(Utf16ToCp932(u"a\\b~c"), "a\\b~c");
@@ -122,9 +120,7 @@ TEST(CommonCp932Test, InvalidBytesBecomeMiddleDotWithoutSwallowingText) {
   for (const Case& c : cases) {
     EXPECT_EQ(Cp932ToUtf16(c.bytes), c.expected) << Hex(c.bytes);
   }
-}
-
-TEST(CommonCp932Test, NulBytesAreKept) {
+  // NUL bytes are characters like any other.
   EXPECT_EQ(Cp932ToUtf16("A\0\x82\xA0\0"s), u"A\0あ\0"s);
   EXPECT_EQ(Utf16ToCp932(u"A\0あ"s), "A\0\x82\xA0"s);
 }
@@ -166,6 +162,10 @@ TEST(CommonUtf8Test, RoundTripsAllPlanes) {
   EXPECT_TRUE(IsValidUtf8(utf8));
   EXPECT_EQ(ToU16("ないコマンド"), u"ないコマンド");
   EXPECT_EQ(Utf8ToUtf16("a\0b"s), u"a\0b"s);
+  EXPECT_TRUE(IsValidUtf8(""));
+  EXPECT_TRUE(IsValidUtf8("\xEF\xBF\xBF"));  // U+FFFF
+  EXPECT_TRUE(IsValidUtf8("\xED\x9F\xBF"));  // U+D7FF, just below surrogates
+  EXPECT_FALSE(IsValidUtf8(kSentenceCp932));
 }
 
 TEST(CommonUtf8Test, IllFormedSequencesBecomeReplacementCharacters) {
@@ -196,14 +196,6 @@ TEST(CommonUtf8Test, UnpairedSurrogatesEncodeAsReplacement) {
   EXPECT_EQ(Hex(Utf16ToUtf8(u"a\xD800")), "61 EF BF BD");
   // A low surrogate before a high one is not a pair.
   EXPECT_EQ(Hex(Utf16ToUtf8(u"\xDC00\xD800z")), "EF BF BD EF BF BD 7A");
-}
-
-TEST(CommonUtf8Test, Validity) {
-  EXPECT_TRUE(IsValidUtf8(""));
-  EXPECT_TRUE(IsValidUtf8("plain ascii\r\n"));
-  EXPECT_TRUE(IsValidUtf8("\xEF\xBF\xBF"));  // U+FFFF
-  EXPECT_TRUE(IsValidUtf8("\xED\x9F\xBF"));  // U+D7FF, just below surrogates
-  EXPECT_FALSE(IsValidUtf8(kSentenceCp932));
 }
 
 // ---------------------------------------------------------------------------

@@ -12,41 +12,21 @@ namespace {
 // A 32-bit CUR file of w x h pixels, all opaque `argb`, hot spot (hx, hy).
 std::string CursorFile(int w, int h, int hx, int hy, uint32_t argb) {
   std::string f;
-  auto u8 = [&](int v) { f += static_cast<char>(v); };
-  auto u16 = [&](int v) {
-    u8(v & 0xFF);
-    u8((v >> 8) & 0xFF);
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) f += static_cast<char>(i < 4 ? (v >> (8 * i)) & 0xFF : 0);
   };
-  auto u32 = [&](uint32_t v) {
-    u16(static_cast<int>(v & 0xFFFF));
-    u16(static_cast<int>(v >> 16));
-  };
-  const int mask_row = ((w + 31) / 32) * 4;
-  const uint32_t image_size = 40 + static_cast<uint32_t>(w * h * 4 + mask_row * h);
-  u16(0);
-  u16(2);
-  u16(1);  // directory: a cursor, one image
-  u8(w);
-  u8(h);
-  u8(0);
-  u8(0);
-  u16(hx);
-  u16(hy);
-  u32(image_size);
-  u32(6 + 16);
-  u32(40);
-  u32(static_cast<uint32_t>(w));
-  u32(static_cast<uint32_t>(2 * h));  // header
-  u16(1);
-  u16(32);
-  u32(0);
-  u32(0);
-  u32(0);
-  u32(0);
-  u32(0);
-  u32(0);
-  for (int i = 0; i < w * h; ++i) u32(argb);     // colour rows (bottom-up)
-  for (int i = 0; i < mask_row * h; ++i) u8(0);  // AND mask: all opaque
+  const auto uw = static_cast<uint32_t>(w), uh = static_cast<uint32_t>(h);
+  const auto x = static_cast<uint32_t>(hx), y = static_cast<uint32_t>(hy);
+  const uint32_t mask_row = (uw + 31) / 32 * 4, size = 40 + uw * uh * 4 + mask_row * uh;
+  // The directory (a cursor, one image) and its entry, then the bitmap header
+  // (twice the height: colour rows and mask), bottom-up colour rows and an
+  // AND mask that leaves every pixel opaque.
+  const std::pair<uint32_t, int> fields[] = {
+      {0, 2},    {2, 2},  {1, 2},  {uw, 1}, {uh, 1},     {0, 2}, {x, 2},  {y, 2},
+      {size, 4}, {22, 4}, {40, 4}, {uw, 4}, {2 * uh, 4}, {1, 2}, {32, 2}, {0, 24}};
+  for (auto [v, n] : fields) put(v, n);
+  for (uint32_t i = 0; i < uw * uh; ++i) put(argb, 4);
+  f.append(mask_row * uh, '\0');
   return f;
 }
 
@@ -69,13 +49,12 @@ TEST(CursorPicture, LoadedShownAndGivenBack) {
   EXPECT_EQ(g.engine().cursor.Image(), g.host().CursorImage());
   g.Line(".cur normal");
   EXPECT_EQ(g.host().CursorImage(), nullptr);
-}
 
-TEST(CursorPicture, AConfigurationLineSetsItAtStartUp) {
-  TextGame g({{"config.txt", ".cur hand\n"}});
-  g.File("hand.cur", CursorFile(32, 32, 0, 0, 0xFF000000));
-  g.Start();
-  EXPECT_NE(g.host().CursorImage(), nullptr);
+  // A configuration line sets it at start-up.
+  TextGame c({{"config.txt", ".cur hand\n"}});
+  c.File("hand.cur", CursorFile(32, 32, 0, 0, 0xFF000000));
+  c.Start();
+  EXPECT_NE(c.host().CursorImage(), nullptr);
 }
 
 TEST(CursorPicture, MissingAndUnreadableFilesAreReported) {
@@ -84,14 +63,12 @@ TEST(CursorPicture, MissingAndUnreadableFilesAreReported) {
   const std::string folder = (g.game() / "data").string() + "/";
   EXPECT_EQ(g.Error(".cur nothing"),
             ReportAtStart("ファイル「" + folder + "nothing.cur」は存在しません。"));
-
   TextGame h;
   h.File("broken.cur", "not a cursor at all");
   h.Start();
-  const std::string folder_h = (h.game() / "data").string() + "/";
   EXPECT_EQ(h.Error(".cur broken"),
-            ReportAtStart("ファイル「" + folder_h +
-                          "broken.cur」はカーソルファイルとして読み込めません"));
+            ReportAtStart("ファイル「" + (h.game() / "data").string() +
+                          "/broken.cur」はカーソルファイルとして読み込めません"));
   EXPECT_EQ(h.host().CursorImage(), nullptr);
 }
 

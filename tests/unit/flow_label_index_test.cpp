@@ -80,35 +80,17 @@ Outcome ScanForLabel(EngineFixture& f, const std::u16string& file, const std::u1
 // Random scenario text with labels in all the shapes that look alike:
 // indented, repeated, with trailing blanks, with a leading space, mixed case.
 std::string RandomScenario(std::mt19937& random, const std::vector<std::string>& names) {
-  static const char* const kFiller[] = {"text", "",   ".wat 1", "; comment", "\t",
-                                        ":",    "::", ". :a",   "「台詞」",  ".cas 1"};
-  auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+  // "%" stands for a label name.
+  static const std::string kShapes[] = {
+      ":%", ":%",     "\t:%", "\t\t\t:%", ":% ", ":%\t", " :%",      "\t :%",     ":\t%",  "text",
+      "",   ".wat 1", "\t",   ":",        "::",  ". :a", "「台詞」", "; comment", ".cas 1"};
   std::string text;
-  const size_t lines = pick(60);
-  for (size_t i = 0; i < lines; ++i) {
-    const std::string& name = names[pick(names.size())];
-    switch (pick(9)) {
-      case 0:
-      case 1:
-        text += ":" + name;
-        break;
-      case 2:
-        text += std::string(1 + pick(3), '\t') + ":" + name;
-        break;
-      case 3:
-        text += ":" + name + (pick(2) ? " " : "\t");
-        break;
-      case 4:
-        text += (pick(2) ? " :" : "\t :") + name;
-        break;
-      case 5:
-        text += ":\t" + name;
-        break;
-      default:
-        text += kFiller[pick(sizeof kFiller / sizeof kFiller[0])];
-        break;
+  for (size_t i = random() % 60; i > 0; --i) {
+    std::string line = kShapes[random() % std::size(kShapes)];
+    if (const size_t at = line.find('%'); at != std::string::npos) {
+      line.replace(at, 1, names[random() % names.size()]);
     }
-    text += "\n";
+    text += line + "\n";
   }
   return text;
 }

@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,6 +11,7 @@
 
 #include "platform/gdi/png_writer.h"
 #include "platform/gdi/surface.h"
+#include "support/test_support.h"
 
 namespace tsumugi::gdi {
 namespace {
@@ -20,19 +20,9 @@ namespace fs = std::filesystem;
 
 class GdiPng : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "gdi_png_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
-  }
-
   std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
 
-  fs::path dir_;
+  test::TempDir dir_;
 };
 
 // Every pixel different, with all channel values from 0 to 255 represented.
@@ -131,7 +121,7 @@ TEST_F(GdiPng, WriteFailuresReturnFalseWithAMessage) {
 
   // A directory where the file should go.
   error.clear();
-  EXPECT_FALSE(WritePng(image, dir_.string(), &error));
+  EXPECT_FALSE(WritePng(image, dir_.path().string(), &error));
   EXPECT_FALSE(error.empty());
 }
 

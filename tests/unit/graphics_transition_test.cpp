@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "common/text_codec.h"
@@ -34,12 +35,11 @@ TEST(GraphicsTransitionSteps, ClipTransferKeepsOnlyPixelsBothSurfacesHave) {
                        Transfer{INT_MIN, INT_MIN, INT_MAX, INT_MAX, INT_MAX, INT_MAX}}) {
     EXPECT_FALSE(ClipTransfer(bad, 640, 480, 640, 480));
   }
+  // A rectangle larger than both surfaces is cut to them.
   Transfer whole{-10, -10, INT_MAX, INT_MAX, -10, -10};
   ASSERT_TRUE(ClipTransfer(whole, 640, 480, 640, 480));
-  EXPECT_EQ(whole.x, 0);
-  EXPECT_EQ(whole.width, 640);
-  EXPECT_EQ(whole.y, 0);
-  EXPECT_EQ(whole.height, 480);
+  EXPECT_EQ((std::pair{whole.x, whole.width}), (std::pair{0, 640}));
+  EXPECT_EQ((std::pair{whole.y, whole.height}), (std::pair{0, 480}));
 }
 
 TEST(GraphicsTransitionSteps, PatternFramesAreTiledFromTheTopLeftAndCutToTheScreen) {

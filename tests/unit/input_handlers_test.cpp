@@ -77,23 +77,6 @@ TEST(InputModes, SkipModeLetsAHeldLeftButtonPassWaitsOfKindOne) {
   EXPECT_EQ(in.RunState, RunStateKind::kWaitClickOrRight);
 }
 
-TEST(InputModes, RightPressesCanBeTurnedOff) {
-  TextGame g;
-  g.Start();
-  Input& in = g.input();
-  g.Line(".mmd 0 2");
-  EXPECT_FALSE(in.RightClickEnabled);
-  ASSERT_TRUE(g.Line(".clk 1"));
-  Press(g, MouseButton::kRight);
-  EXPECT_EQ(in.RunState, RunStateKind::kWaitClickOrRight);
-  // Held, but it neither passes waits nor speeds up typing.
-  EXPECT_TRUE(in.RightHeld);
-  EXPECT_FALSE(in.SkipTest());
-  EXPECT_FALSE(in.FastForwardHeld());
-  in.RunState = RunStateKind::kRunning;
-  EXPECT_EQ(g.Duration("ab"), 400u);
-}
-
 TEST(InputModes, MouseModeWordsAndTheirTable) {
   TextGame g;
   g.Start();
@@ -102,6 +85,14 @@ TEST(InputModes, MouseModeWordsAndTheirTable) {
   EXPECT_TRUE(in.ClickSkip);
   EXPECT_FALSE(in.RightClickEnabled);
   EXPECT_FALSE(in.RightClickReturns);
+  // Right presses turned off: held, but the button neither passes waits nor
+  // speeds up typing.
+  Press(g, MouseButton::kRight);
+  EXPECT_TRUE(in.RightHeld);
+  EXPECT_FALSE(in.SkipTest());
+  EXPECT_FALSE(in.FastForwardHeld());
+  EXPECT_EQ(g.Duration("ab"), 400u);
+  Release(g, MouseButton::kRight);
   g.Line(".mmd 5 5");
   EXPECT_TRUE(in.ClickSkip);
   EXPECT_FALSE(in.RightClickEnabled);
@@ -194,32 +185,21 @@ TEST(InputRecall, ARightPressInReturnModeGoesBackToTheRecallPoint) {
 }
 
 TEST(InputBranchSearch, FindsTheMarkerOfItsOwnBlock) {
-  TextGame g({{"start.txt", ";\n"},
-              {"menu.txt",
-               ".1\n"            // 1: the line the search starts on
-               "one\n"           // 2
-               ".cas x = 1\n"    // 3: an inner block with its own .2
-               ".2\n"            // 4
-               ".\n"             // 5
-               ".rcl exit 0 0 0\n"  // 6: no block
-               ".slt\n"          // 7
-               ".2\n"            // 8
-               ".\n"             // 9
-               ".2\n"            // 10: the marker
-               "two\n"           // 11
-               ".\n"}});         // 12: the end of the menu's block
+  // The search starts on line 1 and passes the ".2" of the inner ".cas"
+  // block (line 4) and of the ".slt" block (line 8): the marker is line 10.
+  TextGame g(
+      {{"start.txt", ";\n"},
+       {"menu.txt", ".1\none\n.cas x = 1\n.2\n.\n.rcl exit 0 0 0\n.slt\n.2\n.\n.2\ntwo\n.\n"}});
   g.Start();
   Script& s = g.engine().script;
-  auto start = [&] {
-    s.OpenScenario(u"menu");
-    s.ReadScriptLine();
-  };
-  start();
+  s.OpenScenario(u"menu");
+  s.ReadScriptLine();
   g.input().BranchSearch(2, BranchKind::kChoice);
   EXPECT_EQ(s.CurrentLine, u".2");
   EXPECT_EQ(s.CurrentLineNumber, 10);
   // Already on the marker: it stays.
-  start();
+  s.OpenScenario(u"menu");
+  s.ReadScriptLine();
   g.input().BranchSearch(1, BranchKind::kButton);
   EXPECT_EQ(s.CurrentLineNumber, 1);
 }
@@ -236,9 +216,10 @@ TEST(InputBranchSearch, AMissingMarkerIsReported) {
       ADD_FAILURE() << "no report";
     } catch (const EngineEnded&) {
     }
-    const std::string what = kind == BranchKind::kChoice
-                                 ? "「.slt」内に選ばれた選択肢に対応する命令を指す「.3」が見つかりませんでした"
-                                 : "「.btn」内に押されたボタンに対応する命令を指す「.3」が見つかりませんでした";
+    const std::string what =
+        kind == BranchKind::kChoice
+            ? "「.slt」内に選ばれた選択肢に対応する命令を指す「.3」が見つかりませんでした"
+            : "「.btn」内に押されたボタンに対応する命令を指す「.3」が見つかりませんでした";
     EXPECT_EQ(g.OnlyMessage(),
               "File「menu.txt」  Line「5」\r\n\r\n" + what + "\r\n実行を中止します");
   }

