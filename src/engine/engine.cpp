@@ -18,6 +18,7 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       graphics(*this),
       text(*this),
       printer(*this),
+      buttons(*this),
       cursor(*this) {
   host.SetEventSink(this);
 }

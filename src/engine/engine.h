@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "engine/buttons/buttons.h"
 #include "engine/cursor/cursor.h"
 #include "engine/graphics/graphics.h"
 #include "engine/graphics/pages.h"
@@ -86,6 +87,7 @@ class Engine final : public HostEvents {
   Graphics graphics;
   TextWindow text;
   TextPrinter printer;
+  Buttons buttons;
   Cursor cursor;
 };
 

@@ -174,7 +174,7 @@ TEST(InputRecall, ARightPressInReturnModeGoesBackToTheRecallPoint) {
   EXPECT_EQ(t.SnapLastLine, 0);
   Press(g, MouseButton::kRight);
   EXPECT_EQ(in.RunState, RunStateKind::kRunning);
-  const TextWindow::RecallMemory& m = t.RecallMemories[3];
+  const PageMemory& m = t.RecallMemories[3];
   EXPECT_EQ(m.File, t.RecallFile);
   EXPECT_EQ(m.Line, 0);
   EXPECT_EQ(m.LastLine, 0);

@@ -15,7 +15,6 @@ void Input::Reset() {
   RightHeld = false;
   RightClickReturns = false;
   RightClickEnabled = true;
-  PressedButton = 0;
 }
 
 bool Input::SkipTest() const {
@@ -51,11 +50,11 @@ int32_t Input::RoundPosition(float value) {
 
 // --- The parts of later subsystems ------------------------------------------------
 
-bool Input::HitButton(int32_t /*button*/, float /*x*/, float /*y*/) const { return false; }
-void Input::DrawButtonDown(int32_t /*button*/) {}
-void Input::DrawButtonUp(int32_t /*button*/) {}
-void Input::EnterButtonBlock(int32_t /*button*/) {}
 void Input::StopVideo() {}
+
+bool Input::OnButton(int32_t n, float x, float y) const {
+  return e_.buttons.HitButton(n, RoundPosition(x), RoundPosition(y));
+}
 
 // --- Presses and releases ------------------------------------------------------------
 
@@ -94,14 +93,15 @@ void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
 
     SavedRunState = RunState;
     RunState = RunStateKind::kRunning;
-    if (ButtonsShown && ButtonCount >= 1) {
+    Buttons& buttons = e_.buttons;
+    if (buttons.ButtonsShown && buttons.ButtonCount() >= 1) {
       // With overlapping buttons the last one hit is pressed.
       bool pressed = false;
-      for (int32_t i = 1; i <= ButtonCount; ++i) {
-        if (!HitButton(i, x, y)) continue;
-        DrawButtonDown(i);
+      for (int32_t i = 1; i <= buttons.ButtonCount(); ++i) {
+        if (!OnButton(i, x, y)) continue;
+        buttons.DrawButtonDown(i);
         host.Refresh();
-        PressedButton = i;
+        buttons.PressedButton = i;
         host.EnableTimer(TimerId::kTimer4, true);
         pressed = true;
       }
@@ -157,15 +157,17 @@ void Input::ReleaseHandler(MouseButton button, int /*shift*/, float x, float y) 
     return;
   }
   LeftHeld = false;
-  if (PressedButton == 0) return;
+  Buttons& buttons = e_.buttons;
+  const int32_t pressed = buttons.PressedButton;
+  if (pressed == 0) return;
 
   Host& host = e_.host;
   host.EnableTimer(TimerId::kTimer4, false);
-  DrawButtonUp(PressedButton);
+  buttons.DrawButtonUp(pressed);
   host.Refresh();
-  if (!HitButton(PressedButton, x, y)) {
+  if (!OnButton(pressed, x, y)) {
     // Released elsewhere: the wait goes on as before the press.
-    PressedButton = 0;
+    buttons.PressedButton = 0;
     RunState = SavedRunState;
     return;
   }
@@ -175,9 +177,9 @@ void Input::ReleaseHandler(MouseButton button, int /*shift*/, float x, float y) 
   } else if (text.TextWindowVisible && text.MarkerMode != 0) {
     text.EraseClickMarker();
   }
-  EnterButtonBlock(PressedButton);
-  BranchSearch(PressedButton, BranchKind::kButton);
-  PressedButton = 0;
+  buttons.EnterButtonBlock(pressed);
+  BranchSearch(pressed, BranchKind::kButton);
+  buttons.PressedButton = 0;
   e_.script.RunScript();
 }
 
@@ -187,16 +189,14 @@ void Input::BranchSearch(int32_t n, BranchKind kind) {
   Script& script = e_.script;
   std::u16string target = u".";
   target += ToDecimal(n);
-  int depth = 1;
+  // The same scan as the block skip, so that both agree on where inner
+  // blocks (and the lists of inner menus) begin and end.
+  ControlFlow::BlockScan scan;
   for (;;) {
-    if (depth == 1 && script.CurrentLine == target) return;
+    if (scan.depth == 1 && script.CurrentLine == target) return;
     script.ReadScriptLine();
-    if (script.CurrentLine == u".") {
-      --depth;
-    } else if (e_.flow.OpensBlock(script.CurrentLine)) {
-      ++depth;
-    }
-    if (depth == 0) {
+    e_.flow.TrackBlock(scan, script.CurrentLine);
+    if (scan.depth == 0) {
       script.ScriptError(kind == BranchKind::kChoice
                              ? u"「.slt」内に選ばれた選択肢に対応する命令を指す「" + target +
                                    u"」が見つかりませんでした"

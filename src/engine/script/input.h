@@ -65,24 +65,12 @@ class Input {
   bool EnterHeld = false;
   bool SpaceHeld = false;
 
-  // Picture buttons as the press handler sees them. No script can show
-  // buttons yet, so none are ever shown or hit.
-  bool ButtonsShown = false;
-  int32_t ButtonCount = 0;
-  // The button held down, 0 for none.
-  int32_t PressedButton = 0;
-
  private:
   // Ends a click wait of states 1 to 4: the marker goes, and a ".tcl" wait
   // clears the window as its line asks.
   void EndClickWait(RunStateKind state);
-  // The picture buttons' part of a press and a release.
-  bool HitButton(int32_t button, float x, float y) const;
-  void DrawButtonDown(int32_t button);
-  void DrawButtonUp(int32_t button);
-  // Stores the page snapshot in the button's memory and moves the reading
-  // position to the end of the button block.
-  void EnterButtonBlock(int32_t button);
+  // Whether a press or release at (x, y) is on button n.
+  bool OnButton(int32_t n, float x, float y) const;
   // Stops a playing video and hides its box.
   void StopVideo();
 

@@ -42,6 +42,7 @@ void Startup::StartEngine(bool run_script) {
   // Keys reach the engine as plain key codes: no input method is attached
   // to the window on any host.
   e_.host.ShowWindow(false);
+  e_.form.Load();
 
   s.ScenarioExtension = u".txt";
   s.ScenarioFolder.clear();
@@ -116,6 +117,7 @@ void Startup::ResetEngine() {
   e_.vars.ResetVariables();
   e_.input.Reset();
   e_.text.Reset();
+  e_.buttons.Reset();
 
   e_.graphics.Reset();
 

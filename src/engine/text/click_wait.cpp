@@ -1,6 +1,5 @@
 // Click waits (".tcl", ".clk") with their blinking marker (".mst"), timed
-// pauses (".wat"), clearing the window, and what a wait keeps for the press
-// handler: the page snapshot, the choice lines and the recall point.
+// pauses (".wat") and clearing the window.
 #include <algorithm>
 
 #include "engine/engine.h"
@@ -154,8 +153,7 @@ void TextWindow::EraseClickMarker() {
   e_.host.Refresh();
 }
 
-void TextWindow::TimerTick(TimerId timer) {
-  if (timer != TimerId::kTimer3) return;
+void TextWindow::BlinkTick() {
   // The blink: the saved screen and the screen with the marker by turns.
   ToScreen(MarkerShown ? PicMarkSave : PicMarkWork, MarkerX, MarkerY, PicMarkSave.Width(),
            PicMarkSave.Height());
@@ -186,78 +184,6 @@ void TextWindow::WaitMilliseconds(int32_t milliseconds) {
     // left as it is.
     host.WaitEvents(static_cast<uint32_t>(milliseconds - elapsed));
   }
-}
-
-// --- Snapshot, choices, recall -----------------------------------------------------
-
-void TextWindow::SnapshotPage() {
-  const Input& input = e_.input;
-  const bool buttons = input.ButtonsShown && input.ButtonCount != 0;
-  if (!buttons && !(input.RightClickReturns && RecallFile != 0)) return;
-  SnapFile = e_.script.CurrentFile;
-  SnapLine = e_.script.CurrentLineNumber - 1;
-  SnapCurrentLine = CurrentTextLine;
-  int n;
-  if (CurrentTextLine > LastLineIndex) {
-    n = LastLineIndex;
-  } else {
-    n = TextLines[static_cast<size_t>(CurrentTextLine)].Text.empty() ? CurrentTextLine - 1
-                                                                     : CurrentTextLine;
-  }
-  n = std::min(n, kMemoryLines - 1);
-  SnapLastLine = n;
-  if (n < 0) {
-    SnapLines.assign(1, TextLine{});
-  } else {
-    SnapLines.assign(TextLines.begin(), TextLines.begin() + n + 1);
-  }
-}
-
-int32_t TextWindow::ChoiceHitTest(float x, float y) {
-  const int64_t px = int64_t{Input::RoundPosition(x)} - WindowX - CanvasX;
-  const int64_t py = int64_t{Input::RoundPosition(y)} - WindowY - CanvasY;
-  const int64_t text_height = SampleHeight();
-  const int64_t line_height = text_height + Leading;
-  // Lines that do not advance (a leading that cancels the height) have no
-  // rows of their own to hit.
-  if (line_height <= 0) return 0;
-  const int64_t row = py / line_height;
-  const int64_t r = (py + 1) % line_height;
-  if (r <= text_height && px < PicTextCanvas.Width() && py < PicTextCanvas.Height() && row >= 0 &&
-      row <= LastLineIndex && px >= 0 && py >= 0) {
-    return TextLines[static_cast<size_t>(row)].ChoiceNumber;
-  }
-  return 0;
-}
-
-void TextWindow::EndChoiceWait(int32_t taken) {
-  e_.host.EnableTimer(TimerId::kTimer1, false);
-  for (TextLine& line : TextLines) {
-    if (line.ChoiceNumber == 0) continue;
-    const bool selected = taken != 0 && line.ChoiceNumber == taken;
-    line.TextColour = selected ? SelectedColour : NotSelectedColour;
-    line.ShadowColour = selected ? SelectedShadowColour : NotSelectedShadowColour;
-    line.ChoiceNumber = 0;
-  }
-  for (int i = 0; i <= LastLineIndex; ++i) DrawTextLine(i, true);
-  PresentCanvas();
-}
-
-void TextWindow::ReturnToRecallPoint() {
-  RecallMemory& memory = RecallMemories[static_cast<size_t>(std::clamp(RecallSlot, 0, 9))];
-  memory.File = SnapFile;
-  memory.Line = SnapLine;
-  memory.LastLine = SnapLastLine;
-  memory.CurrentLine = SnapCurrentLine;
-  for (int i = 0; i < kMemoryLines; ++i) {
-    if (i <= SnapLastLine) {
-      memory.Lines[static_cast<size_t>(i)] = SnapLines[static_cast<size_t>(i)];
-    } else {
-      memory.Lines[static_cast<size_t>(i)].Text.clear();
-    }
-  }
-  e_.script.RewindScenario(RecallFile);
-  e_.flow.ReadLinesUntil(RecallLine);
 }
 
 }  // namespace tsumugi

@@ -28,6 +28,8 @@ TextWindow::TextWindow(Engine& engine) : e_(engine) {
   script.RegisterCommand(u"tsp", [this] { return Tsp(); });
   script.RegisterCommand(u"tmd", [this] { return Tmd(); });
   script.RegisterCommand(u"txt", [this] { return Txt(); });
+  script.RegisterCommand(u"slt", [this] { return Slt(); });
+  script.RegisterCommand(u"rcl", [this] { return Rcl(); });
 
   // Mask surfaces are white (transparent) until a picture is masked.
   for (gdi::Surface* mask : {&PicTextMBmp, &PicMTcl, &PicMClk}) {
@@ -70,7 +72,7 @@ void TextWindow::Reset() {
   RecallFile = 0;
   SnapLastLine = -1;
   SnapLines.assign(1, TextLine{});
-  for (RecallMemory& memory : RecallMemories) memory.LastLine = -1;
+  for (PageMemory& memory : RecallMemories) memory.LastLine = -1;
 }
 
 // --- Measures ----------------------------------------------------------------
@@ -204,10 +206,16 @@ void TextWindow::DrawTextLine(int i, bool place_y) {
   DrawnLine& before = drawn_[static_cast<size_t>(i)];
   std::u16string text = AsDrawn(line.Text);
   const DrawParams params = CurrentDrawParams();
+  const bool same_look = before.valid && before.params == params &&
+                         before.text_colour == line.TextColour &&
+                         before.shadow_colour == line.ShadowColour;
+  // Drawn again unchanged, the line would come out as the canvas already
+  // shows it (every line that changed since was drawn again too, and so
+  // repainted the rows it shares with this one): nothing to do. The hover
+  // highlight of a menu draws every line every 10 ms and relies on this.
+  if (same_look && text == before.text) return;
   int64_t left = 0;
-  if (before.valid && before.params == params && before.text_colour == line.TextColour &&
-      before.shadow_colour == line.ShadowColour && text.size() > before.text.size() &&
-      text.starts_with(before.text)) {
+  if (same_look && text.size() > before.text.size() && text.starts_with(before.text)) {
     const gdi::Font& font = canvas_.Font(e_.fonts);
     // Ink of the new characters may reach left of their pen position
     // (slanted or overhanging glyphs, the edge, a shadow to the left).

@@ -32,6 +32,29 @@ struct TextLine {
   friend bool operator==(const TextLine&, const TextLine&) = default;
 };
 
+// Display lines a page snapshot and a page memory hold.
+inline constexpr int kMemoryLines = 64;
+// Slots of each memory table (call, recall and button memories).
+inline constexpr int kMemoryCount = 10;
+
+// A page of the text window kept to return to: where the scenario stood at
+// a wait and the display lines the window showed. Recall points and picture
+// buttons keep ten each; save files write and read them back.
+struct PageMemory {
+  // Scenario file number; 0 while the memory is empty.
+  int32_t File = 0;
+  // The line after which the scenario resumes.
+  int32_t Line = 0;
+  // Index of the last stored display line; -1 when none is stored.
+  int32_t LastLine = -1;
+  // The CurrentTextLine to restore.
+  int32_t CurrentLine = 0;
+  std::array<TextLine, kMemoryLines> Lines;
+
+  friend bool operator==(const PageMemory&, const PageMemory&) = default;
+};
+using PageMemoryTable = std::array<PageMemory, kMemoryCount>;
+
 class TextWindow {
  public:
   // Most display lines a window may have: far more than a 480-pixel screen
@@ -39,9 +62,6 @@ class TextWindow {
   static constexpr int kMaxLines = 1000;
   // Largest window or canvas side ".txt" accepts, in pixels.
   static constexpr int kMaxWindowSide = 4096;
-  // Display lines a page snapshot and a recall memory hold.
-  static constexpr int kMemoryLines = 64;
-  static constexpr int kRecallMemoryCount = 10;
 
   // Registers the commands of the text window.
   explicit TextWindow(Engine& engine);
@@ -71,19 +91,33 @@ class TextWindow {
   void ClearTextWindow(int32_t mode);
   // A pause of `milliseconds` that lets events run.
   void WaitMilliseconds(int32_t milliseconds);
-  void TimerTick(TimerId timer);
+  // Timer3: the marker's blink.
+  void BlinkTick();
 
   // --- Page snapshot, choices and the recall point --------------------------
   // Keeps a copy of the page at a wait when something may return to it.
   void SnapshotPage();
+  // Lays out the choice lines that follow ".slt" (and runs a ".0" block).
+  void LayOutChoices();
   // The choice number under a point of the screen, 0 for none.
   int32_t ChoiceHitTest(float x, float y);
+  // Timer1: the choice under the pointer in the selected colours.
+  void HoverTick();
   // Ends a choice wait: the taken choice (0 for none) in the selected
   // colours, the others not selected, all of them ordinary lines again.
   void EndChoiceWait(int32_t taken);
   // Stores the page snapshot in the recall slot and moves the reading
   // position back to the recall point.
   void ReturnToRecallPoint();
+  // Copies the page snapshot into a memory.
+  void StoreSnapshot(PageMemory& memory) const;
+  // The memory of a number from a script; a number outside 0..9 and an
+  // empty memory are reported.
+  PageMemory& CheckedMemory(PageMemoryTable& table, int32_t number);
+  // Goes back to a kept page: with `redraw` 1 the window shows its lines
+  // again; the scenario resumes after its line, and unless `kind` is 1 the
+  // waiting command there (a whole menu) is passed over.
+  void ReturnToMemory(const PageMemory& memory, int32_t kind, int32_t redraw);
 
   // The height of "サンプル" in the canvas font, and with the leading.
   int SampleHeight();
@@ -158,14 +192,7 @@ class TextWindow {
   int32_t RecallFile = 0;
   int32_t RecallLine = 0;
   int32_t RecallSlot = 0;
-  struct RecallMemory {
-    int32_t File = 0;
-    int32_t Line = 0;
-    int32_t LastLine = -1;
-    int32_t CurrentLine = 0;
-    std::array<TextLine, kMemoryLines> Lines;
-  };
-  std::array<RecallMemory, kRecallMemoryCount> RecallMemories;
+  PageMemoryTable RecallMemories;
 
  private:
   // Rows of the canvas that drawing a line at `top` may touch.
@@ -196,6 +223,8 @@ class TextWindow {
   };
 
   // The commands.
+  bool Slt();
+  bool Rcl();
   bool Tcl();
   bool Clk();
   bool Mst();

@@ -75,7 +75,26 @@ void Form::KeyPress(int character) {
   if (character == 27) EndEngine(ExitStatus::kNormal);
 }
 
-void Form::TimerTick(TimerId timer) { e_.text.TimerTick(timer); }
+void Form::Load() {
+  // The design intervals of the hover highlight and the button tracking;
+  // the marker's blink is set by its command.
+  e_.host.SetTimerInterval(TimerId::kTimer1, 10);
+  e_.host.SetTimerInterval(TimerId::kTimer4, 50);
+}
+
+void Form::TimerTick(TimerId timer) {
+  switch (timer) {
+    case TimerId::kTimer1:
+      e_.text.HoverTick();
+      break;
+    case TimerId::kTimer3:
+      e_.text.BlinkTick();
+      break;
+    case TimerId::kTimer4:
+      e_.buttons.TrackTick();
+      break;
+  }
+}
 
 void Form::Unload() {
   ++unload_count_;

@@ -12,6 +12,9 @@ class Form {
  public:
   explicit Form(Engine& engine) : e_(engine) {}
 
+  // Sets up what the form has from its creation: its timers' intervals.
+  void Load();
+
   void MouseDown(MouseButton button, int shift, int x, int y);
   void MouseUp(MouseButton button, int shift, int x, int y);
   void KeyDown(KeyCode key, int shift);

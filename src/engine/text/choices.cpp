@@ -1,0 +1,215 @@
+// Choice menus (".slt") with their hover highlight, the page snapshot taken
+// at every wait, and the recall point (".rcl") with the return to a kept
+// page that ".rcl exit" and ".btn exit" share.
+#include <algorithm>
+
+#include "engine/engine.h"
+#include "engine/text/text_window.h"
+
+namespace tsumugi {
+
+// --- Choice menus ------------------------------------------------------------------
+
+// .slt
+// CHOICE...          one line per choice
+// . | .0             the end of the list; ".0" runs the lines up to ".1" at once
+// .1 ... .2 ... .    the branches, each left with ".skp"
+bool TextWindow::Slt() {
+  Input& input = e_.input;
+  ShowRestAtOnce = false;
+  input.RunState = RunStateKind::kLayingOutChoices;
+  LayOutChoices();
+  input.RunState = RunStateKind::kWaitChoice;
+  e_.host.EnableTimer(TimerId::kTimer1, true);
+  return true;
+}
+
+void TextWindow::LayOutChoices() {
+  Script& script = e_.script;
+  SnapshotPage();
+  ChoiceCounter = 0;
+  // The menu starts on a fresh display line.
+  if (CurrentTextLine != LastLineIndex + 1 && CurrentTextLine >= 0 &&
+      CurrentTextLine <= LastLineIndex &&
+      !TextLines[static_cast<size_t>(CurrentTextLine)].Text.empty()) {
+    ++CurrentTextLine;
+  }
+  for (;;) {
+    script.ReadScriptLine();
+    if (!script.CurrentLine.empty() && script.CurrentLine[0] == u'.') break;
+    ++ChoiceCounter;
+    // Drawn at once in the not-selected colours, on display lines that
+    // carry the choice's number.
+    ShowTextLine();
+  }
+  PresentCanvas();
+  // The line that ended the list stays in CurrentLine: the branch search
+  // starts there.
+  if (script.CurrentLine == u".0") {
+    e_.input.RunState = RunStateKind::kRunningChoiceBlock;
+    script.RunScript();
+  }
+}
+
+int32_t TextWindow::ChoiceHitTest(float x, float y) {
+  const int64_t px = int64_t{Input::RoundPosition(x)} - WindowX - CanvasX;
+  const int64_t py = int64_t{Input::RoundPosition(y)} - WindowY - CanvasY;
+  const int64_t text_height = SampleHeight();
+  const int64_t line_height = text_height + Leading;
+  // Lines that do not advance (a leading that cancels the height) have no
+  // rows of their own to hit.
+  if (line_height <= 0) return 0;
+  // A row belongs to a line from its top through the text height, and its
+  // last row of leading to the line below it.
+  const int64_t row = py / line_height;
+  const int64_t r = (py + 1) % line_height;
+  if (r <= text_height && px < PicTextCanvas.Width() && py < PicTextCanvas.Height() && row >= 0 &&
+      row <= LastLineIndex && px >= 0 && py >= 0) {
+    return TextLines[static_cast<size_t>(row)].ChoiceNumber;
+  }
+  return 0;
+}
+
+void TextWindow::HoverTick() {
+  const Point pointer = e_.host.GetCursorPos();
+  const int32_t hovered =
+      ChoiceHitTest(static_cast<float>(pointer.x), static_cast<float>(pointer.y));
+  for (int i = 0; i <= LastLineIndex; ++i) {
+    TextLine& line = TextLines[static_cast<size_t>(i)];
+    if (line.ChoiceNumber == 0) continue;
+    const bool selected = line.ChoiceNumber == hovered;
+    line.TextColour = selected ? SelectedColour : NotSelectedColour;
+    line.ShadowColour = selected ? SelectedShadowColour : NotSelectedShadowColour;
+  }
+  // Every line is drawn again; those that look as they did cost nothing.
+  for (int i = 0; i <= LastLineIndex; ++i) DrawTextLine(i, true);
+  PresentCanvas();
+}
+
+void TextWindow::EndChoiceWait(int32_t taken) {
+  e_.host.EnableTimer(TimerId::kTimer1, false);
+  for (TextLine& line : TextLines) {
+    if (line.ChoiceNumber == 0) continue;
+    const bool selected = taken != 0 && line.ChoiceNumber == taken;
+    line.TextColour = selected ? SelectedColour : NotSelectedColour;
+    line.ShadowColour = selected ? SelectedShadowColour : NotSelectedShadowColour;
+    line.ChoiceNumber = 0;
+  }
+  for (int i = 0; i <= LastLineIndex; ++i) DrawTextLine(i, true);
+  PresentCanvas();
+}
+
+// --- The page snapshot ---------------------------------------------------------------
+
+void TextWindow::SnapshotPage() {
+  const bool buttons = e_.buttons.ButtonsShown && e_.buttons.ButtonCount() != 0;
+  if (!buttons && !(e_.input.RightClickReturns && RecallFile != 0)) return;
+  SnapFile = e_.script.CurrentFile;
+  SnapLine = e_.script.CurrentLineNumber - 1;
+  SnapCurrentLine = CurrentTextLine;
+  int n;
+  if (CurrentTextLine > LastLineIndex) {
+    n = LastLineIndex;
+  } else if (CurrentTextLine < 0) {
+    n = -1;
+  } else {
+    n = TextLines[static_cast<size_t>(CurrentTextLine)].Text.empty() ? CurrentTextLine - 1
+                                                                     : CurrentTextLine;
+  }
+  // A memory holds 64 display lines; the rest of a longer page is lost.
+  n = std::min(n, kMemoryLines - 1);
+  SnapLastLine = n;
+  if (n < 0) {
+    SnapLines.assign(1, TextLine{});
+  } else {
+    SnapLines.assign(TextLines.begin(), TextLines.begin() + n + 1);
+  }
+}
+
+void TextWindow::StoreSnapshot(PageMemory& memory) const {
+  memory.File = SnapFile;
+  memory.Line = SnapLine;
+  memory.LastLine = SnapLastLine;
+  memory.CurrentLine = SnapCurrentLine;
+  for (int i = 0; i < kMemoryLines; ++i) {
+    TextLine& line = memory.Lines[static_cast<size_t>(i)];
+    if (i <= SnapLastLine) {
+      line = SnapLines[static_cast<size_t>(i)];
+    } else {
+      line.Text.clear();
+    }
+  }
+}
+
+// --- Recall points and page memories ---------------------------------------------------
+
+// .rcl SLOT                  the recall point; the block that follows runs
+//                            when the player returns here with a right press
+// .rcl exit SLOT KIND REDRAW back to the page kept in a recall memory
+bool TextWindow::Rcl() {
+  Script& script = e_.script;
+  Variables& vars = e_.vars;
+  script.DropCommandName();
+  const std::u16string word = script.NextArgument();
+  if (vars.ExpandText(word) == u"exit") {
+    PageMemory& memory = CheckedMemory(RecallMemories, vars.ArgToInteger(script.NextArgument()));
+    const int32_t kind = vars.ArgToInteger(script.NextArgument());
+    std::u16string rest = script.TakeRest();
+    ReturnToMemory(memory, kind, vars.ArgToInteger(rest));
+    return false;
+  }
+  const int32_t slot = vars.ArgToInteger(word);
+  if (slot < 0 || slot >= kMemoryCount) script.ScriptError(u"メモリー番号が不正です", false);
+  RecallSlot = slot;
+  RecallFile = script.CurrentFile;
+  RecallLine = script.CurrentLineNumber;
+  script.CurrentLine.clear();
+  e_.flow.SkipBlock();
+  return false;
+}
+
+void TextWindow::ReturnToRecallPoint() {
+  StoreSnapshot(RecallMemories[static_cast<size_t>(std::clamp(RecallSlot, 0, kMemoryCount - 1))]);
+  e_.script.RewindScenario(RecallFile);
+  e_.flow.ReadLinesUntil(RecallLine);
+}
+
+PageMemory& TextWindow::CheckedMemory(PageMemoryTable& table, int32_t number) {
+  Script& script = e_.script;
+  if (number < 0 || number >= kMemoryCount) script.ScriptError(u"メモリー番号が不正です", false);
+  PageMemory& memory = table[static_cast<size_t>(number)];
+  // A save file can bring a file number the catalogue does not have; such a
+  // memory is as unusable as an empty one.
+  if (memory.File <= 0 || memory.File > e_.catalogue.CatalogueCount()) {
+    script.ScriptError(u"メモリー番号が無効です", false);
+  }
+  return memory;
+}
+
+void TextWindow::ReturnToMemory(const PageMemory& memory, int32_t kind, int32_t redraw) {
+  Script& script = e_.script;
+  if (redraw == 1) {
+    EraseCanvas(0, PicTextCanvas.Height());
+    for (TextLine& line : TextLines) line.Text.clear();
+    if (int64_t{LastLineIndex} + 1 < memory.CurrentLine) {
+      script.ScriptError(u"メモリー内のテキストをテキスト表示欄に表示しきれません", false);
+    }
+    // Only the lines the present window has are put back.
+    const int last = std::min({memory.LastLine, LastLineIndex, kMemoryLines - 1});
+    for (int i = 0; i <= last; ++i) {
+      TextLines[static_cast<size_t>(i)] = memory.Lines[static_cast<size_t>(i)];
+      DrawTextLine(i, true);
+    }
+    CurrentTextLine = std::clamp(memory.CurrentLine, 0, LastLineIndex + 1);
+    PresentCanvas();
+  }
+  script.RewindScenario(memory.File);
+  if (memory.Line > 0) e_.flow.ReadLinesUntil(memory.Line);
+  if (kind != 1) {
+    // The waiting command is passed over, and with it a whole menu.
+    script.ReadScriptLine();
+    if (script.CurrentLine.starts_with(u".slt")) e_.flow.SkipBlock(/*in_list=*/true);
+  }
+}
+
+}  // namespace tsumugi
