@@ -13,25 +13,15 @@
 //                      canvas copied to the screen;
 // each smooth and crisp, with their medians printed after the table.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <memory>
-#include <stdexcept>
 #include <string>
 
-#include "engine/engine.h"
+#include "bench_game.h"
 #include "median_reporter.h"
-#include "platform/headless/headless_host.h"
 
 namespace tsumugi {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Twenty full-width characters: a full display line of the default window.
 const std::u16string kLine = u"吾輩は猫である。名前はまだ無い。どこで生れ";
@@ -40,49 +30,26 @@ const std::u16string kLine = u"吾輩は猫である。名前はまだ無い。�
 // screen, with the edge on and every display line full.
 class Bench {
  public:
-  explicit Bench(bool crisp) {
-    std::string pattern = (fs::temp_directory_path() / "tsumugi-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    folder_ = pattern;
-    fs::create_directories(folder_ / "data");
-    std::ofstream(folder_ / "data" / "start.txt") << ".end\r\n";
-
-    host_ = std::make_unique<headless::HeadlessHost>(headless::HeadlessOptions{});
-    EngineOptions options;
-    options.game_folder = folder_;
-    options.settings_file = folder_ / "none.ini";
-    options.crisp_text = crisp;
-    engine_ = std::make_unique<Engine>(*host_, options);
-    engine_->startup.StartEngine(/*run_script=*/false);
-
-    gdi::Surface& screen = host_->Screen();
+  explicit Bench(bool crisp) : game_(".end\n", crisp, /*run=*/false) {
+    gdi::Surface& screen = game_.host().Screen();
     for (int y = 0; y < screen.Height(); ++y) {
       for (int x = 0; x < screen.Width(); ++x) {
         screen.Row(y)[x] = static_cast<uint32_t>((x * 3 + y * 5) & 0xFF) * 0x010101u;
       }
     }
-    Run(".txt font edge 1");
-    Run(".tsw");
-    TextWindow& text = engine_->text;
-    for (TextLine& line : text.TextLines) {
+    game_.Run(".txt font edge 1");
+    game_.Run(".tsw");
+    for (TextLine& line : text().TextLines) {
       line.Text = kLine;
       line.TextColour = gdi::kWhite;
       line.ShadowColour = gdi::kBlack;
     }
   }
-  ~Bench() {
-    engine_.reset();
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
 
-  void Run(const std::string& line) { engine_->script.ExecuteLine(Utf8ToUtf16(line)); }
-  TextWindow& text() { return engine_->text; }
+  TextWindow& text() { return game_.engine().text; }
 
  private:
-  fs::path folder_;
-  std::unique_ptr<headless::HeadlessHost> host_;
-  std::unique_ptr<Engine> engine_;
+  bench::BenchGame game_;
 };
 
 // The last of the 20 characters typed on a line in the middle of the

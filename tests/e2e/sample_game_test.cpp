@@ -41,11 +41,16 @@ TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
   const fs::path game = TSUMUGI_SAMPLE_GAME_DIR;
   const fs::path data = game / "data";
   TempDir work;
-  // The first wait is the ".clk" after two lines of the first scene; the last
-  // is the ".tcl" of the evening scene.
+  // The first wait is the ".clk" after two lines of the first scene; then
+  // come a menu, a look back through the recall point and the round button;
+  // the last wait is the ".tcl" of the evening scene.
   WriteFile(work / "input",
             "screenshot first.png\n"
             "click 320 400\nclick 320 400\nclick 320 400\n"
+            "move 120 400\nwait 30\nscreenshot menu.png\n"
+            "click 120 400\nclick 320 400\nrclick 320 400\nclick 320 400\n"
+            "press left 95 40\nscreenshot pressed.png\nrelease left 95 40\n"
+            "click 320 400\nclick 320 400\n"
             "screenshot last.png\n"
             "click 320 400\n");
   RunResult run = RunTsumugi(
@@ -57,7 +62,10 @@ TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
   const gdi::Surface bg2 = Load(data / "bg2.bmp");
   const gdi::Surface frame = Load(data / "window.bmp");
   const gdi::Surface chara = Load(data / "chara.bmp");
+  const gdi::Surface sun_down = Load(data / "sun_down.bmp");
   const gdi::Surface first = Shot(work / "first.png");
+  const gdi::Surface menu = Shot(work / "menu.png");
+  const gdi::Surface pressed = Shot(work / "pressed.png");
   const gdi::Surface last = Shot(work / "last.png");
 
   // The window lies at (0, 312); its rounded corner is key colour and shows
@@ -80,6 +88,14 @@ TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
   // The title printed right-aligned at the top right.
   EXPECT_GT(CountColour(first, 480, 12, 628, 36, 0xFFF0C0), 50);
   EXPECT_EQ(CountColour(first, 628, 0, 640, 36, 0xFFF0C0), 0);
+
+  // The menu on lines 1 and 2 (30 pixels each) under the question: the
+  // second choice, under the pointer, in the selected colour.
+  EXPECT_EQ(CountColour(menu, 28, 360, 612, 390, 0xFFE080), 0);
+  EXPECT_GT(CountColour(menu, 28, 360, 612, 390, 0x808080), 100);
+  EXPECT_GT(CountColour(menu, 28, 390, 612, 420, 0xFFE080), 100);
+  // The round button at (72, 16), held down.
+  EXPECT_EQ(pressed.PixelAt(72 + 24, 16 + 24), sun_down.PixelAt(24, 24));
 
   // The evening scene came in by a cross-fade from page 1: its sun, its
   // sprite and its own title.

@@ -97,6 +97,38 @@ def dot_marker(x, y):
     return (160, 230, 255) if math.hypot(x - 7.5, y - 7.5) < 5.5 else MAGENTA
 
 
+def note_button(pressed):
+    """A notebook icon on the key colour; pressed, it sinks and darkens."""
+    shift = 2 if pressed else 0
+
+    def pixel(x, y):
+        x, y = x - shift, y - shift
+        if 6 <= x <= 41 and 4 <= y <= 43:
+            if x <= 8 or x >= 39 or y <= 6 or y >= 41:
+                return (120, 90, 60) if pressed else (150, 115, 80)
+            if x >= 13 and (y - 12) % 7 == 0:
+                return (90, 120, 190)
+            return (215, 205, 175) if pressed else (250, 243, 220)
+        return MAGENTA
+    return pixel
+
+
+def sun_button(pressed):
+    """A round sun with rays. Only its disc is pressable: see sun_hit."""
+    def pixel(x, y):
+        d = math.hypot(x - 23.5, y - 23.5)
+        if d < 15:
+            return (235, 140, 40) if pressed else (255, 190, 60)
+        if d < 23 and int(math.degrees(math.atan2(y - 23.5, x - 23.5)) + 360) % 45 < 12:
+            return (240, 200, 90)
+        return MAGENTA
+    return pixel
+
+
+def sun_hit(x, y):
+    return (0, 0, 0) if math.hypot(x - 23.5, y - 23.5) < 15 else (255, 255, 255)
+
+
 BAYER4 = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
 
 
@@ -121,6 +153,11 @@ def main():
     write_bmp("clk.bmp", 16, 16, dot_marker)
     for i in range(16):
         write_bmp("pat1%02d.bmp" % i, 32, 32, dissolve_frame(i))
+    write_bmp("note.bmp", 48, 48, note_button(False))
+    write_bmp("note_down.bmp", 48, 48, note_button(True))
+    write_bmp("sun.bmp", 48, 48, sun_button(False))
+    write_bmp("sun_down.bmp", 48, 48, sun_button(True))
+    write_bmp("sun_hit.bmp", 48, 48, sun_hit)
 
 
 if __name__ == "__main__":
