@@ -98,24 +98,19 @@ BENCHMARK(BM_TrackTick)->Unit(benchmark::kMicrosecond)->Repetitions(11);
 }  // namespace tsumugi
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  tsumugi::bench::MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-
-  auto median = [&](const std::string& name) { return reporter.Of(name).real; };
-  std::printf("\nmedians, menu of six choices in a full window (32-pixel default font):\n");
-  std::printf("                                              smooth      crisp\n");
-  for (const char* moving : {"0", "1"}) {
-    const std::string args = std::string("/moving:") + moving + "/written:0";
-    std::printf("  hover tick, pointer %-9s          %9.1f us %9.1f us  (goal: < 1000 us)\n",
-                *moving == '1' ? "moving" : "resting", median("BM_HoverTick/crisp:0" + args),
-                median("BM_HoverTick/crisp:1" + args));
-  }
-  std::printf("  hover tick, every line drawn again  %9.1f us %9.1f us\n",
-              median("BM_HoverTick/crisp:0/moving:0/written:1"),
-              median("BM_HoverTick/crisp:1/moving:0/written:1"));
-  std::printf("  button tracking tick, 200 x 60      %9.1f us\n", median("BM_TrackTick"));
-  return 0;
+  return tsumugi::bench::RunAndSummarise(argc, argv, [](const auto& reporter) {
+    auto median = [&](const std::string& name) { return reporter.Of(name).real; };
+    std::printf("\nmedians, menu of six choices in a full window (32-pixel default font):\n");
+    std::printf("                                              smooth      crisp\n");
+    for (const char* moving : {"0", "1"}) {
+      const std::string args = std::string("/moving:") + moving + "/written:0";
+      std::printf("  hover tick, pointer %-9s          %9.1f us %9.1f us  (goal: < 1000 us)\n",
+                  *moving == '1' ? "moving" : "resting", median("BM_HoverTick/crisp:0" + args),
+                  median("BM_HoverTick/crisp:1" + args));
+    }
+    std::printf("  hover tick, every line drawn again  %9.1f us %9.1f us\n",
+                median("BM_HoverTick/crisp:0/moving:0/written:1"),
+                median("BM_HoverTick/crisp:1/moving:0/written:1"));
+    std::printf("  button tracking tick, 200 x 60      %9.1f us\n", median("BM_TrackTick"));
+  });
 }

@@ -42,4 +42,17 @@ class MedianReporter : public benchmark::ConsoleReporter {
   std::map<std::string, Median> medians_;
 };
 
+// Runs the benchmarks the command line asks for, then `summary` with the
+// reporter that kept their medians. The body of a benchmark's main().
+template <typename Summary>
+int RunAndSummarise(int argc, char** argv, Summary summary) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  MedianReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  summary(reporter);
+  return 0;
+}
+
 }  // namespace tsumugi::bench

@@ -129,22 +129,17 @@ BENCHMARK(BM_FirstDrawOfNewCharacters)
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  tsumugi::bench::MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-
-  auto median = [&](const std::string& name) { return reporter.Of(name).cpu; };
-  std::printf("\nmedian processor times, one 20-character line of the 32-pixel default font:\n");
-  std::printf("                                        smooth      crisp\n");
-  std::printf("  shadow + text (2 draws)           %9.1f us %9.1f us\n",
-              median("BM_LineShadowThenText/crisp:0"), median("BM_LineShadowThenText/crisp:1"));
-  std::printf("  typed character (6 draws + copy)  %9.1f us %9.1f us  (goal: < 200 us)\n",
-              median("BM_TypedCharacter/crisp:0"), median("BM_TypedCharacter/crisp:1"));
-  std::printf("  first draw of 20 new characters   %9.1f us %9.1f us  (bold)\n",
-              median("BM_FirstDrawOfNewCharacters/crisp:0"),
-              median("BM_FirstDrawOfNewCharacters/crisp:1"));
-  std::printf("  measuring the line                %9.2f us\n", median("BM_MeasureLine"));
-  return 0;
+  return tsumugi::bench::RunAndSummarise(argc, argv, [](const auto& reporter) {
+    auto median = [&](const std::string& name) { return reporter.Of(name).cpu; };
+    std::printf("\nmedian processor times, one 20-character line of the 32-pixel default font:\n");
+    std::printf("                                        smooth      crisp\n");
+    std::printf("  shadow + text (2 draws)           %9.1f us %9.1f us\n",
+                median("BM_LineShadowThenText/crisp:0"), median("BM_LineShadowThenText/crisp:1"));
+    std::printf("  typed character (6 draws + copy)  %9.1f us %9.1f us  (goal: < 200 us)\n",
+                median("BM_TypedCharacter/crisp:0"), median("BM_TypedCharacter/crisp:1"));
+    std::printf("  first draw of 20 new characters   %9.1f us %9.1f us  (bold)\n",
+                median("BM_FirstDrawOfNewCharacters/crisp:0"),
+                median("BM_FirstDrawOfNewCharacters/crisp:1"));
+    std::printf("  measuring the line                %9.2f us\n", median("BM_MeasureLine"));
+  });
 }

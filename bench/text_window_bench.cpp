@@ -123,20 +123,15 @@ BENCHMARK(BM_ScrollStep)
 }  // namespace tsumugi
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  tsumugi::bench::MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-
-  auto median = [&](const std::string& name) { return reporter.Of(name).real; };
-  std::printf("\nmedians, text window of the 32-pixel default font with edge and shadow:\n");
-  std::printf("                                  smooth      crisp\n");
-  std::printf("  one typed character         %9.1f us %9.1f us  (goal: < 200 us)\n",
-              median("BM_TypedCharacter/crisp:0"), median("BM_TypedCharacter/crisp:1"));
-  std::printf("  a whole line drawn again    %9.1f us %9.1f us\n", median("BM_RedrawLine/crisp:0"),
-              median("BM_RedrawLine/crisp:1"));
-  std::printf("  one scroll step (of four)   %9.1f us %9.1f us\n",
-              median("BM_ScrollStep/crisp:0") / 4, median("BM_ScrollStep/crisp:1") / 4);
-  return 0;
+  return tsumugi::bench::RunAndSummarise(argc, argv, [](const auto& reporter) {
+    auto median = [&](const std::string& name) { return reporter.Of(name).real; };
+    std::printf("\nmedians, text window of the 32-pixel default font with edge and shadow:\n");
+    std::printf("                                  smooth      crisp\n");
+    std::printf("  one typed character         %9.1f us %9.1f us  (goal: < 200 us)\n",
+                median("BM_TypedCharacter/crisp:0"), median("BM_TypedCharacter/crisp:1"));
+    std::printf("  a whole line drawn again    %9.1f us %9.1f us\n", median("BM_RedrawLine/crisp:0"),
+                median("BM_RedrawLine/crisp:1"));
+    std::printf("  one scroll step (of four)   %9.1f us %9.1f us\n",
+                median("BM_ScrollStep/crisp:0") / 4, median("BM_ScrollStep/crisp:1") / 4);
+  });
 }

@@ -111,8 +111,10 @@ TEST(Buttons, ShowingAndHiding) {
       // Shown twice, the second time over the first: hiding puts back the
       // buttons themselves.
       {".bsw\n.bsw\n.bhd 0\n", "", kUp, ""},
-      // Hidden with 1: the pictures stay, presses go through to the wait.
+      // Hidden with anything but 0: the pictures stay, presses go through
+      // to the wait.
       {".bsw\n.bhd 1\n", "click 110 210\n", kUp, ".after"},
+      {".bsw\n.bhd 2\n", "", kUp, ""},
       // Defined but never shown: nothing to press.
       {"", "click 110 210\n", 0x000000, ".after"},
   };
@@ -170,37 +172,47 @@ TEST(Buttons, ABlockInsideAChoiceBranchIsPassedOverWhole) {
 }
 
 TEST(Buttons, DefinitionsThatCannotWork) {
-  std::string many = ".btn\n";
-  for (int i = 0; i < 10000; ++i) many += "up down 0 0 0\n";
+  std::string most = ".btn\n";
+  for (int i = 0; i < Buttons::kMaxButtons; ++i) most += "up down 0 0 0\n";
+  std::string many = most;
+  for (int i = Buttons::kMaxButtons; i < 10000; ++i) many += "up down 0 0 0\n";
   struct Case {
     std::string buttons;
     const char* input;
-    std::string message;  // empty: the click reaches the wait
+    std::string expect;  // the probe reached, or a part of the report
   };
   const Case cases[] = {
       {".btn\nup down 0 0 10\n.\n.\n", "", "メモリー番号が不正です"},
-      {many + ".\n.\n", "", "ボタンは２５６個までしか定義できません"},
+      // Refused at the 257th definition (line 258).
+      {many + ".\n.\n", "", "258」\r\n\r\nボタンは２５６個までしか定義できません"},
+      {most + ".\n.\n", "click 600 400\n", ".after"},
       // Pictures of more than sixteen screens together.
       {".btn\nbig big 0 0 0\nbig big 0 0 0\nup down 0 0 0\n.\n.\n", "",
        "ボタンの画像が大きすぎます"},
-      // A hit map smaller than its button: beyond it nothing is hit.
-      {".btn\nup down small 0 0 0\n.\n.1\n.took1\n.\n", "click 30 15\n", ""},
-      // Far outside the screen, and larger than it.
+      {".btn\nempty up 0 0 0\n.\n.\n", "", "はピクチャーファイルとして読み込めません"},
+      // A hit map smaller than its button: beyond it nothing is hit; one
+      // larger: nothing beyond the button is.
+      {".btn\nup down small 0 0 0\n.\n.1\n.took1\n.\n", "click 30 15\n", ".after"},
+      {".btn\nup down wide 0 0 0\n.\n.1\n.took1\n.\n", "click 40 5\n", ".after"},
+      // Far outside the screen; larger than the screen.
       {".btn\nup down 2147483647 -2147483648 0\nup down -5000 2147483000 0\n.\n.\n",
-       "click 639 479\n", ""},
+       "click 639 479\n", ".after"},
+      {".btn\nbig big -30 -10 0\n.\n.1\n.took1\n.\n", "click 639 479\n", ".took1"},
   };
   for (const Case& c : cases) {
     ButtonGame g(".bsw\n", c.input, c.buttons);
     g.Picture("small.bmp", 10, 10, [](int, int) { return 0u; });
+    g.Picture("wide.bmp", 60, 20, [](int, int) { return 0u; });
+    g.File("empty.bmp", BitmapBytes(0, 0, [](int, int) { return 0u; }));
     if (c.buttons.find("big") != std::string::npos) {
-      g.Picture("big.bmp", 1280, 960, [](int, int) { return 0u; });
+      g.Picture("big.bmp", 1280, 960, [](int x, int y) { return x + y == 0 ? kKey : kUp; });
     }
     EXPECT_EQ(g.Run(), ExitStatus::kError);
-    if (c.message.empty()) {
-      EXPECT_EQ(g.Probe(), ".after") << c.buttons.substr(0, 40);
+    if (c.expect[0] == '.') {
+      EXPECT_EQ(g.Probe(), c.expect) << c.buttons.substr(0, 40);
     } else {
       const std::string text = g.OnlyMessage();
-      EXPECT_NE(text.find("\r\n\r\n" + c.message + "\r\n"), std::string::npos) << text;
+      EXPECT_NE(text.find(c.expect + "\r\n"), std::string::npos) << text;
     }
   }
 }

@@ -18,8 +18,9 @@ TEST(Recall, ExitPutsThePageBackAndResumesAtTheWaitOrAfterIt) {
   const Case cases[] = {
       // Kind 1: the ".clk" wait is shown again over the page as it was.
       {".rcl exit 2 1 1", RunStateKind::kWaitClick, u"", ""},
-      // Kind 0: the scenario goes on after the ".clk" line.
+      // Kind 0 (and any other but 1): the scenario goes on after the ".clk".
       {".rcl exit 2 0 1", RunStateKind::kRunning, u"二ページ目", ".after"},
+      {".rcl exit 2 5 1", RunStateKind::kRunning, u"二ページ目", ".after"},
       // Redraw 0: the window keeps what the handler typed.
       {".rcl exit 2 1 0", RunStateKind::kWaitClick, u"戻った", ""},
   };
