@@ -129,8 +129,8 @@ int main(int argc, char** argv) {
     std::printf("                                  smooth      crisp\n");
     std::printf("  one typed character         %9.1f us %9.1f us  (goal: < 200 us)\n",
                 median("BM_TypedCharacter/crisp:0"), median("BM_TypedCharacter/crisp:1"));
-    std::printf("  a whole line drawn again    %9.1f us %9.1f us\n", median("BM_RedrawLine/crisp:0"),
-                median("BM_RedrawLine/crisp:1"));
+    std::printf("  a whole line drawn again    %9.1f us %9.1f us\n",
+                median("BM_RedrawLine/crisp:0"), median("BM_RedrawLine/crisp:1"));
     std::printf("  one scroll step (of four)   %9.1f us %9.1f us\n",
                 median("BM_ScrollStep/crisp:0") / 4, median("BM_ScrollStep/crisp:1") / 4);
   });

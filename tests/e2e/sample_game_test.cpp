@@ -53,8 +53,8 @@ TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
             "click 320 400\nclick 320 400\n"
             "screenshot last.png\n"
             "click 320 400\n");
-  RunResult run = RunTsumugi(
-      {"--headless", "--input", (work / "input").string(), game.string()}, work.path());
+  RunResult run =
+      RunTsumugi({"--headless", "--input", (work / "input").string(), game.string()}, work.path());
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.out, "");
 

@@ -45,86 +45,52 @@ class ButtonGame : public ChoiceGame {
   }
 };
 
-TEST(Buttons, AHeldButtonFollowsThePointerWithinOneTick) {
+TEST(Buttons, WhatThePlayerSeesAndTakes) {
   struct Case {
+    const char* script;  // after the page text
     const char* input;
-    uint32_t look;
+    uint32_t look;      // of button 1 at the end
+    const char* probe;  // "": the run ends at the wait, its marker shown
   };
   const Case cases[] = {
-      {"press left 110 210\n", kDown},
-      // Moved off: the normal look at the next 50 ms tick, not before.
-      {"press left 110 210\nmove 300 300\nwait 40\n", kDown},
-      {"press left 110 210\nmove 300 300\nwait 55\n", kUp},
-      // And back on.
-      {"press left 110 210\nmove 300 300\nwait 55\nmove 110 210\nwait 50\n", kDown},
-  };
-  for (const Case& c : cases) {
-    ButtonGame g(".bsw\n", c.input);
-    EXPECT_EQ(g.Run(), ExitStatus::kNormal) << c.input;
-    EXPECT_EQ(g.Screen(110, 210), c.look) << c.input;
-    EXPECT_EQ(g.Screen(100, 200), 0x000000u) << "the key colour shows the screen";
-  }
-}
-
-TEST(Buttons, AReleaseOnTheButtonTakesItAndElsewhereResumesTheWait) {
-  {
-    ButtonGame g(".bsw\n", "press left 110 210\nrelease left 110 210\n");
-    EXPECT_EQ(g.Run(), ExitStatus::kError);
-    EXPECT_EQ(g.Probe(), ".took1");
-    EXPECT_EQ(g.Screen(110, 210), kUp);
-  }
-  ButtonGame g(".bsw\n", "press left 110 210\nmove 300 300\nwait 55\nrelease left 300 300\n");
-  EXPECT_EQ(g.Run(), ExitStatus::kNormal);
-  // The click wait goes on with its page and its blinking marker.
-  EXPECT_EQ(g.input().RunState, RunStateKind::kWaitClick);
-  EXPECT_EQ(g.text().TextLines[0].Text, u"ページ");
-  EXPECT_EQ(g.Screen(604, 14), kMarker);
-  EXPECT_EQ(g.Screen(110, 210), kUp);
-  EXPECT_EQ(g.Output(), "");
-}
-
-TEST(Buttons, TheHitMapOrTheOpaquePixelsDecideWhatAPressHits) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"click 110 210\n", ".took1"},
-      // The key colour of a button without a hit map is no part of it.
-      {"click 101 201\n", ".after"},
-      // With a hit map its black pixels decide, whatever the picture shows.
-      {"click 201 201\n", ".took2"},
-      {"click 230 210\n", ".after"},
-  };
-  for (const auto& [input, probe] : cases) {
-    ButtonGame g(".bsw\n", input);
-    EXPECT_EQ(g.Run(), ExitStatus::kError) << input;
-    EXPECT_EQ(g.Probe(), probe) << input;
-  }
-}
-
-TEST(Buttons, ShowingAndHiding) {
-  struct Case {
-    const char* script;
-    const char* input;
-    uint32_t look;
-    const char* probe;
-  };
-  const Case cases[] = {
+      // Held down: the pressed look; moved off, the normal look at the next
+      // 50 ms tick and not before; moved back on, pressed again.
+      {".bsw\n", "press left 110 210\n", kDown, ""},
+      {".bsw\n", "press left 110 210\nmove 300 300\nwait 40\n", kDown, ""},
+      {".bsw\n", "press left 110 210\nmove 300 300\nwait 55\n", kUp, ""},
+      {".bsw\n", "press left 110 210\nmove 300 300\nwait 55\nmove 110 210\nwait 50\n", kDown, ""},
+      // Released on the button: taken. Released elsewhere: the wait goes on
+      // and a click resumes it.
+      {".bsw\n", "press left 110 210\nrelease left 110 210\n", kUp, ".took1"},
+      {".bsw\n", "press left 110 210\nrelease left 300 300\nclick 300 300\n", kUp, ".after"},
+      // The key colour of a button without a hit map is no part of it; with
+      // a hit map its black pixels decide, whatever the picture shows.
+      {".bsw\n", "click 101 201\n", kUp, ".after"},
+      {".bsw\n", "click 201 201\n", kUp, ".took2"},
+      {".bsw\n", "click 230 210\n", kUp, ".after"},
+      // Hidden with 0 the screen comes back; shown twice, the second time
+      // over the first, hiding puts back the buttons themselves.
       {".bsw\n.bhd 0\n", "", 0x000000, ""},
-      // Shown twice, the second time over the first: hiding puts back the
-      // buttons themselves.
       {".bsw\n.bsw\n.bhd 0\n", "", kUp, ""},
-      // Hidden with anything but 0: the pictures stay, presses go through
-      // to the wait.
+      // Hidden with anything but 0: the pictures stay, presses go through.
       {".bsw\n.bhd 1\n", "click 110 210\n", kUp, ".after"},
       {".bsw\n.bhd 2\n", "", kUp, ""},
-      // Defined but never shown: nothing to press.
+      // Defined but never shown: nothing to see or press.
       {"", "click 110 210\n", 0x000000, ".after"},
   };
   for (const Case& c : cases) {
     ButtonGame g(c.script, c.input);
     g.Run();
-    EXPECT_EQ(g.Screen(110, 210), c.look) << c.script;
+    const std::string what = std::string(c.script) + c.input;
+    EXPECT_EQ(g.Screen(110, 210), c.look) << what;
+    EXPECT_EQ(g.Screen(100, 200), 0x000000u) << "the key colour shows the screen";
     if (*c.probe) {
-      EXPECT_EQ(g.Probe(), c.probe) << c.script;
+      EXPECT_EQ(g.Probe(), c.probe) << what;
+      continue;
     }
+    EXPECT_EQ(g.Output(), "") << what;
+    EXPECT_EQ(g.Screen(604, 14), kMarker) << what;
+    EXPECT_EQ(g.text().TextLines[0].Text, u"ページ") << what;
   }
 }
 

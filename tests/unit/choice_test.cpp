@@ -58,9 +58,10 @@ TEST(ChoiceMenu, TakingTheSecondOfThreePassesTheMarkersOfInnerBlocks) {
 
 TEST(ChoiceMenu, RowsOfEachLineBelongToItsChoice) {
   // Line height 40 (text 32 + leading 8); the canvas starts at (15, 26).
-  ChoiceGame g(".txt font leading 8\n.txt space pos 10 20\n.txt canvas pos 5 6\n"
-               ".tsw\n.tsp 0\n.slt\n一\n二\n.\n",
-               "");
+  ChoiceGame g(
+      ".txt font leading 8\n.txt space pos 10 20\n.txt canvas pos 5 6\n"
+      ".tsw\n.tsp 0\n.slt\n一\n二\n.\n",
+      "");
   g.Run();
   TextWindow& t = g.text();
   auto hit = [&](int px, int py) { return t.ChoiceHitTest(15.0f + px, 26.0f + py); };

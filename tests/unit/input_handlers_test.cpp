@@ -1,6 +1,5 @@
-// Presses and releases in every run state this engine can reach, the mouse
-// modes, the press position, the return to a recall point and the branch
-// search.
+// Presses and releases in every run state, the mouse modes, the press
+// position and the reports of the branch search.
 #include <gtest/gtest.h>
 
 #include "unit/text_test_game.h"
@@ -151,57 +150,6 @@ TEST(InputStates, StatesWithoutTheirSubsystemsYet) {
     EXPECT_TRUE(in.LeftHeld);
     EXPECT_EQ(in.RunState, state);
   }
-}
-
-TEST(InputRecall, ARightPressInReturnModeGoesBackToTheRecallPoint) {
-  TextGame g({{"start.txt", ";\n.rcl 3\n.wat 70\n"}});
-  g.Start();
-  TextWindow& t = g.text();
-  Input& in = g.input();
-  g.Lines({".tsw", ".tsp 0", "page text", ".mmd 0 1"});
-  // Without a recall point a right press does nothing.
-  ASSERT_TRUE(g.Line(".clk 0"));
-  Press(g, MouseButton::kRight);
-  EXPECT_EQ(in.RunState, RunStateKind::kWaitClick);
-  in.RunState = RunStateKind::kRunning;
-
-  // The point as ".rcl 3" on line 2 sets it.
-  t.RecallFile = g.engine().script.CurrentFile;
-  t.RecallLine = 2;
-  t.RecallSlot = 3;
-  g.engine().script.CurrentLineNumber = 1;
-  ASSERT_TRUE(g.Line(".clk 0"));
-  EXPECT_EQ(t.SnapLastLine, 0);
-  Press(g, MouseButton::kRight);
-  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
-  const PageMemory& m = t.RecallMemories[3];
-  EXPECT_EQ(m.File, t.RecallFile);
-  EXPECT_EQ(m.Line, 0);
-  EXPECT_EQ(m.LastLine, 0);
-  EXPECT_EQ(m.CurrentLine, 1);
-  EXPECT_EQ(m.Lines[0].Text, u"page text");
-  // The script went on after the recall line.
-  EXPECT_EQ(g.host().Now(), 70u);
-}
-
-TEST(InputBranchSearch, FindsTheMarkerOfItsOwnBlock) {
-  // The search starts on line 1 and passes the ".2" of the inner ".cas"
-  // block (line 4) and of the ".slt" block (line 8): the marker is line 10.
-  TextGame g(
-      {{"start.txt", ";\n"},
-       {"menu.txt", ".1\none\n.cas x = 1\n.2\n.\n.rcl exit 0 0 0\n.slt\n.2\n.\n.2\ntwo\n.\n"}});
-  g.Start();
-  Script& s = g.engine().script;
-  s.OpenScenario(u"menu");
-  s.ReadScriptLine();
-  g.input().BranchSearch(2, BranchKind::kChoice);
-  EXPECT_EQ(s.CurrentLine, u".2");
-  EXPECT_EQ(s.CurrentLineNumber, 10);
-  // Already on the marker: it stays.
-  s.OpenScenario(u"menu");
-  s.ReadScriptLine();
-  g.input().BranchSearch(1, BranchKind::kButton);
-  EXPECT_EQ(s.CurrentLineNumber, 1);
 }
 
 TEST(InputBranchSearch, AMissingMarkerIsReported) {

@@ -41,9 +41,10 @@ TEST(Recall, ExitPutsThePageBackAndResumesAtTheWaitOrAfterIt) {
 }
 
 TEST(Recall, ARightPressInAMenuReturnsWithTheMenuUnselected) {
-  ChoiceGame g(".mmd 0 1\n.tsw\n.tsp 0\n.txt font color notselected 0000FF\n"
-               ".rcl 0\n.back\n.\n.slt\n一\n二\n.\n",
-               "move 5 5\nwait 20\nrclick 5 5\n");
+  ChoiceGame g(
+      ".mmd 0 1\n.tsw\n.tsp 0\n.txt font color notselected 0000FF\n"
+      ".rcl 0\n.back\n.\n.slt\n一\n二\n.\n",
+      "move 5 5\nwait 20\nrclick 5 5\n");
   EXPECT_EQ(g.Run(), ExitStatus::kError);
   EXPECT_EQ(g.Probe(), ".back");
   EXPECT_EQ(g.Looks(3), "BB-");
@@ -54,9 +55,9 @@ TEST(Recall, ARightPressInAMenuReturnsWithTheMenuUnselected) {
 TEST(Recall, AMemoryKeepsAtMostSixtyFourLinesAndPutsBackOnlyWhatFits) {
   std::string page;
   for (int i = 0; i < 70; ++i) page += "行" + std::to_string(i) + "\n";
-  ChoiceGame g(".txt maxline 70\n.mmd 0 1\n.tsp 0\n.rcl 5\n.rcl exit 5 0 0\n.\n" + page +
-                   ".clk 0\n",
-               "rclick 5 5\n");
+  ChoiceGame g(
+      ".txt maxline 70\n.mmd 0 1\n.tsp 0\n.rcl 5\n.rcl exit 5 0 0\n.\n" + page + ".clk 0\n",
+      "rclick 5 5\n");
   g.Run();
   const PageMemory& m = g.text().RecallMemories[5];
   EXPECT_EQ(m.LastLine, 63);
@@ -82,8 +83,12 @@ TEST(PageMemories, BadNumbersAndEmptyMemoriesAreReported) {
   const std::string kBad = "メモリー番号が不正です";
   const std::string kEmpty = "メモリー番号が無効です";
   const std::pair<const char*, std::string> cases[] = {
-      {".rcl 10", kBad},           {".rcl -1", kBad},          {".rcl exit 10 0 0", kBad},
-      {".rcl exit 0 0 0", kEmpty}, {".btn exit -1 0 0", kBad}, {".btn exit 9 1 1", kEmpty},
+      {".rcl 10", kBad},
+      {".rcl -1", kBad},
+      {".rcl exit 10 0 0", kBad},
+      {".rcl exit 0 0 0", kEmpty},
+      {".btn exit -1 0 0", kBad},
+      {".btn exit 9 1 1", kEmpty},
       {".rcl exit 3 1 1", "メモリー内のテキストをテキスト表示欄に表示しきれません"},
   };
   for (const auto& [line, message] : cases) {
@@ -94,7 +99,8 @@ TEST(PageMemories, BadNumbersAndEmptyMemoriesAreReported) {
     full.File = 1;
     full.CurrentLine = 5;
     EXPECT_EQ(g.RunStarted(), ExitStatus::kError) << line;
-    EXPECT_EQ(g.OnlyMessage(), "File「start.txt」  Line「2」\r\n\r\n" + message + "\r\n実行を中止します")
+    EXPECT_EQ(g.OnlyMessage(),
+              "File「start.txt」  Line「2」\r\n\r\n" + message + "\r\n実行を中止します")
         << line;
   }
 }
