@@ -71,6 +71,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
     } else if (arg == "--ini") {
       if (!value(&v)) return false;
       cl.ini_file = v;
+    } else if (arg == "--save-dir") {
+      if (!value(&v)) return false;
+      if (v.empty()) {
+        *error = "--save-dir takes a folder";
+        return false;
+      }
+      cl.save_dir = v;
     } else if (arg == "--max-time") {
       if (!value(&v)) return false;
       uint64_t ms;
@@ -112,7 +119,8 @@ std::filesystem::path SettingsFileFor(const std::filesystem::path& game_folder) 
     if (!it->is_regular_file(type_ec)) continue;
     std::string name = it->path().filename().string();
     std::string lower = Lower(name);
-    if (lower.size() > 4 && lower.ends_with(".ini")) inis.emplace(lower.substr(0, lower.size() - 4), name);
+    if (lower.size() > 4 && lower.ends_with(".ini"))
+      inis.emplace(lower.substr(0, lower.size() - 4), name);
     if (lower.size() > 4 && lower.ends_with(".exe")) exes.push_back(name);
   }
   std::sort(exes.begin(), exes.end());

@@ -21,6 +21,8 @@ struct CommandLine {
   std::optional<uint64_t> max_time;
   Size desktop{1024, 768};
   std::optional<std::string> ini_file;
+  // Where save files go instead of the scenario folder.
+  std::optional<std::string> save_dir;
   std::string game_folder = ".";
 };
 

@@ -32,6 +32,7 @@ constexpr const char* kUsage =
     "  --desktop WxH       the desktop size the engine sees (default 1024x768)\n"
     "  --ini FILE          the settings file (default: found beside the game's .exe)\n"
     "  --crisp-text        draw text unsmoothed, as Windows 95 did\n"
+    "  --save-dir DIR      keep save files in DIR instead of the scenario folder\n"
     "  --help              this text\n"
     "  --version           the version\n"
     "\n"
@@ -85,8 +86,15 @@ int main(int argc, char** argv) {
   EngineOptions options;
   options.game_folder = game;
   options.crisp_text = cl.crisp_text;
-  options.settings_file = cl.ini_file ? std::filesystem::absolute(*cl.ini_file, ec)
-                                      : SettingsFileFor(game);
+  if (cl.save_dir) {
+    options.save_dir = std::filesystem::absolute(*cl.save_dir, ec).lexically_normal();
+    if (ec || (std::filesystem::exists(*options.save_dir, ec) &&
+               !std::filesystem::is_directory(*options.save_dir, ec))) {
+      return BadCommandLine("--save-dir '" + *cl.save_dir + "' is not a folder");
+    }
+  }
+  options.settings_file =
+      cl.ini_file ? std::filesystem::absolute(*cl.ini_file, ec) : SettingsFileFor(game);
 
   if (!cl.headless) {
 #ifdef TSUMUGI_HAVE_SDL

@@ -144,7 +144,8 @@ bool ReadWholeFile(const fs::path& path, std::string* bytes, std::string* error)
   return true;
 }
 
-bool WriteWholeFile(const fs::path& path, std::string_view bytes, std::string* error) {
+bool WriteWholeFile(const fs::path& path, std::string_view bytes, std::string* error,
+                    const std::function<void()>& before_rename) {
   const std::string name = path.filename().native();
   if (name.empty() || name == "." || name == "..") {
     SetError(error, "not a file name: " + path.native());
@@ -196,6 +197,7 @@ bool WriteWholeFile(const fs::path& path, std::string_view bytes, std::string* e
   const int close_result = ::close(fd);
   fd = -1;
   if (close_result != 0) return fail("cannot write", errno);
+  if (before_rename) before_rename();
   if (::rename(temp.c_str(), path.c_str()) != 0) return fail("cannot replace the file", errno);
 
   // Make the rename itself durable; failing here loses nothing already

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,7 +35,10 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, std::s
 // target, so an interrupted or failed write leaves either the old or the new
 // file, never a truncated one. On failure returns false, removes the
 // temporary file and, if `error` is not null, stores a description there.
-bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string* error);
+// `before_rename`, when given, runs between writing and renaming (tests use
+// it to stand for a crash at that moment).
+bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string* error,
+                    const std::function<void()>& before_rename = {});
 
 // Paths are byte strings on this platform; the engine treats them as UTF-8.
 std::string PathToUtf8(const std::filesystem::path& path);

@@ -19,6 +19,7 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       text(*this),
       printer(*this),
       buttons(*this),
+      saves(*this),
       cursor(*this) {
   host.SetEventSink(this);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
 #include "engine/buttons/buttons.h"
 #include "engine/cursor/cursor.h"
@@ -16,6 +17,7 @@
 #include "engine/script/control_flow.h"
 #include "engine/script/input.h"
 #include "engine/script/reader.h"
+#include "engine/save/save_files.h"
 #include "engine/startup/form/form.h"
 #include "engine/startup/settings.h"
 #include "engine/startup/startup.h"
@@ -48,6 +50,8 @@ struct EngineOptions {
   // Text is drawn unsmoothed, as Windows 95 drew it, instead of with
   // grayscale anti-aliasing.
   bool crisp_text = false;
+  // Where save files go instead of the scenario folder.
+  std::optional<std::filesystem::path> save_dir;
 };
 
 class Engine final : public HostEvents {
@@ -88,6 +92,7 @@ class Engine final : public HostEvents {
   TextWindow text;
   TextPrinter printer;
   Buttons buttons;
+  SaveFiles saves;
   Cursor cursor;
 };
 

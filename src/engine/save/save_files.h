@@ -1,0 +1,69 @@
+// Save files: ".sav" writes the call, recall and button memories, the flags
+// and the variables to a text file; ".lod" reads it back, whole, or one
+// flag or one variable of it.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/save/save_format.h"
+#include "platform/saves/save_folders.h"
+
+namespace tsumugi {
+
+class Engine;
+
+class SaveFiles {
+ public:
+  // Most bytes a save file may have: far beyond any game's state, small
+  // enough that a damaged or foreign file cannot exhaust memory.
+  static constexpr uint64_t kMaxSaveBytes = uint64_t{64} << 20;
+
+  // Registers ".sav" and ".lod".
+  explicit SaveFiles(Engine& engine);
+
+  // The engine's state as a save file holds it, and putting a loaded state
+  // in place (memories and flags; the variable lines are run by the load).
+  SaveState Capture() const;
+  void Restore(const SaveState& state);
+
+  // The bytes of a save file: CP932 when every character has a CP932 form,
+  // which keeps files interchangeable with old machines; otherwise UTF-8
+  // with a byte-order mark, so that no character is lost.
+  static std::string Encode(const std::vector<std::u16string>& lines);
+
+  // Called between writing a save and putting it in place (tests use it to
+  // stand for a crash at that moment).
+  std::function<void()> before_replace;
+
+ private:
+  bool Sav();
+  bool Lod();
+
+  // The file name a script's word stands for; names that could replace a
+  // scenario or leave the save folder are reported.
+  std::u16string SaveFileName(std::u16string word);
+  const SaveFolders& Folders();
+  // The save file of a name in a folder, when it lies inside that folder.
+  std::optional<std::filesystem::path> PathIn(const std::filesystem::path& folder,
+                                              const std::u16string& name);
+  // The lines of the first save file of that name the folders hold; nullopt
+  // when there is none (or it cannot be read, which is said in a box).
+  std::optional<std::vector<std::u16string>> ReadLines(const std::u16string& name,
+                                                       std::filesystem::path* found);
+  void LoadAll(const std::vector<std::u16string>& lines, const std::filesystem::path& file);
+  void LoadFlag(const std::vector<std::u16string>& lines, const std::filesystem::path& file,
+                const std::u16string& flag);
+  void LoadVariable(const std::vector<std::u16string>& lines, const std::filesystem::path& file,
+                    const std::u16string& name);
+  // The box for a file that is there but not a save file the engine can
+  // read; the game goes on without loading.
+  void ReportUnreadable(const std::filesystem::path& file, const std::u16string& why);
+
+  Engine& e_;
+  std::optional<SaveFolders> folders_;
+};
+
+}  // namespace tsumugi

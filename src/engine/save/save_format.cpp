@@ -1,0 +1,219 @@
+#include "engine/save/save_format.h"
+
+#include "common/strings.h"
+
+namespace tsumugi {
+
+namespace {
+
+// The whole layout, named once: the writer and the reader below walk it the
+// same way, so that they cannot drift apart.
+template <typename Io>
+void MemoryLayout(Io& io, PageMemory& memory) {
+  io.FileName(memory.File);
+  io.Number(memory.Line);
+  io.LastAndCurrentLine(memory.LastLine, memory.CurrentLine);
+  io.TextLines(memory.Lines, memory.LastLine);
+}
+
+template <typename Io>
+void Layout(Io& io, SaveState& state) {
+  io.Heading(u":MemSection");
+  for (int i = 0; i < kMemoryCount; ++i) {
+    io.FileName(state.CallFile[static_cast<size_t>(i)]);
+    io.Number(state.CallLine[static_cast<size_t>(i)]);
+  }
+  for (PageMemory& memory : state.Recall) MemoryLayout(io, memory);
+  for (PageMemory& memory : state.Button) MemoryLayout(io, memory);
+  io.Heading(u":FlagSection");
+  io.Flags(state.Flags);
+  io.Heading(u":VarSection");
+  io.RemainingLines(state.VariableLines);
+}
+
+constexpr int kFlagColumns = 16;
+
+// Colours as stored (red in the lowest byte), in upper-case hexadecimal of
+// at least six digits; read back as the same number.
+std::u16string Hex(uint32_t value) {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  std::u16string out;
+  do {
+    out.insert(out.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  if (out.size() < 6) out.insert(0, 6 - out.size(), u'0');
+  return out;
+}
+
+std::optional<uint32_t> ParseHex(std::u16string_view word) {
+  if (word.empty() || word.size() > 8) return std::nullopt;
+  uint32_t value = 0;
+  for (char16_t c : word) {
+    int digit;
+    if (c >= u'0' && c <= u'9') {
+      digit = c - u'0';
+    } else if (c >= u'A' && c <= u'F') {
+      digit = c - u'A' + 10;
+    } else if (c >= u'a' && c <= u'f') {
+      digit = c - u'a' + 10;
+    } else {
+      return std::nullopt;
+    }
+    value = (value << 4) | static_cast<uint32_t>(digit);
+  }
+  return value;
+}
+
+std::optional<int32_t> ParseNumber(std::u16string_view text) {
+  const std::optional<int64_t> value = ParseDecimalInt(text);
+  if (!value || *value < INT32_MIN || *value > INT32_MAX) return std::nullopt;
+  return static_cast<int32_t>(*value);
+}
+
+class Writer {
+ public:
+  explicit Writer(const std::function<std::u16string(int32_t)>& file_name)
+      : file_name_(file_name) {}
+
+  void Heading(const char16_t* heading) { lines.emplace_back(heading); }
+  void FileName(int32_t& file) { lines.push_back(file == 0 ? u"" : file_name_(file)); }
+  void Number(int32_t& value) { lines.push_back(ToDecimal(value)); }
+  void LastAndCurrentLine(int32_t& last, int32_t& current) {
+    lines.push_back(ToDecimal(last) + u" " + ToDecimal(current));
+  }
+  void TextLines(std::array<TextLine, kMemoryLines>& stored, int32_t last) {
+    for (int i = 0; i <= last && i < kMemoryLines; ++i) {
+      const TextLine& line = stored[static_cast<size_t>(i)];
+      lines.push_back(Hex(line.TextColour) + u" " + Hex(line.ShadowColour) + u" " + line.Text);
+    }
+  }
+  void Flags(std::array<bool, 256>& flags) {
+    for (size_t row = 0; row < flags.size() / kFlagColumns; ++row) {
+      std::u16string line;
+      for (size_t c = 0; c < kFlagColumns; ++c) line += flags[row * kFlagColumns + c] ? u'1' : u'0';
+      lines.push_back(std::move(line));
+    }
+  }
+  void RemainingLines(std::vector<std::u16string>& rest) {
+    lines.insert(lines.end(), rest.begin(), rest.end());
+  }
+
+  std::vector<std::u16string> lines;
+
+ private:
+  const std::function<std::u16string(int32_t)>& file_name_;
+};
+
+// Thrown inside the reader at the first line that breaks the layout.
+struct Broken {
+  SaveFormatError error;
+};
+
+class Reader {
+ public:
+  Reader(const std::vector<std::u16string>& lines,
+         const std::function<int32_t(const std::u16string&)>& file_number)
+      : lines_(lines), file_number_(file_number) {}
+
+  void Heading(const char16_t* heading) {
+    if (Next() != heading) Fail(u"「" + std::u16string(heading) + u"」がありません");
+  }
+  void FileName(int32_t& file) {
+    const std::u16string& name = Next();
+    file = name.empty() ? 0 : file_number_(name);
+  }
+  void Number(int32_t& value) { value = NumberOf(Next()); }
+  void LastAndCurrentLine(int32_t& last, int32_t& current) {
+    const std::u16string& line = Next();
+    const size_t space = line.find(u' ');
+    if (space == std::u16string::npos) Fail(u"行番号が二つありません");
+    last = NumberOf(std::u16string_view(line).substr(0, space));
+    current = NumberOf(std::u16string_view(line).substr(space + 1));
+    // The index decides how many lines follow and where they are stored.
+    if (last < -1 || last >= kMemoryLines) Fail(u"記憶した行の数が正しくありません");
+  }
+  void TextLines(std::array<TextLine, kMemoryLines>& stored, int32_t last) {
+    for (int i = 0; i <= last; ++i) {
+      std::u16string_view rest = Next();
+      TextLine& line = stored[static_cast<size_t>(i)];
+      line.TextColour = ColourOf(Word(rest));
+      line.ShadowColour = ColourOf(Word(rest));
+      line.Text = rest;
+    }
+  }
+  void Flags(std::array<bool, 256>& flags) {
+    for (size_t row = 0; row < flags.size() / kFlagColumns; ++row) {
+      const std::u16string& line = Next();
+      if (line.size() != kFlagColumns) Fail(u"フラグの行は16文字です");
+      for (size_t c = 0; c < kFlagColumns; ++c) flags[row * kFlagColumns + c] = line[c] != u'0';
+    }
+  }
+  void RemainingLines(std::vector<std::u16string>& rest) {
+    rest.clear();
+    while (next_ < lines_.size()) {
+      const std::u16string& line = Next();
+      if (line.empty()) continue;
+      if (!line.starts_with(u".let ")) Fail(u"変数の行は「.let 」で始まります");
+      rest.push_back(line);
+    }
+  }
+
+ private:
+  const std::u16string& Next() {
+    if (next_ >= lines_.size()) {
+      ++next_;
+      Fail(u"ファイルが途中で終わっています");
+    }
+    return lines_[next_++];
+  }
+  // The first word of `rest`, which loses it and its space.
+  static std::u16string_view Word(std::u16string_view& rest) {
+    const size_t space = rest.find(u' ');
+    const std::u16string_view word = rest.substr(0, space);
+    rest = space == std::u16string_view::npos ? std::u16string_view() : rest.substr(space + 1);
+    return word;
+  }
+  int32_t NumberOf(std::u16string_view text) {
+    const std::optional<int32_t> value = ParseNumber(text);
+    if (!value) Fail(u"「" + std::u16string(text) + u"」は数値ではありません");
+    return *value;
+  }
+  gdi::ColorRef ColourOf(std::u16string_view word) {
+    const std::optional<uint32_t> value = ParseHex(word);
+    if (!value) Fail(u"「" + std::u16string(word) + u"」は色ではありません");
+    return *value;
+  }
+  [[noreturn]] void Fail(std::u16string what) {
+    throw Broken{{static_cast<int>(next_), std::move(what)}};
+  }
+
+  const std::vector<std::u16string>& lines_;
+  const std::function<int32_t(const std::u16string&)>& file_number_;
+  size_t next_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::u16string> SaveLines(const SaveState& state,
+                                      const std::function<std::u16string(int32_t)>& file_name) {
+  Writer writer(file_name);
+  // The layout takes the state by reference for the reader's sake; the
+  // writer only reads it.
+  Layout(writer, const_cast<SaveState&>(state));
+  return std::move(writer.lines);
+}
+
+std::optional<SaveFormatError> ReadSaveLines(
+    const std::vector<std::u16string>& lines, SaveState* state,
+    const std::function<int32_t(const std::u16string&)>& file_number) {
+  Reader reader(lines, file_number);
+  try {
+    Layout(reader, *state);
+  } catch (const Broken& broken) {
+    return broken.error;
+  }
+  return std::nullopt;
+}
+
+}  // namespace tsumugi
