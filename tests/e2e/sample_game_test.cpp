@@ -50,7 +50,7 @@ TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
             "move 120 400\nwait 30\nscreenshot menu.png\n"
             "click 120 400\nclick 320 400\nrclick 320 400\nclick 320 400\n"
             "press left 95 40\nscreenshot pressed.png\nrelease left 95 40\n"
-            "click 320 400\nclick 320 400\n"
+            "click 320 400\nclick 152 40\nclick 320 400\nclick 208 40\nclick 320 400\n"
             "screenshot last.png\n"
             "click 320 400\n");
   RunResult run =

@@ -203,6 +203,11 @@ TEST(SaveFiles, SingleFlagsAndVariablesAndWhatFullLoadsDoWithVariables) {
       {replaced(golden, Crlf("花子 と  空白"), Crlf("[item1]")), {".lod in.dat"}, "name"},
       // A variable the file does not know keeps its value.
       {golden, {".let late = 9", ".lod in.dat"}, "late"},
+      // A line of a million characters, and bytes CP932 does not define, load.
+      {replaced(replaced(golden, Crlf("一行目"), std::string(1000000, 'x')), Crlf("二 行"),
+                "\x81\x20"),
+       {".lod in.dat"},
+       "long"},
       // One the configuration no longer declares stops the load.
       {golden + Crlf(".let gone = 1\n"),
        {".lod in.dat"},
@@ -227,6 +232,10 @@ TEST(SaveFiles, SingleFlagsAndVariablesAndWhatFullLoadsDoWithVariables) {
     } else if (what == "name") {
       EXPECT_TRUE(v.TextValues[v.FindTextVariable(u"name")] == u"5" ||
                   v.TextValues[v.FindTextVariable(u"name")] == u"7");
+    } else if (what == "long") {
+      const PageMemory& m = g.engine().text.RecallMemories[0];
+      EXPECT_EQ(m.Lines[0].Text.size(), 1000000u);
+      EXPECT_EQ(m.Lines[1].Text, u"・  目  です");
     } else {
       EXPECT_EQ(v.IntegerValues[v.LookUpIntegerVariable(u"late")], 9);
       EXPECT_EQ(v.IntegerValues[v.LookUpIntegerVariable(u"item1")], 7);

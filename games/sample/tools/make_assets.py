@@ -125,6 +125,36 @@ def sun_button(pressed):
     return pixel
 
 
+def disk_button(pressed):
+    """A floppy disk: the save button."""
+    shift = 2 if pressed else 0
+
+    def pixel(x, y):
+        x, y = x - shift, y - shift
+        if not (6 <= x <= 41 and 6 <= y <= 41):
+            return MAGENTA
+        if 14 <= x <= 33 and 6 <= y <= 18:
+            return (200, 200, 210)  # the shutter
+        if 12 <= x <= 35 and 26 <= y <= 41:
+            return (245, 245, 240)  # the label
+        return (40, 70, 150) if pressed else (60, 100, 200)
+    return pixel
+
+
+def open_button(pressed):
+    """An open folder with an arrow: the load button."""
+    shift = 2 if pressed else 0
+
+    def pixel(x, y):
+        x, y = x - shift, y - shift
+        if 20 <= x <= 27 and 4 <= y <= 16 or abs(x - 23.5) + (y - 16) <= 8 and 16 <= y <= 24:
+            return (200, 60, 60)
+        if 6 <= x <= 41 and 22 <= y <= 41:
+            return (200, 150, 40) if pressed else (240, 190, 70)
+        return MAGENTA
+    return pixel
+
+
 def sun_hit(x, y):
     return (0, 0, 0) if math.hypot(x - 23.5, y - 23.5) < 15 else (255, 255, 255)
 
@@ -158,6 +188,10 @@ def main():
     write_bmp("sun.bmp", 48, 48, sun_button(False))
     write_bmp("sun_down.bmp", 48, 48, sun_button(True))
     write_bmp("sun_hit.bmp", 48, 48, sun_hit)
+    write_bmp("disk.bmp", 48, 48, disk_button(False))
+    write_bmp("disk_down.bmp", 48, 48, disk_button(True))
+    write_bmp("open.bmp", 48, 48, open_button(False))
+    write_bmp("open_down.bmp", 48, 48, open_button(True))
 
 
 if __name__ == "__main__":
