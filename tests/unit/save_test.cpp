@@ -145,10 +145,12 @@ TEST(SaveFiles, NamesFlagsAndVariablesAsGamesUseThem) {
       {{".sav save1"}, "save1.txt", ""},
       {{".sav game1.dat"}, "game1.dat", ""},
       {{".sav game1"}, "", "セーブファイル名が不正です"},
+      {{".sav savings"}, "", "セーブファイル名が不正です"},
       {{".sav start.TXT"}, "", "セーブファイル名が不正です"},
       {{".sav ../save1.txt"}, "", "セーブファイル名が不正です"},
       {{".sav story\\..\\..\\x.dat"}, "", "セーブファイル名が不正です"},
       {{".sav /tmp/save1.txt"}, "", "セーブファイル名が不正です"},
+      {{".lod ..\\save1"}, "", "セーブファイル名が不正です"},
       {{".sav story\\save2"}, "story/save2.txt", ""},
       // A link that leads out of the folder is no way out.
       {{".sav out.dat"}, "", "セーブファイル名が不正です"},
@@ -257,6 +259,10 @@ TEST(SaveFiles, AFileThatIsNoSaveLoadsNothingAndSaysWhy) {
       {golden.substr(0, golden.find("0000FF")), "ファイルが途中で終わっています"},
       {cut("1 2\r\n").insert(golden.find("1 2\r\n"), "999999999 0\r\n"),
        "記憶した行の数が正しくありません"},
+      {cut("1 2\r\n").insert(golden.find("1 2\r\n"), "64 0\r\n"),
+       "記憶した行の数が正しくありません"},
+      // Only ".let" lines restore variables: no other command runs.
+      {golden + ".end\r\n", "変数の行は「.let 」で始まります"},
       {Crlf(":MemSection\nstart\nx\n"), "「x」は数値ではありません"},
       {std::string(golden).replace(golden.find("00FF00"), 6, "00FG00"),
        "「00FG00」は色ではありません"},
