@@ -21,6 +21,12 @@ struct CommandLine {
   std::optional<uint64_t> max_time;
   Size desktop{1024, 768};
   std::optional<std::string> ini_file;
+  // The whole mix of a headless run, as a WAV file.
+  std::optional<std::string> audio_out;
+  // The General MIDI SoundFont for MIDI music.
+  std::optional<std::string> soundfont;
+  // No sound device at all.
+  bool no_sound = false;
   std::string game_folder = ".";
 };
 

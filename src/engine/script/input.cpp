@@ -55,7 +55,11 @@ bool Input::HitButton(int32_t /*button*/, float /*x*/, float /*y*/) const { retu
 void Input::DrawButtonDown(int32_t /*button*/) {}
 void Input::DrawButtonUp(int32_t /*button*/) {}
 void Input::EnterButtonBlock(int32_t /*button*/) {}
-void Input::StopVideo() {}
+
+void Input::StopVideo() {
+  e_.media.HideVideoBox();
+  e_.mci.StopVideo();
+}
 
 // --- Presses and releases ------------------------------------------------------------
 
