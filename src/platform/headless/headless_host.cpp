@@ -34,7 +34,19 @@ HeadlessHost::HeadlessHost(HeadlessOptions options)
 uint64_t HeadlessHost::PlayMediaTo(uint64_t time, bool stop_at_notification) {
   if (options_.media) return time;
   const uint64_t target = media::FrameAtMs(time);
-  while (devices_.Position() < target) {
+  for (;;) {
+    // What falls due at the present frame (a video that has just started
+    // and has nothing to show, say) is seen before the mix goes on.
+    devices_.Heard(devices_.Position());
+    if (devices_.TakeNotification()) {
+      notification_pending_ = true;
+      if (stop_at_notification) {
+        // The notification arrives at the first millisecond at or after the
+        // frame; the mix runs on to that millisecond.
+        return PlayMediaTo(std::max(now_, media::MsAtFrame(devices_.Position())), false);
+      }
+    }
+    if (devices_.Position() >= target) break;
     uint64_t stop = std::min(target, devices_.Position() + kMixPiece);
     if (std::optional<uint64_t> event = devices_.NextEvent()) stop = std::min(stop, *event);
     int16_t* out = nullptr;
@@ -44,16 +56,6 @@ uint64_t HeadlessHost::PlayMediaTo(uint64_t time, bool stop_at_notification) {
     }
     const size_t made = devices_.Render(stop, out);
     if (options_.audio_out) options_.audio_out->Write(mix_.data(), made);
-    devices_.Heard(devices_.Position());
-    if (devices_.TakeNotification()) {
-      notification_pending_ = true;
-      if (stop_at_notification) {
-        // The notification arrives at the first millisecond at or after the
-        // frame; the mix runs on to that millisecond.
-        time = media::MsAtFrame(devices_.Position());
-        return PlayMediaTo(time, false);
-      }
-    }
   }
   return time;
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <fstream>
 
 #include "common/file_lookup.h"
 #include "platform/media/ffmpeg_input.h"
@@ -62,6 +64,14 @@ std::unique_ptr<MidiSynth> MidiSynth::Create(const std::filesystem::path& soundf
   s->synth_ = new_fluid_synth(s->settings_);
   if (!s->synth_) {
     *error = "cannot start the synthesizer";
+    return nullptr;
+  }
+  // Only SoundFont 2 files are taken: the synthesizer would hand anything
+  // else to a loader that complains on standard error.
+  char head[12] = {};
+  std::ifstream(soundfont, std::ios::binary).read(head, sizeof head);
+  if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "sfbk", 4) != 0) {
+    *error = "not a SoundFont";
     return nullptr;
   }
   std::string fluid_error;
