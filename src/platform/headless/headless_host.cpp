@@ -176,12 +176,16 @@ void HeadlessHost::WaitEvents(uint32_t milliseconds) {
 void HeadlessHost::RunEventLoop() {
   for (;;) {
     DeliverDue();
+    const bool timed = next_action_ < options_.actions.size() &&
+                       options_.actions[next_action_].delay.has_value();
+    if (!timed && !options_.media && devices_.VideoPlaysToItsEnd()) {
+      // A video that ends by itself is not a wait for the player: it is
+      // watched to its end before the next action (a timed action can
+      // still press during it).
+      AdvanceTo(now_ + 100, true);
+      continue;
+    }
     if (next_action_ >= options_.actions.size()) {
-      if (!options_.media && devices_.VideoPlaysToItsEnd()) {
-        // A video that ends by itself is watched to its end first.
-        AdvanceTo(now_ + 100, true);
-        continue;
-      }
       // The input has run out: the player leaves as with Escape.
       if (sink_) sink_->OnKeyPress(27);
       return;

@@ -58,6 +58,9 @@ std::unique_ptr<MidiSynth> MidiSynth::Create(const std::filesystem::path& soundf
   // Everything runs on the engine's thread.
   fluid_settings_setint(s->settings_, "synth.threadsafe-api", 0);
   fluid_settings_setint(s->settings_, "synth.cpu-cores", 1);
+  // Louder than the synthesizer's cautious default, about as loud as the
+  // sound modules of the time next to a full-scale wave sound.
+  fluid_settings_setnum(s->settings_, "synth.gain", 0.5);
   // Samples are read when an instrument is first chosen, so that a large
   // SoundFont does not hold up the first song.
   fluid_settings_setint(s->settings_, "synth.dynamic-sample-loading", 1);
