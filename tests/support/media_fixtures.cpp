@@ -257,6 +257,13 @@ bool WriteVideo(const std::filesystem::path& path, const VideoParams& params, st
       for (int x = 0; x < params.width; ++x) {
         const bool corner = x < params.width / 8 && y < params.height / 8;
         uint8_t* p = &rgb[(static_cast<size_t>(y) * params.width + x) * 3];
+        if (params.busy) {
+          const int wave = static_cast<int>(40 * std::sin((x + 6 * i) / 23.0) * std::cos((y - 4 * i) / 17.0));
+          p[0] = static_cast<uint8_t>(x * 255 / params.width + wave);
+          p[1] = static_cast<uint8_t>(y * 255 / params.height - wave);
+          p[2] = static_cast<uint8_t>(((x ^ y) + 8 * i) & 0xFF);
+          continue;
+        }
         p[0] = corner ? 255 : static_cast<uint8_t>(colour >> 16);
         p[1] = corner ? 255 : static_cast<uint8_t>(colour >> 8);
         p[2] = corner ? 255 : static_cast<uint8_t>(colour);

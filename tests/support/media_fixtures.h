@@ -37,6 +37,9 @@ struct VideoParams {
   std::vector<uint32_t> colours = {0xFF0000, 0x0000FF};
   // A tone as sound track (22,050 Hz mono PCM) as long as the pictures.
   bool sound = false;
+  // Pictures full of moving detail, as a real movie has, instead of plain
+  // colours.
+  bool busy = false;
 };
 // Writes an AVI file; false with a reason when it could not be made.
 bool WriteVideo(const std::filesystem::path& path, const VideoParams& params, std::string* error);

@@ -61,6 +61,9 @@ std::unique_ptr<MidiSynth> MidiSynth::Create(const std::filesystem::path& soundf
   // Louder than the synthesizer's cautious default, about as loud as the
   // sound modules of the time next to a full-scale wave sound.
   fluid_settings_setnum(s->settings_, "synth.gain", 0.5);
+  // As many voices as the sound modules of the time had; it also bounds
+  // the work of a song that strikes thousands of notes at once.
+  fluid_settings_setint(s->settings_, "synth.polyphony", 64);
   // Samples are read when an instrument is first chosen, so that a large
   // SoundFont does not hold up the first song.
   fluid_settings_setint(s->settings_, "synth.dynamic-sample-loading", 1);

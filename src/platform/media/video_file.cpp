@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -131,23 +132,51 @@ void VideoFile::DecodeAhead() {
   }
 }
 
+void VideoFile::Convert(const AVFrame* f, gdi::Surface* out) {
+  scaler_ = sws_getCachedContext(scaler_, f->width, f->height, static_cast<AVPixelFormat>(f->format),
+                                 f->width, f->height, AV_PIX_FMT_BGR0, SWS_POINT, nullptr, nullptr,
+                                 nullptr);
+  if (!scaler_) return;
+  uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(out->Data()), nullptr, nullptr, nullptr};
+  int dst_stride[4] = {out->Stride() * 4, 0, 0, 0};
+  sws_scale(scaler_, f->data, f->linesize, 0, f->height, dst, dst_stride);
+}
+
 void VideoFile::Draw(const AVFrame* f, gdi::Surface* target) {
   const int w = target->Width();
   const int h = target->Height();
   if (w <= 0 || h <= 0) return;
-  // Each picture is stretched by repeating pixels, as the players of the
-  // time did it.
-  scaler_ = sws_getCachedContext(scaler_, f->width, f->height, static_cast<AVPixelFormat>(f->format),
-                                 w, h, AV_PIX_FMT_BGR0, SWS_POINT, nullptr, nullptr, nullptr);
-  if (!scaler_) return;
-  uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(target->Data()), nullptr, nullptr, nullptr};
-  int dst_stride[4] = {target->Stride() * 4, 0, 0, 0};
-  sws_scale(scaler_, f->data, f->linesize, 0, f->height, dst, dst_stride);
-  // Stored pixels keep their top byte clear; the converter leaves it
-  // undefined.
-  uint32_t* p = target->Data();
-  const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
-  for (size_t i = 0; i < n; ++i) p[i] &= 0x00FFFFFFu;
+  if (w == f->width && h == f->height) {
+    Convert(f, target);
+    // Stored pixels keep their top byte clear; the converter leaves it
+    // undefined.
+    uint32_t* p = target->Data();
+    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+    for (size_t i = 0; i < n; ++i) p[i] &= 0x00FFFFFFu;
+    return;
+  }
+  // Other sizes: the picture is converted at its own size, then stretched
+  // by repeating pixels, as the players of the time did it.
+  if (picture_.Width() != f->width || picture_.Height() != f->height) {
+    picture_ = gdi::Surface(f->width, f->height);
+  }
+  Convert(f, &picture_);
+  columns_.resize(static_cast<size_t>(w));
+  for (int x = 0; x < w; ++x) {
+    columns_[static_cast<size_t>(x)] = static_cast<int>(int64_t{x} * f->width / w);
+  }
+  int previous = -1;
+  for (int y = 0; y < h; ++y) {
+    const int source_row = static_cast<int>(int64_t{y} * f->height / h);
+    uint32_t* row = target->Row(y);
+    if (source_row == previous) {
+      std::memcpy(row, target->Row(y - 1), static_cast<size_t>(w) * 4);
+      continue;
+    }
+    const uint32_t* from = picture_.Row(source_row);
+    for (int x = 0; x < w; ++x) row[x] = from[columns_[static_cast<size_t>(x)]] & 0x00FFFFFFu;
+    previous = source_row;
+  }
 }
 
 bool VideoFile::DrawUntil(int64_t time, gdi::Surface* target) {

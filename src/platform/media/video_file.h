@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/gdi/surface.h"
 #include "platform/media/ffmpeg_input.h"
@@ -51,6 +52,8 @@ class VideoFile {
   // end time becomes known.
   void DecodeAhead();
   void Draw(const AVFrame* picture, gdi::Surface* target);
+  // Converts a picture to surface pixels at its own size.
+  void Convert(const AVFrame* picture, gdi::Surface* out);
 
   std::filesystem::path path_;
   DecodingStream stream_;
@@ -60,6 +63,10 @@ class VideoFile {
   FramePtr frame_;
   FramePtr held_;
   SwsContext* scaler_ = nullptr;
+  // A picture at its own size before it is stretched, and the source column
+  // of each target column.
+  gdi::Surface picture_;
+  std::vector<int> columns_;
   int width_ = 0;
   int height_ = 0;
   // The time base of the stream in microseconds per tick, and the length of
