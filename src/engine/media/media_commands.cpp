@@ -10,39 +10,33 @@ namespace tsumugi {
 
 MediaCommands::MediaCommands(Engine& engine) : e_(engine) {
   Script& script = e_.script;
-  script.RegisterCommand(u"mid", [this] { return Mid(); });
-  script.RegisterCommand(u"mp3", [this] { return Mp3(); });
+  script.RegisterCommand(u"mid", [this] { return Music(kMidiSlot); });
+  script.RegisterCommand(u"mp3", [this] { return Music(kMp3Slot); });
   script.RegisterCommand(u"wav", [this] { return Wav(); });
   script.RegisterCommand(u"acd", [this] { return Acd(); });
   script.RegisterCommand(u"avi", [this] { return Avi(); });
 }
 
-// .mid NAME|stop MODE
-bool MediaCommands::Mid() {
+// .mid NAME|stop MODE     (0 repeated, 1 once; the mode is the rest of the line)
+// .mp3 NAME|stop MODE ...  (the same; the mode is the next word)
+bool MediaCommands::Music(int slot) {
   Script& script = e_.script;
   script.DropCommandName();
   const std::u16string name = e_.vars.ExpandText(script.NextArgument());
   if (name == u"stop") {
-    e_.mci.StopMidi();
+    e_.mci.StopDevice(slot);
     return false;
   }
+  const bool midi = slot == kMidiSlot;
+  const int32_t mode = e_.vars.ArgToInteger(midi ? script.TakeRest() : script.NextArgument());
   // Only the modes that play look for the file.
-  const int32_t mode = e_.vars.ArgToInteger(script.TakeRest());
-  if (mode == 0 || mode == 1) e_.mci.PlayMidi(e_.picture_files.MediaPath(name, u"mid"), mode == 0);
-  return false;
-}
-
-// .mp3 NAME|stop MODE
-bool MediaCommands::Mp3() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string name = e_.vars.ExpandText(script.NextArgument());
-  if (name == u"stop") {
-    e_.mci.StopMp3();
-    return false;
+  if (mode != 0 && mode != 1) return false;
+  const std::filesystem::path path = e_.picture_files.MediaPath(name, midi ? u"mid" : u"mp3");
+  if (midi) {
+    e_.mci.PlayMidi(path, mode == 0);
+  } else {
+    e_.mci.PlayMp3(path, mode == 0);
   }
-  const int32_t mode = e_.vars.ArgToInteger(script.NextArgument());
-  if (mode == 0 || mode == 1) e_.mci.PlayMp3(e_.picture_files.MediaPath(name, u"mp3"), mode == 0);
   return false;
 }
 

@@ -21,8 +21,8 @@ class MediaCommands {
   void HideVideoBox();
 
  private:
-  bool Mid();
-  bool Mp3();
+  // ".mid" (slot 1) and ".mp3" (slot 2).
+  bool Music(int slot);
   bool Wav();
   bool Acd();
   bool Avi();

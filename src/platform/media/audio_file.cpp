@@ -10,12 +10,6 @@ extern "C" {
 
 namespace tsumugi::media {
 
-namespace {
-// A file whose decoder keeps failing this often in a row is treated as
-// ended rather than tried for ever.
-constexpr int kMaxErrorsInARow = 1000;
-}  // namespace
-
 std::unique_ptr<AudioFile> AudioFile::Open(const std::filesystem::path& path,
                                            std::string* error) {
   std::unique_ptr<AudioFile> file(new AudioFile());
@@ -33,7 +27,6 @@ bool AudioFile::Start(std::string* error) {
   swr_free(&resampler_);
   pending_.clear();
   taken_ = 0;
-  input_ended_ = false;
   flushed_ = false;
   stream_ = DecodingStream();
   if (!OpenStream(path_, AVMEDIA_TYPE_AUDIO, &stream_, error)) return false;
@@ -65,78 +58,51 @@ void AudioFile::Convert(const uint8_t* const* data, int count) {
 }
 
 void AudioFile::Refill() {
-  AVCodecContext* codec = stream_.codec.get();
-  int errors = 0;
   while (taken_ >= pending_.size() && !flushed_) {
     pending_.clear();
     taken_ = 0;
-    if (!codec) {
-      flushed_ = true;
-      break;
-    }
-    int rc = avcodec_receive_frame(codec, frame_.get());
-    if (rc == 0) {
-      errors = 0;
-      AVFrame* f = frame_.get();
-      if (f->nb_samples > 0) {
-        // The converter follows the decoded frames: some decoders only tell
-        // their sample format with the first frame, a few change it midway.
-        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        AVChannelLayout in_layout;
-        if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels < 1) {
-          av_channel_layout_default(&in_layout, std::max(1, f->ch_layout.nb_channels));
-        } else {
-          av_channel_layout_copy(&in_layout, &f->ch_layout);
-        }
-        const bool usable = in_layout.nb_channels >= 1 && in_layout.nb_channels <= 8 &&
-                            f->sample_rate >= 1000 && f->sample_rate <= 384000;
-        if (usable && resampler_ &&
-            (f->format != in_format_ || f->sample_rate != in_rate_ ||
-             av_channel_layout_compare(&in_layout, &in_layout_) != 0)) {
-          // Converting a frame with the settings of another would read past
-          // its data.
-          swr_free(&resampler_);
-        }
-        if (usable && !resampler_) {
-          in_format_ = f->format;
-          in_rate_ = f->sample_rate;
-          av_channel_layout_uninit(&in_layout_);
-          av_channel_layout_copy(&in_layout_, &in_layout);
-          if (swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_S16, kSampleRate,
-                                  &in_layout, static_cast<AVSampleFormat>(f->format),
-                                  f->sample_rate, 0, nullptr) < 0 ||
-              swr_init(resampler_) < 0) {
-            swr_free(&resampler_);
-          }
-        }
-        av_channel_layout_uninit(&in_layout);
-        if (usable) Convert(f->extended_data, f->nb_samples);
-      }
-      av_frame_unref(f);
-      continue;
-    }
-    if (rc == AVERROR_EOF || (rc == AVERROR(EAGAIN) && input_ended_)) {
+    if (!DecodeFrame(stream_, packet_.get(), frame_.get())) {
       // Drained: what the converter still holds comes out last.
       Convert(nullptr, 0);
       flushed_ = true;
       continue;
     }
-    if (rc != AVERROR(EAGAIN)) {
-      if (++errors > kMaxErrorsInARow) flushed_ = true;
-      continue;
+    AVFrame* f = frame_.get();
+    if (f->nb_samples > 0) {
+      // The converter follows the decoded frames: some decoders only tell
+      // their sample format with the first frame, a few change it midway.
+      AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+      AVChannelLayout in_layout;
+      if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels < 1) {
+        av_channel_layout_default(&in_layout, std::max(1, f->ch_layout.nb_channels));
+      } else {
+        av_channel_layout_copy(&in_layout, &f->ch_layout);
+      }
+      const bool usable = in_layout.nb_channels >= 1 && in_layout.nb_channels <= 8 &&
+                          f->sample_rate >= 1000 && f->sample_rate <= 384000;
+      if (usable && resampler_ &&
+          (f->format != in_format_ || f->sample_rate != in_rate_ ||
+           av_channel_layout_compare(&in_layout, &in_layout_) != 0)) {
+        // Converting a frame with the settings of another would read past
+        // its data.
+        swr_free(&resampler_);
+      }
+      if (usable && !resampler_) {
+        in_format_ = f->format;
+        in_rate_ = f->sample_rate;
+        av_channel_layout_uninit(&in_layout_);
+        av_channel_layout_copy(&in_layout_, &in_layout);
+        if (swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_S16, kSampleRate,
+                                &in_layout, static_cast<AVSampleFormat>(f->format),
+                                f->sample_rate, 0, nullptr) < 0 ||
+            swr_init(resampler_) < 0) {
+          swr_free(&resampler_);
+        }
+      }
+      av_channel_layout_uninit(&in_layout);
+      if (usable) Convert(f->extended_data, f->nb_samples);
     }
-    rc = av_read_frame(stream_.format.get(), packet_.get());
-    if (rc < 0) {
-      input_ended_ = true;
-      avcodec_send_packet(codec, nullptr);
-      continue;
-    }
-    if (packet_->stream_index == stream_.index &&
-        avcodec_send_packet(codec, packet_.get()) < 0 && ++errors > kMaxErrorsInARow) {
-      // A damaged packet is passed over; only an endless run of them ends.
-      flushed_ = true;
-    }
-    av_packet_unref(packet_.get());
+    av_frame_unref(f);
   }
 }
 

@@ -44,7 +44,6 @@ class AudioFile final : public AudioSource {
   // Converted frames not read yet (interleaved stereo), from `taken_` on.
   std::vector<int16_t> pending_;
   size_t taken_ = 0;
-  bool input_ended_ = false;
   bool flushed_ = false;
 };
 

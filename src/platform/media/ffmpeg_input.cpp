@@ -41,7 +41,40 @@ void QuietLibraries() {
   (void)once;
 }
 
+// A stream whose decoder keeps failing this often in a row is treated as
+// ended rather than tried for ever.
+constexpr int kMaxErrorsInARow = 1000;
+
 }  // namespace
+
+bool DecodeFrame(DecodingStream& s, AVPacket* packet, AVFrame* frame) {
+  AVCodecContext* codec = s.codec.get();
+  int errors = 0;
+  while (codec && !s.drained) {
+    int rc = avcodec_receive_frame(codec, frame);
+    if (rc == 0) return true;
+    if (rc == AVERROR_EOF || (rc == AVERROR(EAGAIN) && s.input_ended)) {
+      s.drained = true;
+      break;
+    }
+    if (rc != AVERROR(EAGAIN)) {
+      if (++errors > kMaxErrorsInARow) s.drained = true;
+      continue;
+    }
+    rc = av_read_frame(s.format.get(), packet);
+    if (rc < 0) {
+      s.input_ended = true;
+      avcodec_send_packet(codec, nullptr);
+      continue;
+    }
+    if (packet->stream_index == s.index && avcodec_send_packet(codec, packet) < 0 &&
+        ++errors > kMaxErrorsInARow) {
+      s.drained = true;
+    }
+    av_packet_unref(packet);
+  }
+  return false;
+}
 
 std::string ErrorText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};

@@ -42,6 +42,9 @@ struct DecodingStream {
   FormatPtr format;
   CodecPtr codec;
   int index = -1;
+  // The file has been read to its end; the decoder has given its last frame.
+  bool input_ended = false;
+  bool drained = false;
 };
 
 // Opens `path` and the best stream of `type` in it (audio or video), with
@@ -49,6 +52,11 @@ struct DecodingStream {
 // read, has no such stream, or uses a format or codec outside the list.
 bool OpenStream(const std::filesystem::path& path, AVMediaType type, DecodingStream* out,
                 std::string* error);
+
+// Decodes the next frame of the stream into `frame`, reading packets as
+// needed and passing damaged ones over. False once the decoder is drained
+// (or has failed too often in a row to go on).
+bool DecodeFrame(DecodingStream& stream, AVPacket* packet, AVFrame* frame);
 
 // FFmpeg's text for an error code.
 std::string ErrorText(int code);

@@ -11,7 +11,6 @@ extern "C" {
 namespace tsumugi::media {
 
 namespace {
-constexpr int kMaxErrorsInARow = 1000;
 // A damaged file may give a picture a time far beyond the one before. Gaps
 // and picture lengths are cut to this, so that the length of a video stays
 // within reach of its number of pictures.
@@ -49,9 +48,8 @@ bool VideoFile::Start(std::string* error) {
     if (us >= 1000 && us <= 10e6) default_duration_us_ = static_cast<int64_t>(std::llround(us));
   }
   first_timestamp_.reset();
+  picture_time_ = 0;
   last_end_ = 0;
-  input_ended_ = false;
-  decoder_drained_ = false;
   DecodeAhead();
   return true;
 }
@@ -60,7 +58,7 @@ bool VideoFile::Rewind() {
   std::string error;
   if (Start(&error)) return true;
   have_picture_ = false;
-  decoder_drained_ = true;
+  stream_.drained = true;
   return false;
 }
 
@@ -70,65 +68,41 @@ std::optional<int64_t> VideoFile::NextPictureTime() const {
 }
 
 std::optional<int64_t> VideoFile::EndTime() const {
-  if (!decoder_drained_) return std::nullopt;
+  if (!stream_.drained) return std::nullopt;
   return last_end_;
 }
 
 void VideoFile::DecodeAhead() {
   have_picture_ = false;
-  AVCodecContext* codec = stream_.codec.get();
   AVFrame* f = frame_.get();
-  int errors = 0;
-  while (!decoder_drained_) {
-    int rc = avcodec_receive_frame(codec, f);
-    if (rc == 0) {
-      if (f->width <= 0 || f->height <= 0 || f->width > kMaxVideoDimension ||
-          f->height > kMaxVideoDimension) {
-        av_frame_unref(f);
-        continue;
-      }
-      // Times count from the first picture. A missing or backward time
-      // puts the picture right after the one before.
-      int64_t time = last_end_;
-      const int64_t ts = f->best_effort_timestamp;
-      if (ts != AV_NOPTS_VALUE && tick_us_ > 0) {
-        if (!first_timestamp_) first_timestamp_ = ts;
-        const double t = (static_cast<double>(ts) - static_cast<double>(*first_timestamp_)) * tick_us_;
-        if (t >= static_cast<double>(picture_time_) && t <= static_cast<double>(last_end_ + kMaxGapUs)) {
-          time = static_cast<int64_t>(t);
-        } else if (t > static_cast<double>(last_end_ + kMaxGapUs)) {
-          time = last_end_ + kMaxGapUs;
-        }
-      }
-      int64_t duration = default_duration_us_;
-      if (f->pkt_duration > 0 && tick_us_ > 0) {
-        duration = static_cast<int64_t>(
-            std::min(static_cast<double>(f->pkt_duration) * tick_us_, static_cast<double>(kMaxGapUs)));
-      }
-      picture_time_ = time;
-      last_end_ = std::max(last_end_, time + duration);
-      have_picture_ = true;
-      return;
-    }
-    if (rc == AVERROR_EOF || (rc == AVERROR(EAGAIN) && input_ended_)) {
-      decoder_drained_ = true;
-      return;
-    }
-    if (rc != AVERROR(EAGAIN)) {
-      if (++errors > kMaxErrorsInARow) decoder_drained_ = true;
+  while (DecodeFrame(stream_, packet_.get(), f)) {
+    if (f->width <= 0 || f->height <= 0 || f->width > kMaxVideoDimension ||
+        f->height > kMaxVideoDimension) {
+      av_frame_unref(f);
       continue;
     }
-    rc = av_read_frame(stream_.format.get(), packet_.get());
-    if (rc < 0) {
-      input_ended_ = true;
-      avcodec_send_packet(codec, nullptr);
-      continue;
+    // Times count from the first picture. A missing or backward time puts
+    // the picture right after the one before.
+    int64_t time = last_end_;
+    const int64_t ts = f->best_effort_timestamp;
+    if (ts != AV_NOPTS_VALUE && tick_us_ > 0) {
+      if (!first_timestamp_) first_timestamp_ = ts;
+      const double t = (static_cast<double>(ts) - static_cast<double>(*first_timestamp_)) * tick_us_;
+      if (t >= static_cast<double>(picture_time_) && t <= static_cast<double>(last_end_ + kMaxGapUs)) {
+        time = static_cast<int64_t>(t);
+      } else if (t > static_cast<double>(last_end_ + kMaxGapUs)) {
+        time = last_end_ + kMaxGapUs;
+      }
     }
-    if (packet_->stream_index == stream_.index &&
-        avcodec_send_packet(codec, packet_.get()) < 0 && ++errors > kMaxErrorsInARow) {
-      decoder_drained_ = true;
+    int64_t duration = default_duration_us_;
+    if (f->pkt_duration > 0 && tick_us_ > 0) {
+      duration = static_cast<int64_t>(
+          std::min(static_cast<double>(f->pkt_duration) * tick_us_, static_cast<double>(kMaxGapUs)));
     }
-    av_packet_unref(packet_.get());
+    picture_time_ = time;
+    last_end_ = std::max(last_end_, time + duration);
+    have_picture_ = true;
+    return;
   }
 }
 

@@ -79,8 +79,6 @@ class VideoFile {
   int64_t picture_time_ = 0;
   std::optional<int64_t> first_timestamp_;
   int64_t last_end_ = 0;
-  bool input_ended_ = false;
-  bool decoder_drained_ = false;
 };
 
 }  // namespace tsumugi::media
