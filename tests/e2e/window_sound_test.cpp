@@ -102,6 +102,14 @@ TEST(WindowSound, MusicAndAWaveSoundReachTheSoundDevice) {
   EXPECT_LT(music, frames) << "no music in " << frames << " frames";
   EXPECT_LT(wave, frames) << "no wave sound over the music";
   EXPECT_LT(music, wave);
+
+  // Without a sound device the game still plays, and says so once.
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  run = RunTsumugi({"--soundfont", font, (work / "game").string()});
+  unsetenv("SDL_AUDIODRIVER");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("tsumugi: no sound device"), std::string::npos) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 }  // namespace

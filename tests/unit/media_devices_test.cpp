@@ -143,7 +143,10 @@ TEST_F(MediaDeviceLogic, VideoBoxPlacement) {
   }
   // Play mode 0 repeats; modes beyond 2 play nothing.
   EXPECT_EQ(Run(".avi v 0 7"), (Calls{"stop 3", "close 3", "open 3 v.avi", "box 3", "play 3 repeat"}));
+  // The base colour is the box's own until a picture covers it.
+  Run(".bsc 0000FF");
   EXPECT_EQ(Run(".avi v 3 7"), (Calls{"stop 3", "close 3", "open 3 v.avi"}));
+  EXPECT_EQ(box.picture.GetPixel(50, 50), 0xFF0000u);
   EXPECT_EQ(Run(".tsw"), Calls{});
   EXPECT_EQ(game_.ErrorFrom(".avi v 1 1"),
             ReportAtStart("「.avi」は「.thd」がかかった状態でしか実行できません"));
