@@ -10,7 +10,7 @@ out=build-fuzz
 mkdir -p "$out/corpus"
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -Isrc -Itests)
 sources=(tests/fuzz/media_fuzz.cpp src/platform/media/{ffmpeg_input,audio_file,video_file,midi_song,midi_player,media_devices,media_service,cd_tracks}.cpp
-         src/common/file_lookup.cpp src/platform/gdi/surface.cpp)
+         src/common/{file_lookup,text_codec}.cpp src/platform/gdi/surface.cpp)
 libs=$(pkg-config --libs libavformat libavcodec libavutil libswresample libswscale fluidsynth)
 clang++ "${flags[@]}" "${sources[@]}" $libs -o "$out/media_fuzz"
 

@@ -215,8 +215,11 @@ bool MediaDevices::SoundPlaying() const {
 }
 
 bool MediaDevices::Busy() const {
-  if (sound_.active) return true;
-  return std::any_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.playing; });
+  if (SoundPlaying()) return true;
+  // A slot that has ended is busy until the host has heard of it.
+  return std::any_of(slots_.begin(), slots_.end(), [](const Slot& s) {
+    return s.playing && !s.stalled && !(s.ended && s.notified);
+  });
 }
 
 bool MediaDevices::VideoPlaysToItsEnd() const {

@@ -86,7 +86,8 @@ class MediaDevices final : public MediaService {
   bool TakeNotification();
   // The wave sound is still heard.
   bool SoundPlaying() const;
-  // Anything at all is playing (the host need not make sound otherwise).
+  // Anything is playing, or has ended without the host knowing yet (the
+  // host need not come back often otherwise).
   bool Busy() const;
   // A video plays that will end by itself (it does not repeat).
   bool VideoPlaysToItsEnd() const;
