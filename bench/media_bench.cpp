@@ -129,11 +129,8 @@ BENCHMARK(BM_MidiSecond)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetiti
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   tsumugi::bench::MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!tsumugi::bench::RunBenchmarks(argc, argv, reporter)) return 1;
 
   auto median = [&](const char* name) { return reporter.Of(name); };
   const auto cinepak = median("BM_CinepakPicture");

@@ -42,4 +42,15 @@ class MedianReporter : public benchmark::ConsoleReporter {
   std::map<std::string, Median> medians_;
 };
 
+// Runs the benchmarks the command line asks for, keeping their medians in
+// `reporter`. False when the command line holds arguments the library does
+// not know (it has said so).
+inline bool RunBenchmarks(int argc, char** argv, MedianReporter& reporter) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return false;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return true;
+}
+
 }  // namespace tsumugi::bench

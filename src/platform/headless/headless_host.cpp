@@ -47,7 +47,9 @@ uint64_t HeadlessHost::PlayMediaTo(uint64_t time, bool stop_at_notification) {
       }
     }
     if (devices_.Position() >= target) break;
-    uint64_t stop = std::min(target, devices_.Position() + kMixPiece);
+    // The mix is written in pieces; without anyone listening it is only
+    // made where something sounds.
+    uint64_t stop = options_.audio_out ? std::min(target, devices_.Position() + kMixPiece) : target;
     if (std::optional<uint64_t> event = devices_.NextEvent()) stop = std::min(stop, *event);
     int16_t* out = nullptr;
     if (options_.audio_out) {

@@ -269,6 +269,16 @@ bool MediaDevices::NextAfterEnd(Slot& s, Voice& v) {
 
 size_t MediaDevices::Render(uint64_t target, int16_t* out) {
   skipping_ = out == nullptr;
+  if (target <= position_) return 0;
+  const bool sounding = (sound_.active && !sound_.ended) ||
+                        std::any_of(slots_.begin(), slots_.end(), Sounding);
+  if (!sounding) {
+    // Silence: a long pause of the engine passes at once.
+    const uint64_t frames = target - position_;
+    if (out) std::memset(out, 0, static_cast<size_t>(frames) * 2 * sizeof(int16_t));
+    position_ = target;
+    return static_cast<size_t>(frames);
+  }
   size_t made = 0;
   while (position_ < target) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, target - position_));
