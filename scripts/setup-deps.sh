@@ -8,6 +8,9 @@ packages=(
   libsdl2-dev libsdl2-image-dev libpng-dev libjpeg-dev libfreetype-dev libfontconfig-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev libbenchmark-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
+  libfluidsynth-dev fluid-soundfont-gm timgm6mb-soundfont
+  ffmpeg xvfb
 )
 
 missing=()

@@ -68,6 +68,14 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
     } else if (arg == "--screenshot") {
       if (!value(&v)) return false;
       cl.screenshot = v;
+    } else if (arg == "--no-sound") {
+      cl.no_sound = true;
+    } else if (arg == "--audio-out") {
+      if (!value(&v)) return false;
+      cl.audio_out = v;
+    } else if (arg == "--soundfont") {
+      if (!value(&v)) return false;
+      cl.soundfont = v;
     } else if (arg == "--ini") {
       if (!value(&v)) return false;
       cl.ini_file = v;
@@ -103,6 +111,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
       cl.game_folder = arg;
       have_folder = true;
     }
+  }
+  if (cl.audio_out && cl.no_sound) {
+    *error = "--audio-out and --no-sound exclude each other";
+    return false;
   }
   *out = cl;
   return true;

@@ -23,6 +23,12 @@ struct CommandLine {
   std::optional<std::string> ini_file;
   // Where save files go instead of the scenario folder.
   std::optional<std::string> save_dir;
+  // The whole mix of a headless run, as a WAV file.
+  std::optional<std::string> audio_out;
+  // The General MIDI SoundFont for MIDI music.
+  std::optional<std::string> soundfont;
+  // No sound device at all.
+  bool no_sound = false;
   std::string game_folder = ".";
 };
 

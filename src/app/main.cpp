@@ -9,10 +9,12 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "platform/media/media_service.h"
 #include "common/file_lookup.h"
 #include "engine/engine.h"
 #include "platform/gdi/png_writer.h"
 #include "platform/headless/headless_host.h"
+#include "platform/media/wav_writer.h"
 #ifdef TSUMUGI_HAVE_SDL
 #include "platform/sdl/sdl_host.h"
 #endif
@@ -33,11 +35,15 @@ constexpr const char* kUsage =
     "  --ini FILE          the settings file (default: found beside the game's .exe)\n"
     "  --crisp-text        draw text unsmoothed, as Windows 95 did\n"
     "  --save-dir DIR      keep save files in DIR instead of the scenario folder\n"
+    "  --soundfont FILE    the General MIDI SoundFont for MIDI music\n"
+    "  --no-sound          open no sound device; media keep their time in silence\n"
+    "  --audio-out FILE    with --headless: write everything the run sounded as WAV\n"
     "  --help              this text\n"
     "  --version           the version\n"
     "\n"
     "Exit status: 0 normal end, 1 ended after an error message, 2 bad command\n"
-    "line or input file, 3 --max-time ran out.\n";
+    "line or input file, 3 --max-time ran out, 4 a file to write (--audio-out)\n"
+    "could not be written.\n";
 
 int BadCommandLine(const std::string& message) {
   std::cerr << "tsumugi: " << message << "\nTry 'tsumugi --help'.\n";
@@ -53,7 +59,8 @@ int RunEngine(tsumugi::Host& host, const tsumugi::EngineOptions& options,
   }
   if (screenshot) {
     std::string error;
-    if (!tsumugi::gdi::WritePng(host.Screen(), *screenshot, &error)) {
+    if (!tsumugi::gdi::WritePng(tsumugi::ComposeWithVideoBox(host.Screen(), host.Media().Box()),
+                                *screenshot, &error)) {
       std::cerr << "tsumugi: cannot write screenshot '" << *screenshot << "': " << error << "\n";
     }
   }
@@ -96,12 +103,20 @@ int main(int argc, char** argv) {
   options.settings_file =
       cl.ini_file ? std::filesystem::absolute(*cl.ini_file, ec) : SettingsFileFor(game);
 
+  std::filesystem::path soundfont;
+  if (cl.soundfont) {
+    soundfont = std::filesystem::absolute(*cl.soundfont, ec);
+    if (ec || !std::filesystem::is_regular_file(soundfont, ec)) {
+      return BadCommandLine("SoundFont '" + *cl.soundfont + "' does not exist");
+    }
+  }
+
   if (!cl.headless) {
 #ifdef TSUMUGI_HAVE_SDL
-    if (cl.input_file || cl.max_time) {
-      return BadCommandLine("--input and --max-time need --headless");
+    if (cl.input_file || cl.max_time || cl.audio_out) {
+      return BadCommandLine("--input, --max-time and --audio-out need --headless");
     }
-    sdl::SdlHost host;
+    sdl::SdlHost host({.sound = !cl.no_sound, .soundfont = soundfont, .err = &std::cerr});
     if (!host.Open(&error)) {
       return BadCommandLine("cannot open a window (" + error + "); use --headless");
     }
@@ -127,6 +142,20 @@ int main(int argc, char** argv) {
   host_options.desktop = cl.desktop;
   host_options.out = &std::cout;
   host_options.err = &std::cerr;
+  host_options.soundfont = soundfont;
+  media::WavWriter audio_out;
+  if (cl.audio_out) {
+    if (!audio_out.Open(*cl.audio_out, &error)) {
+      std::cerr << "tsumugi: cannot write '" << *cl.audio_out << "': " << error << "\n";
+      return 4;
+    }
+    host_options.audio_out = &audio_out;
+  }
   headless::HeadlessHost host(std::move(host_options));
-  return RunEngine(host, options, cl.screenshot);
+  int status = RunEngine(host, options, cl.screenshot);
+  if (audio_out.IsOpen() && !audio_out.Finish(&error)) {
+    std::cerr << "tsumugi: " << error << "\n";
+    status = 4;
+  }
+  return status;
 }

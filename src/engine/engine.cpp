@@ -20,7 +20,9 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       printer(*this),
       buttons(*this),
       saves(*this),
-      cursor(*this) {
+      cursor(*this),
+      mci(*this),
+      media(*this) {
   host.SetEventSink(this);
 }
 
@@ -50,5 +52,6 @@ void Engine::OnKeyPress(int character) { form.KeyPress(character); }
 void Engine::OnTimer(TimerId timer) { form.TimerTick(timer); }
 void Engine::OnCloseRequest() { form.EndEngine(ExitStatus::kNormal); }
 void Engine::OnTimeLimit() { form.EndEngine(ExitStatus::kTimeLimit); }
+void Engine::OnMediaNotify() { mci.MciNotify(); }
 
 }  // namespace tsumugi

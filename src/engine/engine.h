@@ -13,6 +13,8 @@
 #include "engine/graphics/graphics.h"
 #include "engine/graphics/pages.h"
 #include "engine/graphics/picture_files.h"
+#include "engine/media/mci_play.h"
+#include "engine/media/media_commands.h"
 #include "engine/script/catalogue.h"
 #include "engine/script/control_flow.h"
 #include "engine/script/input.h"
@@ -73,6 +75,7 @@ class Engine final : public HostEvents {
   void OnTimer(TimerId timer) override;
   void OnCloseRequest() override;
   void OnTimeLimit() override;
+  void OnMediaNotify() override;
 
   Host& host;
   const EngineOptions options;
@@ -94,6 +97,8 @@ class Engine final : public HostEvents {
   Buttons buttons;
   SaveFiles saves;
   Cursor cursor;
+  MciPlay mci;
+  MediaCommands media;
 };
 
 }  // namespace tsumugi

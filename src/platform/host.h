@@ -19,6 +19,8 @@ struct CursorImage;
 
 namespace tsumugi {
 
+class MediaService;
+
 enum class MouseButton : int { kLeft = 1, kRight = 2 };
 
 // Virtual key codes, as the engine's key routing knows them.
@@ -77,6 +79,8 @@ class HostEvents {
   virtual void OnCloseRequest() = 0;
   // A run limit of the host (the headless --max-time) has been reached.
   virtual void OnTimeLimit() = 0;
+  // A media device slot has stopped by itself at the end of its medium.
+  virtual void OnMediaNotify() = 0;
 };
 
 class Host {
@@ -135,6 +139,10 @@ class Host {
   // arrow back. The image stays valid until the next call. A host without a
   // window has no pointer to show it on and may ignore it.
   virtual void SetCursorImage(const gdi::CursorImage* image) { (void)image; }
+
+  // --- Media ------------------------------------------------------------------
+  // The media devices, the wave player and the video box of this host.
+  virtual MediaService& Media() = 0;
 
   // The seed of the script's random numbers.
   virtual uint64_t RandomSeed() = 0;

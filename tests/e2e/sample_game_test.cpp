@@ -105,5 +105,31 @@ TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
   EXPECT_GT(CountColour(last, 480, 12, 628, 36, 0xFFF0C0), 50);
 }
 
+TEST(SampleGame, OpensWithItsMovieThenItsMusic) {
+  const char* font = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+  if (!fs::exists(font)) GTEST_SKIP() << "no " << font;
+  TempDir work;
+  WriteFile(work / "input", "wait 1500\nscreenshot movie.png\n");
+  RunResult run = RunTsumugi({"--headless", "--soundfont", font, "--audio-out", "mix.wav",
+                              "--input", "input", TSUMUGI_SAMPLE_GAME_DIR},
+                             work.path());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  // Halfway through, the movie fills the screen: a night sky, nowhere black.
+  const gdi::Surface movie = Shot(work / "movie.png");
+  EXPECT_EQ(CountColour(movie, 0, 0, 640, 480, 0x000000), 0);
+  // The three-second movie is silent; the morning music follows it.
+  const std::string mix = ReadFile(work / "mix.wav");
+  auto loudest = [&](double from, double to) {
+    int peak = 0;
+    for (size_t i = 44 + static_cast<size_t>(from * 44100) * 4;
+         i + 1 < mix.size() && i < 44 + static_cast<size_t>(to * 44100) * 4; i += 2) {
+      peak = std::max(peak, std::abs(static_cast<int16_t>((mix[i] & 0xFF) | (mix[i + 1] << 8))));
+    }
+    return peak;
+  };
+  EXPECT_EQ(loudest(0, 3), 0);
+  EXPECT_GT(loudest(3, 4), 500);
+}
+
 }  // namespace
 }  // namespace tsumugi

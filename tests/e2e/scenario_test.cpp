@@ -2,6 +2,8 @@
 //
 // A scenario folder holds:
 //   game/      the game folder (copied to a temporary folder for the run)
+//   media      optional: media files to make in the game folder first, one
+//              a line (see MakeFixture)
 //   input      optional: the player actions (--input)
 //   args       optional: more command-line options, one line
 //   expected   the exact standard output (JSON message lines); "$GAME"
@@ -17,6 +19,7 @@
 
 #include "platform/gdi/png_writer.h"
 #include "platform/gdi/surface.h"
+#include "support/media_fixtures.h"
 #include "support/test_support.h"
 
 namespace tsumugi::test {
@@ -47,6 +50,14 @@ TEST_P(Scenario, PlaysAsExpected) {
   fs::path source = fs::path(TSUMUGI_SCENARIO_DIR) / GetParam();
   TempDir work;
   fs::copy(source / "game", work / "game", fs::copy_options::recursive);
+  if (fs::exists(source / "media")) {
+    std::istringstream lines(ReadFile(source / "media"));
+    std::string line, error;
+    while (std::getline(lines, line)) {
+      if (line.empty() || line[0] == '#') continue;
+      ASSERT_TRUE(MakeFixture(work / "game", line, &error)) << line << ": " << error;
+    }
+  }
 
   std::vector<std::string> args = {"--headless", "--screenshot", "end.png"};
   if (fs::exists(source / "args")) {

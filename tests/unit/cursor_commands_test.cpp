@@ -105,6 +105,7 @@ class PointerRecordingHost final : public Host {
     inner_.SetCursorPos(p);
   }
   uint64_t RandomSeed() override { return inner_.RandomSeed(); }
+  MediaService& Media() override { return inner_.Media(); }
   bool AcquireInstanceLock(const std::string& folder) override {
     return inner_.AcquireInstanceLock(folder);
   }

@@ -79,6 +79,7 @@ bool Graphics::BaseColourCommand() {
   // The scratch surface takes the colour for the next "base" source; it is
   // cleared when that is used.
   PicBack.SetBackColor(colour);
+  e_.media.SetVideoBackColour(colour);
   screen.Clear();
   e_.host.Refresh();
   return false;

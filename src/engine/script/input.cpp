@@ -50,7 +50,10 @@ int32_t Input::RoundPosition(float value) {
 
 // --- The parts of later subsystems ------------------------------------------------
 
-void Input::StopVideo() {}
+void Input::StopVideo() {
+  e_.media.HideVideoBox();
+  e_.mci.StopVideo();
+}
 
 bool Input::OnButton(int32_t n, float x, float y) const {
   return e_.buttons.HitButton(n, RoundPosition(x), RoundPosition(y));

@@ -14,19 +14,68 @@ namespace {
 constexpr auto kEndlessScriptLimit = std::chrono::seconds(30);
 }  // namespace
 
+namespace {
+// The mix is made and written in pieces of this many frames.
+constexpr uint64_t kMixPiece = 4096;
+}  // namespace
+
 HeadlessHost::HeadlessHost(HeadlessOptions options)
-    : options_(std::move(options)), screen_(640, 480, gdi::kBlack) {
+    : options_(std::move(options)),
+      screen_(640, 480, gdi::kBlack),
+      // Sound is made only when someone listens: without --audio-out every
+      // medium still runs its course and ends at its time, in silence.
+      devices_({.sound = options_.audio_out != nullptr,
+                .soundfont = options_.soundfont,
+                .err = options_.err}) {
   watched_since_ = std::chrono::steady_clock::now();
+  devices_.SetHold([this] { HoldForSound(); });
 }
 
-void HeadlessHost::AdvanceTo(uint64_t time) {
+uint64_t HeadlessHost::PlayMediaTo(uint64_t time, bool stop_at_notification) {
+  if (options_.media) return time;
+  const uint64_t target = media::FrameAtMs(time);
+  for (;;) {
+    // What falls due at the present frame (a video that has just started
+    // and has nothing to show, say) is seen before the mix goes on.
+    devices_.Heard(devices_.Position());
+    if (devices_.TakeNotification()) {
+      notification_pending_ = true;
+      if (stop_at_notification) {
+        // The notification arrives at the first millisecond at or after the
+        // frame; the mix runs on to that millisecond.
+        return PlayMediaTo(std::max(now_, media::MsAtFrame(devices_.Position())), false);
+      }
+    }
+    if (devices_.Position() >= target) break;
+    // The mix is written in pieces; without anyone listening it is only
+    // made where something sounds.
+    uint64_t stop = options_.audio_out ? std::min(target, devices_.Position() + kMixPiece) : target;
+    if (std::optional<uint64_t> event = devices_.NextEvent()) stop = std::min(stop, *event);
+    int16_t* out = nullptr;
+    if (options_.audio_out) {
+      mix_.resize(static_cast<size_t>(stop - devices_.Position()) * 2);
+      out = mix_.data();
+    }
+    const size_t made = devices_.Render(stop, out);
+    if (options_.audio_out) options_.audio_out->Write(mix_.data(), made);
+  }
+  return time;
+}
+
+void HeadlessHost::AdvanceTo(uint64_t time, bool stop_at_notification) {
   if (time <= now_) return;
   if (options_.max_time && time > *options_.max_time) {
-    now_ = std::max(now_, *options_.max_time);
+    now_ = std::max(now_, PlayMediaTo(std::max(now_, *options_.max_time), false));
     if (sink_) sink_->OnTimeLimit();
     return;
   }
-  now_ = time;
+  now_ = PlayMediaTo(time, stop_at_notification);
+}
+
+void HeadlessHost::HoldForSound() {
+  // Nothing else runs: timers and the player's actions wait, as they would
+  // in the window's queue, until the sound is over.
+  while (devices_.SoundPlaying()) AdvanceTo(now_ + 1);
 }
 
 void HeadlessHost::Sleep(uint32_t milliseconds) { AdvanceTo(now_ + milliseconds); }
@@ -51,6 +100,12 @@ std::optional<uint64_t> HeadlessHost::NextEventTime() const {
 bool HeadlessHost::DeliverDue() {
   bool delivered = false;
   for (;;) {
+    if (notification_pending_) {
+      notification_pending_ = false;
+      delivered = true;
+      if (sink_) sink_->OnMediaNotify();
+      continue;
+    }
     // The earliest due item first; a timer due at the same moment as an
     // action ticks before it.
     int timer_index = -1;
@@ -116,13 +171,22 @@ void HeadlessHost::WaitEvents(uint32_t milliseconds) {
   uint64_t target = now_ + milliseconds;
   std::optional<uint64_t> next = NextEventTime();
   if (next && *next < target) target = std::max(*next, now_);
-  AdvanceTo(target);
+  AdvanceTo(target, true);
   DeliverDue();
 }
 
 void HeadlessHost::RunEventLoop() {
   for (;;) {
     DeliverDue();
+    const bool timed = next_action_ < options_.actions.size() &&
+                       options_.actions[next_action_].delay.has_value();
+    if (!timed && !options_.media && devices_.VideoPlaysToItsEnd()) {
+      // A video that ends by itself is not a wait for the player: it is
+      // watched to its end before the next action (a timed action can
+      // still press during it).
+      AdvanceTo(now_ + 100, true);
+      continue;
+    }
     if (next_action_ >= options_.actions.size()) {
       // The input has run out: the player leaves as with Escape.
       if (sink_) sink_->OnKeyPress(27);
@@ -138,7 +202,7 @@ void HeadlessHost::RunEventLoop() {
     // A timed action: let the clock run to it, firing timers on the way.
     uint64_t due = last_action_time_ + *action.delay;
     std::optional<uint64_t> next = NextEventTime();
-    AdvanceTo(next ? std::min(*next, due) : due);
+    AdvanceTo(next ? std::min(*next, due) : due, true);
   }
 }
 
@@ -176,7 +240,8 @@ void HeadlessHost::Perform(const Action& action) {
       break;
     case Kind::kScreenshot: {
       std::string error;
-      if (!gdi::WritePng(screen_, action.file, &error) && options_.err) {
+      if (!gdi::WritePng(ComposeWithVideoBox(screen_, Media().Box()), action.file, &error) &&
+          options_.err) {
         *options_.err << "tsumugi: input line " << action.line << ": cannot write screenshot "
                       << action.file << ": " << error << "\n";
       }

@@ -15,6 +15,8 @@
 #include "platform/headless/input_script.h"
 #include "platform/host.h"
 #include "platform/instance/instance_lock.h"
+#include "platform/media/media_devices.h"
+#include "platform/media/wav_writer.h"
 
 namespace tsumugi::headless {
 
@@ -25,6 +27,13 @@ struct HeadlessOptions {
   Size desktop{1024, 768};
   std::ostream* out = nullptr;  // JSON message lines
   std::ostream* err = nullptr;  // runner diagnostics
+  // The whole mix of the run goes here (--audio-out), when it is open.
+  media::WavWriter* audio_out = nullptr;
+  // The SoundFont for MIDI music (--soundfont); empty: the distribution's.
+  std::filesystem::path soundfont;
+  // Media devices to use instead of the host's own (a test's recording
+  // fake); the host then runs no media of its own.
+  MediaService* media = nullptr;
 };
 
 class HeadlessHost final : public Host {
@@ -54,6 +63,7 @@ class HeadlessHost final : public Host {
   DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
                                   bool test_only) override;
   void RestoreDisplayMode() override;
+  MediaService& Media() override { return options_.media ? *options_.media : devices_; }
   Point GetCursorPos() override { return cursor_; }
   void SetCursorPos(Point position) override { cursor_ = position; }
   void SetCursorImage(const gdi::CursorImage* image) override {
@@ -87,8 +97,16 @@ class HeadlessHost final : public Host {
   };
   static size_t Index(TimerId timer) { return static_cast<size_t>(timer); }
 
-  // Moves the virtual clock forward; past the time limit the run stops.
-  void AdvanceTo(uint64_t time);
+  // Moves the virtual clock forward, playing the media on the way; past the
+  // time limit the run stops. With `stop_at_notification` the clock stops
+  // early at the millisecond a device stops by itself, so that the engine
+  // hears of it exactly then.
+  void AdvanceTo(uint64_t time, bool stop_at_notification = false);
+  // Plays the media up to `time`; returns the millisecond reached (earlier
+  // only when stopping at a notification).
+  uint64_t PlayMediaTo(uint64_t time, bool stop_at_notification);
+  // Holds the engine until the wave sound has ended.
+  void HoldForSound();
   // The time of the next timer tick or timed action, if any.
   std::optional<uint64_t> NextEventTime() const;
   std::optional<uint64_t> NextTimedActionTime() const;
@@ -117,6 +135,11 @@ class HeadlessHost final : public Host {
   const gdi::CursorImage* cursor_image_ = nullptr;
   int cursor_image_changes_ = 0;
   InstanceLock instance_lock_;
+
+  media::MediaDevices devices_;
+  // The box as last shown, and the frames of the mix on their way out.
+  std::vector<int16_t> mix_;
+  bool notification_pending_ = false;
 
   // Watchdog for a script that loops without ever letting time pass.
   uint64_t pump_count_ = 0;

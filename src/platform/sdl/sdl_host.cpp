@@ -9,9 +9,21 @@ namespace tsumugi::sdl {
 namespace {
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
+// The mix is made this far ahead of what the device plays (about 90 ms):
+// enough to ride out a busy moment of the engine, short enough that a
+// sound starts close to its line.
+constexpr uint64_t kLookaheadFrames = 4000;
+// While media play, the engine's thread comes back this often to feed them.
+constexpr uint32_t kMediaPumpMs = 5;
+// Presses and keys kept while a wave sound holds the engine.
+constexpr size_t kMaxDeferred = 256;
 }  // namespace
 
-SdlHost::SdlHost() : screen_(kWidth, kHeight, gdi::kBlack) {}
+SdlHost::SdlHost(SdlOptions options)
+    : screen_(kWidth, kHeight, gdi::kBlack), options_(std::move(options)) {
+  devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
+      .sound = false, .soundfont = options_.soundfont, .err = options_.err});
+}
 
 SdlHost::~SdlHost() {
   if (cursor_) {
@@ -52,7 +64,80 @@ bool SdlHost::Open(std::string* error) {
   // Keys reach the engine as key codes; no input method is involved.
   SDL_StopTextInput();
   start_ticks_ = SDL_GetTicks();
+
+  if (options_.sound) {
+    std::string audio_error;
+    if (audio_.Open(&audio_error)) {
+      devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
+          .sound = true, .soundfont = options_.soundfont, .err = options_.err});
+    } else if (options_.err) {
+      *options_.err << "tsumugi: no sound device (" << audio_error << "); the game plays silently\n";
+    }
+  }
+  devices_->SetHold([this] { HoldForSound(); });
   return true;
+}
+
+uint64_t SdlHost::HeardFrame() {
+  return audio_.IsOpen() ? audio_.Played() : media::FrameAtMs(TimeGetTime());
+}
+
+void SdlHost::PumpMedia() {
+  media::MediaDevices& d = *devices_;
+  const uint64_t heard = HeardFrame();
+  if (audio_.IsOpen()) {
+    const uint64_t target = heard + kLookaheadFrames;
+    while (d.Position() < target && audio_.Room() > 0) {
+      const uint64_t stop = std::min<uint64_t>(target, d.Position() + std::min<size_t>(audio_.Room(), 1024));
+      mix_.resize(static_cast<size_t>(stop - d.Position()) * 2);
+      audio_.Push(mix_.data(), d.Render(stop, mix_.data()));
+    }
+  } else {
+    while (d.Position() < heard) d.Render(heard, nullptr);
+  }
+  d.Heard(heard);
+  if (d.TakeNotification()) notification_pending_ = true;
+  if (d.Box().version != box_version_) {
+    box_version_ = d.Box().version;
+    if (pacer_.Changed(TimeGetTime())) Present();
+  }
+}
+
+void SdlHost::DeliverMediaNotification() {
+  if (!notification_pending_) return;
+  notification_pending_ = false;
+  if (sink_) sink_->OnMediaNotify();
+}
+
+void SdlHost::HoldForSound() {
+  while (devices_->SoundPlaying()) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+      if (event.type == SDL_QUIT) {
+        if (sink_) sink_->OnCloseRequest();
+      } else if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
+        if (sink_) sink_->OnKeyPress(27);
+      } else if (event.type == SDL_WINDOWEVENT) {
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present();
+      } else if ((event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP ||
+                  event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
+                 deferred_.size() < kMaxDeferred) {
+        // The window would have queued these until the sound was over.
+        deferred_.push_back(event);
+      }
+    }
+    PumpMedia();
+    if (pacer_.Due(TimeGetTime())) Present();
+    SDL_Delay(2);
+  }
+}
+
+void SdlHost::DispatchDeferred() {
+  while (!deferred_.empty()) {
+    const SDL_Event event = deferred_.front();
+    deferred_.pop_front();
+    Dispatch(event);
+  }
 }
 
 uint32_t SdlHost::TimeGetTime() {
@@ -60,19 +145,21 @@ uint32_t SdlHost::TimeGetTime() {
 }
 
 void SdlHost::Sleep(uint32_t milliseconds) {
-  // A changed screen that falls due during the pause is shown on the way.
-  if (pacer_.Pending()) {
-    const uint32_t until_due = pacer_.TimeUntilDue(TimeGetTime(), milliseconds);
-    if (until_due < milliseconds) {
-      const uint32_t start = TimeGetTime();
-      SDL_Delay(until_due);
-      Present();
-      const uint32_t spent = TimeGetTime() - start;
-      if (spent < milliseconds) SDL_Delay(milliseconds - spent);
-      return;
-    }
+  // A changed screen that falls due during the pause is shown on the way,
+  // and playing media are fed.
+  const uint32_t start = TimeGetTime();
+  for (;;) {
+    const bool busy = devices_->Busy();
+    if (busy) PumpMedia();
+    const uint32_t now = TimeGetTime();
+    if (pacer_.Due(now) && pacer_.Pending()) Present();
+    const uint32_t elapsed = now - start;
+    if (elapsed >= milliseconds) return;
+    uint32_t step = milliseconds - elapsed;
+    if (busy) step = std::min(step, kMediaPumpMs);
+    if (pacer_.Pending()) step = std::min(step, std::max<uint32_t>(1, pacer_.TimeUntilDue(now, step)));
+    SDL_Delay(step);
   }
-  SDL_Delay(milliseconds);
 }
 
 void SdlHost::FireDueTimers() {
@@ -99,15 +186,20 @@ uint32_t SdlHost::TimeToNextTimer(uint32_t cap) {
 }
 
 void SdlHost::DoEvents() {
+  DispatchDeferred();
   SDL_Event event;
   while (SDL_PollEvent(&event)) Dispatch(event);
+  PumpMedia();
+  DeliverMediaNotification();
   FireDueTimers();
   PresentIfDue();
 }
 
 void SdlHost::WaitEvents(uint32_t milliseconds) {
   SDL_Event event;
-  const uint32_t wait = pacer_.TimeUntilDue(TimeGetTime(), TimeToNextTimer(milliseconds));
+  uint32_t wait = pacer_.TimeUntilDue(TimeGetTime(), TimeToNextTimer(milliseconds));
+  if (devices_->Busy()) wait = std::min(wait, kMediaPumpMs);
+  if (!deferred_.empty() || notification_pending_) wait = 0;
   if (SDL_WaitEventTimeout(&event, static_cast<int>(wait))) {
     Dispatch(event);
   }
@@ -238,8 +330,14 @@ void SdlHost::PresentIfDue() {
 void SdlHost::Present() {
   pacer_.Presented(TimeGetTime());
   if (!renderer_) return;
-  SDL_UpdateTexture(texture_, nullptr, screen_.Data(),
-                    screen_.Stride() * static_cast<int>(sizeof(uint32_t)));
+  // The video box is a window of its own over the drawing area.
+  const gdi::Surface* shown = &screen_;
+  if (devices_->Box().visible) {
+    ComposeWithVideoBox(screen_, devices_->Box(), &composed_);
+    shown = &composed_;
+  }
+  SDL_UpdateTexture(texture_, nullptr, shown->Data(),
+                    shown->Stride() * static_cast<int>(sizeof(uint32_t)));
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);

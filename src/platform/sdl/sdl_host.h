@@ -5,25 +5,43 @@
 #include <SDL.h>
 
 #include <array>
+#include <deque>
+#include <filesystem>
+#include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/gdi/cursor_image.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
 #include "platform/instance/instance_lock.h"
+#include "platform/media/media_devices.h"
+#include "platform/sdl/audio_output.h"
 #include "platform/sdl/present_pacer.h"
 
 namespace tsumugi::sdl {
 
+struct SdlOptions {
+  // False: no sound device is opened (--no-sound); media still keep time.
+  bool sound = true;
+  // The SoundFont for MIDI music; empty: the distribution's.
+  std::filesystem::path soundfont;
+  // Where the one line about a missing device or unplayable file goes.
+  std::ostream* err = nullptr;
+};
+
 class SdlHost final : public Host {
  public:
-  SdlHost();
+  explicit SdlHost(SdlOptions options = {});
   ~SdlHost() override;
   SdlHost(const SdlHost&) = delete;
   SdlHost& operator=(const SdlHost&) = delete;
 
   // False (with a message) when there is no display to open a window on.
+  // Without a sound device the game plays silently, with one line on the
+  // error stream.
   bool Open(std::string* error);
 
   void SetEventSink(HostEvents* sink) override { sink_ = sink; }
@@ -48,6 +66,7 @@ class SdlHost final : public Host {
   Point GetCursorPos() override;
   void SetCursorPos(Point position) override;
   void SetCursorImage(const gdi::CursorImage* image) override;
+  MediaService& Media() override { return *devices_; }
   bool AcquireInstanceLock(const std::string& game_folder) override;
   uint64_t RandomSeed() override;
 
@@ -65,6 +84,17 @@ class SdlHost final : public Host {
   void FireDueTimers();
   // Milliseconds until the next enabled timer is due (or `cap`).
   uint32_t TimeToNextTimer(uint32_t cap);
+  // The frame of the mix the player hears now.
+  uint64_t HeardFrame();
+  // Keeps the sound device fed, draws due video pictures and notes media
+  // that have ended.
+  void PumpMedia();
+  // Delivers a noted end of a medium to the engine.
+  void DeliverMediaNotification();
+  // Holds the engine while the wave sound plays (see MediaService).
+  void HoldForSound();
+  // Handles the events put aside while the engine was held.
+  void DispatchDeferred();
 
   HostEvents* sink_ = nullptr;
   SDL_Window* window_ = nullptr;
@@ -79,6 +109,17 @@ class SdlHost final : public Host {
   // more than a display frame at 120 Hz.
   PresentPacer pacer_{8};
   InstanceLock instance_lock_;
+
+  SdlOptions options_;
+  AudioOutput audio_;
+  std::unique_ptr<media::MediaDevices> devices_;
+  std::vector<int16_t> mix_;
+  uint64_t box_version_ = 0;
+  bool notification_pending_ = false;
+  // Presses and keys that arrived while the engine was held.
+  std::deque<SDL_Event> deferred_;
+  // The screen with the video box laid over it.
+  gdi::Surface composed_;
 };
 
 }  // namespace tsumugi::sdl

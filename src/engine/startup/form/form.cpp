@@ -1,6 +1,7 @@
 #include "engine/startup/form/form.h"
 
 #include "engine/engine.h"
+#include "platform/media/media_service.h"
 
 namespace tsumugi {
 
@@ -8,6 +9,12 @@ void Form::MouseDown(MouseButton button, int shift, int x, int y) {
   last_button = button;
   last_shift = shift;
   last_press = {x, y};
+  // A press on the video box is the box's own, in its own coordinates.
+  const VideoBox& box = e_.host.Media().Box();
+  if (box.Contains(x, y)) {
+    x -= box.left;
+    y -= box.top;
+  }
   e_.input.PressHandler(button, shift, static_cast<float>(x), static_cast<float>(y));
 }
 
@@ -98,9 +105,11 @@ void Form::TimerTick(TimerId timer) {
 
 void Form::Unload() {
   ++unload_count_;
-  // Media devices and blending buffers are released by their owners'
-  // destructors; the display goes back to its normal mode here, because
-  // only the form knows it changed it.
+  e_.mci.StopAllDevices();
+  e_.host.Media().StopSound();
+  // The blending buffers are released by their owner's destructor; the
+  // display goes back to its normal mode here, because only the form knows
+  // it changed it.
   if (e_.settings.DisplayStyle == u"Full") e_.host.RestoreDisplayMode();
   for (TimerId timer : {TimerId::kTimer1, TimerId::kTimer3, TimerId::kTimer4}) {
     e_.host.EnableTimer(timer, false);

@@ -1,0 +1,124 @@
+#include "engine/media/mci_play.h"
+
+#include "engine/engine.h"
+#include "platform/media/media_service.h"
+
+namespace tsumugi {
+
+MediaService& MciPlay::Devices() { return e_.host.Media(); }
+
+void MciPlay::PlayFile(int slot, const std::filesystem::path& path, bool loop) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return;
+  StopDevice(slot);
+  DevicePlaying[slot] = true;
+  DeviceLoops[slot] = loop;
+  // A file the devices refuse stays silent; the slot then never stops by
+  // itself.
+  MediaService& devices = Devices();
+  devices.Open(slot, path);
+  devices.Play(slot, false);
+}
+
+void MciPlay::PlayMidi(const std::filesystem::path& path, bool loop) {
+  PlayFile(kMidiSlot, path, loop);
+}
+
+void MciPlay::PlayMp3(const std::filesystem::path& path, bool loop) {
+  PlayFile(kMp3Slot, path, loop);
+}
+
+void MciPlay::OpenVideo(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return;
+  StopDevice(kVideoSlot);
+  VideoOpen[kVideoSlot] = true;
+  Devices().Open(kVideoSlot, path);
+}
+
+int32_t MciPlay::VideoSourceWidth() {
+  if (!VideoOpen[kVideoSlot] || DevicePlaying[kVideoSlot]) return 0;
+  return Devices().SourceSize(kVideoSlot).width;
+}
+
+int32_t MciPlay::VideoSourceHeight() {
+  if (!VideoOpen[kVideoSlot] || DevicePlaying[kVideoSlot]) return 0;
+  return Devices().SourceSize(kVideoSlot).height;
+}
+
+void MciPlay::PlayVideo(bool loop) {
+  if (!VideoOpen[kVideoSlot] || DevicePlaying[kVideoSlot]) return;
+  DevicePlaying[kVideoSlot] = true;
+  DeviceLoops[kVideoSlot] = loop;
+  MediaService& devices = Devices();
+  devices.ShowInVideoBox(kVideoSlot);
+  devices.Play(kVideoSlot, loop);
+}
+
+void MciPlay::PlayCd(int32_t track, bool loop) {
+  StopDevice(kCdSlot);
+  DevicePlaying[kCdSlot] = true;
+  DeviceLoops[kCdSlot] = loop;
+  MediaService& devices = Devices();
+  devices.OpenCd(kCdSlot, e_.options.game_folder);
+  // Without a disc there are no tracks, and the slot stops below.
+  CdTrackCount = devices.TrackCount(kCdSlot);
+  CdTrack = track;
+  if (track <= 0 || track > CdTrackCount) {
+    StopDevice(kCdSlot);
+    return;
+  }
+  PlayCdTrack();
+}
+
+void MciPlay::PlayCdTrack() {
+  // The last track plays to the end of the disc; any other exactly to the
+  // start of the next.
+  Devices().PlayTracks(kCdSlot, CdTrack, CdTrack == CdTrackCount ? 0 : CdTrack + 1);
+}
+
+void MciPlay::StopDevice(int slot) {
+  MediaService& devices = Devices();
+  const bool video = slot == kVideoSlot || slot == kSecondVideoSlot;
+  if (DevicePlaying[slot]) {
+    DevicePlaying[slot] = false;
+    if (video) VideoOpen[slot] = false;
+    devices.Stop(slot);
+    devices.Close(slot);
+  } else if (video && VideoOpen[slot]) {
+    devices.Close(slot);
+    VideoOpen[slot] = false;
+  }
+}
+
+void MciPlay::StopAllDevices() {
+  for (int slot = 1; slot <= kSlotCount; ++slot) StopDevice(slot);
+}
+
+void MciPlay::MciNotify() {
+  MediaService& devices = Devices();
+  for (int slot = 1; slot <= kSlotCount; ++slot) {
+    if (!DevicePlaying[slot]) continue;
+    if (devices.Mode(slot) != DeviceMode::kStopped) continue;
+    if (DeviceLoops[slot]) {
+      if (slot == kCdSlot) {
+        devices.SeekToTrack(kCdSlot, CdTrack);
+        PlayCdTrack();
+      } else {
+        devices.SeekToStart(slot);
+        devices.Play(slot, false);
+      }
+    } else if (slot == kVideoSlot || slot == kSecondVideoSlot) {
+      // The end of a video: the script goes on after its line.
+      e_.media.HideVideoBox();
+      StopDevice(slot);
+      e_.input.RunState = RunStateKind::kRunning;
+      e_.host.DoEvents();
+      e_.script.RunScript();
+    } else {
+      StopDevice(slot);
+    }
+  }
+}
+
+}  // namespace tsumugi

@@ -1,0 +1,24 @@
+// Audio CD tracks as files, since nobody plays from the disc any more.
+//
+// A track is a file named "track" and its number, with or without leading
+// zeros ("track2", "track02"), with the extension flac, ogg, mp3 or wav,
+// found without regard to case in the game folder or its "cd" subfolder.
+// The disc has as many tracks as the highest number found (track 1, the
+// data track of a game disc, counts even when it has no file); no track
+// files make a disc without tracks.
+#pragma once
+
+#include <filesystem>
+#include <map>
+
+namespace tsumugi::media {
+
+struct CdTrackFiles {
+  // Track number to file; tracks without a file are missing.
+  std::map<int, std::filesystem::path> files;
+  int count = 0;
+};
+
+CdTrackFiles FindCdTracks(const std::filesystem::path& game_folder);
+
+}  // namespace tsumugi::media

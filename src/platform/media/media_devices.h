@@ -1,0 +1,170 @@
+// The media devices of both hosts: the five slots, the wave sound and the
+// mixer, on a clock of mix frames (44,100 a second).
+//
+// A host drives them with two calls: Render makes the mix up to a frame
+// (ahead of what the player hears when a sound device plays it), Heard says
+// which frame the player hears now, which draws the video pictures that are
+// due and lets the media that have ended by then stop. Everything runs on
+// the engine's thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/media/audio_source.h"
+#include "platform/media/cd_tracks.h"
+#include "platform/media/media_service.h"
+
+namespace tsumugi::media {
+
+class MidiSynth;
+class VideoFile;
+
+// Frames of the mix at a millisecond of the clock, and back (the first
+// millisecond at or after a frame).
+inline uint64_t FrameAtMs(uint64_t ms) { return ms * 441 / 10; }
+inline uint64_t MsAtFrame(uint64_t frame) { return (frame * 10 + 440) / 441; }
+
+class MediaDevices final : public MediaService {
+ public:
+  struct Options {
+    // False: nothing is synthesized and no SoundFont is loaded; media still
+    // run their course, so that they end at their time.
+    bool sound = true;
+    // The SoundFont for MIDI music; empty: the distribution's.
+    std::filesystem::path soundfont;
+    // Where the one line about a medium that cannot be played goes.
+    std::ostream* err = nullptr;
+  };
+
+  explicit MediaDevices(Options options);
+  ~MediaDevices() override;
+
+  // MediaService.
+  bool Open(int slot, const std::filesystem::path& file) override;
+  bool OpenCd(int slot, const std::filesystem::path& game_folder) override;
+  int TrackCount(int slot) override;
+  Size SourceSize(int slot) override;
+  void ShowInVideoBox(int slot) override;
+  void Play(int slot, bool repeat) override;
+  void PlayTracks(int slot, int from, int to) override;
+  void SeekToStart(int slot) override;
+  void SeekToTrack(int slot, int track) override;
+  void Stop(int slot) override;
+  void Close(int slot) override;
+  DeviceMode Mode(int slot) override;
+  void PlaySound(const std::filesystem::path& file, bool repeat) override;
+  void StopSound() override;
+  void WaitForSound() override {
+    if (hold_) hold_();
+  }
+  VideoBox& Box() override { return box_; }
+
+  // --- For the host -----------------------------------------------------------
+  // The host's way of holding the engine while the wave sound plays.
+  void SetHold(std::function<void()> hold) { hold_ = std::move(hold); }
+
+  // Frames of the mix made so far.
+  uint64_t Position() const { return position_; }
+  // Makes the mix from Position() up to `target` into `out` (two samples a
+  // frame; null: the frames are passed over). Stops early when a medium
+  // ends, so that the host can let it stop at its frame. Returns the number
+  // of frames made.
+  size_t Render(uint64_t target, int16_t* out);
+  // The player hears frame `frame` now (at most Position()).
+  void Heard(uint64_t frame);
+  // The next frame at which Heard has a picture to draw or a video to end.
+  std::optional<uint64_t> NextEvent() const;
+  // True, once, when a slot has stopped by itself since the last call.
+  bool TakeNotification();
+  // The wave sound is still heard.
+  bool SoundPlaying() const;
+  // Anything is playing, or has ended without the host knowing yet (the
+  // host need not come back often otherwise).
+  bool Busy() const;
+  // A video plays that will end by itself (it does not repeat).
+  bool VideoPlaysToItsEnd() const;
+
+ private:
+  // A stream of sound being mixed, with the frames read ahead of the mix.
+  struct Voice {
+    std::unique_ptr<AudioSource> source;
+    std::vector<int16_t> buffer;
+    size_t buffered = 0;
+    // The source has given everything it will.
+    bool finished = false;
+    // Frames given since the last start, so that an empty medium is not
+    // started again and again without end.
+    uint64_t given = 0;
+  };
+  struct Slot {
+    bool open = false;
+    std::filesystem::path path;
+    bool is_cd = false;
+    Voice voice;
+    std::unique_ptr<VideoFile> video;
+    bool in_box = false;
+    bool playing = false;
+    // An empty medium that would start again at once sits silent instead.
+    bool stalled = false;
+    // Pictures drawn in the present pass.
+    uint64_t pictures = 0;
+    bool repeat = false;
+    // The frame at which the present pass started.
+    uint64_t start = 0;
+    std::optional<uint64_t> audio_end;
+    // The frame at which the medium ended by itself, and whether the host
+    // has been told.
+    std::optional<uint64_t> ended;
+    bool notified = false;
+    // An empty pass ended here; another empty pass from here never ends.
+    std::optional<uint64_t> empty_end;
+    CdTrackFiles disc;
+    int track = 0;
+    int last_track = 0;
+  };
+  struct Sound {
+    Voice voice;
+    bool active = false;
+    bool repeat = false;
+    std::optional<uint64_t> ended;
+  };
+
+  Slot* SlotAt(int slot);
+  void Report(const std::filesystem::path& file, const std::string& reason);
+  std::unique_ptr<AudioSource> OpenAudio(const std::filesystem::path& file, std::string* error);
+  MidiSynth* Synth();
+  // Opens the file of track `track` (nothing for a missing file).
+  void LoadTrack(Slot& s, int track);
+  // Reads ahead until `frames` frames wait in the voice or its source is
+  // done; `next` may put a following source in place (true) at the end.
+  size_t Fill(Voice& v, size_t frames, const std::function<bool(Voice&)>& next);
+  bool NextAfterEnd(Slot& s, Voice& v);
+  // Whether the voice of a slot is mixed now.
+  static bool Sounding(const Slot& s);
+  void EndPass(Slot& s, uint64_t frame);
+  void RestartVideo(Slot& s, uint64_t frame);
+
+  Options options_;
+  std::array<Slot, kSlotCount + 1> slots_;
+  Sound sound_;
+  VideoBox box_;
+  std::function<void()> hold_;
+  std::unique_ptr<MidiSynth> synth_;
+  bool synth_tried_ = false;
+  uint64_t position_ = 0;
+  uint64_t heard_ = 0;
+  bool notify_ = false;
+  // The present Render passes frames over instead of making them.
+  bool skipping_ = false;
+  std::vector<int32_t> mix_;
+};
+
+}  // namespace tsumugi::media

@@ -1,0 +1,214 @@
+#include "platform/media/midi_player.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "common/file_lookup.h"
+#include "platform/media/ffmpeg_input.h"
+
+namespace tsumugi::media {
+
+namespace {
+
+// MIDI files are small; anything larger than this is not one.
+constexpr size_t kMaxMidiFileSize = 16 << 20;
+
+// The synthesizer talks on standard error about damaged SoundFonts and
+// unknown presets; the engine reports what matters once itself.
+std::string* last_fluid_error = nullptr;
+void KeepFluidError(int level, const char* message, void*) {
+  if (level <= FLUID_ERR && last_fluid_error) *last_fluid_error = message;
+}
+void QuietSynth() {
+  static const bool once = [] {
+    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) {
+      fluid_set_log_function(level, KeepFluidError, nullptr);
+    }
+    return true;
+  }();
+  (void)once;
+}
+
+}  // namespace
+
+std::filesystem::path DefaultSoundFont() {
+  for (const char* candidate : {"/usr/share/sounds/sf2/FluidR3_GM.sf2",
+                                "/usr/share/sounds/sf2/TimGM6mb.sf2",
+                                "/usr/share/sounds/sf2/default-GM.sf2"}) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+  }
+  return {};
+}
+
+std::unique_ptr<MidiSynth> MidiSynth::Create(const std::filesystem::path& soundfont,
+                                             std::string* error) {
+  QuietSynth();
+  std::unique_ptr<MidiSynth> s(new MidiSynth());
+  s->settings_ = new_fluid_settings();
+  if (!s->settings_) {
+    *error = "out of memory";
+    return nullptr;
+  }
+  fluid_settings_setnum(s->settings_, "synth.sample-rate", kSampleRate);
+  // Everything runs on the engine's thread.
+  fluid_settings_setint(s->settings_, "synth.threadsafe-api", 0);
+  fluid_settings_setint(s->settings_, "synth.cpu-cores", 1);
+  // Louder than the synthesizer's cautious default, about as loud as the
+  // sound modules of the time next to a full-scale wave sound.
+  fluid_settings_setnum(s->settings_, "synth.gain", 0.5);
+  // As many voices as the sound modules of the time had; it also bounds
+  // the work of a song that strikes thousands of notes at once.
+  fluid_settings_setint(s->settings_, "synth.polyphony", 64);
+  // Samples are read when an instrument is first chosen, so that a large
+  // SoundFont does not hold up the first song.
+  fluid_settings_setint(s->settings_, "synth.dynamic-sample-loading", 1);
+  s->synth_ = new_fluid_synth(s->settings_);
+  if (!s->synth_) {
+    *error = "cannot start the synthesizer";
+    return nullptr;
+  }
+  // Only SoundFont 2 files are taken: the synthesizer would hand anything
+  // else to a loader that complains on standard error.
+  char head[12] = {};
+  std::ifstream(soundfont, std::ios::binary).read(head, sizeof head);
+  if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "sfbk", 4) != 0) {
+    *error = "not a SoundFont";
+    return nullptr;
+  }
+  std::string fluid_error;
+  last_fluid_error = &fluid_error;
+  const int id = fluid_synth_sfload(s->synth_, soundfont.c_str(), 1);
+  last_fluid_error = nullptr;
+  if (id == FLUID_FAILED) {
+    *error = fluid_error.empty() ? "not a SoundFont" : fluid_error;
+    return nullptr;
+  }
+  return s;
+}
+
+MidiSynth::~MidiSynth() {
+  if (synth_) delete_fluid_synth(synth_);
+  if (settings_) delete_fluid_settings(settings_);
+}
+
+void MidiSynth::Reset() { fluid_synth_system_reset(synth_); }
+
+void MidiSynth::Send(const uint8_t* m, size_t size) {
+  if (size == 0) return;
+  if (m[0] == 0xF0) {
+    // A General MIDI or GS reset puts every channel back to its start-up
+    // state, whatever the synthesizer itself makes of the message.
+    if (IsMidiReset(m, size)) {
+      fluid_synth_system_reset(synth_);
+    } else if (size > 2 && size < 65536) {
+      fluid_synth_sysex(synth_, reinterpret_cast<const char*>(m + 1), static_cast<int>(size - 2),
+                        nullptr, nullptr, nullptr, 0);
+    }
+    return;
+  }
+  const int channel = m[0] & 0x0F;
+  const int a = size > 1 ? m[1] : 0;
+  const int b = size > 2 ? m[2] : 0;
+  switch (m[0] & 0xF0) {
+    case 0x80:
+      fluid_synth_noteoff(synth_, channel, a);
+      break;
+    case 0x90:
+      if (b == 0) {
+        fluid_synth_noteoff(synth_, channel, a);
+      } else {
+        fluid_synth_noteon(synth_, channel, a, b);
+      }
+      break;
+    case 0xA0:
+      fluid_synth_key_pressure(synth_, channel, a, b);
+      break;
+    case 0xB0:
+      fluid_synth_cc(synth_, channel, a, b);
+      break;
+    case 0xC0:
+      fluid_synth_program_change(synth_, channel, a);
+      break;
+    case 0xD0:
+      fluid_synth_channel_pressure(synth_, channel, a);
+      break;
+    case 0xE0:
+      fluid_synth_pitch_bend(synth_, channel, a | (b << 7));
+      break;
+    default:
+      break;
+  }
+}
+
+void MidiSynth::Render(int16_t* out, int frames) {
+  left_.resize(static_cast<size_t>(frames));
+  right_.resize(static_cast<size_t>(frames));
+  fluid_synth_write_float(synth_, frames, left_.data(), 0, 1, right_.data(), 0, 1);
+  for (int i = 0; i < frames; ++i) {
+    out[2 * i] = static_cast<int16_t>(std::clamp(std::lrint(left_[i] * 32767.0f), -32768L, 32767L));
+    out[2 * i + 1] =
+        static_cast<int16_t>(std::clamp(std::lrint(right_[i] * 32767.0f), -32768L, 32767L));
+  }
+}
+
+int MidiSynth::Program(int channel) const {
+  int sfont = 0, bank = 0, preset = 0;
+  fluid_synth_get_program(synth_, channel, &sfont, &bank, &preset);
+  return preset;
+}
+
+std::unique_ptr<MidiPlayer> MidiPlayer::Open(const std::filesystem::path& path, MidiSynth* synth,
+                                             std::string* error) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec && size > kMaxMidiFileSize) {
+    *error = "too large for a MIDI file";
+    return nullptr;
+  }
+  std::string bytes;
+  if (!ReadWholeFile(path, &bytes, error)) return nullptr;
+  std::unique_ptr<MidiPlayer> player(new MidiPlayer());
+  if (!ParseMidiSong(bytes, &player->song_, error)) return nullptr;
+  player->synth_ = synth;
+  player->Rewind();
+  return player;
+}
+
+bool MidiPlayer::Rewind() {
+  next_ = 0;
+  position_ = 0;
+  if (synth_) synth_->Reset();
+  return true;
+}
+
+int MidiPlayer::Read(int16_t* out, int frames) {
+  int done = 0;
+  while (done < frames) {
+    while (next_ < song_.events.size() && song_.events[next_].frame <= position_) {
+      const MidiEvent& e = song_.events[next_++];
+      if (synth_) synth_->Send(song_.bytes.data() + e.offset, e.size);
+    }
+    if (position_ >= song_.length) break;
+    uint64_t until = std::min<uint64_t>(song_.length, position_ + static_cast<uint64_t>(frames - done));
+    if (next_ < song_.events.size()) until = std::min(until, song_.events[next_].frame);
+    const int n = static_cast<int>(until - position_);
+    if (out) {
+      int16_t* at = out + static_cast<size_t>(done) * 2;
+      if (synth_) {
+        synth_->Render(at, n);
+      } else {
+        std::fill(at, at + static_cast<size_t>(n) * 2, int16_t{0});
+      }
+    }
+    position_ = until;
+    done += n;
+  }
+  return done;
+}
+
+}  // namespace tsumugi::media
