@@ -75,4 +75,25 @@ inline std::optional<int64_t> ParseDecimalInt(std::u16string_view text) {
   return static_cast<int64_t>(magnitude);
 }
 
+// Parses one to `max_digits` hexadecimal digits (either case), and nothing
+// else. Returns nullopt for any other text.
+inline std::optional<uint32_t> ParseHex(std::u16string_view text, size_t max_digits = 8) {
+  if (text.empty() || text.size() > max_digits || max_digits > 8) return std::nullopt;
+  uint32_t value = 0;
+  for (char16_t c : text) {
+    uint32_t digit;
+    if (c >= u'0' && c <= u'9') {
+      digit = c - u'0';
+    } else if (c >= u'A' && c <= u'F') {
+      digit = c - u'A' + 10;
+    } else if (c >= u'a' && c <= u'f') {
+      digit = c - u'a' + 10;
+    } else {
+      return std::nullopt;
+    }
+    value = value << 4 | digit;
+  }
+  return value;
+}
+
 }  // namespace tsumugi

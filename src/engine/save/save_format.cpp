@@ -46,25 +46,6 @@ std::u16string Hex(uint32_t value) {
   return out;
 }
 
-std::optional<uint32_t> ParseHex(std::u16string_view word) {
-  if (word.empty() || word.size() > 8) return std::nullopt;
-  uint32_t value = 0;
-  for (char16_t c : word) {
-    int digit;
-    if (c >= u'0' && c <= u'9') {
-      digit = c - u'0';
-    } else if (c >= u'A' && c <= u'F') {
-      digit = c - u'A' + 10;
-    } else if (c >= u'a' && c <= u'f') {
-      digit = c - u'a' + 10;
-    } else {
-      return std::nullopt;
-    }
-    value = (value << 4) | static_cast<uint32_t>(digit);
-  }
-  return value;
-}
-
 std::optional<int32_t> ParseNumber(std::u16string_view text) {
   const std::optional<int64_t> value = ParseDecimalInt(text);
   if (!value || *value < INT32_MIN || *value > INT32_MAX) return std::nullopt;

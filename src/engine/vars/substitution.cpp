@@ -134,23 +134,9 @@ uint32_t Variables::ColourValue(std::u16string_view word) {
   // RRGGBB: the digits are read in the order people write colours, the
   // value is laid out blue-green-red.
   if (word.size() == 6) {
-    uint32_t rgb = 0;
-    bool hex = true;
-    for (char16_t c : word) {
-      uint32_t digit;
-      if (c >= u'0' && c <= u'9') {
-        digit = c - u'0';
-      } else if (c >= u'A' && c <= u'F') {
-        digit = c - u'A' + 10;
-      } else if (c >= u'a' && c <= u'f') {
-        digit = c - u'a' + 10;
-      } else {
-        hex = false;
-        break;
-      }
-      rgb = rgb << 4 | digit;
+    if (const std::optional<uint32_t> rgb = ParseHex(word, 6)) {
+      return (*rgb & 0xFF) << 16 | (*rgb & 0xFF00) | *rgb >> 16;
     }
-    if (hex) return (rgb & 0xFF) << 16 | (rgb & 0xFF00) | rgb >> 16;
   }
   e_.script.ScriptError(u"ない色を指定しました", false);
 }
