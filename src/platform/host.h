@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iostream>
 #include <string>
 
 namespace tsumugi::gdi {
@@ -142,6 +143,12 @@ class Host {
   // Takes the lock that keeps a second copy from playing the same game
   // folder at once. False when another copy holds it.
   virtual bool AcquireInstanceLock(const std::string& game_folder) = 0;
+
+  // --- Diagnostics -----------------------------------------------------------
+  // One line (UTF-8, without the newline) for the person running the engine,
+  // on standard error: the real cause behind a message whose wording the
+  // game expects ("too large", "outside the game folder", ...).
+  virtual void Diagnostic(const std::string& text) { std::cerr << "tsumugi: " << text << '\n'; }
 };
 
 }  // namespace tsumugi

@@ -116,6 +116,14 @@ int32_t TextWindow::CheckedSide(int32_t value, const std::u16string& what) {
 void TextWindow::LoadMaskedPicture(const std::u16string& name, gdi::Surface& picture,
                                    gdi::Surface& mask) {
   e_.picture_files.LoadPictureFile(name, &picture);
+  // A window or marker takes its size from its picture: the same limit as a
+  // size written in the script, checked before the mask and the copies of
+  // the screen under it are made.
+  if (picture.Width() > kMaxWindowSide || picture.Height() > kMaxWindowSide) {
+    Refuse(u"ピクチャー「" + name + u"」の大きさ（" + ToDecimal(picture.Width()) + u"x" +
+           ToDecimal(picture.Height()) + u"）は幅、高さとも「" + ToDecimal(kMaxWindowSide) +
+           u"」までにしてください");
+  }
   MakeMask(mask, picture);
 }
 

@@ -209,7 +209,8 @@ class TextWindow {
 
   // Marker and window helpers.
   void CommonWaitStart();
-  // Loads a picture by name and builds its mask.
+  // Loads a picture by name and builds its mask; a picture wider or taller
+  // than kMaxWindowSide is refused.
   void LoadMaskedPicture(const std::u16string& name, gdi::Surface& picture, gdi::Surface& mask);
   bool WindowEmpty() const;
   bool AtLineStart() const;

@@ -25,6 +25,9 @@ struct HeadlessOptions {
   Size desktop{1024, 768};
   std::ostream* out = nullptr;  // JSON message lines
   std::ostream* err = nullptr;  // runner diagnostics
+  // Real time a script may run without letting engine time pass before the
+  // runner stops it as an endless loop (exit status 3).
+  std::chrono::milliseconds endless_script_limit{30000};
 };
 
 class HeadlessHost final : public Host {
@@ -61,6 +64,7 @@ class HeadlessHost final : public Host {
     ++cursor_image_changes_;
   }
   bool AcquireInstanceLock(const std::string& game_folder) override;
+  void Diagnostic(const std::string& text) override;
   // Always the same, so that a run repeats exactly.
   uint64_t RandomSeed() override { return 20261206; }
 
@@ -78,6 +82,9 @@ class HeadlessHost final : public Host {
   int CursorImageChanges() const { return cursor_image_changes_; }
   bool TimerEnabled(TimerId timer) const { return timers_[Index(timer)].enabled; }
   uint32_t TimerInterval(TimerId timer) const { return timers_[Index(timer)].interval; }
+  // A file the input file asked for (a screenshot) could not be written; the
+  // run was ended there (exit status 4).
+  bool WriteFailed() const { return write_failed_; }
 
  private:
   struct Timer {
@@ -96,6 +103,8 @@ class HeadlessHost final : public Host {
   // order. Returns true when something was delivered.
   bool DeliverDue();
   void Perform(const Action& action);
+  // Stops a script that loops without letting engine time pass, and ends
+  // the engine when a stop signal came; called at every pump.
   void CheckForEndlessScript();
 
   HeadlessOptions options_;
@@ -117,11 +126,13 @@ class HeadlessHost final : public Host {
   const gdi::CursorImage* cursor_image_ = nullptr;
   int cursor_image_changes_ = 0;
   InstanceLock instance_lock_;
+  bool write_failed_ = false;
 
-  // Watchdog for a script that loops without ever letting time pass.
-  uint64_t pump_count_ = 0;
+  // Watchdog for a script that loops without ever letting time pass: the
+  // engine time last seen and the real time (in coarse milliseconds) since
+  // which it has stood still.
   uint64_t watched_time_ = 0;
-  std::chrono::steady_clock::time_point watched_since_;
+  int64_t watched_since_ms_ = 0;
 };
 
 }  // namespace tsumugi::headless

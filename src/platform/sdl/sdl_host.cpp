@@ -1,14 +1,30 @@
 #include "platform/sdl/sdl_host.h"
 
 #include <chrono>
+#include <iostream>
 
 #include "common/text_codec.h"
+#include "platform/instance/stop_signals.h"
 
 namespace tsumugi::sdl {
 
 namespace {
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
+// The longest the host goes without looking for the player's request to
+// close, or for a stop signal.
+constexpr uint32_t kQuitCheckMs = 50;
+
+// A message box's text for standard error: one line per line of the box.
+std::string BoxTextForLog(const std::u16string& text) {
+  std::string utf8 = Utf16ToUtf8(text);
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
+    out += utf8[i];
+  }
+  return out;
+}
 }  // namespace
 
 SdlHost::SdlHost() : screen_(kWidth, kHeight, gdi::kBlack) {}
@@ -25,6 +41,9 @@ SdlHost::~SdlHost() {
 }
 
 bool SdlHost::Open(std::string* error) {
+  // SIGTERM and SIGINT are the engine's own (see stop_signals.h): SDL would
+  // turn them into a quit event that a hold could leave unread.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = SDL_GetError();
     return false;
@@ -59,20 +78,46 @@ uint32_t SdlHost::TimeGetTime() {
   return SDL_GetTicks() - start_ticks_;
 }
 
+void SdlHost::CheckForQuit() {
+  if (!sink_) return;
+  if (StopSignal() != 0) sink_->OnCloseRequest();
+  SDL_PumpEvents();
+  SDL_Event events[64];
+  if (SDL_PeepEvents(events, 1, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) sink_->OnCloseRequest();
+  // Escape ends the engine whatever it is doing; the other keys wait their
+  // turn in the queue.
+  const int keys = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYDOWN);
+  for (int i = 0; i < keys; ++i) {
+    if (events[i].key.keysym.sym == SDLK_ESCAPE) sink_->OnKeyPress(27);
+  }
+}
+
+void SdlHost::Delay(uint32_t milliseconds) {
+  // A hold ignores the game's input, but not the player's wish to leave:
+  // it is cut into short pieces, with a look for it after each.
+  const uint32_t start = TimeGetTime();
+  for (;;) {
+    CheckForQuit();
+    const uint32_t spent = TimeGetTime() - start;
+    if (spent >= milliseconds) return;
+    SDL_Delay(std::min(milliseconds - spent, kQuitCheckMs));
+  }
+}
+
 void SdlHost::Sleep(uint32_t milliseconds) {
   // A changed screen that falls due during the pause is shown on the way.
   if (pacer_.Pending()) {
     const uint32_t until_due = pacer_.TimeUntilDue(TimeGetTime(), milliseconds);
     if (until_due < milliseconds) {
       const uint32_t start = TimeGetTime();
-      SDL_Delay(until_due);
+      Delay(until_due);
       Present();
       const uint32_t spent = TimeGetTime() - start;
-      if (spent < milliseconds) SDL_Delay(milliseconds - spent);
+      if (spent < milliseconds) Delay(milliseconds - spent);
       return;
     }
   }
-  SDL_Delay(milliseconds);
+  Delay(milliseconds);
 }
 
 void SdlHost::FireDueTimers() {
@@ -99,6 +144,7 @@ uint32_t SdlHost::TimeToNextTimer(uint32_t cap) {
 }
 
 void SdlHost::DoEvents() {
+  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
   SDL_Event event;
   while (SDL_PollEvent(&event)) Dispatch(event);
   FireDueTimers();
@@ -107,7 +153,8 @@ void SdlHost::DoEvents() {
 
 void SdlHost::WaitEvents(uint32_t milliseconds) {
   SDL_Event event;
-  const uint32_t wait = pacer_.TimeUntilDue(TimeGetTime(), TimeToNextTimer(milliseconds));
+  const uint32_t wait = std::min(
+      pacer_.TimeUntilDue(TimeGetTime(), TimeToNextTimer(milliseconds)), kQuitCheckMs);
   if (SDL_WaitEventTimeout(&event, static_cast<int>(wait))) {
     Dispatch(event);
   }
@@ -207,13 +254,26 @@ void SdlHost::EnableTimer(TimerId timer, bool enabled) {
 }
 
 void SdlHost::MessageBoxOk(const std::u16string& text) {
+  // Every box is also on standard error, so that one the desktop fails to
+  // show is never lost.
+  std::cerr << "tsumugi: message: " << BoxTextForLog(text) << std::endl;
+  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
   // The box may stay up a long time: the screen behind it must be current.
   if (pacer_.Pending()) Present();
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tsumugi", Utf16ToUtf8(text).c_str(),
-                           window_);
+  int shown;
+  {
+    ModalScope modal;
+    shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tsumugi",
+                                     Utf16ToUtf8(text).c_str(), window_);
+  }
+  if (shown != 0) {
+    std::cerr << "tsumugi: the message box could not be shown: " << SDL_GetError() << std::endl;
+  }
 }
 
 bool SdlHost::MessageBoxYesNo(const std::u16string& text) {
+  std::cerr << "tsumugi: question: " << BoxTextForLog(text) << std::endl;
+  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
   if (pacer_.Pending()) Present();
   std::string message = Utf16ToUtf8(text);
   const SDL_MessageBoxButtonData buttons[] = {
@@ -222,8 +282,20 @@ bool SdlHost::MessageBoxYesNo(const std::u16string& text) {
   };
   SDL_MessageBoxData data{
       SDL_MESSAGEBOX_INFORMATION, window_, "Tsumugi", message.c_str(), 2, buttons, nullptr};
-  int answer = 1;
-  if (SDL_ShowMessageBox(&data, &answer) != 0) return true;
+  int answer = 0;
+  int shown;
+  {
+    ModalScope modal;
+    shown = SDL_ShowMessageBox(&data, &answer);
+  }
+  if (shown != 0) {
+    // Unasked, the safe answer: No (for the style question, stay in a
+    // window).
+    std::cerr << "tsumugi: the question could not be shown (" << SDL_GetError()
+              << "); answering no" << std::endl;
+    return false;
+  }
+  std::cerr << "tsumugi: answer: " << (answer == 1 ? "yes" : "no") << std::endl;
   return answer == 1;
 }
 
@@ -322,7 +394,12 @@ uint64_t SdlHost::RandomSeed() {
 }
 
 bool SdlHost::AcquireInstanceLock(const std::string& game_folder) {
-  return instance_lock_.Acquire(game_folder);
+  const InstanceLock::Result result = instance_lock_.Take(game_folder);
+  if (result == InstanceLock::Result::kUnavailable) {
+    Diagnostic("no single-instance lock can be taken (" + instance_lock_.Problem() +
+               "); playing on without one");
+  }
+  return result != InstanceLock::Result::kHeldByOther;
 }
 
 }  // namespace tsumugi::sdl
