@@ -37,6 +37,7 @@ void HeadlessHost::AdvanceTo(uint64_t time) {
     return;
   }
   now_ = time;
+  ++clock_steps_;
 }
 
 void HeadlessHost::Sleep(uint32_t milliseconds) {

@@ -70,6 +70,9 @@ class HeadlessHost final : public Host {
 
   // What a test may want to look at.
   uint64_t Now() const { return now_; }
+  // How many times the clock has moved: a wait with nothing due on the way
+  // is one step, however long.
+  uint64_t ClockSteps() const { return clock_steps_; }
   const std::u16string& Caption() const { return caption_; }
   bool WindowVisible() const { return window_visible_; }
   bool FullScreen() const { return full_screen_; }
@@ -110,6 +113,7 @@ class HeadlessHost final : public Host {
   HeadlessOptions options_;
   HostEvents* sink_ = nullptr;
   uint64_t now_ = 0;
+  uint64_t clock_steps_ = 0;
   std::array<Timer, kTimerCount> timers_;
   size_t next_action_ = 0;
   uint64_t last_action_time_ = 0;
