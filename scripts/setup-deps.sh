@@ -8,6 +8,7 @@ packages=(
   libsdl2-dev libsdl2-image-dev libpng-dev libjpeg-dev libfreetype-dev libfontconfig-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev libbenchmark-dev
+  xvfb
 )
 
 missing=()

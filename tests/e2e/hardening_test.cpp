@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -211,8 +212,11 @@ TEST(HardeningPictures, BombsAndOversizedPicturesAreRefusedBeforeDecoding) {
   w.Script(".txt space pic wide\n");
   RunResult run = w.Run();
   EXPECT_EQ(run.out, OkBox("File「start.txt」  Line「1」\r\n\r\nピクチャー「wide」の大きさ（4097x16）は"
-                           "幅、高さとも「4096」までにしてください\r\n実行を中止します") +
+                           "幅「4096」、高さ「4096」までにしてください\r\n実行を中止します") +
                          "\n");
+  // A marker is shown on the screen: it is no larger.
+  w.Script(".mst wide wide 0 0 0 500\n");
+  EXPECT_NE(w.Run().out.find("幅「640」、高さ「480」までに"), std::string::npos);
 }
 
 TEST(HardeningRunner, AnEndlessLoopOverLargePicturesIsStopped) {
@@ -334,6 +338,32 @@ TEST(HardeningRunner, SigtermEndsTheRunOrderly) {
   EXPECT_TRUE(fs::is_empty(cache / "tsumugi-locks"));
 }
 
+TEST(HardeningRunner, StopSignalsEndAHoldInTheWindowOrderly) {
+  // A hold of 24 days ignores the game's input; SIGTERM and SIGINT end it
+  // at once, through the engine's own end.
+  for (const int signal_number : {SIGTERM, SIGINT}) {
+    Hostile h;
+    WriteBitmap(h.data / "bg.bmp", 8, 8, 0x336699);
+    h.Script(".pic bg 0 2147483647\n");
+    RunOptions options;
+    options.env = {"SDL_VIDEODRIVER=dummy", "DISPLAY", "XDG_RUNTIME_DIR",
+                   "XDG_CACHE_HOME=" + (h.root / "cache").string()};
+    options.timeout_seconds = 25;
+    options.while_running = [&](pid_t pid) {
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      kill(pid, signal_number);
+    };
+    RunResult run = RunTsumugi({"--screenshot", (h.root / "end.png").string(), h.game.string()},
+                               options);
+    std::cout << "[ time   ] window run with signal " << signal_number << ": " << run.seconds
+              << " s (signal after 1 s)\n";
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.status, 128 + signal_number) << run.err;
+    EXPECT_TRUE(fs::exists(h.root / "end.png"));
+    EXPECT_TRUE(fs::is_empty(h.root / "cache/tsumugi-locks"));
+  }
+}
+
 TEST(HardeningRunner, ReasonsForBadFoldersAndSettingsFiles) {
   Hostile h;
   h.Script(".end\n");
@@ -368,6 +398,36 @@ TEST(HardeningFiles, JapaneseNamesStoredAsCp932BytesAreFound) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("Line「2」"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("カーソルファイルとして読み込めません"), std::string::npos) << run.out;
+}
+
+TEST(HardeningWindow, TheWindowHostEndsCleanUnderTheSanitizers) {
+#if !defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "not a sanitizer build";
+#endif
+  if (!fs::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb";
+  const std::string display = ":" + std::to_string(100 + getpid() % 800);
+  const pid_t xvfb = fork();
+  if (xvfb == 0) {
+    freopen("/dev/null", "w", stderr);
+    execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", nullptr);
+    _exit(127);
+  }
+  const fs::path socket = "/tmp/.X11-unix/X" + display.substr(1);
+  for (int i = 0; i < 100 && !fs::exists(socket); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  Hostile h;
+  h.Script(".wat 300\n.end\n");
+  RunOptions options;
+  options.env = {"DISPLAY=" + display, "SDL_VIDEODRIVER",
+                 std::string("LSAN_OPTIONS=suppressions=") + TSUMUGI_SCENARIO_DIR +
+                     "/../sanitizer/lsan.supp"};
+  options.timeout_seconds = 60;
+  RunResult run = RunTsumugi({h.game.string()}, options);
+  kill(xvfb, SIGTERM);
+  waitpid(xvfb, nullptr, 0);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/sdl/sdl_host.h"
 
+#include <dlfcn.h>
+
 #include <chrono>
 #include <iostream>
 
@@ -40,7 +42,24 @@ SdlHost::~SdlHost() {
   if (window_ || renderer_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+// LeakSanitizer checks for leaks at exit, after SDL and the GL loader have
+// unloaded the libraries they opened; a leak inside one of them then has no
+// name to suppress it by. The desktop bus library and the software GL
+// driver are kept loaded so that tests/sanitizer/lsan.supp can name theirs.
+static void KeepLeakyLibrariesLoaded() {
+  for (const char* library :
+       {"libdbus-1.so.3", "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
+        "/usr/lib/aarch64-linux-gnu/dri/swrast_dri.so", "/usr/lib/dri/swrast_dri.so"}) {
+    dlopen(library, RTLD_LAZY | RTLD_NODELETE);
+  }
+}
+#endif
+
 bool SdlHost::Open(std::string* error) {
+#if defined(__SANITIZE_ADDRESS__)
+  KeepLeakyLibrariesLoaded();
+#endif
   // SIGTERM and SIGINT are the engine's own (see stop_signals.h): SDL would
   // turn them into a quit event that a hold could leave unread.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
