@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <iterator>
 #include <cerrno>
 #include <system_error>
 #include <vector>
@@ -167,56 +168,36 @@ FileProblem FileKindProblem(const fs::path& path) {
   return ProblemOfMode(st.st_mode);
 }
 
+namespace {
+
+// Each problem in a few words: English for standard error, Japanese for the
+// player. In the order of FileProblem.
+struct ProblemText {
+  const char* english;
+  const char16_t* japanese;
+};
+constexpr ProblemText kProblemTexts[] = {
+    {"no problem", u""},
+    {"no such file", u"ファイルが存在しません"},
+    {"it lies outside the game folder", u"ゲームのフォルダの外にあるファイルは読み込めません"},
+    {"not a regular file (a folder)", u"フォルダです（通常のファイルではありません）"},
+    {"not a regular file (a device)", u"デバイスです（通常のファイルではありません）"},
+    {"not a regular file (a FIFO)", u"名前付きパイプです（通常のファイルではありません）"},
+    {"not a regular file", u"通常のファイルではありません"},
+    {"permission denied", u"読み込む権限がありません"},
+    {"the file is too large", u"ファイルが大きすぎます"},
+    {"read error", u"読み込み中にエラーが発生しました"},
+};
+static_assert(std::size(kProblemTexts) == static_cast<size_t>(FileProblem::kReadError) + 1);
+
+}  // namespace
+
 std::string DescribeFileProblem(FileProblem problem) {
-  switch (problem) {
-    case FileProblem::kNone:
-      return "no problem";
-    case FileProblem::kMissing:
-      return "no such file";
-    case FileProblem::kOutside:
-      return "it lies outside the game folder";
-    case FileProblem::kFolder:
-      return "not a regular file (a folder)";
-    case FileProblem::kDevice:
-      return "not a regular file (a device)";
-    case FileProblem::kFifo:
-      return "not a regular file (a FIFO)";
-    case FileProblem::kNotRegular:
-      return "not a regular file";
-    case FileProblem::kNoPermission:
-      return "permission denied";
-    case FileProblem::kTooLarge:
-      return "the file is too large";
-    case FileProblem::kReadError:
-      return "read error";
-  }
-  return "unknown problem";
+  return kProblemTexts[static_cast<size_t>(problem)].english;
 }
 
 std::u16string DescribeFileProblemJapanese(FileProblem problem) {
-  switch (problem) {
-    case FileProblem::kNone:
-      return u"";
-    case FileProblem::kMissing:
-      return u"ファイルが存在しません";
-    case FileProblem::kOutside:
-      return u"ゲームのフォルダの外にあるファイルは読み込めません";
-    case FileProblem::kFolder:
-      return u"フォルダです（通常のファイルではありません）";
-    case FileProblem::kDevice:
-      return u"デバイスです（通常のファイルではありません）";
-    case FileProblem::kFifo:
-      return u"名前付きパイプです（通常のファイルではありません）";
-    case FileProblem::kNotRegular:
-      return u"通常のファイルではありません";
-    case FileProblem::kNoPermission:
-      return u"読み込む権限がありません";
-    case FileProblem::kTooLarge:
-      return u"ファイルが大きすぎます";
-    case FileProblem::kReadError:
-      return u"読み込み中にエラーが発生しました";
-  }
-  return u"";
+  return kProblemTexts[static_cast<size_t>(problem)].japanese;
 }
 
 GameFile FindGameFile(const fs::path& root, const fs::path& base, std::string_view name) {
