@@ -80,7 +80,7 @@ inline std::string Rle8(int32_t w, int32_t h, bool rle) {
   le(8, 2);
   le(rle ? 1 : 0, 4);
   le(static_cast<uint32_t>(pixels.size()), 4);
-  le(0, 16);
+  for (int i = 0; i < 4; ++i) le(0, 4);
   for (int i = 0; i < 256; ++i) le(static_cast<uint32_t>(i * 0x010101), 4);
   return b + pixels;
 }
