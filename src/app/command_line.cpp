@@ -6,6 +6,8 @@
 #include <map>
 #include <vector>
 
+#include "platform/headless/input_script.h"
+
 namespace tsumugi {
 
 namespace {
@@ -89,8 +91,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
     } else if (arg == "--max-time") {
       if (!value(&v)) return false;
       uint64_t ms;
-      if (!ParseUnsigned(v, uint64_t{1} << 40, &ms)) {
+      if (!ParseUnsigned(v, UINT64_MAX, &ms)) {
         *error = "--max-time takes a number of milliseconds, not '" + v + "'";
+        return false;
+      }
+      if (ms > headless::kMaxWait) {
+        *error = "--max-time is limited to " + std::to_string(headless::kMaxWait) +
+                 " ms (about 24 days), not '" + v + "'";
         return false;
       }
       cl.max_time = ms;
@@ -128,7 +135,10 @@ std::filesystem::path SettingsFileFor(const std::filesystem::path& game_folder) 
   std::vector<std::string> exes;
   for (fs::directory_iterator it(game_folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code type_ec;
-    if (!it->is_regular_file(type_ec)) continue;
+    const std::string lower_name = Lower(it->path().filename().string());
+    // An ".ini" that is no regular file is still the settings file, to be
+    // refused as such; an ".exe" only names it.
+    if (!it->is_regular_file(type_ec) && !lower_name.ends_with(".ini")) continue;
     std::string name = it->path().filename().string();
     std::string lower = Lower(name);
     if (lower.size() > 4 && lower.ends_with(".ini"))

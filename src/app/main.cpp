@@ -15,6 +15,7 @@
 #include "platform/gdi/png_writer.h"
 #include "platform/headless/headless_host.h"
 #include "platform/media/wav_writer.h"
+#include "platform/instance/stop_signals.h"
 #ifdef TSUMUGI_HAVE_SDL
 #include "platform/sdl/sdl_host.h"
 #endif
@@ -42,29 +43,72 @@ constexpr const char* kUsage =
     "  --version           the version\n"
     "\n"
     "Exit status: 0 normal end, 1 ended after an error message, 2 bad command\n"
-    "line or input file, 3 --max-time ran out, 4 a file to write (--audio-out)\n"
-    "could not be written.\n";
+    "line or input file, 3 --max-time ran out (or an endless loop was stopped),\n"
+    "4 a file the runner was asked to write could not be written, 128+N ended\n"
+    "by signal N (SIGTERM, SIGINT).\n";
+
+// A file the runner was asked to write (a screenshot) could not be written.
+constexpr int kWriteFailed = 4;
 
 int BadCommandLine(const std::string& message) {
   std::cerr << "tsumugi: " << message << "\nTry 'tsumugi --help'.\n";
   return 2;
 }
 
-int RunEngine(tsumugi::Host& host, const tsumugi::EngineOptions& options,
-              const std::optional<std::string>& screenshot) {
+// Runs the engine to its end and writes the screenshot asked for. The exit
+// status is the engine's, unless a file could not be written (4) or a stop
+// signal ended the run (128 + its number). `write_failed` tells whether the
+// host failed to write a file during the run.
+template <typename HostType, typename WriteFailed>
+int RunEngine(HostType& host, const tsumugi::EngineOptions& options,
+              const std::optional<std::string>& screenshot, WriteFailed write_failed) {
   tsumugi::ExitStatus status;
   {
     tsumugi::Engine engine(host, options);
     status = engine.Run();
   }
+  int result = static_cast<int>(status);
+  bool failed = write_failed(host);
   if (screenshot) {
     std::string error;
     if (!tsumugi::gdi::WritePng(tsumugi::ComposeWithVideoBox(host.Screen(), host.Media().Box()),
                                 *screenshot, &error)) {
       std::cerr << "tsumugi: cannot write screenshot '" << *screenshot << "': " << error << "\n";
+      failed = true;
     }
   }
-  return static_cast<int>(status);
+  if (failed) result = kWriteFailed;
+  if (const int signal_number = tsumugi::StopSignal(); signal_number != 0) {
+    std::cerr << "tsumugi: stopped by signal " << signal_number << "\n";
+    result = 128 + signal_number;
+  }
+  return result;
+}
+
+// The game folder must be a folder the player can read.
+bool CheckGameFolder(const std::filesystem::path& game, const std::string& written,
+                     std::string* error) {
+  using tsumugi::FileProblem;
+  const FileProblem problem = tsumugi::FileKindProblem(game);
+  if (problem == FileProblem::kMissing) {
+    *error = "game folder '" + written + "' does not exist";
+    return false;
+  }
+  if (problem == FileProblem::kNoPermission) {
+    *error = "game folder '" + written + "' cannot be reached: permission denied";
+    return false;
+  }
+  if (problem != FileProblem::kFolder) {
+    *error = "game folder '" + written + "' is not a folder";
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::directory_iterator it(game, ec);
+  if (ec) {
+    *error = "game folder '" + written + "' cannot be read: " + ec.message();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -85,9 +129,8 @@ int main(int argc, char** argv) {
 
   std::error_code ec;
   std::filesystem::path game = std::filesystem::absolute(cl.game_folder, ec);
-  if (ec || !std::filesystem::is_directory(game, ec)) {
-    return BadCommandLine("game folder '" + cl.game_folder + "' does not exist");
-  }
+  if (ec) return BadCommandLine("game folder '" + cl.game_folder + "' does not exist");
+  if (!CheckGameFolder(game, cl.game_folder, &error)) return BadCommandLine(error);
   game = game.lexically_normal();
 
   EngineOptions options;
@@ -100,8 +143,28 @@ int main(int argc, char** argv) {
       return BadCommandLine("--save-dir '" + *cl.save_dir + "' is not a folder");
     }
   }
-  options.settings_file =
-      cl.ini_file ? std::filesystem::absolute(*cl.ini_file, ec) : SettingsFileFor(game);
+  if (cl.ini_file) {
+    // A settings file named outright must be one.
+    const FileProblem problem = FileKindProblem(*cl.ini_file);
+    if (problem != FileProblem::kNone) {
+      return BadCommandLine("--ini '" + *cl.ini_file + "': " +
+                            (problem == FileProblem::kMissing ? std::string("no such file")
+                                                              : DescribeFileProblem(problem)));
+    }
+    options.settings_file = std::filesystem::absolute(*cl.ini_file, ec);
+  } else {
+    options.settings_file = SettingsFileFor(game);
+    // The settings file found beside the game is the game's own: one that
+    // leads outside the game folder is not read, as if it were missing.
+    const std::optional<std::filesystem::path> real = RealPath(options.settings_file);
+    const std::optional<std::filesystem::path> root = RealPath(game);
+    if (real && root && !IsInside(*root, *real)) {
+      std::cerr << "tsumugi: settings file " << options.settings_file.native()
+                << ": it lies outside the game folder (" << real->native() << "); not read\n";
+      options.settings_file.clear();
+    }
+  }
+
 
   std::filesystem::path soundfont;
   if (cl.soundfont) {
@@ -110,6 +173,9 @@ int main(int argc, char** argv) {
       return BadCommandLine("SoundFont '" + *cl.soundfont + "' does not exist");
     }
   }
+
+  // SIGTERM and SIGINT end the engine as the close button does.
+  InstallStopSignalHandlers();
 
   if (!cl.headless) {
 #ifdef TSUMUGI_HAVE_SDL
@@ -120,7 +186,7 @@ int main(int argc, char** argv) {
     if (!host.Open(&error)) {
       return BadCommandLine("cannot open a window (" + error + "); use --headless");
     }
-    return RunEngine(host, options, cl.screenshot);
+    return RunEngine(host, options, cl.screenshot, [](sdl::SdlHost&) { return false; });
 #else
     return BadCommandLine("this build has no window support; use --headless");
 #endif
@@ -152,10 +218,11 @@ int main(int argc, char** argv) {
     host_options.audio_out = &audio_out;
   }
   headless::HeadlessHost host(std::move(host_options));
-  int status = RunEngine(host, options, cl.screenshot);
+  int status = RunEngine(host, options, cl.screenshot,
+                         [](headless::HeadlessHost& h) { return h.WriteFailed(); });
   if (audio_out.IsOpen() && !audio_out.Finish(&error)) {
     std::cerr << "tsumugi: " << error << "\n";
-    status = 4;
+    if (status < 128) status = 4;
   }
   return status;
 }

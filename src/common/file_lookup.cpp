@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <iterator>
 #include <cerrno>
 #include <system_error>
 #include <vector>
@@ -68,6 +69,11 @@ bool IsDirectory(const fs::path& p) {
   return fs::is_directory(p, ec);
 }
 
+// A name on disk in UTF-8; names that are not UTF-8 are CP932 bytes.
+std::string DiskNameAsUtf8(const std::string& name) {
+  return IsValidUtf8(name) ? name : Utf16ToUtf8(Cp932ToUtf16(name));
+}
+
 // Looks in `dir` for the entry `name`, exact spelling first, then ignoring
 // case. Returns the entry's actual name, or nullopt.
 std::optional<std::string> ResolveComponent(const fs::path& dir, std::string_view name,
@@ -83,14 +89,43 @@ std::optional<std::string> ResolveComponent(const fs::path& dir, std::string_vie
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const fs::path file_name = it->path().filename();
     const std::string& entry_name = file_name.native();
-    if (entry_name.size() != folded.size()) continue;
     if (best && entry_name >= *best) continue;
-    if (FoldName(entry_name) != folded) continue;
+    // Folding keeps the length of UTF-8 names, so most entries are passed
+    // over without a closer look.
+    const bool utf8 = IsValidUtf8(entry_name);
+    if (utf8 && entry_name.size() != folded.size()) continue;
+    if (FoldName(utf8 ? entry_name : DiskNameAsUtf8(entry_name)) != folded) continue;
     std::error_code type_ec;
     if (need_directory && !it->is_directory(type_ec)) continue;
     best = entry_name;
   }
   return best;
+}
+
+FileProblem ProblemOfMode(mode_t mode) {
+  if (S_ISREG(mode)) return FileProblem::kNone;
+  if (S_ISDIR(mode)) return FileProblem::kFolder;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return FileProblem::kDevice;
+  if (S_ISFIFO(mode)) return FileProblem::kFifo;
+  return FileProblem::kNotRegular;
+}
+
+FileProblem ProblemOfErrno(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+      return FileProblem::kMissing;
+    case EACCES:
+    case EPERM:
+      return FileProblem::kNoPermission;
+    default:
+      return FileProblem::kReadError;
+  }
+}
+
+std::string MegabytesText(uint64_t bytes) {
+  return std::to_string(bytes >> 20) + " MB";
 }
 
 }  // namespace
@@ -112,40 +147,173 @@ std::optional<fs::path> FindPathNoCase(const fs::path& base, std::string_view re
   return current;
 }
 
-bool ReadWholeFile(const fs::path& path, std::string* bytes, std::string* error) {
+std::optional<fs::path> RealPath(const fs::path& path) {
+  std::error_code ec;
+  fs::path real = fs::canonical(path, ec);
+  if (ec) return std::nullopt;
+  return real;
+}
+
+bool IsInside(const fs::path& root, const fs::path& real) {
+  const std::string& r = root.native();
+  const std::string& p = real.native();
+  if (p.size() < r.size() || p.compare(0, r.size(), r) != 0) return false;
+  // "/games/a" holds "/games/a/x" but not "/games/ab".
+  return p.size() == r.size() || p[r.size()] == '/' || (!r.empty() && r.back() == '/');
+}
+
+FileProblem FileKindProblem(const fs::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return ProblemOfErrno(errno);
+  return ProblemOfMode(st.st_mode);
+}
+
+namespace {
+
+// Each problem in a few words: English for standard error, Japanese for the
+// player. In the order of FileProblem.
+struct ProblemText {
+  const char* english;
+  const char16_t* japanese;
+};
+constexpr ProblemText kProblemTexts[] = {
+    {"no problem", u""},
+    {"no such file", u"ファイルが存在しません"},
+    {"it lies outside the game folder", u"ゲームのフォルダの外にあるファイルは読み込めません"},
+    {"not a regular file (a folder)", u"フォルダです（通常のファイルではありません）"},
+    {"not a regular file (a device)", u"デバイスです（通常のファイルではありません）"},
+    {"not a regular file (a FIFO)", u"名前付きパイプです（通常のファイルではありません）"},
+    {"not a regular file", u"通常のファイルではありません"},
+    {"permission denied", u"読み込む権限がありません"},
+    {"the file is too large", u"ファイルが大きすぎます"},
+    {"read error", u"読み込み中にエラーが発生しました"},
+};
+static_assert(std::size(kProblemTexts) == static_cast<size_t>(FileProblem::kReadError) + 1);
+
+}  // namespace
+
+std::string DescribeFileProblem(FileProblem problem) {
+  return kProblemTexts[static_cast<size_t>(problem)].english;
+}
+
+std::u16string DescribeFileProblemJapanese(FileProblem problem) {
+  return kProblemTexts[static_cast<size_t>(problem)].japanese;
+}
+
+GameFile FindGameFile(const fs::path& root, const fs::path& base, std::string_view name) {
+  GameFile result;
+  auto fail = [&](FileProblem problem, const std::string& where, const std::string& detail) {
+    result.problem = problem;
+    result.cause = where + ": " + DescribeFileProblem(problem) + detail;
+    return result;
+  };
+  const std::string written = (base / std::string(name)).native();
+  std::optional<fs::path> found = FindPathNoCase(base, name);
+  if (!found) return fail(FileProblem::kMissing, written, " (looked up without regard to case)");
+  std::optional<fs::path> real = RealPath(*found);
+  if (!real) return fail(FileProblem::kMissing, found->native(), " (a symbolic link that leads nowhere)");
+  std::optional<fs::path> real_root = RealPath(root);
+  if (!real_root || !IsInside(*real_root, *real)) {
+    return fail(FileProblem::kOutside, found->native(),
+                " (" + real->native() + " is not inside " +
+                    (real_root ? *real_root : root).native() + ")");
+  }
+  if (const FileProblem kind = FileKindProblem(*real); kind != FileProblem::kNone) {
+    return fail(kind, found->native(), "");
+  }
+  result.path = std::move(found);
+  return result;
+}
+
+namespace {
+
+template <typename Buffer>
+bool ReadInto(const fs::path& path, Buffer* bytes, std::string* error, uint64_t max_bytes,
+              FileProblem* problem) {
   bytes->clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    SetError(error, ErrnoText(errno));
+  auto fail = [&](FileProblem kind, std::string text) {
+    if (problem != nullptr) *problem = kind;
+    SetError(error, std::move(text));
     return false;
+  };
+  // Without O_NONBLOCK, opening a FIFO waits for a writer, perhaps forever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    const int err = errno;
+    return fail(err == EISDIR ? FileProblem::kFolder : ProblemOfErrno(err), ErrnoText(err));
   }
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    bytes->reserve(static_cast<size_t>(st.st_size));
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return fail(FileProblem::kReadError, ErrnoText(err));
   }
+  if (const FileProblem kind = ProblemOfMode(st.st_mode); kind != FileProblem::kNone) {
+    ::close(fd);
+    return fail(kind, kind == FileProblem::kFolder ? ErrnoText(EISDIR) : DescribeFileProblem(kind));
+  }
+  auto too_large = [&](uint64_t size) {
+    ::close(fd);
+    bytes->clear();
+    return fail(FileProblem::kTooLarge, "the file is too large (" + std::to_string(size) +
+                                            " bytes; the limit is " + MegabytesText(max_bytes) +
+                                            ")");
+  };
+  if (static_cast<uint64_t>(st.st_size) > max_bytes) return too_large(static_cast<uint64_t>(st.st_size));
+  // A regular file never blocks; reads go back to the ordinary mode.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (st.st_size > 0) bytes->reserve(static_cast<size_t>(st.st_size));
   // Read until end of file rather than trusting the size: it may change
   // while we read, and some files report a size of 0.
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n > 0) {
-      bytes->append(buffer, static_cast<size_t>(n));
+      if (static_cast<uint64_t>(n) > max_bytes - bytes->size()) {
+        return too_large(bytes->size() + static_cast<uint64_t>(n));
+      }
+      bytes->insert(bytes->end(), buffer, buffer + n);
     } else if (n == 0) {
       break;
     } else if (errno != EINTR) {
       const int err = errno;
       ::close(fd);
       bytes->clear();
-      SetError(error, ErrnoText(err));
-      return false;
+      return fail(FileProblem::kReadError, ErrnoText(err));
     }
   }
   ::close(fd);
+  if (problem != nullptr) *problem = FileProblem::kNone;
   return true;
 }
 
-bool WriteWholeFile(const fs::path& path, std::string_view bytes, std::string* error,
+}  // namespace
+
+bool ReadWholeFile(const fs::path& path, std::string* bytes, std::string* error,
+                   uint64_t max_bytes, FileProblem* problem) {
+  return ReadInto(path, bytes, error, max_bytes, problem);
+}
+
+bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>* bytes, std::string* error,
+                   uint64_t max_bytes, FileProblem* problem) {
+  return ReadInto(path, bytes, error, max_bytes, problem);
+}
+
+bool WriteWholeFile(const fs::path& path_in, std::string_view bytes, std::string* error,
                     const std::function<void()>& before_rename) {
+  // A link is followed: the file it leads to is replaced and the link kept.
+  fs::path path = path_in;
+  struct stat link_st {};
+  if (::lstat(path.c_str(), &link_st) == 0 && S_ISLNK(link_st.st_mode)) {
+    std::error_code ec;
+    fs::path target = fs::weakly_canonical(path, ec);
+    if (!ec) path = target;
+  }
+  if (const FileProblem kind = FileKindProblem(path);
+      kind != FileProblem::kNone && kind != FileProblem::kMissing) {
+    SetError(error, "cannot replace " + path_in.native() + ": " + DescribeFileProblem(kind));
+    return false;
+  }
   const std::string name = path.filename().native();
   if (name.empty() || name == "." || name == "..") {
     SetError(error, "not a file name: " + path.native());

@@ -46,15 +46,26 @@ TEST(RunnerCatalogue, TwoHundredFiftyFourFilesStartAndOneMoreIsRefused) {
 }
 
 TEST(RunnerCatalogue, AnAbsolutePathFolderAndACaseInsensitiveDir) {
-  TempDir scenarios;
-  WriteCp932(scenarios / "start.txt", ".cap here\n.here\n");
   TempDir game;
+  WriteCp932(game / "scenes/start.txt", ".cap here\n.here\n");
   WriteCp932(game / "tsumugi.ini",
-             "Style=Window\nZOrder=Normal\nPath=" + scenarios.path().string() + "\n");
+             "Style=Window\nZOrder=Normal\nPath=" + (game / "Scenes").string() + "\n");
   RunResult run = RunGame(game);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out,
             Aborted("File「start.txt」  Line「2」\r\n\r\nないコマンドを指定しました\r\n.here"));
+
+  // A folder outside the game folder is not the game's: it is reported as
+  // missing, and the cause goes to standard error.
+  TempDir scenarios;
+  WriteCp932(scenarios / "start.txt", ".here\n");
+  WriteCp932(game / "tsumugi.ini",
+             "Style=Window\nZOrder=Normal\nPath=" + scenarios.path().string() + "\n");
+  run = RunGame(game);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, Box("存在しないフォルダ\r\n" + scenarios.path().string() +
+                         "/\r\nをシナリオフォルダに指定しました"));
+  EXPECT_NE(run.err.find("outside the game folder"), std::string::npos) << run.err;
 
   TempDir game2;
   WriteCp932(game2 / "tsumugi.ini", "Style=Window\nZOrder=Normal\nDir=SCENARIO\n");

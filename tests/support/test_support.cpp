@@ -1,9 +1,14 @@
 #include "support/test_support.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -61,21 +66,44 @@ std::vector<std::string> RunResult::lines() const {
 }
 
 RunResult RunTsumugi(const std::vector<std::string>& args, const fs::path& cwd) {
+  RunOptions options;
+  options.cwd = cwd;
+  return RunTsumugi(args, options);
+}
+
+RunResult RunTsumugi(const std::vector<std::string>& args, const RunOptions& options) {
   TempDir scratch;
   fs::path out_file = scratch / "stdout";
   fs::path err_file = scratch / "stderr";
-  fs::path dir = cwd.empty() ? scratch.path() : cwd;
+  fs::path dir = options.cwd.empty() ? scratch.path() : options.cwd;
+  const bool drop_root = options.as_nobody && geteuid() == 0;
+  if (drop_root) {
+    // nobody must be able to write its output and enter the folder.
+    fs::permissions(scratch.path(), fs::perms::all, fs::perm_options::add);
+  }
 
+  const auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     int in = open("/dev/null", O_RDONLY);
     if (out < 0 || err < 0 || in < 0 || chdir(dir.c_str()) != 0) _exit(127);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    for (const std::string& change : options.env) {
+      const size_t eq = change.find('=');
+      if (eq == std::string::npos) {
+        unsetenv(change.c_str());
+      } else {
+        setenv(change.substr(0, eq).c_str(), change.substr(eq + 1).c_str(), 1);
+      }
+    }
+    if (drop_root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+      _exit(126);
+    }
     std::vector<char*> argv;
     std::string binary = TSUMUGI_BINARY;
     argv.push_back(binary.data());
@@ -85,9 +113,24 @@ RunResult RunTsumugi(const std::vector<std::string>& args, const fs::path& cwd) 
     execv(binary.c_str(), argv.data());
     _exit(127);
   }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
+  if (options.while_running) options.while_running(pid);
   RunResult result;
+  int wstatus = 0;
+  rusage usage{};
+  for (;;) {
+    const pid_t done = wait4(pid, &wstatus, options.timeout_seconds > 0 ? WNOHANG : 0, &usage);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) throw std::runtime_error("wait4 failed");
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!result.timed_out && elapsed > options.timeout_seconds) {
+      result.timed_out = true;
+      kill(pid, SIGKILL);
+    }
+    usleep(5000);
+  }
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.peak_kb = usage.ru_maxrss;
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   result.out = ReadFile(out_file);
   result.err = ReadFile(err_file);

@@ -2,7 +2,10 @@
 // binary, reading its JSON lines.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,14 +35,35 @@ struct RunResult {
   int status = -1;
   std::string out;
   std::string err;
+  // The most memory the run held at once (its peak resident set), and how
+  // long it took.
+  long peak_kb = 0;
+  double seconds = 0;
+  // The run outlived RunOptions::timeout_seconds and was killed.
+  bool timed_out = false;
   // The JSON lines of standard output.
   std::vector<std::string> lines() const;
+};
+
+struct RunOptions {
+  // The working folder (default: a temporary folder).
+  std::filesystem::path cwd;
+  // Changes to the environment: "NAME=VALUE" sets, "NAME" removes.
+  std::vector<std::string> env;
+  // A run still going after this many seconds is killed (0: never).
+  int timeout_seconds = 0;
+  // Called in the test while the program runs, with its process id.
+  std::function<void(pid_t)> while_running;
+  // Run as the user "nobody" when the tests run as root, so that file
+  // permissions apply.
+  bool as_nobody = false;
 };
 
 // Runs the tsumugi binary with the arguments in `cwd` (default: a temporary
 // folder) and returns its exit status and output.
 RunResult RunTsumugi(const std::vector<std::string>& args,
                      const std::filesystem::path& cwd = {});
+RunResult RunTsumugi(const std::vector<std::string>& args, const RunOptions& options);
 
 // The JSON line the runner prints for an OK message box with this text
 // (UTF-8, CR LF written as "\r\n").

@@ -2,6 +2,7 @@
 // painted by a function of the pixel position.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -49,6 +50,39 @@ inline void WriteBitmap(const std::filesystem::path& path, int w, int h,
 
 inline void WriteBitmap(const std::filesystem::path& path, int w, int h, uint32_t colour) {
   WriteBitmap(path, w, h, [colour](int, int) { return colour; });
+}
+
+// A grey bitmap of 8 bits per pixel. RLE8-compressed (`rle`), it holds runs
+// for at most 64 rows and ends there: the file stays small whatever size its
+// header claims, as a decompression bomb's does.
+inline std::string Rle8(int32_t w, int32_t h, bool rle) {
+  std::string b = "BM";
+  auto le = [&](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  std::string pixels;
+  if (rle) {
+    for (int32_t y = 0; y < std::min(h, 64); ++y) {
+      for (int32_t x = 0; x < w; x += 255) pixels += {static_cast<char>(std::min(255, w - x)), 5};
+      pixels += std::string("\0\0", 2);
+    }
+    pixels += std::string("\0\1", 2);
+  } else {
+    pixels.assign(static_cast<size_t>((w + 3) / 4 * 4) * static_cast<size_t>(h), '\x05');
+  }
+  le(14 + 40 + 1024 + static_cast<uint32_t>(pixels.size()), 4);
+  le(0, 4);
+  le(14 + 40 + 1024, 4);
+  le(40, 4);
+  le(static_cast<uint32_t>(w), 4);
+  le(static_cast<uint32_t>(h), 4);
+  le(1, 2);
+  le(8, 2);
+  le(rle ? 1 : 0, 4);
+  le(static_cast<uint32_t>(pixels.size()), 4);
+  for (int i = 0; i < 4; ++i) le(0, 4);
+  for (int i = 0; i < 256; ++i) le(static_cast<uint32_t>(i * 0x010101), 4);
+  return b + pixels;
 }
 
 }  // namespace tsumugi::test

@@ -31,6 +31,7 @@ bool Cursor::Cur() {
   if (!gdi::LoadCursorImage(path, image.get(), &error)) {
     // A file that is there but is no cursor or icon would otherwise leave
     // the author wondering why the pointer did not change.
+    e_.host.Diagnostic(PathToUtf8(path) + ": " + error);
     e_.script.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) +
                               u"」はカーソルファイルとして読み込めません",
                           false);

@@ -297,20 +297,18 @@ void Graphics::WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const 
   const std::u16string first_text = Utf8ToUtf16(PathToUtf8(first));
   const std::u16string extension =
       first_text.substr(first_text.size() - std::min<size_t>(4, first_text.size()));
-  const std::filesystem::path folder = PathFromUtf16(e_.settings.ScenarioFolder);
   std::vector<std::filesystem::path> frames;
   for (int n = 0;; ++n) {
-    std::optional<std::filesystem::path> file =
-        FindPathNoCase(folder, Utf16ToUtf8(u"pat" + effect + FrameNumber(n) + extension));
-    std::error_code ec;
-    if (!file || !std::filesystem::is_regular_file(*file, ec)) break;
-    frames.push_back(std::move(*file));
+    GameFile file = e_.picture_files.FindFile(u"pat" + effect + FrameNumber(n) + extension);
+    if (!file.path) break;
+    frames.push_back(std::move(*file.path));
   }
 
   for (size_t i = 0; i < frames.size(); ++i) {
     if (i > 0) frame_start = host.TimeGetTime();
     std::string error;
     if (!LoadPatternFrame(frames[i], PicPat, &error)) {
+      e_.host.Diagnostic(PathToUtf8(frames[i]) + ": " + error);
       e_.script.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(frames[i])) +
                                 u"」はピクチャーファイルとして読み込めません",
                             false);

@@ -8,23 +8,42 @@
 
 namespace tsumugi {
 
-std::optional<std::filesystem::path> PictureFiles::LookUp(const std::u16string& name) const {
-  std::optional<std::filesystem::path> found =
-      FindPathNoCase(PathFromUtf16(e_.settings.ScenarioFolder), Utf16ToUtf8(name));
-  std::error_code ec;
-  if (!found || !std::filesystem::is_regular_file(*found, ec)) return std::nullopt;
-  return found;
+const std::filesystem::path& PictureFiles::GameRoot() {
+  if (game_root_.empty()) {
+    game_root_ = RealPath(e_.options.game_folder).value_or(e_.options.game_folder);
+  }
+  return game_root_;
+}
+
+GameFile PictureFiles::FindFile(const std::u16string& name) {
+  return FindGameFile(GameRoot(), PathFromUtf16(e_.settings.ScenarioFolder), Utf16ToUtf8(name));
+}
+
+std::optional<std::filesystem::path> PictureFiles::LookUp(const std::u16string& name,
+                                                          std::string* causes) {
+  GameFile file = FindFile(name);
+  if (file.path) return file.path;
+  if (!causes->empty()) *causes += "; ";
+  *causes += file.cause;
+  return std::nullopt;
+}
+
+void PictureFiles::ReportCauses(const std::string& causes) {
+  e_.host.Diagnostic("not found: " + causes);
 }
 
 std::filesystem::path PictureFiles::FindPictureFile(const std::u16string& name) {
   const std::u16string& folder = e_.settings.ScenarioFolder;
+  std::string causes;
   if (name.find(u'.') != std::u16string::npos) {
-    if (std::optional<std::filesystem::path> found = LookUp(name)) return *found;
+    if (std::optional<std::filesystem::path> found = LookUp(name, &causes)) return *found;
+    ReportCauses(causes);
     e_.script.ScriptError(u"ファイル「" + folder + name + u"」は存在しません。", false);
   }
   // A bitmap wins over a JPEG of the same name.
-  if (std::optional<std::filesystem::path> found = LookUp(name + u".bmp")) return *found;
-  if (std::optional<std::filesystem::path> found = LookUp(name + u".jpg")) return *found;
+  if (std::optional<std::filesystem::path> found = LookUp(name + u".bmp", &causes)) return *found;
+  if (std::optional<std::filesystem::path> found = LookUp(name + u".jpg", &causes)) return *found;
+  ReportCauses(causes);
   e_.script.ScriptError(u"「" + folder + name + u"」という名前の\r\nピクチャーファイルは存在しません",
                         false);
 }
@@ -34,7 +53,8 @@ void PictureFiles::LoadPictureFile(const std::u16string& name, gdi::Surface* out
   std::string error;
   if (!gdi::LoadPicture(path, out, &error)) {
     // A damaged or foreign file must not be shown as garbage or crash the
-    // engine: the author learns which file it is.
+    // engine: the author learns which file it is, and why on standard error.
+    e_.host.Diagnostic(PathToUtf8(path) + ": " + error);
     e_.script.ScriptError(
         u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) + u"」はピクチャーファイルとして読み込めません",
         false);
@@ -46,7 +66,9 @@ std::filesystem::path PictureFiles::MediaPath(std::u16string name, std::u16strin
     name += u'.';
     name += extension;
   }
-  if (std::optional<std::filesystem::path> found = LookUp(name)) return *found;
+  std::string causes;
+  if (std::optional<std::filesystem::path> found = LookUp(name, &causes)) return *found;
+  ReportCauses(causes);
   e_.script.ScriptError(u"ファイル「" + e_.settings.ScenarioFolder + name + u"」は存在しません。",
                         false);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/file_lookup.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
@@ -18,27 +19,42 @@ class PictureFiles {
  public:
   explicit PictureFiles(Engine& engine) : e_(engine) {}
 
+  // The one lookup for every file a script names (pictures, cursors, window
+  // and marker pictures, wipe patterns, media): `name` below the scenario
+  // folder, looked up again ignoring case, folder by folder, when it does not
+  // exist exactly as written (names stored as CP932 bytes on disk are found
+  // too). Only a regular file that lies inside the game folder, symbolic
+  // links followed, is found; anything else comes back with its problem and
+  // cause, to be reported like a missing file (see FindGameFile).
+  GameFile FindFile(const std::u16string& name);
+
+  // The game folder with every symbolic link resolved.
+  const std::filesystem::path& GameRoot();
+
   // The file of a picture name from a script, below the scenario folder. A
   // name with a "." anywhere is a file name with its extension; otherwise
-  // ".bmp" is tried first, then ".jpg". Old games were made on a file
-  // system that ignores case, so a name that does not exist exactly as
-  // written is looked up again ignoring case, folder by folder. A missing
-  // file is reported and ends the engine.
+  // ".bmp" is tried first, then ".jpg". A file FindFile does not find is
+  // reported as missing and ends the engine; the cause goes to standard
+  // error.
   std::filesystem::path FindPictureFile(const std::u16string& name);
 
   // Finds the picture and loads it into *out (which takes its size). A file
-  // that is not a picture the engine can read is reported.
+  // that is not a picture the engine can read is reported, and the reason
+  // goes to standard error.
   void LoadPictureFile(const std::u16string& name, gdi::Surface* out);
 
   // The file of a media or cursor name: a name without "." gets "." and
-  // `extension`. A missing file is reported.
+  // `extension`; it is looked up with FindFile. A file not found is
+  // reported as missing (the cause goes to standard error).
   std::filesystem::path MediaPath(std::u16string name, std::u16string_view extension);
 
  private:
-  // The file at the scenario folder + `name`, if it is an ordinary file.
-  std::optional<std::filesystem::path> LookUp(const std::u16string& name) const;
+  // FindFile's path, if any; otherwise the cause is added to *causes.
+  std::optional<std::filesystem::path> LookUp(const std::u16string& name, std::string* causes);
+  void ReportCauses(const std::string& causes);
 
   Engine& e_;
+  std::filesystem::path game_root_;
 };
 
 // Prepares `picture` for transparent drawing. Its top-left pixel gives the

@@ -72,21 +72,48 @@ void Catalogue::ScanFolder(const fs::path& folder, const std::u16string& prefix,
   // A link that leads back up the tree must not make the scan endless.
   std::error_code ec;
   fs::path canonical = fs::canonical(folder, ec);
-  if (ec) return;
+  if (ec) {
+    e_.host.Diagnostic("cannot read folder " + PathToUtf8(folder) + ": " + ec.message());
+    return;
+  }
   if (std::find(visited_.begin(), visited_.end(), canonical) != visited_.end()) return;
   visited_.push_back(canonical);
-  if (depth > 64) return;
+  if (depth > kMaxDepth) {
+    e_.host.Diagnostic("folder " + PathToUtf8(folder) + " is nested more than " +
+                       std::to_string(kMaxDepth) +
+                       " folders deep below the scenario folder; its files are not read");
+    return;
+  }
 
   // Entries by name, so that the scan does not depend on the disk's order.
   std::map<std::string, fs::directory_entry> entries;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  fs::directory_iterator it(folder, ec);
+  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
     entries.emplace(it->path().filename().string(), *it);
   }
+  if (ec) e_.host.Diagnostic("cannot read folder " + PathToUtf8(folder) + ": " + ec.message());
 
+  // Symbolic links are followed only as far as the game folder reaches: a
+  // link to "/" must not walk the whole disk, nor one to a file outside make
+  // it a scenario.
+  const fs::path& root = e_.picture_files.GameRoot();
+  std::vector<std::pair<std::string, fs::path>> folders;
   const std::u16string& extension = e_.settings.ScenarioExtension;
   for (const auto& [disk_name, entry] : entries) {
     std::error_code type_ec;
-    if (entry.is_directory(type_ec)) continue;
+    if (entry.is_symlink(type_ec)) {
+      const std::optional<fs::path> real = RealPath(entry.path());
+      if (real && !IsInside(root, *real)) {
+        e_.host.Diagnostic("not read: " + PathToUtf8(entry.path()) +
+                           " is a symbolic link that leads outside the game folder (to " +
+                           PathToUtf8(*real) + ")");
+        continue;
+      }
+    }
+    if (entry.is_directory(type_ec)) {
+      if (!disk_name.empty() && disk_name[0] != '.') folders.emplace_back(disk_name, entry.path());
+      continue;
+    }
     std::u16string name = NameFromDisk(disk_name);
     if (!HasExtension(name, extension)) continue;
     if (StartsWith(name, u"config") || StartsWith(name, u"save")) continue;
@@ -95,10 +122,8 @@ void Catalogue::ScanFolder(const fs::path& folder, const std::u16string& prefix,
     // Past the limit the count is all that matters.
     if (found_.size() > kMaxFiles) return;
   }
-  for (const auto& [disk_name, entry] : entries) {
-    std::error_code type_ec;
-    if (!entry.is_directory(type_ec) || disk_name.empty() || disk_name[0] == '.') continue;
-    ScanFolder(entry.path(), prefix + NameFromDisk(disk_name) + u"\\", depth + 1);
+  for (const auto& [disk_name, path] : folders) {
+    ScanFolder(path, prefix + NameFromDisk(disk_name) + u"\\", depth + 1);
     if (found_.size() > kMaxFiles) return;
   }
 }
@@ -109,6 +134,8 @@ void Catalogue::BuildCatalogue() {
   ScanFolder(PathFromUtf16(e_.settings.ScenarioFolder), u"", 0);
 
   if (found_.empty()) {
+    e_.host.Diagnostic("no scenario file (*" + Utf16ToUtf8(e_.settings.ScenarioExtension) +
+                       ") in " + Utf16ToUtf8(e_.settings.ScenarioFolder) + " or its folders");
     e_.host.MessageBoxOk(u"シナリオファイル（テキスト）が見つかりません。");
     e_.form.EndEngine(ExitStatus::kError);
   }
@@ -126,9 +153,12 @@ void Catalogue::BuildCatalogue() {
     file.name = name;
     file.path = path;
     std::string bytes, error;
-    if (!ReadWholeFile(path, &bytes, &error)) {
+    FileProblem problem = FileProblem::kNone;
+    if (!ReadWholeFile(path, &bytes, &error, kMaxTextFileBytes, &problem)) {
+      // A device, FIFO or huge file is refused at once, never read on and on.
+      e_.host.Diagnostic("scenario file " + PathToUtf8(path) + ": " + error);
       e_.host.MessageBoxOk(u"シナリオファイル「" + name + e_.settings.ScenarioExtension +
-                           u"」を読み込めません。\r\n" + Utf8ToUtf16(error));
+                           u"」を読み込めません。\r\n" + DescribeFileProblemJapanese(problem));
       e_.form.EndEngine(ExitStatus::kError);
     }
     file.binary = bytes.find('\0') != std::string::npos;

@@ -55,6 +55,8 @@ struct ScenarioFile {
 class Catalogue {
  public:
   static constexpr int kMaxFiles = 254;
+  // How many folders deep below the scenario folder the scan goes.
+  static constexpr int kMaxDepth = 64;
 
   explicit Catalogue(Engine& engine) : e_(engine) {}
 

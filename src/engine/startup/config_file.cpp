@@ -36,15 +36,26 @@ void ConfigFile::Read(int* page_count) {
   Script& script = e_.script;
   const std::u16string file_name = u"config" + settings.ScenarioExtension;
 
-  std::optional<std::filesystem::path> path =
-      FindPathNoCase(PathFromUtf16(settings.ScenarioFolder), Utf16ToUtf8(file_name));
-  std::error_code ec;
-  if (path && std::filesystem::is_regular_file(*path, ec)) {
+  const GameFile found = e_.picture_files.FindFile(file_name);
+  std::optional<std::filesystem::path> path = found.path;
+  auto refuse = [&](FileProblem problem, const std::string& cause) {
+    e_.host.Diagnostic(cause);
+    e_.host.MessageBoxOk(u"ファイル「" + file_name + u"」を読み込めません。\r\n" +
+                         DescribeFileProblemJapanese(problem));
+    e_.form.EndEngine(ExitStatus::kError);
+  };
+  // A configuration file that is not there, or lies outside the game folder,
+  // is no configuration file; one that cannot be read is said so at once.
+  if (found.problem == FileProblem::kOutside) e_.host.Diagnostic(found.cause);
+  if (found.problem != FileProblem::kNone && found.problem != FileProblem::kMissing &&
+      found.problem != FileProblem::kOutside) {
+    refuse(found.problem, found.cause);
+  }
+  if (path) {
     std::string bytes, error;
-    if (!ReadWholeFile(*path, &bytes, &error)) {
-      e_.host.MessageBoxOk(u"ファイル「" + file_name + u"」を読み込めません。\r\n" +
-                           Utf8ToUtf16(error));
-      e_.form.EndEngine(ExitStatus::kError);
+    FileProblem problem = FileProblem::kNone;
+    if (!ReadWholeFile(*path, &bytes, &error, kMaxTextFileBytes, &problem)) {
+      refuse(problem, PathToUtf8(*path) + ": " + error);
     }
     std::vector<std::u16string> lines = SplitLines(DecodeGameText(bytes));
 

@@ -13,14 +13,33 @@ namespace {
 
 // Old games were made on a case-insensitive file system: a folder named
 // "Data" in the settings is the folder "data" on disk. On success `folder`
-// names the folder as it is on disk.
-bool ResolveFolder(std::u16string& folder) {
+// names the folder as it is on disk. The scenario folder must lie inside the
+// game folder (symbolic links followed): a game cannot make the engine read
+// the rest of the disk as its scenarios. A folder that is not accepted is
+// reported as missing; the cause goes to standard error.
+bool ResolveFolder(Engine& e, std::u16string& folder) {
   std::error_code ec;
-  if (std::filesystem::is_directory(PathFromUtf16(folder), ec)) return true;
-  std::optional<std::filesystem::path> found = FindPathNoCase("/", PathToUtf8(PathFromUtf16(folder)));
-  if (!found || !std::filesystem::is_directory(*found, ec)) return false;
-  folder = Utf8ToUtf16(PathToUtf8(*found));
-  if (folder.empty() || folder.back() != u'/') folder += u'/';
+  std::filesystem::path path = PathFromUtf16(folder);
+  if (!std::filesystem::is_directory(path, ec)) {
+    std::optional<std::filesystem::path> found = FindPathNoCase("/", PathToUtf8(path));
+    if (!found || !std::filesystem::is_directory(*found, ec)) {
+      const FileProblem problem = found ? FileKindProblem(*found) : FileProblem::kMissing;
+      e.host.Diagnostic("scenario folder " + PathToUtf8(path) + ": " +
+                        (problem == FileProblem::kMissing ? std::string("no such folder")
+                                                          : DescribeFileProblem(problem)));
+      return false;
+    }
+    path = *found;
+    folder = Utf8ToUtf16(PathToUtf8(*found));
+    if (folder.empty() || folder.back() != u'/') folder += u'/';
+  }
+  const std::optional<std::filesystem::path> real = RealPath(path);
+  const std::filesystem::path& root = e.picture_files.GameRoot();
+  if (!real || !IsInside(root, *real)) {
+    e.host.Diagnostic("scenario folder " + PathToUtf8(path) + ": it lies outside the game folder (" +
+                      PathToUtf8(real.value_or(path)) + " is not inside " + PathToUtf8(root) + ")");
+    return false;
+  }
   return true;
 }
 
@@ -54,12 +73,17 @@ void Startup::StartEngine(bool run_script) {
   s.ProgramFolder = Utf8ToUtf16(PathToUtf8(e_.options.game_folder));
   if (s.ProgramFolder.empty() || s.ProgramFolder.back() != u'/') s.ProgramFolder += u'/';
 
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(e_.options.settings_file, ec)) {
+  // No settings file is fine; one that is there but is no regular file (a
+  // folder, a device, a FIFO) is refused at once.
+  const FileProblem settings_problem = FileKindProblem(e_.options.settings_file);
+  if (settings_problem != FileProblem::kNone && settings_problem != FileProblem::kMissing) {
+    RefuseSettingsFile(settings_problem, DescribeFileProblem(settings_problem));
+  }
+  if (settings_problem == FileProblem::kNone) {
     ReadSettingsFile();
     if (s.ScenarioFolder.empty()) s.ScenarioFolder = s.ProgramFolder;
     if (s.DisplayStyle.empty()) Refuse(u"表示スタイルが指定されていません");
-    if (!ResolveFolder(s.ScenarioFolder)) Refuse(MissingFolderMessage(s.ScenarioFolder));
+    if (!ResolveFolder(e_, s.ScenarioFolder)) Refuse(MissingFolderMessage(s.ScenarioFolder));
     if (s.DisplayStyle != u"User" && s.DisplayStyle != u"Full" && s.DisplayStyle != u"Window") {
       Refuse(u"存在しない表示スタイルを指定しました");
     }
@@ -84,7 +108,7 @@ void Startup::StartEngine(bool run_script) {
     if (s.DesktopIs640x480) s.DisplayStyle = u"Full";
     s.WindowZOrder = u"Normal";
     s.ScenarioFolder = s.ProgramFolder + u"data/";
-    if (!ResolveFolder(s.ScenarioFolder)) Refuse(MissingFolderMessage(s.ScenarioFolder));
+    if (!ResolveFolder(e_, s.ScenarioFolder)) Refuse(MissingFolderMessage(s.ScenarioFolder));
   }
 
   ResetEngine();
@@ -102,13 +126,20 @@ void Startup::StartEngine(bool run_script) {
 
 void Startup::ReadSettingsFile() {
   std::string bytes, error;
-  if (!ReadWholeFile(e_.options.settings_file, &bytes, &error)) {
+  FileProblem problem = FileProblem::kNone;
+  if (!ReadWholeFile(e_.options.settings_file, &bytes, &error, kMaxTextFileBytes, &problem)) {
     // The file is there but cannot be read: say so rather than start with
     // settings the author did not write.
-    Refuse(u"設定ファイル「" + Utf8ToUtf16(PathToUtf8(e_.options.settings_file)) +
-           u"」を読み込めません\r\n" + Utf8ToUtf16(error));
+    RefuseSettingsFile(problem, error);
   }
   ApplySettingsLines(SplitLines(DecodeGameText(bytes)), e_.settings);
+}
+
+void Startup::RefuseSettingsFile(FileProblem problem, const std::string& cause) {
+  const std::string path = PathToUtf8(e_.options.settings_file);
+  e_.host.Diagnostic("settings file " + path + ": " + cause);
+  Refuse(u"設定ファイル「" + Utf8ToUtf16(path) + u"」を読み込めません\r\n" +
+         DescribeFileProblemJapanese(problem));
 }
 
 void Startup::ResetEngine() {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "common/file_lookup.h"
+
 namespace tsumugi {
 
 class Engine;
@@ -29,6 +31,9 @@ class Startup {
   // A start-up check failed: the message, then the end of the engine.
   [[noreturn]] void Refuse(const std::u16string& message);
   void ReadSettingsFile();
+  // The settings file is there but cannot be read: the reason to the player,
+  // the cause to standard error.
+  [[noreturn]] void RefuseSettingsFile(FileProblem problem, const std::string& cause);
 
   Engine& e_;
 };

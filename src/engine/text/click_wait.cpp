@@ -67,8 +67,9 @@ bool TextWindow::Mst() {
     MarkerMode = 0;
     return false;
   }
-  LoadMaskedPicture(first, PicTcl, PicMTcl);
-  LoadMaskedPicture(vars.ExpandText(script.NextArgument()), PicClk, PicMClk);
+  LoadMaskedPicture(first, PicTcl, PicMTcl, kMaxMarkerWidth, kMaxMarkerHeight);
+  LoadMaskedPicture(vars.ExpandText(script.NextArgument()), PicClk, PicMClk, kMaxMarkerWidth,
+                    kMaxMarkerHeight);
   // The screen under the marker is kept over the larger of the two
   // pictures, so that a ".clk" marker larger than the ".tcl" one is shown
   // and erased whole.

@@ -114,8 +114,16 @@ int32_t TextWindow::CheckedSide(int32_t value, const std::u16string& what) {
 }
 
 void TextWindow::LoadMaskedPicture(const std::u16string& name, gdi::Surface& picture,
-                                   gdi::Surface& mask) {
+                                   gdi::Surface& mask, int max_width, int max_height) {
   e_.picture_files.LoadPictureFile(name, &picture);
+  // A window or marker takes its size from its picture: it is held to a
+  // limit like a size written in the script, checked before the mask and
+  // the copies of the screen under it are made.
+  if (picture.Width() > max_width || picture.Height() > max_height) {
+    Refuse(u"ピクチャー「" + name + u"」の大きさ（" + ToDecimal(picture.Width()) + u"x" +
+           ToDecimal(picture.Height()) + u"）は幅「" + ToDecimal(max_width) + u"」、高さ「" +
+           ToDecimal(max_height) + u"」までにしてください");
+  }
   MakeMask(mask, picture);
 }
 
@@ -173,7 +181,7 @@ void TextWindow::TxtSpaceOrCanvas(bool space) {
       PicTextMBmp = gdi::Surface(w, h, gdi::kWhite);
       PicTextMBmp.SetForeColor(gdi::kBlack);
     } else {
-      LoadMaskedPicture(name, PicTextBmp, PicTextMBmp);
+      LoadMaskedPicture(name, PicTextBmp, PicTextMBmp, kMaxWindowSide, kMaxWindowSide);
     }
     PicTextSave.Resize(PicTextBmp.Width(), PicTextBmp.Height());
     PicTextSpace.Resize(PicTextBmp.Width(), PicTextBmp.Height());

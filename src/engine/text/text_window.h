@@ -62,6 +62,10 @@ class TextWindow {
   static constexpr int kMaxLines = 1000;
   // Largest window or canvas side ".txt" accepts, in pixels.
   static constexpr int kMaxWindowSide = 4096;
+  // A click marker is shown whole on the 640x480 screen or not at all: a
+  // larger picture would only cost memory (six surfaces of its size).
+  static constexpr int kMaxMarkerWidth = 640;
+  static constexpr int kMaxMarkerHeight = 480;
 
   // Registers the commands of the text window.
   explicit TextWindow(Engine& engine);
@@ -238,8 +242,10 @@ class TextWindow {
 
   // Marker and window helpers.
   void CommonWaitStart();
-  // Loads a picture by name and builds its mask.
-  void LoadMaskedPicture(const std::u16string& name, gdi::Surface& picture, gdi::Surface& mask);
+  // Loads a picture by name and builds its mask; a picture wider or taller
+  // than the limits is refused.
+  void LoadMaskedPicture(const std::u16string& name, gdi::Surface& picture, gdi::Surface& mask,
+                         int max_width, int max_height);
   bool WindowEmpty() const;
   bool AtLineStart() const;
   int32_t ApplicableDelay() const;

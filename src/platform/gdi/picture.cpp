@@ -18,9 +18,9 @@
 namespace tsumugi::gdi {
 namespace {
 
-// The largest legitimate picture, 16384 x 16384 at 32 bits per pixel, is
-// 1 GiB; a JPEG of that size at the highest quality can be larger still.
-constexpr size_t kMaxPictureFileBytes = size_t{2} << 30;
+// The largest legitimate picture, kMaxPicturePixels at 32 bits per pixel, is
+// 64 MiB; a JPEG of that size at the highest quality can be larger still.
+constexpr size_t kMaxPictureFileBytes = size_t{128} << 20;
 
 constexpr int64_t kMaxDimension = Surface::kMaxDimension;
 
@@ -30,6 +30,15 @@ uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) {
 
 std::string SizeText(int64_t width, int64_t height) {
   return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// Refuses a size by its pixel count, before any pixel memory is taken.
+bool TooManyPixels(int64_t width, int64_t height, std::string* error) {
+  if (width * height <= kMaxPicturePixels) return false;
+  *error = "the picture is too large (" + SizeText(width, height) + " is " +
+           std::to_string(width * height) + " pixels; the limit is " +
+           std::to_string(kMaxPicturePixels) + ")";
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -107,6 +116,7 @@ bool CheckBmpHeader(const std::vector<uint8_t>& file, std::string* error) {
              std::to_string(kMaxDimension) + ")";
     return false;
   }
+  if (TooManyPixels(width, height, error)) return false;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
     *error = "unsupported BMP depth of " + std::to_string(bits) + " bits per pixel";
     return false;
@@ -404,6 +414,9 @@ bool LoadJpeg(const std::vector<uint8_t>& file, Surface* image, std::string* err
       std::snprintf(state.message, sizeof state.message,
                     "the picture is too large (%s, the limit is %d)",
                     SizeText(width, height).c_str(), Surface::kMaxDimension);
+      ok = false;
+    } else if (std::string reason; TooManyPixels(width, height, &reason)) {
+      std::snprintf(state.message, sizeof state.message, "%s", reason.c_str());
       ok = false;
     } else {
       cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;

@@ -24,6 +24,7 @@
 // one that ends before its end-of-image marker.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -31,14 +32,21 @@
 
 namespace tsumugi::gdi {
 
+// The most pixels a picture file may hold: 4096 x 4096, a generous bound for
+// any game of this era. A larger picture is refused from its header, before
+// it is decoded, so that a small compressed file cannot claim gigabytes.
+inline constexpr int64_t kMaxPicturePixels = int64_t{1} << 24;
+
 // Loads the picture into *out: on success *out gets the picture's size and
 // its pixels (0x00RRGGBB), keeping its back and fore colours. On failure
 // returns false, leaves *out unchanged and stores a short English reason
 // (without the path) in *error if it is not null.
 //
-// Pictures with a width or height of 0 or over Surface::kMaxDimension are
-// refused from their header, before any pixel memory is allocated, and so are
-// bitmaps whose header promises more pixel data than the file holds.
+// Pictures with a width or height of 0 or over Surface::kMaxDimension, or with
+// more than kMaxPicturePixels pixels, are refused from their header, before
+// any pixel memory is allocated, and so are bitmaps whose header promises more
+// pixel data than the file holds. Only a regular file of at most 128 MiB is
+// read.
 bool LoadPicture(const std::filesystem::path& path, Surface* out, std::string* error);
 
 }  // namespace tsumugi::gdi

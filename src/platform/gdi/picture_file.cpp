@@ -1,47 +1,31 @@
 #include "platform/gdi/picture_file.h"
 
-#include <fstream>
-#include <system_error>
-#include <utility>
+#include "common/file_lookup.h"
 
 namespace tsumugi::gdi {
 
 bool ReadFileBytes(const std::filesystem::path& path, size_t max_bytes, std::vector<uint8_t>* bytes,
                    std::string* error) {
-  std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(path, ec);
-  if (!std::filesystem::exists(status)) {
-    *error = "the file does not exist";
-    return false;
+  // Only a regular file is read: a device or FIFO named like a picture would
+  // otherwise be read forever or wait for a writer.
+  std::string reason;
+  FileProblem problem = FileProblem::kNone;
+  if (ReadWholeFile(path, bytes, &reason, max_bytes, &problem)) return true;
+  switch (problem) {
+    case FileProblem::kMissing:
+      *error = "the file does not exist";
+      break;
+    case FileProblem::kFolder:
+      *error = "it is a folder, not a file";
+      break;
+    case FileProblem::kNoPermission:
+      *error = "cannot open the file: permission denied";
+      break;
+    default:
+      *error = reason;
+      break;
   }
-  if (std::filesystem::is_directory(status)) {
-    *error = "it is a folder, not a file";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open the file";
-    return false;
-  }
-  std::vector<uint8_t> data;
-  const uintmax_t size = std::filesystem::file_size(path, ec);
-  if (!ec && size <= max_bytes) data.reserve(static_cast<size_t>(size));
-  char chunk[64 * 1024];
-  while (in) {
-    in.read(chunk, sizeof chunk);
-    const auto n = static_cast<size_t>(in.gcount());
-    if (n > max_bytes - data.size()) {
-      *error = "the file is too large (over " + std::to_string(max_bytes) + " bytes)";
-      return false;
-    }
-    data.insert(data.end(), chunk, chunk + n);
-  }
-  if (in.bad()) {
-    *error = "cannot read the file";
-    return false;
-  }
-  *bytes = std::move(data);
-  return true;
+  return false;
 }
 
 }  // namespace tsumugi::gdi

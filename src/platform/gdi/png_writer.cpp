@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/file_lookup.h"
+
 namespace tsumugi::gdi {
 namespace {
 
@@ -35,10 +37,18 @@ void SetError(std::string* error, std::string message) {
   if (error != nullptr) *error = std::move(message);
 }
 
-void EncodeImage(png_structp png, png_infop info, FILE* file, const Surface& surface,
+// libpng writes into memory; the file is written whole afterwards.
+void AppendToBuffer(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::string*>(png_get_io_ptr(png));
+  out->append(reinterpret_cast<const char*>(data), length);
+}
+
+void FlushNothing(png_structp) {}
+
+void EncodeImage(png_structp png, png_infop info, std::string* out, const Surface& surface,
                  png_bytep row) {
   const int width = surface.Width();
-  png_init_io(png, file);
+  png_set_write_fn(png, out, AppendToBuffer, FlushNothing);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width),
                static_cast<png_uint_32>(surface.Height()), 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -55,10 +65,10 @@ void EncodeImage(png_structp png, png_infop info, FILE* file, const Surface& sur
   png_write_end(png, nullptr);
 }
 
-bool GuardedEncode(png_structp png, png_infop info, FILE* file, const Surface& surface,
+bool GuardedEncode(png_structp png, png_infop info, std::string* out, const Surface& surface,
                    png_bytep row) {
   if (setjmp(png_jmpbuf(png))) return false;
-  EncodeImage(png, info, file, surface, row);
+  EncodeImage(png, info, out, surface, row);
   return true;
 }
 
@@ -99,17 +109,7 @@ bool WritePng(const Surface& surface, const std::string& path, std::string* erro
     return false;
   }
   std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3);
-
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    SetError(error, "cannot open " + path + " for writing: " + std::strerror(errno));
-    return false;
-  }
-  // Only a regular file is removed after a failure: the path may also name a
-  // device or a pipe, which must survive.
-  struct stat file_stat;
-  const bool regular = fstat(fileno(file), &file_stat) == 0 && S_ISREG(file_stat.st_mode);
-
+  std::string encoded;
   PngErrorState state{};
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnPngError, OnPngWarning);
@@ -117,21 +117,16 @@ bool WritePng(const Surface& surface, const std::string& path, std::string* erro
   std::string failure;
   if (png == nullptr || info == nullptr) {
     failure = "out of memory";
-  } else if (!GuardedEncode(png, info, file, surface, row.data())) {
-    const int write_errno = errno;
+  } else if (!GuardedEncode(png, info, &encoded, surface, row.data())) {
     failure = state.message;
-    // libpng only says "Write Error"; the system's reason is more useful.
-    if (std::ferror(file) && write_errno != 0) {
-      failure += std::string(" (") + std::strerror(write_errno) + ")";
-    }
   }
   png_destroy_write_struct(&png, &info);
-
-  // fclose flushes the last buffered bytes, so it can still report a failure
-  // such as a full disk.
-  if (std::fclose(file) != 0 && failure.empty()) failure = std::strerror(errno);
+  // Written to a temporary file that then replaces the old one: a failure
+  // (a full disk, say) leaves the file that was there as it was.
+  if (failure.empty() && !WriteWholeFile(path, encoded, &failure)) {
+    if (failure.empty()) failure = "write failed";
+  }
   if (!failure.empty()) {
-    if (regular) std::remove(path.c_str());
     SetError(error, "cannot write " + path + ": " + failure);
     return false;
   }

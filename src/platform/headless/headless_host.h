@@ -34,6 +34,9 @@ struct HeadlessOptions {
   // Media devices to use instead of the host's own (a test's recording
   // fake); the host then runs no media of its own.
   MediaService* media = nullptr;
+  // Real time a script may run without letting engine time pass before the
+  // runner stops it as an endless loop (exit status 3).
+  std::chrono::milliseconds endless_script_limit{30000};
 };
 
 class HeadlessHost final : public Host {
@@ -71,11 +74,15 @@ class HeadlessHost final : public Host {
     ++cursor_image_changes_;
   }
   bool AcquireInstanceLock(const std::string& game_folder) override;
+  void Diagnostic(const std::string& text) override;
   // Always the same, so that a run repeats exactly.
   uint64_t RandomSeed() override { return 20261206; }
 
   // What a test may want to look at.
   uint64_t Now() const { return now_; }
+  // How many times the clock has moved: a wait with nothing due on the way
+  // is one step, however long.
+  uint64_t ClockSteps() const { return clock_steps_; }
   const std::u16string& Caption() const { return caption_; }
   bool WindowVisible() const { return window_visible_; }
   bool FullScreen() const { return full_screen_; }
@@ -88,6 +95,9 @@ class HeadlessHost final : public Host {
   int CursorImageChanges() const { return cursor_image_changes_; }
   bool TimerEnabled(TimerId timer) const { return timers_[Index(timer)].enabled; }
   uint32_t TimerInterval(TimerId timer) const { return timers_[Index(timer)].interval; }
+  // A file the input file asked for (a screenshot) could not be written; the
+  // run was ended there (exit status 4).
+  bool WriteFailed() const { return write_failed_; }
 
  private:
   struct Timer {
@@ -114,11 +124,14 @@ class HeadlessHost final : public Host {
   // order. Returns true when something was delivered.
   bool DeliverDue();
   void Perform(const Action& action);
+  // Stops a script that loops without letting engine time pass, and ends
+  // the engine when a stop signal came; called at every pump.
   void CheckForEndlessScript();
 
   HeadlessOptions options_;
   HostEvents* sink_ = nullptr;
   uint64_t now_ = 0;
+  uint64_t clock_steps_ = 0;
   std::array<Timer, kTimerCount> timers_;
   size_t next_action_ = 0;
   uint64_t last_action_time_ = 0;
@@ -135,16 +148,18 @@ class HeadlessHost final : public Host {
   const gdi::CursorImage* cursor_image_ = nullptr;
   int cursor_image_changes_ = 0;
   InstanceLock instance_lock_;
+  bool write_failed_ = false;
 
   media::MediaDevices devices_;
   // The box as last shown, and the frames of the mix on their way out.
   std::vector<int16_t> mix_;
   bool notification_pending_ = false;
 
-  // Watchdog for a script that loops without ever letting time pass.
-  uint64_t pump_count_ = 0;
+  // Watchdog for a script that loops without ever letting time pass: the
+  // engine time last seen and the real time (in coarse milliseconds) since
+  // which it has stood still.
   uint64_t watched_time_ = 0;
-  std::chrono::steady_clock::time_point watched_since_;
+  int64_t watched_since_ms_ = 0;
 };
 
 }  // namespace tsumugi::headless

@@ -1,6 +1,7 @@
 #include "platform/headless/input_script.h"
 
 #include <charconv>
+#include <cstdint>
 #include <sstream>
 
 namespace tsumugi::headless {
@@ -45,8 +46,6 @@ constexpr int64_t kCoordinateLimit = 1000000;
 
 InputParseResult ParseInputScript(const std::string& text) {
   InputParseResult result;
-  std::istringstream in(text);
-  std::string line;
   int line_number = 0;
   std::optional<uint64_t> pending_delay;
 
@@ -56,9 +55,17 @@ InputParseResult ParseInputScript(const std::string& text) {
     return result;
   };
 
-  while (std::getline(in, line)) {
+  // CR LF, LF and a lone CR each end a line.
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t end = text.find_first_of("\r\n", at);
+    std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    if (end == std::string::npos) {
+      at = text.size();
+    } else {
+      at = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
     ++line_number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t hash = line.find('#');
     if (hash != std::string::npos) line.resize(hash);
     std::vector<std::string> w = Words(line);
@@ -85,10 +92,15 @@ InputParseResult ParseInputScript(const std::string& text) {
 
     if (verb == "wait") {
       int64_t ms;
-      if (w.size() != 2 || !ParseInt(w[1], 0, int64_t{1} << 40, &ms)) {
+      if (w.size() != 2 || !ParseInt(w[1], 0, INT64_MAX, &ms)) {
         return fail("'wait' takes one number of milliseconds");
       }
-      pending_delay = pending_delay.value_or(0) + static_cast<uint64_t>(ms);
+      const uint64_t total = pending_delay.value_or(0) + static_cast<uint64_t>(ms);
+      if (static_cast<uint64_t>(ms) > kMaxWait || total > kMaxWait) {
+        return fail("'wait' is limited to " + std::to_string(kMaxWait) +
+                    " ms (about 24 days), also for waits in a row");
+      }
+      pending_delay = total;
       continue;
     } else if (verb == "click" || verb == "rclick") {
       action.kind = Action::Kind::kClick;

@@ -36,12 +36,17 @@ struct Action {
   int line = 0;
 };
 
+// The longest wait, and the longest --max-time: 2^31 ms, about 24 days of
+// engine time. Anything longer is refused as bad input.
+inline constexpr uint64_t kMaxWait = uint64_t{1} << 31;
+
 struct InputParseResult {
   std::vector<Action> actions;
   // Empty when the file was understood; otherwise "line N: what is wrong".
   std::string error;
 };
 
+// CR LF, LF and a lone CR each end a line.
 InputParseResult ParseInputScript(const std::string& text);
 
 }  // namespace tsumugi::headless

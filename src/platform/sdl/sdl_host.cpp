@@ -1,8 +1,12 @@
 #include "platform/sdl/sdl_host.h"
 
+#include <dlfcn.h>
+
 #include <chrono>
+#include <iostream>
 
 #include "common/text_codec.h"
+#include "platform/instance/stop_signals.h"
 
 namespace tsumugi::sdl {
 
@@ -17,6 +21,20 @@ constexpr uint64_t kLookaheadFrames = 4000;
 constexpr uint32_t kMediaPumpMs = 5;
 // Presses and keys kept while a wave sound holds the engine.
 constexpr size_t kMaxDeferred = 256;
+// The longest the host goes without looking for the player's request to
+// close, or for a stop signal.
+constexpr uint32_t kQuitCheckMs = 50;
+
+// A message box's text for standard error: one line per line of the box.
+std::string BoxTextForLog(const std::u16string& text) {
+  std::string utf8 = Utf16ToUtf8(text);
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
+    out += utf8[i];
+  }
+  return out;
+}
 }  // namespace
 
 SdlHost::SdlHost(SdlOptions options)
@@ -36,7 +54,27 @@ SdlHost::~SdlHost() {
   if (window_ || renderer_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+// LeakSanitizer checks for leaks at exit, after SDL and the GL loader have
+// unloaded the libraries they opened; a leak inside one of them then has no
+// name to suppress it by. The desktop bus library and the software GL
+// driver are kept loaded so that tests/sanitizer/lsan.supp can name theirs.
+static void KeepLeakyLibrariesLoaded() {
+  for (const char* library :
+       {"libdbus-1.so.3", "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
+        "/usr/lib/aarch64-linux-gnu/dri/swrast_dri.so", "/usr/lib/dri/swrast_dri.so"}) {
+    dlopen(library, RTLD_LAZY | RTLD_NODELETE);
+  }
+}
+#endif
+
 bool SdlHost::Open(std::string* error) {
+#if defined(__SANITIZE_ADDRESS__)
+  KeepLeakyLibrariesLoaded();
+#endif
+  // SIGTERM and SIGINT are the engine's own (see stop_signals.h): SDL would
+  // turn them into a quit event that a hold could leave unread.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = SDL_GetError();
     return false;
@@ -144,6 +182,32 @@ uint32_t SdlHost::TimeGetTime() {
   return SDL_GetTicks() - start_ticks_;
 }
 
+void SdlHost::CheckForQuit() {
+  if (!sink_) return;
+  if (StopSignal() != 0) sink_->OnCloseRequest();
+  SDL_PumpEvents();
+  SDL_Event events[64];
+  if (SDL_PeepEvents(events, 1, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) sink_->OnCloseRequest();
+  // Escape ends the engine whatever it is doing; the other keys wait their
+  // turn in the queue.
+  const int keys = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYDOWN);
+  for (int i = 0; i < keys; ++i) {
+    if (events[i].key.keysym.sym == SDLK_ESCAPE) sink_->OnKeyPress(27);
+  }
+}
+
+void SdlHost::Delay(uint32_t milliseconds) {
+  // A hold ignores the game's input, but not the player's wish to leave:
+  // it is cut into short pieces, with a look for it after each.
+  const uint32_t start = TimeGetTime();
+  for (;;) {
+    CheckForQuit();
+    const uint32_t spent = TimeGetTime() - start;
+    if (spent >= milliseconds) return;
+    SDL_Delay(std::min(milliseconds - spent, kQuitCheckMs));
+  }
+}
+
 void SdlHost::Sleep(uint32_t milliseconds) {
   // A changed screen that falls due during the pause is shown on the way,
   // and playing media are fed.
@@ -158,7 +222,7 @@ void SdlHost::Sleep(uint32_t milliseconds) {
     uint32_t step = milliseconds - elapsed;
     if (busy) step = std::min(step, kMediaPumpMs);
     if (pacer_.Pending()) step = std::min(step, std::max<uint32_t>(1, pacer_.TimeUntilDue(now, step)));
-    SDL_Delay(step);
+    Delay(step);
   }
 }
 
@@ -187,6 +251,7 @@ uint32_t SdlHost::TimeToNextTimer(uint32_t cap) {
 
 void SdlHost::DoEvents() {
   DispatchDeferred();
+  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
   SDL_Event event;
   while (SDL_PollEvent(&event)) Dispatch(event);
   PumpMedia();
@@ -199,6 +264,8 @@ void SdlHost::WaitEvents(uint32_t milliseconds) {
   SDL_Event event;
   uint32_t wait = pacer_.TimeUntilDue(TimeGetTime(), TimeToNextTimer(milliseconds));
   if (devices_->Busy()) wait = std::min(wait, kMediaPumpMs);
+  // A stop signal wakes nothing: it is looked for this often.
+  wait = std::min(wait, kQuitCheckMs);
   if (!deferred_.empty() || notification_pending_) wait = 0;
   if (SDL_WaitEventTimeout(&event, static_cast<int>(wait))) {
     Dispatch(event);
@@ -299,13 +366,26 @@ void SdlHost::EnableTimer(TimerId timer, bool enabled) {
 }
 
 void SdlHost::MessageBoxOk(const std::u16string& text) {
+  // Every box is also on standard error, so that one the desktop fails to
+  // show is never lost.
+  std::cerr << "tsumugi: message: " << BoxTextForLog(text) << std::endl;
+  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
   // The box may stay up a long time: the screen behind it must be current.
   if (pacer_.Pending()) Present();
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tsumugi", Utf16ToUtf8(text).c_str(),
-                           window_);
+  int shown;
+  {
+    ModalScope modal;
+    shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tsumugi",
+                                     Utf16ToUtf8(text).c_str(), window_);
+  }
+  if (shown != 0) {
+    std::cerr << "tsumugi: the message box could not be shown: " << SDL_GetError() << std::endl;
+  }
 }
 
 bool SdlHost::MessageBoxYesNo(const std::u16string& text) {
+  std::cerr << "tsumugi: question: " << BoxTextForLog(text) << std::endl;
+  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
   if (pacer_.Pending()) Present();
   std::string message = Utf16ToUtf8(text);
   const SDL_MessageBoxButtonData buttons[] = {
@@ -314,8 +394,20 @@ bool SdlHost::MessageBoxYesNo(const std::u16string& text) {
   };
   SDL_MessageBoxData data{
       SDL_MESSAGEBOX_INFORMATION, window_, "Tsumugi", message.c_str(), 2, buttons, nullptr};
-  int answer = 1;
-  if (SDL_ShowMessageBox(&data, &answer) != 0) return true;
+  int answer = 0;
+  int shown;
+  {
+    ModalScope modal;
+    shown = SDL_ShowMessageBox(&data, &answer);
+  }
+  if (shown != 0) {
+    // Unasked, the safe answer: No (for the style question, stay in a
+    // window).
+    std::cerr << "tsumugi: the question could not be shown (" << SDL_GetError()
+              << "); answering no" << std::endl;
+    return false;
+  }
+  std::cerr << "tsumugi: answer: " << (answer == 1 ? "yes" : "no") << std::endl;
   return answer == 1;
 }
 
@@ -420,7 +512,12 @@ uint64_t SdlHost::RandomSeed() {
 }
 
 bool SdlHost::AcquireInstanceLock(const std::string& game_folder) {
-  return instance_lock_.Acquire(game_folder);
+  const InstanceLock::Result result = instance_lock_.Take(game_folder);
+  if (result == InstanceLock::Result::kUnavailable) {
+    Diagnostic("no single-instance lock can be taken (" + instance_lock_.Problem() +
+               "); playing on without one");
+  }
+  return result != InstanceLock::Result::kHeldByOther;
 }
 
 }  // namespace tsumugi::sdl

@@ -77,6 +77,11 @@ class SdlHost final : public Host {
     uint32_t next_due = 0;
   };
   void Dispatch(const SDL_Event& event);
+  // Ends the engine when the player asked to close (close button, Escape)
+  // or a stop signal came, leaving every other event in the queue.
+  void CheckForQuit();
+  // SDL_Delay that looks for a request to close every 50 ms.
+  void Delay(uint32_t milliseconds);
   // Puts the screen on the display now.
   void Present();
   // Presents a changed screen whose time has come.

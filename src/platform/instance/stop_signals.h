@@ -1,0 +1,34 @@
+// Orderly ends on SIGTERM and SIGINT, in both hosts.
+//
+// The handler only records the signal; the hosts look at it whenever they
+// pump events, sleep or wait (at least every 50 ms of real time), and end the
+// engine as when the player closes the window: the unload steps run, the
+// screenshot asked for is written and the lock file is removed. Where the
+// engine cannot look (a modal message box of the window host), or when a
+// second signal comes before the first was acted on, the process ends at
+// once, removing the lock file on the way.
+#pragma once
+
+namespace tsumugi {
+
+// Installs the handler for SIGTERM and SIGINT.
+void InstallStopSignalHandlers();
+
+// The signal that asked the process to stop, or 0.
+int StopSignal();
+
+// The lock file an ending at once removes; nullptr for none. The text is
+// copied.
+void SetLockFileToRemove(const char* path);
+
+// While one exists, the engine cannot act on a request: a stop signal ends
+// the process at once.
+class ModalScope {
+ public:
+  ModalScope();
+  ~ModalScope();
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
+};
+
+}  // namespace tsumugi
