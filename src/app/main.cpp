@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
                                                                   : sdl::RendererChoice::kAuto});
     if (!host.Open(&error)) {
       return BadCommandLine("cannot open a window: " + error +
-                            "\nWithout a display, play with --headless (see --help).");
+                            "\nWithout a display, play with --headless.");
     }
     return RunEngine(host, options, cl.screenshot, [](sdl::SdlHost&) { return false; });
 #else

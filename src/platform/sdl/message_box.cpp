@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "platform/instance/stop_signals.h"
@@ -169,6 +170,13 @@ bool IsInput(const SDL_Event& e) {
 
 MessageBoxAnswer RunMessageBox(gdi::FontEngine& fonts, const MessageBoxRequest& request,
                                std::string* error) {
+  // Nobody could see or answer a box on a display that is not there.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || std::string_view(driver) == "dummy" ||
+      std::string_view(driver) == "offscreen") {
+    *error = "no display to show it on";
+    return MessageBoxAnswer::kFailed;
+  }
   const Layout l = MakeLayout(fonts, request);
   const bool owned = request.owner && (SDL_GetWindowFlags(request.owner) & SDL_WINDOW_SHOWN) &&
                      !(SDL_GetWindowFlags(request.owner) & SDL_WINDOW_HIDDEN);

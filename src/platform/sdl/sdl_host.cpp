@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 
 #include "common/text_codec.h"
@@ -91,6 +92,19 @@ bool SdlHost::Open(std::string* error) {
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = SDL_GetError();
+    return false;
+  }
+  // Without a display SDL falls back to a driver that draws nowhere: the
+  // game would play unseen. Only a player who asks for one gets it.
+  const std::string driver = SDL_GetCurrentVideoDriver();
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  if ((driver == "offscreen" || driver == "dummy") &&
+      (asked == nullptr || std::string(asked).find(driver) == std::string::npos)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    const char* display = std::getenv("DISPLAY");
+    *error = display != nullptr && *display != '\0'
+                 ? "the display '" + std::string(display) + "' cannot be opened"
+                 : "there is no display (DISPLAY and WAYLAND_DISPLAY are not set)";
     return false;
   }
   EndCleanlyOnDisplayLoss();
