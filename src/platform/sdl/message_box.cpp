@@ -211,15 +211,16 @@ MessageBoxAnswer RunMessageBox(gdi::FontEngine& fonts, const MessageBoxRequest& 
   };
   std::optional<MessageBoxAnswer> answer;
   ModalScope modal;
+  uint32_t wait = 0;
   while (!answer) {
     SDL_Event e;
-    if (!SDL_WaitEventTimeout(&e, 10)) {
-      if (request.other) request.other(nullptr);
+    if (!SDL_WaitEventTimeout(&e, static_cast<int>(wait))) {
+      wait = request.idle ? request.idle() : 1000;
       continue;
     }
     if (WindowOf(e) != id) {
       // The game window takes no input while the box is up.
-      if (!IsInput(e) && e.type != SDL_QUIT && request.other) request.other(&e);
+      if (!IsInput(e) && e.type != SDL_QUIT && request.other) request.other(e);
       continue;
     }
     const int before_focus = focus, before_pressed = pressed;

@@ -25,9 +25,11 @@ struct MessageBoxRequest {
   // alone, centred on the screen.
   SDL_Window* owner = nullptr;
   // Called with every event that is not the box's own (the owner's
-  // repaints), and about every 10 ms with a null event, so that the host
-  // can keep sound playing; input to other windows never reaches it.
-  std::function<void(const SDL_Event*)> other;
+  // repaints); input to other windows never reaches it.
+  std::function<void(const SDL_Event&)> other;
+  // Called when the wait for an event ran out, so that the host can keep
+  // sound playing; returns how long the next wait may last, in ms.
+  std::function<uint32_t()> idle;
 };
 
 enum class MessageBoxAnswer { kOk, kYes, kNo, kFailed };

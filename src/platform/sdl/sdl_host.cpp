@@ -434,15 +434,16 @@ MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
       .text = text,
       .yes_no = yes_no,
       .owner = window_,
+      // The game window repaints behind the box, and sound plays on.
       .other =
-          [this, main_id](const SDL_Event* e) {
-            // Sound plays on and the game window repaints behind the box.
-            if (e == nullptr) {
-              PumpMedia();
-              PresentIfDue();
-            } else if (e->type == SDL_WINDOWEVENT && e->window.windowID == main_id) {
-              OnWindowEvent(e->window);
-            }
+          [this, main_id](const SDL_Event& e) {
+            if (e.type == SDL_WINDOWEVENT && e.window.windowID == main_id) OnWindowEvent(e.window);
+          },
+      .idle =
+          [this] {
+            PumpMedia();
+            PresentIfDue();
+            return devices_->Busy() ? kMediaPumpMs : std::max<uint32_t>(1, TimeToPresent(1000));
           },
   };
   std::string error;
