@@ -528,7 +528,10 @@ Rect SdlHost::InputViewport() {
 }
 
 void SdlHost::SetCaption(const std::u16string& caption) {
-  if (window_) SDL_SetWindowTitle(window_, Utf16ToUtf8(caption).c_str());
+  if (!window_) return;
+  const std::string title = Utf16ToUtf8(caption);
+  SDL_SetWindowTitle(window_, title.c_str());
+  LabelTitleAsUtf8(window_, title);
 }
 
 void SdlHost::ShowWindow(bool visible) {

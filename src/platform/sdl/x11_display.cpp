@@ -10,6 +10,8 @@
 #include "platform/instance/stop_signals.h"
 
 #ifdef TSUMUGI_HAVE_X11
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #endif
 
@@ -82,6 +84,25 @@ bool HasWindowManager() {
   return found;
 #else
   return true;
+#endif
+}
+
+void LabelTitleAsUtf8(SDL_Window* window, const std::string& utf8) {
+#ifdef TSUMUGI_HAVE_X11
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  const Atom utf8_string = XInternAtom(display, "UTF8_STRING", False);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+  for (const Atom property : {XA_WM_NAME, XA_WM_ICON_NAME}) {
+    XChangeProperty(display, info.info.x11.window, property, utf8_string, 8, PropModeReplace, bytes,
+                    static_cast<int>(utf8.size()));
+  }
+  XFlush(display);
+#else
+  (void)window;
+  (void)utf8;
 #endif
 }
 
