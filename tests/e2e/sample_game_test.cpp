@@ -53,10 +53,13 @@ TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
             "click 320 400\nclick 152 40\nclick 320 400\nclick 208 40\nclick 320 400\n"
             "screenshot last.png\n"
             "click 320 400\n");
-  RunResult run =
-      RunTsumugi({"--headless", "--input", (work / "input").string(), game.string()}, work.path());
+  RunResult run = RunTsumugi({"--headless", "--input", (work / "input").string(), "--save-dir",
+                             (work / "saves").string(), game.string()},
+                            work.path());
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.out, "");
+  // The save button wrote the game's save; the load button read it back.
+  EXPECT_TRUE(fs::exists(work / "saves" / "save.txt"));
 
   const gdi::Surface bg1 = Load(data / "bg1.bmp");
   const gdi::Surface bg2 = Load(data / "bg2.bmp");
@@ -103,6 +106,15 @@ TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
   EXPECT_EQ(last.PixelAt(225, 101), bg2.PixelAt(225, 101));
   EXPECT_EQ(last.PixelAt(320, 196), chara.PixelAt(100, 100));
   EXPECT_GT(CountColour(last, 480, 12, 628, 36, 0xFFF0C0), 50);
+
+  // The game's own input file, which the play command uses, stops on that
+  // last page too.
+  RunResult play = RunTsumugi({"--headless", "--input", (game / "play.input").string(),
+                               "--save-dir", (work / "saves").string(), "--screenshot",
+                               "play.png", game.string()},
+                              work.path());
+  ASSERT_EQ(play.status, 0) << play.out << play.err;
+  EXPECT_GT(CountColour(Shot(work / "play.png"), 28, 330, 612, 360, 0xFFFFFF), 200);
 }
 
 TEST(SampleGame, OpensWithItsMovieThenItsMusic) {
