@@ -179,6 +179,7 @@ class RendererPresenter final : public Presenter {
     wake_.notify_all();
     if (!ok) {
       Destroy();
+      SDL_TLSCleanup();
       return;
     }
     std::vector<Rect> bands;
@@ -212,6 +213,9 @@ class RendererPresenter final : public Presenter {
       SDL_PushEvent(&ready);
     }
     Destroy();
+    // SDL keeps per-thread data (the current GL context, the error text)
+    // that it frees by itself only for threads it started.
+    SDL_TLSCleanup();
   }
 
   bool Create() {
