@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   libfluidsynth-dev fluid-soundfont-gm timgm6mb-soundfont
-  ffmpeg xvfb
+  ffmpeg xvfb xdotool x11-utils
 )
 
 missing=()

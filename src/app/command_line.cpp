@@ -12,6 +12,9 @@ namespace tsumugi {
 
 namespace {
 
+// 16 x 640 is wider than any display made.
+constexpr uint64_t kMaxScale = 16;
+
 bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t* out) {
   uint64_t value = 0;
   const char* end = text.data() + text.size();
@@ -101,6 +104,29 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
         return false;
       }
       cl.max_time = ms;
+    } else if (arg == "--scale") {
+      if (!value(&v)) return false;
+      uint64_t scale;
+      if (!ParseUnsigned(v, kMaxScale, &scale) || scale == 0) {
+        *error = "--scale takes a whole number from 1 to " + std::to_string(kMaxScale) +
+                 ", not '" + v + "'";
+        return false;
+      }
+      cl.scale = static_cast<int>(scale);
+    } else if (arg == "--filter") {
+      if (!value(&v)) return false;
+      if (v != "sharp" && v != "smooth") {
+        *error = "--filter takes sharp or smooth, not '" + v + "'";
+        return false;
+      }
+      cl.filter = v;
+    } else if (arg == "--renderer") {
+      if (!value(&v)) return false;
+      if (v != "software" && v != "accelerated" && v != "auto") {
+        *error = "--renderer takes software, accelerated or auto, not '" + v + "'";
+        return false;
+      }
+      cl.renderer = v;
     } else if (arg == "--desktop") {
       if (!value(&v)) return false;
       if (!ParseSize(v, &cl.desktop)) {

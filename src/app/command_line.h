@@ -29,6 +29,11 @@ struct CommandLine {
   std::optional<std::string> soundfont;
   // No sound device at all.
   bool no_sound = false;
+  // The window: a whole-number scale of 640x480 (unset: the largest that
+  // fits the desktop), the scaling filter and the renderer.
+  std::optional<int> scale;
+  std::string filter = "sharp";
+  std::string renderer = "auto";
   std::string game_folder = ".";
 };
 

@@ -38,6 +38,12 @@ constexpr const char* kUsage =
     "  --save-dir DIR      keep save files in DIR instead of the scenario folder\n"
     "  --soundfont FILE    the General MIDI SoundFont for MIDI music\n"
     "  --no-sound          open no sound device; media keep their time in silence\n"
+    "  --scale N           open the window at N times 640x480 (default: the largest\n"
+    "                      whole number that fits the desktop)\n"
+    "  --filter sharp|smooth  how the picture is scaled: square pixels (default)\n"
+    "                      or filtered\n"
+    "  --renderer software|accelerated  draw the window with the processor or the\n"
+    "                      graphics card (default: the card where the display has one)\n"
     "  --audio-out FILE    with --headless: write everything the run sounded as WAV\n"
     "  --help              this text\n"
     "  --version           the version\n"
@@ -182,9 +188,17 @@ int main(int argc, char** argv) {
     if (cl.input_file || cl.max_time || cl.audio_out) {
       return BadCommandLine("--input, --max-time and --audio-out need --headless");
     }
-    sdl::SdlHost host({.sound = !cl.no_sound, .soundfont = soundfont, .err = &std::cerr});
+    sdl::SdlHost host({.sound = !cl.no_sound,
+                       .soundfont = soundfont,
+                       .err = &std::cerr,
+                       .scale = cl.scale.value_or(0),
+                       .filter = cl.filter == "smooth" ? sdl::Filter::kSmooth : sdl::Filter::kSharp,
+                       .renderer = cl.renderer == "software"      ? sdl::RendererChoice::kSoftware
+                                   : cl.renderer == "accelerated" ? sdl::RendererChoice::kAccelerated
+                                                                  : sdl::RendererChoice::kAuto});
     if (!host.Open(&error)) {
-      return BadCommandLine("cannot open a window (" + error + "); use --headless");
+      return BadCommandLine("cannot open a window: " + error +
+                            "\nWithout a display, play with --headless.");
     }
     return RunEngine(host, options, cl.screenshot, [](sdl::SdlHost&) { return false; });
 #else

@@ -381,28 +381,16 @@ TEST(HardeningWindow, TheWindowHostEndsCleanUnderTheSanitizers) {
 #if !defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "not a sanitizer build";
 #endif
-  if (!fs::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb";
-  const std::string display = ":" + std::to_string(100 + getpid() % 800);
-  const pid_t xvfb = fork();
-  if (xvfb == 0) {
-    freopen("/dev/null", "w", stderr);
-    execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", nullptr);
-    _exit(127);
-  }
-  const fs::path socket = "/tmp/.X11-unix/X" + display.substr(1);
-  for (int i = 0; i < 100 && !fs::exists(socket); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  VirtualDisplay display;
+  if (!display.Ready()) GTEST_SKIP() << "no Xvfb";
   Hostile h;
   h.Script(".wat 300\n.end\n");
   RunOptions options;
-  options.env = {"DISPLAY=" + display, "SDL_VIDEODRIVER",
+  options.env = {"DISPLAY=" + display.Name(), "SDL_VIDEODRIVER",
                  std::string("LSAN_OPTIONS=suppressions=") + TSUMUGI_SCENARIO_DIR +
                      "/../sanitizer/lsan.supp"};
   options.timeout_seconds = 60;
   RunResult run = RunTsumugi({h.game.string()}, options);
-  kill(xvfb, SIGTERM);
-  waitpid(xvfb, nullptr, 0);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
 }

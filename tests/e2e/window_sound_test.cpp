@@ -19,40 +19,6 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-// A virtual display for the length of a test.
-class VirtualDisplay {
- public:
-  VirtualDisplay() {
-    if (!fs::exists("/usr/bin/Xvfb")) return;
-    number_ = 90 + static_cast<int>(getpid() % 800);
-    pid_ = fork();
-    if (pid_ == 0) {
-      const std::string display = ":" + std::to_string(number_);
-      execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "800x600x24", "-nolisten",
-            "tcp", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const fs::path socket = "/tmp/.X11-unix/X" + std::to_string(number_);
-    for (int i = 0; i < 100 && !fs::exists(socket); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ready_ = fs::exists(socket);
-  }
-  ~VirtualDisplay() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool Ready() const { return ready_; }
-  std::string Name() const { return ":" + std::to_string(number_); }
-
- private:
-  pid_t pid_ = -1;
-  int number_ = 0;
-  bool ready_ = false;
-};
-
 // The strength of one frequency in a stretch of the left channel.
 double Strength(const std::vector<int16_t>& s, size_t from, size_t frames, double frequency) {
   const double w = 2 * M_PI * frequency / 44100;

@@ -137,6 +137,41 @@ RunResult RunTsumugi(const std::vector<std::string>& args, const RunOptions& opt
   return result;
 }
 
+VirtualDisplay::VirtualDisplay(int width, int height) {
+  if (!fs::exists("/usr/bin/Xvfb")) return;
+  // Xvfb picks a free display number itself and writes it to the pipe, so
+  // that tests running side by side never meet.
+  int fds[2];
+  if (pipe(fds) != 0) return;
+  pid_ = fork();
+  if (pid_ == 0) {
+    close(fds[0]);
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    const std::string fd = std::to_string(fds[1]);
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+          "-nolisten", "tcp", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  char c;
+  while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (!number.empty()) name_ = ":" + number;
+}
+
+VirtualDisplay::~VirtualDisplay() { Stop(); }
+
+void VirtualDisplay::Stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
 std::string OkBox(const std::string& utf8_text) {
   return "{\"box\":\"ok\",\"text\":" + headless::JsonString(Utf8ToUtf16(utf8_text)) + "}";
 }

@@ -65,6 +65,26 @@ RunResult RunTsumugi(const std::vector<std::string>& args,
                      const std::filesystem::path& cwd = {});
 RunResult RunTsumugi(const std::vector<std::string>& args, const RunOptions& options);
 
+// An X server of its own (Xvfb) with one screen of the given size, for the
+// length of a test. Ready() is false when Xvfb is not installed or did not
+// start.
+class VirtualDisplay {
+ public:
+  explicit VirtualDisplay(int width = 1024, int height = 768);
+  ~VirtualDisplay();
+  VirtualDisplay(const VirtualDisplay&) = delete;
+  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+  bool Ready() const { return !name_.empty(); }
+  // ":N", for DISPLAY.
+  const std::string& Name() const { return name_; }
+  // Ends the server at once, as when a remote session drops.
+  void Stop();
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
 // The JSON line the runner prints for an OK message box with this text
 // (UTF-8, CR LF written as "\r\n").
 std::string OkBox(const std::string& utf8_text);

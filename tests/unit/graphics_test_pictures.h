@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "support/test_support.h"
 
@@ -83,6 +84,27 @@ inline std::string Rle8(int32_t w, int32_t h, bool rle) {
   for (int i = 0; i < 4; ++i) le(0, 4);
   for (int i = 0; i < 256; ++i) le(static_cast<uint32_t>(i * 0x010101), 4);
   return b + pixels;
+}
+
+// A 32-bit CUR file of w x h pixels, all opaque `argb`, hot spot (hx, hy).
+inline std::string CursorFile(int w, int h, int hx, int hy, uint32_t argb) {
+  std::string f;
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) f += static_cast<char>(i < 4 ? (v >> (8 * i)) & 0xFF : 0);
+  };
+  const auto uw = static_cast<uint32_t>(w), uh = static_cast<uint32_t>(h);
+  const auto x = static_cast<uint32_t>(hx), y = static_cast<uint32_t>(hy);
+  const uint32_t mask_row = (uw + 31) / 32 * 4, size = 40 + uw * uh * 4 + mask_row * uh;
+  // The directory (a cursor, one image) and its entry, then the bitmap header
+  // (twice the height: colour rows and mask), bottom-up colour rows and an
+  // AND mask that leaves every pixel opaque.
+  const std::pair<uint32_t, int> fields[] = {
+      {0, 2},    {2, 2},  {1, 2},  {uw, 1}, {uh, 1},     {0, 2}, {x, 2},  {y, 2},
+      {size, 4}, {22, 4}, {40, 4}, {uw, 4}, {2 * uh, 4}, {1, 2}, {32, 2}, {0, 24}};
+  for (auto [v, n] : fields) put(v, n);
+  for (uint32_t i = 0; i < uw * uh; ++i) put(argb, 4);
+  f.append(mask_row * uh, '\0');
+  return f;
 }
 
 }  // namespace tsumugi::test

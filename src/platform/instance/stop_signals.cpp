@@ -15,10 +15,7 @@ volatile sig_atomic_t g_modal_depth = 0;
 char g_lock_path[4096];
 volatile sig_atomic_t g_lock_ready = 0;
 
-void EndAtOnce(int signal_number) {
-  if (g_lock_ready) ::unlink(g_lock_path);
-  ::_exit(128 + signal_number);
-}
+void EndAtOnce(int signal_number) { EndProcessNow(128 + signal_number); }
 
 void OnStopSignal(int signal_number) {
   if (g_modal_depth > 0 || g_stop_signal != 0) EndAtOnce(signal_number);
@@ -34,6 +31,11 @@ void InstallStopSignalHandlers() {
   action.sa_flags = SA_RESTART;
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGINT, &action, nullptr);
+}
+
+void EndProcessNow(int status) {
+  if (g_lock_ready) ::unlink(g_lock_path);
+  ::_exit(status);
 }
 
 int StopSignal() { return g_stop_signal; }

@@ -21,6 +21,10 @@ int StopSignal();
 // copied.
 void SetLockFileToRemove(const char* path);
 
+// Ends the process at once with `status`, removing the lock file: for a
+// loss the engine cannot come back from (the display went away).
+[[noreturn]] void EndProcessNow(int status);
+
 // While one exists, the engine cannot act on a request: a stop signal ends
 // the process at once.
 class ModalScope {

@@ -3,16 +3,23 @@
 #include <dlfcn.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 
 #include "common/text_codec.h"
 #include "platform/instance/stop_signals.h"
+#include "platform/sdl/x11_display.h"
 
 namespace tsumugi::sdl {
 
 namespace {
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
+constexpr int kWidth = kGameWidth;
+constexpr int kHeight = kGameHeight;
+// The window may be made this small, but no smaller, by the player.
+constexpr int kMinimumWidth = 160;
+constexpr int kMinimumHeight = 120;
+// The largest pointer picture made at a large scale.
+constexpr int kMaxCursorSize = 512;
 // The mix is made this far ahead of what the device plays (about 90 ms):
 // enough to ride out a busy moment of the engine, short enough that a
 // sound starts close to its line.
@@ -48,10 +55,10 @@ SdlHost::~SdlHost() {
     SDL_SetCursor(SDL_GetDefaultCursor());
     SDL_FreeCursor(cursor_);
   }
-  if (texture_) SDL_DestroyTexture(texture_);
-  if (renderer_) SDL_DestroyRenderer(renderer_);
+  // The presenter's thread lets go of the window before it goes.
+  presenter_.reset();
   if (window_) SDL_DestroyWindow(window_);
-  if (window_ || renderer_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (window_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -75,30 +82,77 @@ bool SdlHost::Open(std::string* error) {
   // SIGTERM and SIGINT are the engine's own (see stop_signals.h): SDL would
   // turn them into a quit event that a hold could leave unread.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // A window's own pixels stay in memory shared with the X server; SDL
+  // would otherwise put them through OpenGL, loading a whole graphics stack
+  // for a 640x480 picture.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // A desktop's compositor stays in charge of the window, so that frames
+  // drawn without the graphics card still reach the display in step with
+  // its refresh.
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = SDL_GetError();
     return false;
   }
-  window_ = SDL_CreateWindow("Form2", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth,
-                             kHeight, SDL_WINDOW_HIDDEN);
-  if (!window_) {
-    *error = SDL_GetError();
+  // Without a display SDL falls back to a driver that draws nowhere: the
+  // game would play unseen. Only a player who asks for one gets it.
+  const std::string driver = SDL_GetCurrentVideoDriver();
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  if ((driver == "offscreen" || driver == "dummy") &&
+      (asked == nullptr || std::string(asked).find(driver) == std::string::npos)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    const char* display = std::getenv("DISPLAY");
+    *error = display != nullptr && *display != '\0'
+                 ? "the display '" + std::string(display) + "' cannot be opened"
+                 : "there is no display (DISPLAY and WAYLAND_DISPLAY are not set)";
     return false;
   }
-  // No vsync: a typed character must cost the game's own delay, not a
-  // display frame.
-  renderer_ = SDL_CreateRenderer(window_, -1, 0);
-  if (!renderer_) {
-    *error = SDL_GetError();
-    return false;
+  EndCleanlyOnDisplayLoss();
+
+  SDL_Rect usable{0, 0, 0, 0};
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) {
+    const Size desktop = DesktopSize();
+    usable = {0, 0, desktop.width, desktop.height};
   }
-  SDL_RenderSetLogicalSize(renderer_, kWidth, kHeight);
-  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING,
-                               kWidth, kHeight);
-  if (!texture_) {
-    *error = SDL_GetError();
-    return false;
+  std::string note;
+  windowed_size_ = OpeningWindowSize({usable.w, usable.h}, options_.scale, &note);
+  if (!note.empty() && options_.err) *options_.err << "tsumugi: " << note << "\n";
+
+  bool accelerated = options_.renderer == RendererChoice::kAccelerated ||
+                     (options_.renderer == RendererChoice::kAuto && DisplayHasGraphicsCard());
+  const uint32_t flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+  if (accelerated) {
+    window_ = SDL_CreateWindow("Form2", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               windowed_size_.width, windowed_size_.height,
+                               flags | SDL_WINDOW_OPENGL);
+    std::string why;
+    if (window_) presenter_ = MakeRendererPresenter(window_, options_.filter, &why);
+    if (!presenter_) {
+      if (!window_) why = SDL_GetError();
+      if (options_.err && options_.renderer == RendererChoice::kAccelerated) {
+        *options_.err << "tsumugi: no accelerated renderer (" << why << "); drawing in software\n";
+      }
+      if (window_) SDL_DestroyWindow(window_);
+      window_ = nullptr;
+    }
   }
+  if (!presenter_) {
+    window_ = SDL_CreateWindow("Form2", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               windowed_size_.width, windowed_size_.height, flags);
+    if (!window_) {
+      *error = SDL_GetError();
+      return false;
+    }
+    SDL_DisplayMode mode;
+    int rate = 60;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0) rate = mode.refresh_rate;
+    presenter_ = MakeSurfacePresenter(window_, options_.filter, static_cast<uint32_t>(1000 / rate),
+                                      error);
+    if (!presenter_) return false;
+  }
+  own_full_screen_ = !HasWindowManager();
+  SDL_SetWindowMinimumSize(window_, std::min(kMinimumWidth, windowed_size_.width),
+                           std::min(kMinimumHeight, windowed_size_.height));
   // Keys reach the engine as key codes; no input method is involved.
   SDL_StopTextInput();
   start_ticks_ = SDL_GetTicks();
@@ -137,7 +191,7 @@ void SdlHost::PumpMedia() {
   if (d.TakeNotification()) notification_pending_ = true;
   if (d.Box().version != box_version_) {
     box_version_ = d.Box().version;
-    if (pacer_.Changed(TimeGetTime())) Present();
+    Refresh();
   }
 }
 
@@ -156,7 +210,7 @@ void SdlHost::HoldForSound() {
       } else if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) {
         if (sink_) sink_->OnKeyPress(27);
       } else if (event.type == SDL_WINDOWEVENT) {
-        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present();
+        OnWindowEvent(event.window);
       } else if ((event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP ||
                   event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
                  deferred_.size() < kMaxDeferred) {
@@ -165,7 +219,7 @@ void SdlHost::HoldForSound() {
       }
     }
     PumpMedia();
-    if (pacer_.Due(TimeGetTime())) Present();
+    PresentIfDue();
     SDL_Delay(2);
   }
 }
@@ -215,13 +269,12 @@ void SdlHost::Sleep(uint32_t milliseconds) {
   for (;;) {
     const bool busy = devices_->Busy();
     if (busy) PumpMedia();
-    const uint32_t now = TimeGetTime();
-    if (pacer_.Due(now) && pacer_.Pending()) Present();
-    const uint32_t elapsed = now - start;
+    PresentIfDue();
+    const uint32_t elapsed = TimeGetTime() - start;
     if (elapsed >= milliseconds) return;
     uint32_t step = milliseconds - elapsed;
     if (busy) step = std::min(step, kMediaPumpMs);
-    if (pacer_.Pending()) step = std::min(step, std::max<uint32_t>(1, pacer_.TimeUntilDue(now, step)));
+    step = std::max<uint32_t>(1, TimeToPresent(step));
     Delay(step);
   }
 }
@@ -262,7 +315,7 @@ void SdlHost::DoEvents() {
 
 void SdlHost::WaitEvents(uint32_t milliseconds) {
   SDL_Event event;
-  uint32_t wait = pacer_.TimeUntilDue(TimeGetTime(), TimeToNextTimer(milliseconds));
+  uint32_t wait = TimeToPresent(TimeToNextTimer(milliseconds));
   if (devices_->Busy()) wait = std::min(wait, kMediaPumpMs);
   // A stop signal wakes nothing: it is looked for this often.
   wait = std::min(wait, kQuitCheckMs);
@@ -295,10 +348,12 @@ void SdlHost::Dispatch(const SDL_Event& event) {
       SDL_Keymod mod = SDL_GetModState();
       int shift = ((mod & KMOD_SHIFT) ? kShiftMask : 0) | ((mod & KMOD_CTRL) ? kCtrlMask : 0) |
                   ((mod & KMOD_ALT) ? kAltMask : 0);
+      // The engine knows only the game's 640x480 pixels, at any scale.
+      const Point at = WindowToGame({event.button.x, event.button.y}, InputViewport());
       if (event.type == SDL_MOUSEBUTTONDOWN) {
-        sink_->OnMouseDown(button, shift, event.button.x, event.button.y);
+        sink_->OnMouseDown(button, shift, at.x, at.y);
       } else {
-        sink_->OnMouseUp(button, shift, event.button.x, event.button.y);
+        sink_->OnMouseUp(button, shift, at.x, at.y);
       }
       break;
     }
@@ -346,7 +401,11 @@ void SdlHost::Dispatch(const SDL_Event& event) {
       break;
     }
     case SDL_WINDOWEVENT:
-      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Present();
+      OnWindowEvent(event.window);
+      break;
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+      Present(true);
       break;
     default:
       break;
@@ -365,86 +424,121 @@ void SdlHost::EnableTimer(TimerId timer, bool enabled) {
   t.enabled = enabled;
 }
 
+MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
+  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
+  // The box may stay up a long time: the screen behind it must be current.
+  if (pending_) Present();
+  if (!box_fonts_) box_fonts_ = std::make_unique<gdi::FontEngine>();
+  const uint32_t main_id = window_ ? SDL_GetWindowID(window_) : 0;
+  MessageBoxRequest request{
+      .text = text,
+      .yes_no = yes_no,
+      .owner = window_,
+      // The game window repaints behind the box, and sound plays on.
+      .other =
+          [this, main_id](const SDL_Event& e) {
+            if (e.type == SDL_WINDOWEVENT && e.window.windowID == main_id) OnWindowEvent(e.window);
+          },
+      .idle =
+          [this] {
+            PumpMedia();
+            PresentIfDue();
+            return devices_->Busy() ? kMediaPumpMs : std::max<uint32_t>(1, TimeToPresent(1000));
+          },
+  };
+  std::string error;
+  const MessageBoxAnswer answer = RunMessageBox(*box_fonts_, request, &error);
+  if (answer == MessageBoxAnswer::kFailed) {
+    std::cerr << "tsumugi: the message box could not be shown: " << error << std::endl;
+  }
+  return answer;
+}
+
 void SdlHost::MessageBoxOk(const std::u16string& text) {
   // Every box is also on standard error, so that one the desktop fails to
   // show is never lost.
   std::cerr << "tsumugi: message: " << BoxTextForLog(text) << std::endl;
-  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
-  // The box may stay up a long time: the screen behind it must be current.
-  if (pacer_.Pending()) Present();
-  int shown;
-  {
-    ModalScope modal;
-    shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tsumugi",
-                                     Utf16ToUtf8(text).c_str(), window_);
-  }
-  if (shown != 0) {
-    std::cerr << "tsumugi: the message box could not be shown: " << SDL_GetError() << std::endl;
-  }
+  ShowBox(text, false);
 }
 
 bool SdlHost::MessageBoxYesNo(const std::u16string& text) {
   std::cerr << "tsumugi: question: " << BoxTextForLog(text) << std::endl;
-  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
-  if (pacer_.Pending()) Present();
-  std::string message = Utf16ToUtf8(text);
-  const SDL_MessageBoxButtonData buttons[] = {
-      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "はい"},
-      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "いいえ"},
-  };
-  SDL_MessageBoxData data{
-      SDL_MESSAGEBOX_INFORMATION, window_, "Tsumugi", message.c_str(), 2, buttons, nullptr};
-  int answer = 0;
-  int shown;
-  {
-    ModalScope modal;
-    shown = SDL_ShowMessageBox(&data, &answer);
-  }
-  if (shown != 0) {
+  const MessageBoxAnswer answer = ShowBox(text, true);
+  if (answer == MessageBoxAnswer::kFailed) {
     // Unasked, the safe answer: No (for the style question, stay in a
     // window).
-    std::cerr << "tsumugi: the question could not be shown (" << SDL_GetError()
-              << "); answering no" << std::endl;
+    std::cerr << "tsumugi: answering no" << std::endl;
     return false;
   }
-  std::cerr << "tsumugi: answer: " << (answer == 1 ? "yes" : "no") << std::endl;
-  return answer == 1;
+  std::cerr << "tsumugi: answer: " << (answer == MessageBoxAnswer::kYes ? "yes" : "no")
+            << std::endl;
+  return answer == MessageBoxAnswer::kYes;
 }
 
 void SdlHost::Refresh() {
-  if (pacer_.Changed(TimeGetTime())) Present();
+  pending_ = true;
+  PresentIfDue();
 }
 
 void SdlHost::PresentIfDue() {
-  if (pacer_.Due(TimeGetTime())) Present();
+  if (pending_ && presenter_ && presenter_->Ready(TimeGetTime())) Present();
 }
 
-void SdlHost::Present() {
-  pacer_.Presented(TimeGetTime());
-  if (!renderer_) return;
+uint32_t SdlHost::TimeToPresent(uint32_t cap) {
+  if (!pending_ || !presenter_) return cap;
+  return presenter_->TimeUntilReady(TimeGetTime(), cap);
+}
+
+void SdlHost::Present(bool whole) {
+  pending_ = false;
+  if (!presenter_) return;
   // The video box is a window of its own over the drawing area.
   const gdi::Surface* shown = &screen_;
   if (devices_->Box().visible) {
     ComposeWithVideoBox(screen_, devices_->Box(), &composed_);
     shown = &composed_;
   }
-  SDL_UpdateTexture(texture_, nullptr, shown->Data(),
-                    shown->Stride() * static_cast<int>(sizeof(uint32_t)));
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-  SDL_RenderPresent(renderer_);
+  presenter_->Present(*shown, whole, TimeGetTime());
+}
+
+void SdlHost::OnWindowEvent(const SDL_WindowEvent& event) {
+  if (!window_ || event.windowID != SDL_GetWindowID(window_)) return;
+  switch (event.event) {
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      UpdateCursor();
+      Present(true);
+      break;
+    case SDL_WINDOWEVENT_EXPOSED:
+      Present(true);
+      break;
+    case SDL_WINDOWEVENT_CLOSE:
+      // With a message box open SDL reports the game window's close button
+      // here rather than as a request to quit.
+      if (sink_) sink_->OnCloseRequest();
+      break;
+    default:
+      break;
+  }
+}
+
+Rect SdlHost::InputViewport() {
+  int w = 0, h = 0;
+  if (window_) SDL_GetWindowSize(window_, &w, &h);
+  return Viewport({w, h});
 }
 
 void SdlHost::SetCaption(const std::u16string& caption) {
-  if (window_) SDL_SetWindowTitle(window_, Utf16ToUtf8(caption).c_str());
+  if (!window_) return;
+  const std::string title = Utf16ToUtf8(caption);
+  SDL_SetWindowTitle(window_, title.c_str());
+  LabelTitleAsUtf8(window_, title);
 }
 
 void SdlHost::ShowWindow(bool visible) {
   if (!window_) return;
   if (visible) {
     SDL_ShowWindow(window_);
-    Present();
+    Present(true);
   } else {
     SDL_HideWindow(window_);
   }
@@ -452,11 +546,33 @@ void SdlHost::ShowWindow(bool visible) {
 
 void SdlHost::SetWindowStyle(bool full_screen, bool topmost) {
   if (!window_) return;
-  // Today's displays are not switched to 640x480: full screen scales the
-  // drawing area over the desktop, keeping its proportions.
-  SDL_SetWindowFullscreen(window_, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  // Today's displays are not switched to 640x480: full screen covers the
+  // desktop in its own mode, the picture scaled with its proportions kept.
+  if (full_screen && !full_screen_) {
+    SDL_GetWindowSize(window_, &windowed_size_.width, &windowed_size_.height);
+    SDL_GetWindowPosition(window_, &windowed_position_.x, &windowed_position_.y);
+    if (own_full_screen_) {
+      SDL_Rect bounds;
+      if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &bounds) == 0) {
+        SDL_SetWindowBordered(window_, SDL_FALSE);
+        SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+        SDL_SetWindowSize(window_, bounds.w, bounds.h);
+      }
+    } else {
+      SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+  } else if (!full_screen && full_screen_) {
+    if (own_full_screen_) {
+      SDL_SetWindowBordered(window_, SDL_TRUE);
+      SDL_SetWindowPosition(window_, windowed_position_.x, windowed_position_.y);
+    } else {
+      SDL_SetWindowFullscreen(window_, 0);
+    }
+    // Back to the size the player had, not to a postage stamp.
+    SDL_SetWindowSize(window_, windowed_size_.width, windowed_size_.height);
+  }
+  full_screen_ = full_screen;
   SDL_SetWindowAlwaysOnTop(window_, topmost ? SDL_TRUE : SDL_FALSE);
-  if (!full_screen) SDL_SetWindowSize(window_, kWidth, kHeight);
 }
 
 Size SdlHost::DesktopSize() {
@@ -472,33 +588,58 @@ DisplayChange SdlHost::ChangeDisplayMode(int, int, int, bool) {
 Point SdlHost::GetCursorPos() {
   int wx = 0, wy = 0;
   SDL_GetMouseState(&wx, &wy);
-  float lx = 0, ly = 0;
-  SDL_RenderWindowToLogical(renderer_, wx, wy, &lx, &ly);
-  return {static_cast<int>(lx), static_cast<int>(ly)};
+  return WindowToGame({wx, wy}, InputViewport());
 }
 
 void SdlHost::SetCursorPos(Point position) {
-  int wx = 0, wy = 0;
-  SDL_RenderLogicalToWindow(renderer_, static_cast<float>(position.x),
-                            static_cast<float>(position.y), &wx, &wy);
-  SDL_WarpMouseInWindow(window_, wx, wy);
+  if (!window_) return;
+  const Point at = GameToWindow(position, InputViewport());
+  SDL_WarpMouseInWindow(window_, at.x, at.y);
 }
 
 void SdlHost::SetCursorImage(const gdi::CursorImage* image) {
-  if (!window_) return;
-  SDL_Cursor* cursor = nullptr;
   if (image != nullptr && image->width > 0 && image->height > 0 &&
       image->argb.size() ==
           static_cast<size_t>(image->width) * static_cast<size_t>(image->height)) {
-    // SDL copies the pixels into the cursor it makes, so the surface only
-    // borrows them for this call.
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t*>(image->argb.data()), image->width, image->height, 32,
-        image->width * 4, SDL_PIXELFORMAT_ARGB8888);
+    cursor_image_ = *image;
+  } else {
+    cursor_image_.reset();
+  }
+  cursor_width_ = 0;
+  UpdateCursor();
+}
+
+void SdlHost::UpdateCursor() {
+  if (!window_) return;
+  SDL_Cursor* cursor = nullptr;
+  if (cursor_image_) {
+    // The picture grows with the game's pixels (never below its own size),
+    // square pixels kept, the hot spot on the same pixel of the picture.
+    const gdi::CursorImage& image = *cursor_image_;
+    const Rect viewport = InputViewport();
+    const double scale = std::max(1.0, viewport.w / static_cast<double>(kWidth));
+    const int w = std::clamp(static_cast<int>(image.width * scale + 0.5), 1, kMaxCursorSize);
+    const int h = std::clamp(static_cast<int>(image.height * scale + 0.5), 1, kMaxCursorSize);
+    if (cursor_ && w == cursor_width_) return;
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y) {
+      const int sy = std::min(image.height - 1, y * image.height / h);
+      for (int x = 0; x < w; ++x) {
+        const int sx = std::min(image.width - 1, x * image.width / w);
+        pixels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] =
+            image.argb[static_cast<size_t>(sy) * static_cast<size_t>(image.width) +
+                       static_cast<size_t>(sx)];
+      }
+    }
+    // SDL copies the pixels into the cursor it makes.
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w, h, 32, w * 4,
+                                                              SDL_PIXELFORMAT_ARGB8888);
     if (surface) {
-      cursor = SDL_CreateColorCursor(surface, image->hot_x, image->hot_y);
+      cursor = SDL_CreateColorCursor(surface, std::min(w - 1, image.hot_x * w / image.width),
+                                     std::min(h - 1, image.hot_y * h / image.height));
       SDL_FreeSurface(surface);
     }
+    cursor_width_ = w;
   }
   // A picture the platform cannot make a pointer of leaves the standard
   // arrow, as ".cur normal" does.

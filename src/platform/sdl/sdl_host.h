@@ -18,10 +18,15 @@
 #include "platform/host.h"
 #include "platform/instance/instance_lock.h"
 #include "platform/media/media_devices.h"
+#include "platform/gdi/font.h"
 #include "platform/sdl/audio_output.h"
-#include "platform/sdl/present_pacer.h"
+#include "platform/sdl/message_box.h"
+#include "platform/sdl/picture_scaler.h"
+#include "platform/sdl/presenter.h"
 
 namespace tsumugi::sdl {
+
+enum class RendererChoice { kAuto, kSoftware, kAccelerated };
 
 struct SdlOptions {
   // False: no sound device is opened (--no-sound); media still keep time.
@@ -30,6 +35,13 @@ struct SdlOptions {
   std::filesystem::path soundfont;
   // Where the one line about a missing device or unplayable file goes.
   std::ostream* err = nullptr;
+  // The window opens at 640x480 times this (0: the largest whole number
+  // that fits the desktop).
+  int scale = 0;
+  Filter filter = Filter::kSharp;
+  // kAuto: accelerated where the display has a graphics card, else
+  // software (see presenter.h).
+  RendererChoice renderer = RendererChoice::kAuto;
 };
 
 class SdlHost final : public Host {
@@ -43,6 +55,9 @@ class SdlHost final : public Host {
   // Without a sound device the game plays silently, with one line on the
   // error stream.
   bool Open(std::string* error);
+
+  // "software", or the name of the accelerated renderer.
+  std::string RendererName() const { return presenter_ ? presenter_->Name() : ""; }
 
   void SetEventSink(HostEvents* sink) override { sink_ = sink; }
   uint32_t TimeGetTime() override;
@@ -82,10 +97,21 @@ class SdlHost final : public Host {
   void CheckForQuit();
   // SDL_Delay that looks for a request to close every 50 ms.
   void Delay(uint32_t milliseconds);
-  // Puts the screen on the display now.
-  void Present();
-  // Presents a changed screen whose time has come.
+  // Puts the screen on the display now; `whole` redraws all of it.
+  void Present(bool whole = false);
+  // Presents a changed screen when the presenter is ready for it.
   void PresentIfDue();
+  // How long a wait of at most `cap` may last with a changed screen
+  // waiting to be shown.
+  uint32_t TimeToPresent(uint32_t cap);
+  // The picture's place in the window, in window coordinates (those of
+  // mouse events and the pointer).
+  Rect InputViewport();
+  // Makes the game's pointer picture at the window's scale.
+  void UpdateCursor();
+  void OnWindowEvent(const SDL_WindowEvent& event);
+  // Shows one of our own message boxes; kFailed when it cannot.
+  MessageBoxAnswer ShowBox(const std::u16string& text, bool yes_no);
   void FireDueTimers();
   // Milliseconds until the next enabled timer is due (or `cap`).
   uint32_t TimeToNextTimer(uint32_t cap);
@@ -103,16 +129,26 @@ class SdlHost final : public Host {
 
   HostEvents* sink_ = nullptr;
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
-  // The game's pointer picture; null while the standard arrow is shown.
+  std::unique_ptr<Presenter> presenter_;
+  // The screen changed since it was last handed to the presenter.
+  bool pending_ = false;
+  // The window's size and place to go back to when full screen ends.
+  Size windowed_size_;
+  Point windowed_position_;
+  // No window manager: full screen is a borderless window over the
+  // display, made by the host.
+  bool own_full_screen_ = false;
+  bool full_screen_ = false;
+  // The game's pointer picture, kept to be made again at a new scale; the
+  // SDL pointer made of it, null while the standard arrow is shown.
+  std::optional<gdi::CursorImage> cursor_image_;
   SDL_Cursor* cursor_ = nullptr;
+  int cursor_width_ = 0;
+  // The fonts of the message boxes, made when the first box shows.
+  std::unique_ptr<gdi::FontEngine> box_fonts_;
   uint32_t start_ticks_ = 0;
   std::array<Timer, kTimerCount> timers_;
   gdi::Surface screen_;
-  // Refreshes closer together than this are shown as one frame: a little
-  // more than a display frame at 120 Hz.
-  PresentPacer pacer_{8};
   InstanceLock instance_lock_;
 
   SdlOptions options_;
