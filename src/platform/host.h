@@ -12,6 +12,8 @@
 #include <iostream>
 #include <string>
 
+#include "platform/clock/local_time.h"
+
 namespace tsumugi::gdi {
 class Surface;
 struct CursorImage;
@@ -146,6 +148,10 @@ class Host {
 
   // The seed of the script's random numbers.
   virtual uint64_t RandomSeed() = 0;
+
+  // The local date and time ".now" reads: the machine's clock, unless the
+  // host keeps a clock of its own.
+  virtual LocalDateTime LocalTime() { return SystemLocalTime(); }
 
   // --- Single instance -------------------------------------------------------
   // Takes the lock that keeps a second copy from playing the same game
