@@ -7,6 +7,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "platform/media/ffmpeg_library.h"
+
 namespace tsumugi::media {
 
 namespace {
@@ -84,6 +86,7 @@ std::string ErrorText(int code) {
 
 bool OpenStream(const std::filesystem::path& path, AVMediaType type, DecodingStream* out,
                 std::string* error) {
+  if (!LoadFfmpeg(error)) return false;
   QuietLibraries();
   AVDictionary* options = nullptr;
   av_dict_set(&options, "protocol_whitelist", "file", 0);
