@@ -64,6 +64,8 @@ class LargestGame {
     std::ofstream(data / "chara.bmp", std::ios::binary)
         << test::BitmapBytes(8, 8, [](int, int) { return 0x00FF00u; });
     std::ofstream(data / "click.wav") << "RIFF";
+    std::ofstream(data / "pat100.bmp", std::ios::binary)
+        << test::BitmapBytes(8, 8, [](int x, int) { return x < 4 ? 0u : 0xFFFFFFu; });
     for (int file = 0; file < kFiles; ++file) {
       const fs::path path = file == 0 ? data / "start.txt"
                                       : data / ("s" + std::to_string(file) + ".txt");
