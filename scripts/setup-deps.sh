@@ -11,6 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   libfluidsynth-dev fluid-soundfont-gm timgm6mb-soundfont
   ffmpeg xvfb xdotool x11-utils
+  lcov clang libclang-rt-dev
 )
 
 missing=()

@@ -6,6 +6,9 @@
 #include <map>
 #include <vector>
 
+#include <iostream>
+
+#include "common/file_lookup.h"
 #include "platform/headless/input_script.h"
 
 namespace tsumugi {
@@ -127,6 +130,30 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
         return false;
       }
       cl.renderer = v;
+    } else if (arg == "--date") {
+      if (!value(&v)) return false;
+      cl.date = ParseDateTime(v);
+      if (!cl.date) {
+        *error = "--date takes a local date and time YYYY-MM-DDTHH:MM:SS (for example "
+                 "2024-04-01T08:30:00), not '" + v + "'";
+        return false;
+      }
+    } else if (arg == "--seed") {
+      if (!value(&v)) return false;
+      uint64_t seed;
+      if (!ParseUnsigned(v, UINT64_MAX, &seed)) {
+        *error = "--seed takes a whole number from 0 to " + std::to_string(UINT64_MAX) +
+                 ", not '" + v + "'";
+        return false;
+      }
+      cl.seed = seed;
+    } else if (arg == "--trace" || arg == "--coverage") {
+      if (!value(&v)) return false;
+      if (v.empty()) {
+        *error = arg + " takes a file name";
+        return false;
+      }
+      (arg == "--trace" ? cl.trace : cl.coverage) = v;
     } else if (arg == "--desktop") {
       if (!value(&v)) return false;
       if (!ParseSize(v, &cl.desktop)) {
@@ -150,6 +177,60 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
     return false;
   }
   *out = cl;
+  return true;
+}
+
+bool ResolveGameFolder(const std::string& written, std::filesystem::path* game,
+                       std::string* error) {
+  std::error_code ec;
+  *game = std::filesystem::absolute(written, ec);
+  const FileProblem problem = ec ? FileProblem::kMissing : FileKindProblem(*game);
+  if (problem == FileProblem::kMissing) {
+    *error = "game folder '" + written + "' does not exist";
+    return false;
+  }
+  if (problem == FileProblem::kNoPermission) {
+    *error = "game folder '" + written + "' cannot be reached: permission denied";
+    return false;
+  }
+  if (problem != FileProblem::kFolder) {
+    *error = "game folder '" + written + "' is not a folder";
+    return false;
+  }
+  std::filesystem::directory_iterator it(*game, ec);
+  if (ec) {
+    *error = "game folder '" + written + "' cannot be read: " + ec.message();
+    return false;
+  }
+  *game = game->lexically_normal();
+  return true;
+}
+
+bool ChooseSettingsFile(const std::filesystem::path& game, const std::optional<std::string>& ini,
+                        std::filesystem::path* settings_file, std::string* error) {
+  if (ini) {
+    // A settings file named outright must be one.
+    const FileProblem problem = FileKindProblem(*ini);
+    if (problem != FileProblem::kNone) {
+      *error = "--ini '" + *ini + "': " +
+               (problem == FileProblem::kMissing ? std::string("no such file")
+                                                 : DescribeFileProblem(problem));
+      return false;
+    }
+    std::error_code ec;
+    *settings_file = std::filesystem::absolute(*ini, ec);
+    return true;
+  }
+  *settings_file = SettingsFileFor(game);
+  // The settings file found beside the game is the game's own: one that
+  // leads outside the game folder is not read, as if it were missing.
+  const std::optional<std::filesystem::path> real = RealPath(*settings_file);
+  const std::optional<std::filesystem::path> root = RealPath(game);
+  if (real && root && !IsInside(*root, *real)) {
+    std::cerr << "tsumugi: settings file " << settings_file->native()
+              << ": it lies outside the game folder (" << real->native() << "); not read\n";
+    settings_file->clear();
+  }
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/clock/local_time.h"
 #include "platform/host.h"
 
 namespace tsumugi {
@@ -34,12 +35,32 @@ struct CommandLine {
   std::optional<int> scale;
   std::string filter = "sharp";
   std::string renderer = "auto";
+  // The local date and time ".now" starts from in a headless run.
+  std::optional<LocalDateTime> date;
+  // The seed of ".rnd".
+  std::optional<uint64_t> seed;
+  // Every script line run goes to this file; coverage of the scenarios goes
+  // to that one as an lcov tracefile.
+  std::optional<std::string> trace;
+  std::optional<std::string> coverage;
   std::string game_folder = ".";
 };
 
 // False with a message for an unknown option, a missing or malformed value,
 // or more than one game folder.
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::string* error);
+
+// The game folder a command line names, absolute and normal; false with a
+// message when it is no folder the player can read.
+bool ResolveGameFolder(const std::string& written, std::filesystem::path* game,
+                       std::string* error);
+
+// The settings file of a game: the one --ini names (it must be a regular
+// file, else false with a message), or the one found beside the game's
+// ".exe" (none when it leads outside the game folder, which is said on
+// standard error).
+bool ChooseSettingsFile(const std::filesystem::path& game, const std::optional<std::string>& ini,
+                        std::filesystem::path* settings_file, std::string* error);
 
 // The settings file of a game folder: named after the ".exe" that has an
 // ".ini" beside it, else after the only ".exe", else "tsumugi.ini".

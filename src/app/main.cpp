@@ -1,4 +1,5 @@
 // tsumugi: plays a game folder, in a window or headless.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/check_main.h"
 #include "app/command_line.h"
 #include "platform/media/media_service.h"
 #include "common/file_lookup.h"
@@ -24,7 +26,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: tsumugi [options] [GAMEDIR]\n"
-    "Plays the game in GAMEDIR (default: the current folder).\n"
+    "       tsumugi check [--json] [GAMEDIR]\n"
+    "Plays the game in GAMEDIR (default: the current folder); \"check\" reads it\n"
+    "without playing and reports every fault found (see \"tsumugi check --help\").\n"
     "\n"
     "Options:\n"
     "  --headless          no window: a virtual clock, input from --input, message\n"
@@ -45,6 +49,12 @@ constexpr const char* kUsage =
     "  --renderer software|accelerated  draw the window with the processor or the\n"
     "                      graphics card (default: the card where the display has one)\n"
     "  --audio-out FILE    with --headless: write everything the run sounded as WAV\n"
+    "  --date YYYY-MM-DDTHH:MM:SS\n"
+    "                      with --headless: the local time \".now\" starts from\n"
+    "                      (default 2000-01-01T00:00:00; it moves with engine time)\n"
+    "  --seed N            the seed of \".rnd\" (fixed by default with --headless)\n"
+    "  --trace FILE        write every script line run: time, file:line, the line\n"
+    "  --coverage FILE     write which scenario lines ran, as an lcov tracefile\n"
     "  --help              this text\n"
     "  --version           the version\n"
     "\n"
@@ -61,20 +71,44 @@ int BadCommandLine(const std::string& message) {
   return 2;
 }
 
-// Runs the engine to its end and writes the screenshot asked for. The exit
-// status is the engine's, unless a file could not be written (4) or a stop
-// signal ended the run (128 + its number). `write_failed` tells whether the
-// host failed to write a file during the run.
+// What a run writes besides the screen: the trace (an open stream) and the
+// coverage file.
+struct RunOutputs {
+  std::optional<std::string> screenshot;
+  std::ofstream* trace = nullptr;
+  std::optional<std::string> trace_name;
+  std::optional<std::string> coverage;
+};
+
+// Runs the engine to its end and writes the screenshot, trace and coverage
+// asked for. The exit status is the engine's, unless a file could not be
+// written (4) or a stop signal ended the run (128 + its number).
+// `write_failed` tells whether the host failed to write a file during the
+// run.
 template <typename HostType, typename WriteFailed>
-int RunEngine(HostType& host, const tsumugi::EngineOptions& options,
-              const std::optional<std::string>& screenshot, WriteFailed write_failed) {
+int RunEngine(HostType& host, const tsumugi::EngineOptions& options, const RunOutputs& outputs,
+              WriteFailed write_failed) {
   tsumugi::ExitStatus status;
+  bool failed = false;
   {
     tsumugi::Engine engine(host, options);
+    engine.record.Start(outputs.trace, outputs.coverage.has_value());
     status = engine.Run();
+    std::string error;
+    if (outputs.coverage &&
+        !tsumugi::WriteWholeFile(*outputs.coverage, engine.record.CoverageText(), &error)) {
+      std::cerr << "tsumugi: cannot write coverage '" << *outputs.coverage << "': " << error
+                << "\n";
+      failed = true;
+    }
   }
+  if (outputs.trace && !outputs.trace->flush()) {
+    std::cerr << "tsumugi: cannot write trace '" << *outputs.trace_name << "'\n";
+    failed = true;
+  }
+  const std::optional<std::string>& screenshot = outputs.screenshot;
   int result = static_cast<int>(status);
-  bool failed = write_failed(host);
+  failed = write_failed(host) || failed;
   if (screenshot) {
     std::string error;
     if (!tsumugi::gdi::WritePng(tsumugi::ComposeWithVideoBox(host.Screen(), host.Media().Box()),
@@ -91,36 +125,12 @@ int RunEngine(HostType& host, const tsumugi::EngineOptions& options,
   return result;
 }
 
-// The game folder must be a folder the player can read.
-bool CheckGameFolder(const std::filesystem::path& game, const std::string& written,
-                     std::string* error) {
-  using tsumugi::FileProblem;
-  const FileProblem problem = tsumugi::FileKindProblem(game);
-  if (problem == FileProblem::kMissing) {
-    *error = "game folder '" + written + "' does not exist";
-    return false;
-  }
-  if (problem == FileProblem::kNoPermission) {
-    *error = "game folder '" + written + "' cannot be reached: permission denied";
-    return false;
-  }
-  if (problem != FileProblem::kFolder) {
-    *error = "game folder '" + written + "' is not a folder";
-    return false;
-  }
-  std::error_code ec;
-  std::filesystem::directory_iterator it(game, ec);
-  if (ec) {
-    *error = "game folder '" + written + "' cannot be read: " + ec.message();
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace tsumugi;
+  // "tsumugi check ..." reads a game without playing it.
+  if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return CheckMain(argc - 1, argv + 1);
   CommandLine cl;
   std::string error;
   if (!ParseCommandLine(argc, argv, &cl, &error)) return BadCommandLine(error);
@@ -134,14 +144,13 @@ int main(int argc, char** argv) {
   }
 
   std::error_code ec;
-  std::filesystem::path game = std::filesystem::absolute(cl.game_folder, ec);
-  if (ec) return BadCommandLine("game folder '" + cl.game_folder + "' does not exist");
-  if (!CheckGameFolder(game, cl.game_folder, &error)) return BadCommandLine(error);
-  game = game.lexically_normal();
+  std::filesystem::path game;
+  if (!ResolveGameFolder(cl.game_folder, &game, &error)) return BadCommandLine(error);
 
   EngineOptions options;
   options.game_folder = game;
   options.crisp_text = cl.crisp_text;
+  options.seed = cl.seed;
   if (cl.save_dir) {
     options.save_dir = std::filesystem::absolute(*cl.save_dir, ec).lexically_normal();
     if (ec || (std::filesystem::exists(*options.save_dir, ec) &&
@@ -149,28 +158,9 @@ int main(int argc, char** argv) {
       return BadCommandLine("--save-dir '" + *cl.save_dir + "' is not a folder");
     }
   }
-  if (cl.ini_file) {
-    // A settings file named outright must be one.
-    const FileProblem problem = FileKindProblem(*cl.ini_file);
-    if (problem != FileProblem::kNone) {
-      return BadCommandLine("--ini '" + *cl.ini_file + "': " +
-                            (problem == FileProblem::kMissing ? std::string("no such file")
-                                                              : DescribeFileProblem(problem)));
-    }
-    options.settings_file = std::filesystem::absolute(*cl.ini_file, ec);
-  } else {
-    options.settings_file = SettingsFileFor(game);
-    // The settings file found beside the game is the game's own: one that
-    // leads outside the game folder is not read, as if it were missing.
-    const std::optional<std::filesystem::path> real = RealPath(options.settings_file);
-    const std::optional<std::filesystem::path> root = RealPath(game);
-    if (real && root && !IsInside(*root, *real)) {
-      std::cerr << "tsumugi: settings file " << options.settings_file.native()
-                << ": it lies outside the game folder (" << real->native() << "); not read\n";
-      options.settings_file.clear();
-    }
+  if (!ChooseSettingsFile(game, cl.ini_file, &options.settings_file, &error)) {
+    return BadCommandLine(error);
   }
-
 
   std::filesystem::path soundfont;
   if (cl.soundfont) {
@@ -180,13 +170,28 @@ int main(int argc, char** argv) {
     }
   }
 
+  RunOutputs outputs;
+  outputs.screenshot = cl.screenshot;
+  outputs.coverage = cl.coverage;
+  std::ofstream trace;
+  if (cl.trace) {
+    trace.open(*cl.trace, std::ios::binary | std::ios::trunc);
+    if (!trace) {
+      std::cerr << "tsumugi: cannot write trace '" << *cl.trace << "': " << std::strerror(errno)
+                << "\n";
+      return 4;
+    }
+    outputs.trace = &trace;
+    outputs.trace_name = cl.trace;
+  }
+
   // SIGTERM and SIGINT end the engine as the close button does.
   InstallStopSignalHandlers();
 
   if (!cl.headless) {
 #ifdef TSUMUGI_HAVE_SDL
-    if (cl.input_file || cl.max_time || cl.audio_out) {
-      return BadCommandLine("--input, --max-time and --audio-out need --headless");
+    if (cl.input_file || cl.max_time || cl.audio_out || cl.date) {
+      return BadCommandLine("--input, --max-time, --audio-out and --date need --headless");
     }
     sdl::SdlHost host({.sound = !cl.no_sound,
                        .soundfont = soundfont,
@@ -200,7 +205,7 @@ int main(int argc, char** argv) {
       return BadCommandLine("cannot open a window: " + error +
                             "\nWithout a display, play with --headless.");
     }
-    return RunEngine(host, options, cl.screenshot, [](sdl::SdlHost&) { return false; });
+    return RunEngine(host, options, outputs, [](sdl::SdlHost&) { return false; });
 #else
     return BadCommandLine("this build has no window support; use --headless");
 #endif
@@ -223,6 +228,7 @@ int main(int argc, char** argv) {
   host_options.out = &std::cout;
   host_options.err = &std::cerr;
   host_options.soundfont = soundfont;
+  if (cl.date) host_options.start_date = *cl.date;
   media::WavWriter audio_out;
   if (cl.audio_out) {
     if (!audio_out.Open(*cl.audio_out, &error)) {
@@ -232,7 +238,7 @@ int main(int argc, char** argv) {
     host_options.audio_out = &audio_out;
   }
   headless::HeadlessHost host(std::move(host_options));
-  int status = RunEngine(host, options, cl.screenshot,
+  int status = RunEngine(host, options, outputs,
                          [](headless::HeadlessHost& h) { return h.WriteFailed(); });
   if (audio_out.IsOpen() && !audio_out.Finish(&error)) {
     std::cerr << "tsumugi: " << error << "\n";

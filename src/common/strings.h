@@ -96,4 +96,16 @@ inline std::optional<uint32_t> ParseHex(std::u16string_view text, size_t max_dig
   return value;
 }
 
+// Equal when upper- and lower-case ASCII letters are taken as the same.
+inline bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i], y = b[i];
+    if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x - u'A' + u'a');
+    if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y - u'A' + u'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 }  // namespace tsumugi

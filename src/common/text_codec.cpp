@@ -1,23 +1,23 @@
 #include "common/text_codec.h"
 
-#include <iconv.h>
-
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 
 namespace tsumugi {
 namespace {
 
+#include "cp932_tables.inc"
+
 // ---------------------------------------------------------------------------
 // CP932 tables
 //
 // CP932 has at most 2 bytes per character and every character is one UTF-16
-// unit, so both directions fit in 64K-entry tables. The tables are filled
-// once per process by asking glibc's iconv about every code; after that a
-// conversion is a single linear pass with no library calls, and bad input
-// costs no more than good input.
+// unit, so both directions fit in 64K-entry tables. They are filled once per
+// process from the lists glibc's iconv gave when Tsumugi was built
+// (cp932_tables.inc, made by cmake/make_cp932_tables.cpp); a conversion is a
+// single linear pass with no library calls, and bad input costs no more than
+// good input.
 // ---------------------------------------------------------------------------
 
 bool IsCp932LeadByte(unsigned char b) {
@@ -26,40 +26,6 @@ bool IsCp932LeadByte(unsigned char b) {
 
 bool IsCp932TrailByte(unsigned char b) {
   return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-}
-
-struct IconvHandle {
-  explicit IconvHandle(const char* to, const char* from) : cd(iconv_open(to, from)) {}
-  ~IconvHandle() {
-    if (ok()) iconv_close(cd);
-  }
-  IconvHandle(const IconvHandle&) = delete;
-  IconvHandle& operator=(const IconvHandle&) = delete;
-  bool ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts one complete input chunk; returns the number of output bytes, or
-  // -1 when the input is not entirely convertible.
-  int ConvertOne(const unsigned char* in, size_t in_len, unsigned char* out, size_t out_cap) {
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
-    char* in_ptr = const_cast<char*>(reinterpret_cast<const char*>(in));
-    char* out_ptr = reinterpret_cast<char*>(out);
-    size_t in_left = in_len;
-    size_t out_left = out_cap;
-    if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) return -1;
-    // Flush any pending output; a stateless codec writes nothing here.
-    if (iconv(cd, nullptr, nullptr, &out_ptr, &out_left) == static_cast<size_t>(-1)) return -1;
-    if (in_left != 0) return -1;
-    return static_cast<int>(out_cap - out_left);
-  }
-
-  iconv_t cd;
-};
-
-void WarnNoIconv(const char* direction) {
-  std::fprintf(stderr,
-               "tsumugi: iconv cannot convert %s; only ASCII will convert correctly "
-               "(are the glibc gconv modules installed?)\n",
-               direction);
 }
 
 enum class ByteKind : uint8_t { kInvalid, kSingle, kLead };
@@ -79,47 +45,17 @@ struct Cp932EncodeTable {
   std::array<uint16_t, 65536> code{};
 };
 
-// Reads one little-endian UTF-16 unit produced by iconv. Returns false unless
-// the output is exactly one unit.
-bool SingleUnit(const unsigned char* out, int out_len, char16_t* unit) {
-  if (out_len != 2) return false;
-  *unit = static_cast<char16_t>(out[0] | (out[1] << 8));
-  return true;
-}
-
 std::unique_ptr<Cp932DecodeTable> BuildDecodeTable() {
   auto table = std::make_unique<Cp932DecodeTable>();
-  IconvHandle conv("UTF-16LE", "CP932");
-  if (!conv.ok()) WarnNoIconv("from CP932");
-  unsigned char out[16];
   for (int b = 0; b < 256; ++b) {
-    const auto byte = static_cast<unsigned char>(b);
-    if (IsCp932LeadByte(byte)) {
-      table->kind[b] = ByteKind::kLead;
-      continue;
-    }
-    char16_t unit = 0;
-    if (conv.ok()) {
-      if (SingleUnit(out, conv.ConvertOne(&byte, 1, out, sizeof out), &unit)) {
-        table->kind[b] = ByteKind::kSingle;
-        table->single[b] = unit;
-      }
-    } else if (b < 0x80) {
-      table->kind[b] = ByteKind::kSingle;
-      table->single[b] = static_cast<char16_t>(b);
-    }
+    if (IsCp932LeadByte(static_cast<unsigned char>(b))) table->kind[b] = ByteKind::kLead;
   }
-  if (!conv.ok()) return table;
-  for (int lead = 0x81; lead <= 0xFC; ++lead) {
-    if (!IsCp932LeadByte(static_cast<unsigned char>(lead))) continue;
-    for (int trail = 0x40; trail <= 0xFC; ++trail) {
-      if (!IsCp932TrailByte(static_cast<unsigned char>(trail))) continue;
-      const unsigned char in[2] = {static_cast<unsigned char>(lead),
-                                   static_cast<unsigned char>(trail)};
-      char16_t unit = 0;
-      if (SingleUnit(out, conv.ConvertOne(in, 2, out, sizeof out), &unit)) {
-        table->pair[(lead << 8) | trail] = unit;
-      }
+  for (const auto& [code, unit] : kCp932Decoded) {
+    if (code < 0x100) {
+      table->kind[code] = ByteKind::kSingle;
+      table->single[code] = unit;
+    } else {
+      table->pair[code] = unit;
     }
   }
   return table;
@@ -127,24 +63,7 @@ std::unique_ptr<Cp932DecodeTable> BuildDecodeTable() {
 
 std::unique_ptr<Cp932EncodeTable> BuildEncodeTable() {
   auto table = std::make_unique<Cp932EncodeTable>();
-  IconvHandle conv("CP932", "UTF-16LE");
-  if (!conv.ok()) {
-    WarnNoIconv("to CP932");
-    for (int c = 0; c < 0x80; ++c) table->code[c] = static_cast<uint16_t>(c);
-    return table;
-  }
-  unsigned char out[16];
-  for (int c = 1; c < 0x10000; ++c) {
-    if (c >= 0xD800 && c <= 0xDFFF) continue;  // surrogates are never characters
-    const unsigned char in[2] = {static_cast<unsigned char>(c & 0xFF),
-                                 static_cast<unsigned char>(c >> 8)};
-    const int n = conv.ConvertOne(in, 2, out, sizeof out);
-    if (n == 1) {
-      table->code[c] = out[0];
-    } else if (n == 2 && IsCp932LeadByte(out[0])) {
-      table->code[c] = static_cast<uint16_t>((out[0] << 8) | out[1]);
-    }
-  }
+  for (const auto& [unit, code] : kCp932Encoded) table->code[unit] = code;
   return table;
 }
 
@@ -271,6 +190,10 @@ std::u16string Cp932ToUtf16(std::string_view bytes) {
   }
   out.resize(static_cast<size_t>(dst - out.data()));
   return out;
+}
+
+bool HasCp932Form(char16_t c) {
+  return c == 0 || EncodeTable().code[c] != 0;
 }
 
 std::string Utf16ToCp932(std::u16string_view text) {

@@ -31,6 +31,10 @@ std::u16string Cp932ToUtf16(std::string_view bytes);
 // as a surrogate pair) and an unpaired surrogate each become "?".
 std::string Utf16ToCp932(std::u16string_view text);
 
+// True when CP932 has a form for the character (NUL included); false for
+// surrogates and every character it lacks.
+bool HasCp932Form(char16_t c);
+
 // Decodes UTF-8. Each maximal ill-formed subsequence (overlong forms, encoded
 // surrogates, values above U+10FFFF, truncated sequences, stray continuation
 // bytes) becomes one U+FFFD. Characters outside the BMP become surrogate

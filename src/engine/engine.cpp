@@ -22,7 +22,8 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       saves(*this),
       cursor(*this),
       mci(*this),
-      media(*this) {
+      media(*this),
+      record(*this) {
   host.SetEventSink(this);
 }
 

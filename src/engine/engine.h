@@ -19,6 +19,7 @@
 #include "engine/script/control_flow.h"
 #include "engine/script/input.h"
 #include "engine/script/reader.h"
+#include "engine/script/run_record.h"
 #include "engine/save/save_files.h"
 #include "engine/startup/form/form.h"
 #include "engine/startup/settings.h"
@@ -54,6 +55,8 @@ struct EngineOptions {
   bool crisp_text = false;
   // Where save files go instead of the scenario folder.
   std::optional<std::filesystem::path> save_dir;
+  // The seed of ".rnd" (--seed); without it the host chooses.
+  std::optional<uint64_t> seed;
 };
 
 class Engine final : public HostEvents {
@@ -99,6 +102,7 @@ class Engine final : public HostEvents {
   Cursor cursor;
   MciPlay mci;
   MediaCommands media;
+  RunRecord record;
 };
 
 }  // namespace tsumugi

@@ -12,6 +12,8 @@
 #include <iostream>
 #include <string>
 
+#include "platform/clock/local_time.h"
+
 namespace tsumugi::gdi {
 class Surface;
 struct CursorImage;
@@ -97,6 +99,10 @@ class Host {
   // --- Event pump ----------------------------------------------------------
   // Let pending events run, without waiting for any.
   virtual void DoEvents() = 0;
+  // Whether DoEvents would deliver anything now. A host that cannot tell
+  // says yes; the engine then draws every frame of an animation that takes
+  // no time, since an event between its frames could show one.
+  virtual bool EventsDue() { return true; }
   // Let events run, waiting at most `milliseconds` for them; used by pauses
   // so that a pause does not spin the processor.
   virtual void WaitEvents(uint32_t milliseconds) = 0;
@@ -146,6 +152,10 @@ class Host {
 
   // The seed of the script's random numbers.
   virtual uint64_t RandomSeed() = 0;
+
+  // The local date and time ".now" reads: the machine's clock, unless the
+  // host keeps a clock of its own.
+  virtual LocalDateTime LocalTime() { return SystemLocalTime(); }
 
   // --- Single instance -------------------------------------------------------
   // Takes the lock that keeps a second copy from playing the same game

@@ -1,7 +1,7 @@
 // libFuzzer target for the glue between the decoders and the engine: the
 // MIDI reader and player, the FFmpeg sound and video readers, and the media
 // devices mixing and drawing them. The first byte chooses the path; the
-// rest is the file. Built and run by scripts/fuzz-media.sh.
+// rest is the file. Run by scripts/fuzz.sh.
 #include <unistd.h>
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/fuzz_targets.h"
 #include "platform/media/audio_file.h"
 #include "platform/media/media_devices.h"
 #include "platform/media/midi_player.h"
@@ -29,7 +30,7 @@ void Write(const std::filesystem::path& path, const uint8_t* data, size_t size) 
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+int tsumugi::fuzz::Media(const uint8_t* data, size_t size) {
   using namespace tsumugi;
   using namespace tsumugi::media;
   if (size < 1) return 0;

@@ -52,6 +52,7 @@ bool Buttons::Btn() {
     if (ButtonCount() >= kMaxButtons) {
       script.ScriptError(u"ボタンは２５６個までしか定義できません", false);
     }
+    e_.record.LineRan(script.CurrentFile, script.CurrentLineNumber, script.CurrentLine);
     DefineButton(buttons_.emplace_back());
   }
   BlockEndFile = script.CurrentFile;

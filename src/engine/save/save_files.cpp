@@ -11,17 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x - u'A' + u'a');
-    if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y - u'A' + u'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Whether `path` lies inside `folder` once every symbolic link of both is
 // followed, a link that leads nowhere (yet) included.
 bool Inside(const fs::path& folder, const fs::path& path) {
@@ -94,14 +83,13 @@ std::string SaveFiles::Encode(const std::vector<std::u16string>& lines) {
 
 // --- Names and folders -----------------------------------------------------------------
 
-std::u16string SaveFiles::SaveFileName(std::u16string name) {
-  const std::u16string& extension = e_.settings.ScenarioExtension;
-  if (name.empty()) name = u"save" + extension;
+std::optional<std::u16string> SaveFileNameFor(std::u16string name, std::u16string_view extension) {
+  if (name.empty()) name = std::u16string(u"save").append(extension);
   // The name's last part, after the last folder separator.
   const size_t slash = name.find_last_of(u"\\/");
   const std::u16string_view leaf =
       std::u16string_view(name).substr(slash == std::u16string::npos ? 0 : slash + 1);
-  if (leaf.find(u'.') == std::u16string_view::npos) name += extension;
+  if (leaf.find(u'.') == std::u16string_view::npos) name.append(extension);
   const std::u16string_view file =
       std::u16string_view(name).substr(slash == std::u16string::npos ? 0 : slash + 1);
 
@@ -121,8 +109,15 @@ std::u16string SaveFiles::SaveFileName(std::u16string name) {
     if (std::u16string_view(name).substr(start, end - start) == u"..") bad = true;
     start = end + 1;
   }
-  if (bad) e_.script.ScriptError(u"セーブファイル名が不正です", false);
+  if (bad) return std::nullopt;
   return name;
+}
+
+std::u16string SaveFiles::SaveFileName(std::u16string word) {
+  std::optional<std::u16string> name =
+      SaveFileNameFor(std::move(word), e_.settings.ScenarioExtension);
+  if (!name) e_.script.ScriptError(u"セーブファイル名が不正です", false);
+  return *name;
 }
 
 const SaveFolders& SaveFiles::Folders() {

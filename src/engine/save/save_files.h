@@ -15,6 +15,12 @@ namespace tsumugi {
 
 class Engine;
 
+// The save file name a script's word stands for: "save" and the scenario
+// extension when the word is empty, the extension added when the name's last
+// part has no "."; nullopt for a name that could replace a scenario (the
+// scenario extension without the beginning "save") or leave the save folder.
+std::optional<std::u16string> SaveFileNameFor(std::u16string word, std::u16string_view extension);
+
 class SaveFiles {
  public:
   // Most bytes a save file may have: far beyond any game's state, small

@@ -68,20 +68,45 @@ bool HasExtension(const std::u16string& name, const std::u16string& extension) {
 
 }  // namespace
 
-void Catalogue::ScanFolder(const fs::path& folder, const std::u16string& prefix, int depth) {
+namespace {
+
+class FolderScan {
+ public:
+  FolderScan(const ScenarioListing& listing, size_t limit) : listing_(listing), limit_(limit) {}
+
+  std::vector<FoundScenario> Run() {
+    Scan(listing_.folder, u"", 0);
+    std::sort(found_.begin(), found_.end(),
+              [](const FoundScenario& a, const FoundScenario& b) { return a.name < b.name; });
+    return std::move(found_);
+  }
+
+ private:
+  void Diagnostic(const std::string& text) const {
+    if (listing_.diagnostic) listing_.diagnostic(text);
+  }
+  void Scan(const fs::path& folder, const std::u16string& prefix, int depth);
+
+  const ScenarioListing& listing_;
+  const size_t limit_;
+  std::vector<FoundScenario> found_;
+  std::vector<fs::path> visited_;
+};
+
+void FolderScan::Scan(const fs::path& folder, const std::u16string& prefix, int depth) {
   // A link that leads back up the tree must not make the scan endless.
   std::error_code ec;
   fs::path canonical = fs::canonical(folder, ec);
   if (ec) {
-    e_.host.Diagnostic("cannot read folder " + PathToUtf8(folder) + ": " + ec.message());
+    Diagnostic("cannot read folder " + PathToUtf8(folder) + ": " + ec.message());
     return;
   }
   if (std::find(visited_.begin(), visited_.end(), canonical) != visited_.end()) return;
   visited_.push_back(canonical);
-  if (depth > kMaxDepth) {
-    e_.host.Diagnostic("folder " + PathToUtf8(folder) + " is nested more than " +
-                       std::to_string(kMaxDepth) +
-                       " folders deep below the scenario folder; its files are not read");
+  if (depth > kMaxScenarioDepth) {
+    Diagnostic("folder " + PathToUtf8(folder) + " is nested more than " +
+               std::to_string(kMaxScenarioDepth) +
+               " folders deep below the scenario folder; its files are not read");
     return;
   }
 
@@ -91,22 +116,21 @@ void Catalogue::ScanFolder(const fs::path& folder, const std::u16string& prefix,
   for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
     entries.emplace(it->path().filename().string(), *it);
   }
-  if (ec) e_.host.Diagnostic("cannot read folder " + PathToUtf8(folder) + ": " + ec.message());
+  if (ec) Diagnostic("cannot read folder " + PathToUtf8(folder) + ": " + ec.message());
 
   // Symbolic links are followed only as far as the game folder reaches: a
   // link to "/" must not walk the whole disk, nor one to a file outside make
   // it a scenario.
-  const fs::path& root = e_.picture_files.GameRoot();
   std::vector<std::pair<std::string, fs::path>> folders;
-  const std::u16string& extension = e_.settings.ScenarioExtension;
+  const std::u16string& extension = listing_.extension;
   for (const auto& [disk_name, entry] : entries) {
     std::error_code type_ec;
     if (entry.is_symlink(type_ec)) {
       const std::optional<fs::path> real = RealPath(entry.path());
-      if (real && !IsInside(root, *real)) {
-        e_.host.Diagnostic("not read: " + PathToUtf8(entry.path()) +
-                           " is a symbolic link that leads outside the game folder (to " +
-                           PathToUtf8(*real) + ")");
+      if (real && !IsInside(listing_.root, *real)) {
+        Diagnostic("not read: " + PathToUtf8(entry.path()) +
+                   " is a symbolic link that leads outside the game folder (to " +
+                   PathToUtf8(*real) + ")");
         continue;
       }
     }
@@ -118,57 +142,68 @@ void Catalogue::ScanFolder(const fs::path& folder, const std::u16string& prefix,
     if (!HasExtension(name, extension)) continue;
     if (StartsWith(name, u"config") || StartsWith(name, u"save")) continue;
     name.resize(name.size() - extension.size());
-    found_.emplace_back(prefix + name, entry.path());
+    found_.push_back({prefix + name, entry.path()});
     // Past the limit the count is all that matters.
-    if (found_.size() > kMaxFiles) return;
+    if (found_.size() > limit_) return;
   }
   for (const auto& [disk_name, path] : folders) {
-    ScanFolder(path, prefix + NameFromDisk(disk_name) + u"\\", depth + 1);
-    if (found_.size() > kMaxFiles) return;
+    Scan(path, prefix + NameFromDisk(disk_name) + u"\\", depth + 1);
+    if (found_.size() > limit_) return;
   }
 }
 
-void Catalogue::BuildCatalogue() {
-  found_.clear();
-  visited_.clear();
-  ScanFolder(PathFromUtf16(e_.settings.ScenarioFolder), u"", 0);
+}  // namespace
 
-  if (found_.empty()) {
-    e_.host.Diagnostic("no scenario file (*" + Utf16ToUtf8(e_.settings.ScenarioExtension) +
-                       ") in " + Utf16ToUtf8(e_.settings.ScenarioFolder) + " or its folders");
+std::vector<FoundScenario> ListScenarioFiles(const ScenarioListing& listing, size_t limit) {
+  return FolderScan(listing, limit).Run();
+}
+
+bool ReadScenarioFile(const fs::path& path, ScenarioFile* file, std::string* error,
+                      FileProblem* problem) {
+  std::string bytes;
+  // A device, FIFO or huge file is refused at once, never read on and on.
+  if (!ReadWholeFile(path, &bytes, error, kMaxTextFileBytes, problem)) return false;
+  file->path = path;
+  file->binary = bytes.find('\0') != std::string::npos;
+  file->lines = SplitLines(DecodeGameText(bytes));
+  file->IndexLabels();
+  return true;
+}
+
+void Catalogue::BuildCatalogue() {
+  const Settings& settings = e_.settings;
+  std::vector<FoundScenario> found = ListScenarioFiles(
+      {PathFromUtf16(settings.ScenarioFolder), settings.ScenarioExtension,
+       e_.picture_files.GameRoot(), [this](const std::string& text) { e_.host.Diagnostic(text); }},
+      kMaxFiles);
+
+  if (found.empty()) {
+    e_.host.Diagnostic("no scenario file (*" + Utf16ToUtf8(settings.ScenarioExtension) + ") in " +
+                       Utf16ToUtf8(settings.ScenarioFolder) + " or its folders");
     e_.host.MessageBoxOk(u"シナリオファイル（テキスト）が見つかりません。");
     e_.form.EndEngine(ExitStatus::kError);
   }
-  if (found_.size() > kMaxFiles) {
+  if (found.size() > kMaxFiles) {
     e_.host.MessageBoxOk(u"シナリオファイル（テキスト）の数が２５４を超えています。");
     e_.form.EndEngine(ExitStatus::kError);
   }
 
-  std::sort(found_.begin(), found_.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
   names_.assign(1, std::u16string());
   files_.assign(1, ScenarioFile());
-  for (auto& [name, path] : found_) {
+  for (FoundScenario& entry : found) {
     ScenarioFile file;
-    file.name = name;
-    file.path = path;
-    std::string bytes, error;
+    file.name = entry.name;
+    std::string error;
     FileProblem problem = FileProblem::kNone;
-    if (!ReadWholeFile(path, &bytes, &error, kMaxTextFileBytes, &problem)) {
-      // A device, FIFO or huge file is refused at once, never read on and on.
-      e_.host.Diagnostic("scenario file " + PathToUtf8(path) + ": " + error);
-      e_.host.MessageBoxOk(u"シナリオファイル「" + name + e_.settings.ScenarioExtension +
+    if (!ReadScenarioFile(entry.path, &file, &error, &problem)) {
+      e_.host.Diagnostic("scenario file " + PathToUtf8(entry.path) + ": " + error);
+      e_.host.MessageBoxOk(u"シナリオファイル「" + entry.name + settings.ScenarioExtension +
                            u"」を読み込めません。\r\n" + DescribeFileProblemJapanese(problem));
       e_.form.EndEngine(ExitStatus::kError);
     }
-    file.binary = bytes.find('\0') != std::string::npos;
-    file.lines = SplitLines(DecodeGameText(bytes));
-    file.IndexLabels();
-    names_.push_back(name);
+    names_.push_back(std::move(entry.name));
     files_.push_back(std::move(file));
   }
-  found_.clear();
-  visited_.clear();
 }
 
 }  // namespace tsumugi

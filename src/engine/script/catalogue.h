@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "common/file_lookup.h"
 
 namespace tsumugi {
 
@@ -52,11 +55,41 @@ struct ScenarioFile {
   }
 };
 
+// A scenario file found in the scenario folder: its scenario name and path.
+struct FoundScenario {
+  std::u16string name;
+  std::filesystem::path path;
+};
+
+// What listing the scenario folder needs to know and where it reports.
+struct ScenarioListing {
+  std::filesystem::path folder;
+  std::u16string extension;
+  // The game folder, symbolic links resolved: nothing outside it is listed.
+  std::filesystem::path root;
+  // One line for standard error: a folder that cannot be read, a link that
+  // leads outside the game folder, a tree nested too deep.
+  std::function<void(const std::string&)> diagnostic;
+};
+
+// How many folders deep below the scenario folder the listing goes.
+inline constexpr int kMaxScenarioDepth = 64;
+
+// Lists the scenario files below the listing's folder, subfolders included,
+// sorted by name: every file with the extension (any case) whose name does
+// not begin with "config" or "save". Stops once more than `limit` are found
+// (the count is then all that matters).
+std::vector<FoundScenario> ListScenarioFiles(const ScenarioListing& listing, size_t limit);
+
+// Reads a scenario file into `file` (its lines, whether it is binary, its
+// labels). False when it cannot be read, with the reason in `error` and
+// `problem`.
+bool ReadScenarioFile(const std::filesystem::path& path, ScenarioFile* file, std::string* error,
+                      FileProblem* problem);
+
 class Catalogue {
  public:
   static constexpr int kMaxFiles = 254;
-  // How many folders deep below the scenario folder the scan goes.
-  static constexpr int kMaxDepth = 64;
 
   explicit Catalogue(Engine& engine) : e_(engine) {}
 
@@ -70,15 +103,10 @@ class Catalogue {
   const std::vector<std::u16string>& Names() const { return names_; }
 
  private:
-  void ScanFolder(const std::filesystem::path& folder, const std::u16string& prefix, int depth);
-
   Engine& e_;
   // Element 0 of both is unused, so that indexes are file numbers.
   std::vector<std::u16string> names_{std::u16string()};
   std::vector<ScenarioFile> files_{ScenarioFile()};
-  // Collected by the scan, before sorting.
-  std::vector<std::pair<std::u16string, std::filesystem::path>> found_;
-  std::vector<std::filesystem::path> visited_;
 };
 
 }  // namespace tsumugi

@@ -7,28 +7,6 @@ namespace tsumugi {
 
 namespace {
 
-// The comparison of a case line, by its first word. Anything else (".=>",
-// ".<5" written without a space) is no operator and never matches.
-enum class CaseOperator {
-  kNone,
-  kEqual,
-  kNotEqual,
-  kLess,
-  kLessOrEqual,
-  kGreater,
-  kGreaterOrEqual
-};
-
-CaseOperator ParseCaseOperator(std::u16string_view word) {
-  if (word == u".=" || word == u".==") return CaseOperator::kEqual;
-  if (word == u".!=" || word == u".<>") return CaseOperator::kNotEqual;
-  if (word == u".<") return CaseOperator::kLess;
-  if (word == u".<=") return CaseOperator::kLessOrEqual;
-  if (word == u".>") return CaseOperator::kGreater;
-  if (word == u".>=") return CaseOperator::kGreaterOrEqual;
-  return CaseOperator::kNone;
-}
-
 bool Holds(CaseOperator op, int32_t value, int32_t case_value) {
   switch (op) {
     case CaseOperator::kEqual:
@@ -49,12 +27,13 @@ bool Holds(CaseOperator op, int32_t value, int32_t case_value) {
   return false;
 }
 
-bool IsCaseLine(std::u16string_view line) {
-  return line.starts_with(u".=") || line.starts_with(u".<") || line.starts_with(u".>") ||
-         line.starts_with(u".!=");
-}
-
 }  // namespace
+
+auto ControlFlow::ExpandsToExit() {
+  return [this](std::u16string_view word) {
+    return e_.vars.ExpandText(std::u16string(word)) == u"exit";
+  };
+}
 
 ControlFlow::ControlFlow(Engine& engine) : e_(engine) {
   e_.script.RegisterCommand(u"jmp", [this] { return Jmp(); });
@@ -66,35 +45,18 @@ ControlFlow::ControlFlow(Engine& engine) : e_(engine) {
 // --- Blocks ----------------------------------------------------------------------
 
 bool ControlFlow::OpensBlock(std::u16string_view line) {
-  if (line.size() < 4 || line[0] != u'.') return false;
-  const std::u16string_view head = line.substr(0, 4);
-  if (head == u".cas") return true;
-  if (head == u".slt" || head == u".btn") return line.size() == 4;
-  if (head != u".rcl") return false;
-  // The first argument runs from the sixth character to the next space.
-  std::u16string_view argument = line.substr(std::min<size_t>(5, line.size()));
-  argument = argument.substr(0, argument.find(u' '));
-  return e_.vars.ExpandText(std::u16string(argument)) != u"exit";
+  BlockKind kind;
+  return tsumugi::OpensBlock(line, ExpandsToExit(), &kind);
 }
 
-void ControlFlow::TrackBlock(BlockScan& scan, std::u16string_view line) {
-  if (scan.in_list) {
-    // The list ends at its first line beginning with "."; that line is
-    // part of the block's head, even when it is "." alone.
-    if (!line.empty() && line[0] == u'.') scan.in_list = false;
-    return;
-  }
-  if (line == u".") {
-    --scan.depth;
-  } else if (OpensBlock(line)) {
-    ++scan.depth;
-    scan.in_list = line == u".slt" || line == u".btn";
-  }
+BlockScan::Step ControlFlow::TrackBlock(BlockScan& scan, std::u16string_view line) {
+  return scan.Track(line, ExpandsToExit());
 }
 
 void ControlFlow::SkipBlock(bool in_list) {
   Script& script = e_.script;
-  BlockScan scan{1, in_list};
+  BlockScan scan;
+  scan.in_list = in_list;
   while (scan.depth > 0) {
     script.ReadScriptLine();
     TrackBlock(scan, script.CurrentLine);

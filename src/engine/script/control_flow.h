@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/script/block_scan.h"
+
 namespace tsumugi {
 
 class Engine;
@@ -26,24 +28,12 @@ class ControlFlow {
   std::array<int32_t, kMemoryCount> MemoryLine{};
 
   // --- Blocks --------------------------------------------------------------
-  // Where a forward scan stands in the nesting of blocks.
-  struct BlockScan {
-    // Blocks open around the line last read; 0 when the scan has left the
-    // block it started in.
-    int depth = 1;
-    // A choice or button block has opened and its list of choices or
-    // definitions has not ended yet: the next line beginning with "." ends
-    // the list and neither closes nor opens a block.
-    bool in_list = false;
-  };
-
-  // Whether a line (leading tabs removed) opens a block that a line holding
-  // only "." closes: ".cas..." , exactly ".slt" or ".btn", or ".rcl..."
-  // unless its first argument expands to "exit" (which may report an error
-  // in the expansion, at the current reading position).
+  // Whether a line (leading tabs removed) opens a block: the shared block
+  // scanner, with a ".rcl" line's first argument expanded (which may report
+  // an error in the expansion, at the current reading position).
   bool OpensBlock(std::u16string_view line);
   // Counts the line just read (leading tabs removed) into the scan.
-  void TrackBlock(BlockScan& scan, std::u16string_view line);
+  BlockScan::Step TrackBlock(BlockScan& scan, std::u16string_view line);
   // Reads lines up to and including the "." that closes the block the
   // reader is in (nested blocks are passed over whole). `in_list`: the
   // caller has just read a ".slt" or ".btn" line itself, so its list comes
@@ -70,6 +60,9 @@ class ControlFlow {
   void ReturnFromCall();
   // A memory number outside 0..9 is reported.
   int CheckedMemoryNumber(int32_t number);
+  // The block scanner's test of a ".rcl" line's first argument: the word
+  // as the command would expand it.
+  auto ExpandsToExit();
 
   Engine& e_;
 };

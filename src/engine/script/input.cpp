@@ -194,7 +194,7 @@ void Input::BranchSearch(int32_t n, BranchKind kind) {
   target += ToDecimal(n);
   // The same scan as the block skip, so that both agree on where inner
   // blocks (and the lists of inner menus) begin and end.
-  ControlFlow::BlockScan scan;
+  BlockScan scan;
   for (;;) {
     if (scan.depth == 1 && script.CurrentLine == target) return;
     script.ReadScriptLine();

@@ -84,6 +84,10 @@ void Script::RunScript() {
     CurrentLine = e_.catalogue.File(CurrentFile).lines[CurrentLineNumber];
     ++CurrentLineNumber;
     StripLeadingTabs();
+    // Comments and labels do nothing when reached; every other line runs.
+    if (CurrentLine.empty() || (CurrentLine[0] != u';' && CurrentLine[0] != u':')) {
+      e_.record.LineRan(CurrentFile, CurrentLineNumber, CurrentLine);
+    }
     if (ExecuteCurrentLine()) return;
   }
 }

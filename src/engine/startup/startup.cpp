@@ -17,14 +17,14 @@ namespace {
 // game folder (symbolic links followed): a game cannot make the engine read
 // the rest of the disk as its scenarios. A folder that is not accepted is
 // reported as missing; the cause goes to standard error.
-bool ResolveFolder(Engine& e, std::u16string& folder) {
+bool ResolveFolder(const SettingsReading& reading, std::u16string& folder) {
   std::error_code ec;
   std::filesystem::path path = PathFromUtf16(folder);
   if (!std::filesystem::is_directory(path, ec)) {
     std::optional<std::filesystem::path> found = FindPathNoCase("/", PathToUtf8(path));
     if (!found || !std::filesystem::is_directory(*found, ec)) {
       const FileProblem problem = found ? FileKindProblem(*found) : FileProblem::kMissing;
-      e.host.Diagnostic("scenario folder " + PathToUtf8(path) + ": " +
+      reading.diagnostic("scenario folder " + PathToUtf8(path) + ": " +
                         (problem == FileProblem::kMissing ? std::string("no such folder")
                                                           : DescribeFileProblem(problem)));
       return false;
@@ -34,9 +34,9 @@ bool ResolveFolder(Engine& e, std::u16string& folder) {
     if (folder.empty() || folder.back() != u'/') folder += u'/';
   }
   const std::optional<std::filesystem::path> real = RealPath(path);
-  const std::filesystem::path& root = e.picture_files.GameRoot();
+  const std::filesystem::path& root = reading.root;
   if (!real || !IsInside(root, *real)) {
-    e.host.Diagnostic("scenario folder " + PathToUtf8(path) + ": it lies outside the game folder (" +
+    reading.diagnostic("scenario folder " + PathToUtf8(path) + ": it lies outside the game folder (" +
                       PathToUtf8(real.value_or(path)) + " is not inside " + PathToUtf8(root) + ")");
     return false;
   }
@@ -54,6 +54,46 @@ void Startup::Refuse(const std::u16string& message) {
   e_.form.EndEngine(ExitStatus::kError);
 }
 
+std::optional<std::u16string> ReadGameSettings(const SettingsReading& reading, Settings& s) {
+  s.ScenarioExtension = u".txt";
+  s.ScenarioFolder.clear();
+  s.ProgramFolder = Utf8ToUtf16(PathToUtf8(reading.game_folder));
+  if (s.ProgramFolder.empty() || s.ProgramFolder.back() != u'/') s.ProgramFolder += u'/';
+
+  // No settings file is fine; one that is there but is no regular file (a
+  // folder, a device, a FIFO) is refused at once, and so is one that cannot
+  // be read: the game does not start with settings its author did not write.
+  FileProblem problem = FileKindProblem(reading.settings_file);
+  if (problem == FileProblem::kMissing) {
+    s.DisplayStyle = u"Window";
+    s.WindowZOrder = u"Normal";
+    s.ScenarioFolder = s.ProgramFolder + u"data/";
+    if (!ResolveFolder(reading, s.ScenarioFolder)) return MissingFolderMessage(s.ScenarioFolder);
+    return std::nullopt;
+  }
+  std::string bytes, cause = DescribeFileProblem(problem);
+  if (problem == FileProblem::kNone &&
+      ReadWholeFile(reading.settings_file, &bytes, &cause, kMaxTextFileBytes, &problem)) {
+    ApplySettingsLines(SplitLines(DecodeGameText(bytes)), s);
+  } else {
+    const std::string path = PathToUtf8(reading.settings_file);
+    reading.diagnostic("settings file " + path + ": " + cause);
+    return u"設定ファイル「" + Utf8ToUtf16(path) + u"」を読み込めません\r\n" +
+           DescribeFileProblemJapanese(problem);
+  }
+  if (s.ScenarioFolder.empty()) s.ScenarioFolder = s.ProgramFolder;
+  if (s.DisplayStyle.empty()) return u"表示スタイルが指定されていません";
+  if (!ResolveFolder(reading, s.ScenarioFolder)) return MissingFolderMessage(s.ScenarioFolder);
+  if (s.DisplayStyle != u"User" && s.DisplayStyle != u"Full" && s.DisplayStyle != u"Window") {
+    return u"存在しない表示スタイルを指定しました";
+  }
+  if (s.WindowZOrder.empty()) return u"Ｚオーダーが指定されていません";
+  if (s.WindowZOrder != u"Top" && s.WindowZOrder != u"Normal") {
+    return u"存在しないＺオーダーを指定しました";
+  }
+  return std::nullopt;
+}
+
 void Startup::StartEngine(bool run_script) {
   Settings& s = e_.settings;
 
@@ -63,52 +103,23 @@ void Startup::StartEngine(bool run_script) {
   e_.host.ShowWindow(false);
   e_.form.Load();
 
-  s.ScenarioExtension = u".txt";
-  s.ScenarioFolder.clear();
-
   if (!e_.host.AcquireInstanceLock(PathToUtf8(e_.options.game_folder))) {
     Refuse(u"重複起動は出来ません");
   }
 
-  s.ProgramFolder = Utf8ToUtf16(PathToUtf8(e_.options.game_folder));
-  if (s.ProgramFolder.empty() || s.ProgramFolder.back() != u'/') s.ProgramFolder += u'/';
-
-  // No settings file is fine; one that is there but is no regular file (a
-  // folder, a device, a FIFO) is refused at once.
-  const FileProblem settings_problem = FileKindProblem(e_.options.settings_file);
-  if (settings_problem != FileProblem::kNone && settings_problem != FileProblem::kMissing) {
-    RefuseSettingsFile(settings_problem, DescribeFileProblem(settings_problem));
-  }
-  if (settings_problem == FileProblem::kNone) {
-    ReadSettingsFile();
-    if (s.ScenarioFolder.empty()) s.ScenarioFolder = s.ProgramFolder;
-    if (s.DisplayStyle.empty()) Refuse(u"表示スタイルが指定されていません");
-    if (!ResolveFolder(e_, s.ScenarioFolder)) Refuse(MissingFolderMessage(s.ScenarioFolder));
-    if (s.DisplayStyle != u"User" && s.DisplayStyle != u"Full" && s.DisplayStyle != u"Window") {
-      Refuse(u"存在しない表示スタイルを指定しました");
-    }
-    if (s.WindowZOrder.empty()) Refuse(u"Ｚオーダーが指定されていません");
-    if (s.WindowZOrder != u"Top" && s.WindowZOrder != u"Normal") {
-      Refuse(u"存在しないＺオーダーを指定しました");
-    }
-    Size desktop = e_.host.DesktopSize();
-    if (desktop.width == 640 && desktop.height == 480) {
-      s.DesktopIs640x480 = true;
-      s.DisplayStyle = u"Full";
-    } else {
-      s.DesktopIs640x480 = false;
-      if (s.DisplayStyle == u"User") {
-        s.DisplayStyle = e_.host.MessageBoxYesNo(s.StyleQuestion) ? u"Full" : u"Window";
-      }
-    }
-  } else {
-    s.DisplayStyle = u"Window";
-    Size desktop = e_.host.DesktopSize();
-    s.DesktopIs640x480 = desktop.width == 640 && desktop.height == 480;
-    if (s.DesktopIs640x480) s.DisplayStyle = u"Full";
-    s.WindowZOrder = u"Normal";
-    s.ScenarioFolder = s.ProgramFolder + u"data/";
-    if (!ResolveFolder(e_, s.ScenarioFolder)) Refuse(MissingFolderMessage(s.ScenarioFolder));
+  const bool has_settings_file =
+      FileKindProblem(e_.options.settings_file) != FileProblem::kMissing;
+  const std::optional<std::u16string> refusal = ReadGameSettings(
+      {e_.options.game_folder, e_.options.settings_file, e_.picture_files.GameRoot(),
+       [this](const std::string& text) { e_.host.Diagnostic(text); }},
+      s);
+  if (refusal) Refuse(*refusal);
+  Size desktop = e_.host.DesktopSize();
+  s.DesktopIs640x480 = desktop.width == 640 && desktop.height == 480;
+  if (s.DesktopIs640x480) {
+    s.DisplayStyle = u"Full";
+  } else if (has_settings_file && s.DisplayStyle == u"User") {
+    s.DisplayStyle = e_.host.MessageBoxYesNo(s.StyleQuestion) ? u"Full" : u"Window";
   }
 
   ResetEngine();
@@ -122,24 +133,6 @@ void Startup::StartEngine(bool run_script) {
   e_.script.OpenStartScenario();
   ApplyScreenMode();
   if (run_script) e_.script.RunScript();
-}
-
-void Startup::ReadSettingsFile() {
-  std::string bytes, error;
-  FileProblem problem = FileProblem::kNone;
-  if (!ReadWholeFile(e_.options.settings_file, &bytes, &error, kMaxTextFileBytes, &problem)) {
-    // The file is there but cannot be read: say so rather than start with
-    // settings the author did not write.
-    RefuseSettingsFile(problem, error);
-  }
-  ApplySettingsLines(SplitLines(DecodeGameText(bytes)), e_.settings);
-}
-
-void Startup::RefuseSettingsFile(FileProblem problem, const std::string& cause) {
-  const std::string path = PathToUtf8(e_.options.settings_file);
-  e_.host.Diagnostic("settings file " + path + ": " + cause);
-  Refuse(u"設定ファイル「" + Utf8ToUtf16(path) + u"」を読み込めません\r\n" +
-         DescribeFileProblemJapanese(problem));
 }
 
 void Startup::ResetEngine() {

@@ -2,6 +2,9 @@
 // screen mode.
 #pragma once
 
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "common/file_lookup.h"
@@ -9,6 +12,27 @@
 namespace tsumugi {
 
 class Engine;
+struct Settings;
+
+// What start-up settles from a game's settings file, without a window or a
+// player: the scenario folder, the extension, the display style and the
+// Z order, as Startup reads them.
+struct SettingsReading {
+  std::filesystem::path game_folder;
+  // The settings file (it may not exist).
+  std::filesystem::path settings_file;
+  // The game folder, symbolic links resolved.
+  std::filesystem::path root;
+  // The causes behind a refusal, for standard error.
+  std::function<void(const std::string&)> diagnostic;
+};
+
+// Reads the settings file (when there is one) into `settings` and settles
+// the scenario folder. Returns the message start-up shows before it ends
+// the engine (a settings file that cannot be read, a missing or unknown
+// style or Z order, a scenario folder that does not exist), or nothing.
+// Without a settings file the style is "Window" and the folder "data".
+std::optional<std::u16string> ReadGameSettings(const SettingsReading& reading, Settings& settings);
 
 class Startup {
  public:
@@ -30,10 +54,6 @@ class Startup {
  private:
   // A start-up check failed: the message, then the end of the engine.
   [[noreturn]] void Refuse(const std::u16string& message);
-  void ReadSettingsFile();
-  // The settings file is there but cannot be read: the reason to the player,
-  // the cause to standard error.
-  [[noreturn]] void RefuseSettingsFile(FileProblem problem, const std::string& cause);
 
   Engine& e_;
 };

@@ -38,6 +38,7 @@ void TextWindow::LayOutChoices() {
     script.ReadScriptLine();
     if (!script.CurrentLine.empty() && script.CurrentLine[0] == u'.') break;
     ++ChoiceCounter;
+    e_.record.LineRan(script.CurrentFile, script.CurrentLineNumber, script.CurrentLine);
     // Drawn at once in the not-selected colours, on display lines that
     // carry the choice's number.
     ShowTextLine();

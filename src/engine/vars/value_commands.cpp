@@ -2,7 +2,6 @@
 // (a random integer from a range) and ".now" (a part of the date and time).
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 
 #include "engine/engine.h"
 #include "engine/vars/variables.h"
@@ -14,17 +13,6 @@ namespace {
 // Drops the "= " written between a target and its value; it is not checked.
 void DropTwoCharacters(std::u16string& line) {
   line.erase(0, std::min<size_t>(2, line.size()));
-}
-
-std::tm LocalTimeNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return local;
 }
 
 }  // namespace
@@ -98,15 +86,14 @@ bool Variables::Now() {
     value = static_cast<int32_t>(e_.host.TimeGetTime());
   } else if (item == u"year" || item == u"month" || item == u"day" || item == u"weekday" ||
              item == u"hour" || item == u"minute" || item == u"second") {
-    const std::tm now = LocalTimeNow();
-    if (item == u"year") value = now.tm_year + 1900;
-    if (item == u"month") value = now.tm_mon + 1;
-    if (item == u"day") value = now.tm_mday;
-    if (item == u"weekday") value = now.tm_wday + 1;  // Sunday is 1
-    if (item == u"hour") value = now.tm_hour;
-    if (item == u"minute") value = now.tm_min;
-    // A leap second reads as 59, the largest value a script expects.
-    if (item == u"second") value = std::min(now.tm_sec, 59);
+    const LocalDateTime now = e_.host.LocalTime();
+    if (item == u"year") value = now.year;
+    if (item == u"month") value = now.month;
+    if (item == u"day") value = now.day;
+    if (item == u"weekday") value = now.Weekday();  // Sunday is 1
+    if (item == u"hour") value = now.hour;
+    if (item == u"minute") value = now.minute;
+    if (item == u"second") value = now.second;
   }
   AssignInteger(target, value);
   return false;

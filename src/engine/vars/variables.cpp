@@ -65,9 +65,10 @@ void Variables::FinishDeclarations() {
 }
 
 void Variables::Randomize() {
-  // The host gives the seed: the clock with a player, a fixed value on the
-  // headless host, so that its runs repeat exactly.
-  const uint64_t now = e_.host.RandomSeed();
+  // The host gives the seed, unless the command line fixes it: the clock
+  // with a player, a fixed value on the headless host, so that its runs
+  // repeat exactly.
+  const uint64_t now = e_.options.seed ? *e_.options.seed : e_.host.RandomSeed();
   std::seed_seq seed{static_cast<uint32_t>(now), static_cast<uint32_t>(now >> 32)};
   random_.seed(seed);
 }

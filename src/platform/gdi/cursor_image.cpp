@@ -8,9 +8,23 @@
 #include <utility>
 
 #include "platform/gdi/picture_file.h"
+#include "platform/lazy/lazy_library.h"
 
 namespace tsumugi::gdi {
 namespace {
+
+// SDL_image (and the image libraries it links) is loaded with the first
+// cursor, not with the program.
+LazyLibrary& SdlImage() {
+  static LazyLibrary library({"libSDL2_image-2.0.so.0", "libSDL2_image.so"},
+                             {"IMG_LoadCUR_RW", "IMG_LoadICO_RW"});
+  return library;
+}
+
+template <typename Function>
+Function* ImageFunction(Function*, const char* name) {
+  return reinterpret_cast<Function*>(SdlImage().Function(name));
+}
 
 // A file with dozens of 256 x 256 true-colour images stays well below this.
 constexpr size_t kMaxCursorFileBytes = size_t{16} << 20;
@@ -169,13 +183,19 @@ std::vector<uint8_t> SingleImageFile(const std::vector<uint8_t>& file, uint16_t 
 
 bool Decode(const std::vector<uint8_t>& file, uint16_t type, const IconImage& image,
             CursorImage* out, std::string* error) {
+  if (!SdlImage().Load()) {
+    *error = SdlImage().Error();
+    return false;
+  }
   const std::vector<uint8_t> single = SingleImageFile(file, type, image);
   SDL_RWops* rw = SDL_RWFromConstMem(single.data(), static_cast<int>(single.size()));
   if (rw == nullptr) {
     *error = std::string("cannot read the cursor: ") + SDL_GetError();
     return false;
   }
-  SDL_Surface* loaded = type == kTypeCursor ? IMG_LoadCUR_RW(rw) : IMG_LoadICO_RW(rw);
+  SDL_Surface* loaded = type == kTypeCursor
+                            ? ImageFunction(&IMG_LoadCUR_RW, "IMG_LoadCUR_RW")(rw)
+                            : ImageFunction(&IMG_LoadICO_RW, "IMG_LoadICO_RW")(rw);
   SDL_RWclose(rw);
   if (loaded == nullptr) {
     *error = std::string("bad cursor file: ") + IMG_GetError();

@@ -52,6 +52,12 @@ void EncodeImage(png_structp png, png_infop info, std::string* out, const Surfac
   png_set_IHDR(png, info, static_cast<png_uint_32>(width),
                static_cast<png_uint_32>(surface.Height()), 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // Screenshots are taken often (a game's CI takes hundreds) and read by
+  // tools, not shipped: the fastest compression that still packs the flat
+  // areas of a game's screen well, with the one filter that suits
+  // pictures and text alike, costs a fraction of the default level's time.
+  png_set_compression_level(png, 1);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
   png_write_info(png, info);
   for (int y = 0; y < surface.Height(); ++y) {
     const uint32_t* p = surface.Row(y);

@@ -37,6 +37,11 @@ struct HeadlessOptions {
   // Real time a script may run without letting engine time pass before the
   // runner stops it as an endless loop (exit status 3).
   std::chrono::milliseconds endless_script_limit{30000};
+  // The local date and time at engine time 0 (--date); the clock moves it
+  // on, so that ".now" answers the same in every run.
+  LocalDateTime start_date = kDefaultStartDate;
+  // 2000-01-01T00:00:00, a Saturday.
+  static constexpr LocalDateTime kDefaultStartDate{};
 };
 
 class HeadlessHost final : public Host {
@@ -48,6 +53,7 @@ class HeadlessHost final : public Host {
   uint32_t TimeGetTime() override { return static_cast<uint32_t>(now_); }
   void Sleep(uint32_t milliseconds) override;
   void DoEvents() override;
+  bool EventsDue() override;
   void WaitEvents(uint32_t milliseconds) override;
   void RunEventLoop() override;
 
@@ -77,6 +83,7 @@ class HeadlessHost final : public Host {
   void Diagnostic(const std::string& text) override;
   // Always the same, so that a run repeats exactly.
   uint64_t RandomSeed() override { return 20261206; }
+  LocalDateTime LocalTime() override { return AddMilliseconds(options_.start_date, now_); }
 
   // What a test may want to look at.
   uint64_t Now() const { return now_; }

@@ -8,7 +8,59 @@
 #include <fstream>
 
 #include "common/file_lookup.h"
+#include "platform/lazy/lazy_library.h"
 #include "platform/media/ffmpeg_input.h"
+
+namespace tsumugi::media {
+
+namespace {
+
+// FluidSynth (and all it links: sound servers, sample file readers, glib)
+// is loaded when the first song is synthesized, never by a run that only
+// keeps the music's time.
+LazyLibrary& FluidSynth() {
+  static LazyLibrary library(
+      {"libfluidsynth.so.3", "libfluidsynth.so.2", "libfluidsynth.so"},
+      {"delete_fluid_settings", "delete_fluid_synth", "fluid_set_log_function",
+      "fluid_settings_setint", "fluid_settings_setnum", "fluid_synth_cc",
+      "fluid_synth_channel_pressure", "fluid_synth_get_program", "fluid_synth_key_pressure",
+      "fluid_synth_noteoff", "fluid_synth_noteon", "fluid_synth_pitch_bend",
+      "fluid_synth_program_change", "fluid_synth_sfload", "fluid_synth_sysex",
+      "fluid_synth_system_reset", "fluid_synth_write_float", "new_fluid_settings",
+      "new_fluid_synth"});
+  return library;
+}
+
+}  // namespace
+
+}  // namespace tsumugi::media
+
+// The functions of FluidSynth, through the library once it is loaded.
+#define TSUMUGI_FLUID(name)                                                                   \
+  ([] {                                                                                       \
+    static const auto function =                                                              \
+        reinterpret_cast<decltype(&name)>(::tsumugi::media::FluidSynth().Function(#name));    \
+    return function;                                                                          \
+  }())
+#define delete_fluid_settings TSUMUGI_FLUID(delete_fluid_settings)
+#define delete_fluid_synth TSUMUGI_FLUID(delete_fluid_synth)
+#define fluid_set_log_function TSUMUGI_FLUID(fluid_set_log_function)
+#define fluid_settings_setint TSUMUGI_FLUID(fluid_settings_setint)
+#define fluid_settings_setnum TSUMUGI_FLUID(fluid_settings_setnum)
+#define fluid_synth_cc TSUMUGI_FLUID(fluid_synth_cc)
+#define fluid_synth_channel_pressure TSUMUGI_FLUID(fluid_synth_channel_pressure)
+#define fluid_synth_get_program TSUMUGI_FLUID(fluid_synth_get_program)
+#define fluid_synth_key_pressure TSUMUGI_FLUID(fluid_synth_key_pressure)
+#define fluid_synth_noteoff TSUMUGI_FLUID(fluid_synth_noteoff)
+#define fluid_synth_noteon TSUMUGI_FLUID(fluid_synth_noteon)
+#define fluid_synth_pitch_bend TSUMUGI_FLUID(fluid_synth_pitch_bend)
+#define fluid_synth_program_change TSUMUGI_FLUID(fluid_synth_program_change)
+#define fluid_synth_sfload TSUMUGI_FLUID(fluid_synth_sfload)
+#define fluid_synth_sysex TSUMUGI_FLUID(fluid_synth_sysex)
+#define fluid_synth_system_reset TSUMUGI_FLUID(fluid_synth_system_reset)
+#define fluid_synth_write_float TSUMUGI_FLUID(fluid_synth_write_float)
+#define new_fluid_settings TSUMUGI_FLUID(new_fluid_settings)
+#define new_fluid_synth TSUMUGI_FLUID(new_fluid_synth)
 
 namespace tsumugi::media {
 
@@ -47,6 +99,10 @@ std::filesystem::path DefaultSoundFont() {
 
 std::unique_ptr<MidiSynth> MidiSynth::Create(const std::filesystem::path& soundfont,
                                              std::string* error) {
+  if (!FluidSynth().Load()) {
+    *error = FluidSynth().Error();
+    return nullptr;
+  }
   QuietSynth();
   std::unique_ptr<MidiSynth> s(new MidiSynth());
   s->settings_ = new_fluid_settings();

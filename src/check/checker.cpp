@@ -1,0 +1,1148 @@
+#include "check/checker.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+#include "common/file_lookup.h"
+#include "common/strings.h"
+#include "common/text_codec.h"
+#include "engine/buttons/buttons.h"
+#include "engine/engine.h"
+#include "engine/graphics/pages.h"
+#include "engine/graphics/transitions.h"
+#include "engine/save/save_files.h"
+#include "engine/script/block_scan.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/scenario_outline.h"
+#include "engine/startup/config_file.h"
+#include "engine/startup/settings.h"
+#include "engine/startup/startup.h"
+#include "engine/text/text_window.h"
+#include "engine/vars/number_text.h"
+#include "engine/vars/reference_walk.h"
+#include "platform/headless/headless_host.h"
+
+namespace tsumugi::check {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Stands in a text for a value substituted into it, which a reading cannot
+// know: a name, number or colour holding it is built by substitution and
+// is not checked.
+constexpr char16_t kUnknown = u'\uE000';
+
+// The words of a line as commands take them: up to the next space, two
+// spaces giving an empty word.
+struct Words {
+  std::u16string_view rest;
+
+  std::u16string_view Next() {
+    const size_t space = rest.find(u' ');
+    const std::u16string_view word = rest.substr(0, space);
+    rest.remove_prefix(space == std::u16string_view::npos ? rest.size() : space + 1);
+    return word;
+  }
+};
+
+// The arguments of a command line: what is left after its first five
+// characters (the name and one separator).
+Words ArgumentsOf(std::u16string_view line) { return {line.substr(std::min<size_t>(5, line.size()))}; }
+
+std::string Quote(std::u16string_view text) { return "\"" + Utf16ToUtf8(text) + "\""; }
+
+// The engine's own message, for the author to recognise it.
+std::string Stops(std::u16string_view message) {
+  return " (the engine stops with \"" + Utf16ToUtf8(message) + "\")";
+}
+
+struct Expanded {
+  std::u16string text;
+  // Some part of it is the value of a variable.
+  bool built = false;
+};
+
+bool Built(std::u16string_view text) { return text.find(kUnknown) != std::u16string_view::npos; }
+
+class GameChecker {
+ public:
+  explicit GameChecker(const CheckOptions& options)
+      : options_(options), root_(RealPath(options.game_folder).value_or(options.game_folder)) {}
+
+  std::vector<Finding> Run();
+
+ private:
+  // --- Reporting ---------------------------------------------------------
+  void Report(Severity severity, const fs::path& file, int line, std::string message) {
+    findings_.push_back({file, line, severity, std::move(message)});
+  }
+  void Error(std::string message) { Report(Severity::kError, *file_, line_, std::move(message)); }
+  void Warning(std::string message) {
+    Report(Severity::kWarning, *file_, line_, std::move(message));
+  }
+
+  // --- The game ------------------------------------------------------------
+  bool ReadSettings();
+  void ReadConfig();
+  void ConfigLine(std::u16string_view line);
+  bool ReadCatalogue();
+  void CheckScenario(const ScenarioFile& file);
+
+  // --- Lines -----------------------------------------------------------------
+  void CheckBlocks(const ScenarioOutline& outline);
+  void CheckFlow(const ScenarioFile& file, const ScenarioOutline& outline);
+  void CheckLine(std::u16string_view line, LineRole role);
+  void CheckCommand(std::u16string_view line);
+  void CheckPictureCommand(std::u16string_view line, bool sprite);
+  void CheckTextSettings(Words words);
+  void CheckPrint(Words words);
+  void CheckButtonDefinition(std::u16string_view line);
+  void CheckCaseLine(std::u16string_view line);
+
+  // --- Values ----------------------------------------------------------------
+  Expanded Expand(std::u16string_view text);
+  void CheckReference(std::u16string_view inner);
+  void CheckFlag(std::u16string_view word);
+  // An argument read as an integer; its value when it is written as a
+  // number (or substitutes to one).
+  std::optional<int32_t> CheckInteger(std::u16string_view word);
+  // Whether the engine reads the word as an integer rather than a label or
+  // name; nullopt when that depends on a substituted value.
+  std::optional<bool> IsIntegerArgument(std::u16string_view word);
+  void CheckExpression(std::u16string_view text);
+  void CheckColour(std::u16string_view word);
+  void CheckMemory(std::u16string_view word);
+  void CheckAssignment(std::u16string_view target, bool text_allowed);
+  void CheckShownText(std::u16string_view text);
+  bool IsInteger(std::u16string_view name) const {
+    return std::binary_search(integers_.begin(), integers_.end(), name);
+  }
+  bool IsText(std::u16string_view name) const {
+    return std::binary_search(texts_.begin(), texts_.end(), name);
+  }
+
+  // --- Files -----------------------------------------------------------------
+  void CheckJump(std::u16string_view file_word, std::u16string_view label_word,
+                 const char* command);
+  void CheckPicture(std::u16string_view word);
+  void CheckPictureName(const std::u16string& name);
+  void CheckMedia(std::u16string_view word, std::u16string_view extension, const char* what);
+  void CheckPage(const std::u16string& word);
+  // Reports a named file that is missing or spelt otherwise on disk; true
+  // when it is there at all.
+  bool FindNamed(const std::u16string& name, std::string* cause);
+
+  const CheckOptions& options_;
+  const fs::path root_;
+  Settings settings_;
+  fs::path scenario_folder_;
+  std::vector<std::u16string> integers_;
+  std::vector<std::u16string> texts_;
+  int page_count_ = Pages::kDefaultPageCount;
+  std::vector<std::u16string> names_;
+  std::vector<ScenarioFile> files_;
+
+  // The dispatcher's own command table: an engine is built on a host
+  // without a window and asked, nothing runs.
+  std::unique_ptr<headless::HeadlessHost> host_;
+  std::unique_ptr<Engine> engine_;
+
+  // What the lookup of each file name a game uses found.
+  struct NamedFile {
+    bool found = false;
+    std::string cause;          // why it was not found, when not for being missing
+    std::string spelt_on_disk;  // the name on disk, when it differs from the one used
+  };
+  std::unordered_map<std::u16string, NamedFile> lookups_;
+
+  // Where the line being checked is.
+  const fs::path* file_ = nullptr;
+  int line_ = 0;
+  std::vector<Finding> findings_;
+};
+
+// --- The game --------------------------------------------------------------------
+
+std::vector<Finding> GameChecker::Run() {
+  host_ = std::make_unique<headless::HeadlessHost>(headless::HeadlessOptions());
+  EngineOptions engine_options;
+  engine_options.game_folder = options_.game_folder;
+  engine_ = std::make_unique<Engine>(*host_, engine_options);
+
+  if (!ReadSettings()) return std::move(findings_);
+  ReadConfig();
+  if (!ReadCatalogue()) return std::move(findings_);
+  for (const ScenarioFile& file : files_) CheckScenario(file);
+  return std::move(findings_);
+}
+
+bool GameChecker::ReadSettings() {
+  std::string causes;
+  const std::optional<std::u16string> refusal = ReadGameSettings(
+      {options_.game_folder, options_.settings_file, root_,
+       [&](const std::string& text) { causes += (causes.empty() ? "" : "; ") + text; }},
+      settings_);
+  if (!refusal) {
+    scenario_folder_ = PathFromUtf16(settings_.ScenarioFolder);
+    return true;
+  }
+  const bool has_file = FileKindProblem(options_.settings_file) != FileProblem::kMissing;
+  std::string message = "the engine does not start: \"" + Utf16ToUtf8(*refusal) + "\"";
+  if (!causes.empty()) message += " (" + causes + ")";
+  Report(Severity::kError, has_file ? options_.settings_file : options_.game_folder, 0, message);
+  return false;
+}
+
+void GameChecker::ReadConfig() {
+  const std::u16string name = u"config" + settings_.ScenarioExtension;
+  const GameFile found = FindGameFile(root_, scenario_folder_, Utf16ToUtf8(name));
+  // Names with the lines that declare them, integers and texts.
+  std::vector<std::pair<std::u16string, int>> declared[2];
+  if (found.path) {
+    std::string bytes, error;
+    FileProblem problem;
+    if (!ReadWholeFile(*found.path, &bytes, &error, kMaxTextFileBytes, &problem)) {
+      Report(Severity::kError, *found.path, 0, "cannot be read: " + error);
+    } else {
+      const fs::path& path = *found.path;
+      file_ = &path;
+      const std::vector<std::u16string> lines = SplitLines(DecodeGameText(bytes));
+      int count = 0;
+      for (line_ = 1; line_ <= static_cast<int>(lines.size()); ++line_) {
+        const std::u16string_view line = WithoutLeadingTabs(lines[line_ - 1]);
+        Words words{line};
+        const std::u16string_view first = words.Next();
+        if (first != u".int" && first != u".str") {
+          ConfigLine(line);
+          continue;
+        }
+        // Declarations run to the end of the line or to two spaces in a row.
+        std::vector<std::u16string> names;
+        for (std::u16string_view word = words.Next(); !word.empty(); word = words.Next()) {
+          names.clear();
+          if (!ExpandDeclarationWord(word, names)) {
+            Error("declaration " + Quote(word) + " is not a name, name[COUNT] or " +
+                  "name[COUNT^PICTURE]" + Stops(u"変数の宣言「" + std::u16string(word) +
+                                                 u"」が正しくありません"));
+            continue;
+          }
+          count += static_cast<int>(names.size());
+          if (count > ConfigFile::kMaxVariables) {
+            Error("more than " + std::to_string(ConfigFile::kMaxVariables) +
+                  " variables declared" + Stops(u"宣言された変数が多すぎます"));
+            break;
+          }
+          for (std::u16string& n : names) declared[first == u".int" ? 0 : 1].emplace_back(std::move(n), line_);
+        }
+        if (count > ConfigFile::kMaxVariables) break;
+      }
+      // A name declared twice is one variable; the second declaration was
+      // probably meant to be another.
+      for (auto& list : declared) {
+        std::stable_sort(list.begin(), list.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (size_t i = 1; i < list.size(); ++i) {
+          if (list[i].first != list[i - 1].first) continue;
+          if (i >= 2 && list[i].first == list[i - 2].first) continue;
+          Report(Severity::kWarning, path, list[i].second,
+                 "variable " + Quote(list[i].first) + " is already declared on line " +
+                     std::to_string(list[i - 1].second));
+        }
+      }
+      for (auto& [text_name, text_line] : declared[1]) {
+        const auto it = std::lower_bound(
+            declared[0].begin(), declared[0].end(), text_name,
+            [](const auto& entry, const std::u16string& n) { return entry.first < n; });
+        if (it == declared[0].end() || it->first != text_name) continue;
+        Report(Severity::kWarning, path, text_line,
+               "variable " + Quote(text_name) + " is declared as an integer on line " +
+                   std::to_string(it->second) + ": it is an integer, never a text");
+      }
+    }
+  } else if (found.problem != FileProblem::kMissing) {
+    Report(Severity::kError, scenario_folder_ / PathFromUtf16(name), 0,
+           "the configuration file cannot be read: " + found.cause);
+  }
+  for (int kind = 0; kind < 2; ++kind) {
+    std::vector<std::u16string>& table = kind == 0 ? integers_ : texts_;
+    table.reserve(declared[kind].size() + 4);
+    for (auto& entry : declared[kind]) table.push_back(std::move(entry.first));
+    declared[kind] = {};
+  }
+  for (const char16_t* predefined : {u"on", u"off", u"cx", u"cy"}) integers_.emplace_back(predefined);
+  std::sort(integers_.begin(), integers_.end());
+  std::sort(texts_.begin(), texts_.end());
+}
+
+void GameChecker::ConfigLine(std::u16string_view line) {
+  Words words{line};
+  const std::u16string_view first = words.Next();
+  if (first == u".cur" || first == u".bsc") {
+    // Run as the command of that name: its arguments are the rest.
+    const std::u16string command = std::u16string(first) + u" " + std::u16string(words.rest);
+    CheckCommand(command);
+  } else if (first == u".cmd") {
+    CheckInteger(words.rest);
+  } else if (first == u".scr") {
+    if (const std::optional<int32_t> n = CheckInteger(words.rest)) {
+      if (*n > Pages::kMaxPageCount) {
+        Error("more than " + std::to_string(Pages::kMaxPageCount) + " pages" +
+              Stops(u"ページ数に１０００より大きい数は指定できません"));
+      } else if (*n >= 0) {
+        page_count_ = *n;
+      }
+    }
+  }
+}
+
+bool GameChecker::ReadCatalogue() {
+  std::string causes;
+  std::vector<FoundScenario> found = ListScenarioFiles(
+      {scenario_folder_, settings_.ScenarioExtension, root_,
+       [&](const std::string& text) { Report(Severity::kWarning, scenario_folder_, 0, text); }},
+      Catalogue::kMaxFiles);
+  const std::u16string extension = settings_.ScenarioExtension;
+  if (found.empty()) {
+    Report(Severity::kError, scenario_folder_, 0,
+           "no scenario file (*" + Utf16ToUtf8(extension) + ") in the scenario folder" +
+               Stops(u"シナリオファイル（テキスト）が見つかりません。"));
+    return false;
+  }
+  if (found.size() > Catalogue::kMaxFiles) {
+    Report(Severity::kError, scenario_folder_, 0,
+           "more than " + std::to_string(Catalogue::kMaxFiles) + " scenario files" +
+               Stops(u"シナリオファイル（テキスト）の数が２５４を超えています。"));
+    return false;
+  }
+  for (FoundScenario& entry : found) {
+    ScenarioFile file;
+    file.name = entry.name;
+    std::string error;
+    FileProblem problem;
+    if (!ReadScenarioFile(entry.path, &file, &error, &problem)) {
+      Report(Severity::kError, entry.path, 0, "cannot be read: " + error);
+      file.path = entry.path;
+    } else if (file.binary) {
+      // It is listed, but a jump to it stops the engine.
+      Report(entry.name == u"start" ? Severity::kError : Severity::kWarning, entry.path, 0,
+             "is not a text file (it holds NUL bytes): the engine refuses to run it");
+    }
+    names_.push_back(std::move(entry.name));
+    files_.push_back(std::move(file));
+  }
+  if (!std::binary_search(names_.begin(), names_.end(), u"start")) {
+    Report(Severity::kError, scenario_folder_, 0,
+           "no scenario \"start\" to begin with" +
+               Stops(u"ファイル「start" + extension + u"」が存在しません"));
+  }
+  return true;
+}
+
+void GameChecker::CheckScenario(const ScenarioFile& file) {
+  if (file.binary) return;
+  file_ = &file.path;
+  const ScenarioOutline outline = OutlineScenario(file.lines);
+  CheckBlocks(outline);
+  CheckFlow(file, outline);
+
+  // A second label of a name is never found: jumps stop at the first.
+  std::unordered_map<std::u16string_view, int, LabelHash> first_label;
+  for (size_t i = 0; i < file.lines.size(); ++i) {
+    line_ = static_cast<int>(i) + 1;
+    const std::u16string_view line = WithoutLeadingTabs(file.lines[i]);
+    const LineRole role = outline.roles[i];
+    if (role == LineRole::kLabel) {
+      auto [it, fresh] = first_label.emplace(line.substr(1), line_);
+      if (!fresh) {
+        Warning("label " + Quote(line) + " is also on line " + std::to_string(it->second) +
+                ": jumps always find that one");
+      }
+      continue;
+    }
+    CheckLine(line, role);
+  }
+}
+
+// --- Blocks and flow --------------------------------------------------------------
+
+const char* BlockName(BlockKind kind) {
+  switch (kind) {
+    case BlockKind::kCase:
+      return "\".cas\" block";
+    case BlockKind::kChoice:
+      return "menu (\".slt\")";
+    case BlockKind::kButtons:
+      return "button block (\".btn\")";
+    case BlockKind::kRecall:
+      return "recall block (\".rcl\")";
+  }
+  return "block";
+}
+
+void GameChecker::CheckBlocks(const ScenarioOutline& outline) {
+  if (outline.uncertain_recall != 0) {
+    // The nesting after such a line is known only when it runs.
+    line_ = outline.uncertain_recall;
+    Warning(
+        "the first word of this \".rcl\" is built by substitution: whether it opens a block is "
+        "known only when it runs, so the blocks of this file are not checked");
+    return;
+  }
+  for (int close : outline.stray_closes) {
+    line_ = close;
+    Error("\".\" closes no block: the blocks before it are already closed");
+  }
+  for (const OutlineBlock& block : outline.blocks) {
+    line_ = block.open_line;
+    if (block.close_line == 0) {
+      Error(std::string(BlockName(block.kind)) +
+            " is never closed: the file ends before the line holding only \".\" that closes it");
+    }
+    if (block.kind == BlockKind::kCase) continue;
+    if (block.kind == BlockKind::kRecall) continue;
+    const bool menu = block.kind == BlockKind::kChoice;
+    const char* item = menu ? "choice" : "button";
+    if (block.kind == BlockKind::kButtons && block.items > Buttons::kMaxButtons) {
+      Error("more than " + std::to_string(Buttons::kMaxButtons) + " buttons" +
+            Stops(u"ボタンは２５６個までしか定義できません"));
+    }
+    // Each item needs its branch marker; a marker no item leads to, or a
+    // second one of a number, never runs.
+    std::vector<int> marker_line(static_cast<size_t>(block.items) + 1, 0);
+    for (const auto& [n, line] : block.markers) {
+      line_ = line;
+      if (n > block.items) {
+        Warning("no " + std::string(item) + " " + std::to_string(n) + " leads to this marker: the " +
+                BlockName(block.kind) + " on line " + std::to_string(block.open_line) + " has " +
+                std::to_string(block.items) + ", so its branch never runs");
+      } else if (marker_line[n] != 0) {
+        Warning("marker \"." + std::to_string(n) + "\" is also on line " +
+                std::to_string(marker_line[n]) + ": only that one is found");
+      } else {
+        marker_line[n] = line;
+      }
+    }
+    line_ = block.open_line;
+    for (int n = 1; n <= block.items; ++n) {
+      if (marker_line[n] != 0) continue;
+      const std::u16string target = u"." + ToDecimal(n);
+      Error(std::string(menu ? "menu" : "button block") + " has no branch marker \"." +
+            std::to_string(n) + "\" for its " + item + " " + std::to_string(n) +
+            Stops(menu ? u"「.slt」内に選ばれた選択肢に対応する命令を指す「" + target +
+                             u"」が見つかりませんでした"
+                       : u"「.btn」内に押されたボタンに対応する命令を指す「" + target +
+                             u"」が見つかりませんでした"));
+    }
+  }
+}
+
+// Whether running a line goes on with the next line of the file.
+bool GoesOn(std::u16string_view line, LineRole role) {
+  switch (role) {
+    case LineRole::kText:
+    case LineRole::kComment:
+    case LineRole::kLabel:
+      return true;
+    case LineRole::kChoice:
+    case LineRole::kButton:
+      return false;
+    case LineRole::kListEnd:
+      // The lines after ".0" run as soon as the menu is laid out.
+      return line == u".0";
+    case LineRole::kMarker:
+    case LineRole::kCase:
+    case LineRole::kClose:
+      // Branches and blocks are entered after these lines.
+      return true;
+    case LineRole::kCommand:
+      break;
+  }
+  const std::u16string_view name = line.substr(1, 3);
+  const std::u16string_view first = FirstArgument(line);
+  // A menu and a button block go on with their lists, a ".cas" with one of
+  // its cases; the others here leave for good.
+  if (name == u"end" || name == u"jmp" || name == u"skp" || name == u"cas" || name == u"slt" ||
+      name == u"btn") {
+    return false;
+  }
+  // A call comes back; a recall point's block runs when the player returns.
+  if (name == u"sub" || name == u"rcl") return first != u"exit";
+  return true;
+}
+
+// The command that stops the flow, for messages.
+std::string Stopper(std::u16string_view line, LineRole role) {
+  if (role == LineRole::kChoice) return "the list of choices";
+  if (role == LineRole::kButton) return "the list of buttons";
+  if (role == LineRole::kListEnd) return "the end of a list";
+  return Quote(line.substr(0, std::min(line.find(u' '), line.size())));
+}
+
+void GameChecker::CheckFlow(const ScenarioFile& file, const ScenarioOutline& outline) {
+  const std::vector<LineRole>& roles = outline.roles;
+  // Lines the flow may reach without a fault although they are no
+  // commands: the first ".1" of a menu whose list ends with ".0" (where the
+  // lines after ".0" stop), and closes of no block (reported as such).
+  std::vector<bool> may_reach(roles.size(), false);
+  for (const OutlineBlock& block : outline.blocks) {
+    if (block.kind != BlockKind::kChoice || block.list_end == 0) continue;
+    if (WithoutLeadingTabs(file.lines[block.list_end - 1]) != u".0") continue;
+    for (const auto& [n, line] : block.markers) {
+      if (n == 1) {
+        may_reach[line - 1] = true;
+        break;
+      }
+    }
+  }
+  for (int close : outline.stray_closes) may_reach[close - 1] = true;
+
+  bool reached = true;  // the first line is where a jump without a label lands
+  int stopped_at = 0;   // the line that stopped the flow before, while not reached
+  bool reported = false;
+  for (size_t i = 0; i < roles.size(); ++i) {
+    line_ = static_cast<int>(i) + 1;
+    const std::u16string_view line = WithoutLeadingTabs(file.lines[i]);
+    const LineRole role = roles[i];
+    const bool structure =
+        role == LineRole::kMarker || role == LineRole::kCase || role == LineRole::kClose;
+    if (reached && structure && i > 0 && !may_reach[i]) {
+      Error("the line before runs on into " + Quote(line) +
+            ", which is no command: end the branch with \".skp\" or a jump" +
+            Stops(u"ないコマンドを指定しました"));
+    }
+    if (role == LineRole::kLabel || structure) {
+      reached = true;
+      reported = false;
+    } else if (!reached && !reported && (role == LineRole::kCommand ||
+                                         (role == LineRole::kText && !line.empty()))) {
+      const std::u16string_view stop = WithoutLeadingTabs(file.lines[stopped_at - 1]);
+      Warning("this line can never run: " + Stopper(stop, roles[stopped_at - 1]) + " on line " +
+              std::to_string(stopped_at) + " does not go on to it, and no label comes between");
+      reported = true;
+    }
+    if (reached && !GoesOn(line, role)) {
+      reached = false;
+      stopped_at = line_;
+    } else if (GoesOn(line, role) && (role == LineRole::kListEnd)) {
+      reached = true;
+    }
+  }
+}
+
+// --- Lines -------------------------------------------------------------------------
+
+void GameChecker::CheckLine(std::u16string_view line, LineRole role) {
+  switch (role) {
+    case LineRole::kText:
+    case LineRole::kChoice:
+      CheckShownText(line);
+      break;
+    case LineRole::kCommand:
+      CheckCommand(line);
+      break;
+    case LineRole::kButton:
+      CheckButtonDefinition(line);
+      break;
+    case LineRole::kCase:
+      CheckCaseLine(line);
+      break;
+    default:
+      break;
+  }
+}
+
+void GameChecker::CheckShownText(std::u16string_view text) {
+  if (text.find(u']') != std::u16string_view::npos) Expand(text);
+  for (char16_t c : text) {
+    if (c < 0x80 || HasCp932Form(c)) continue;
+    Warning("the character " + Quote(std::u16string_view(&c, 1)) +
+            " has no form in Shift-JIS (CP932): the old engine could not show it");
+    return;
+  }
+}
+
+void GameChecker::CheckCaseLine(std::u16string_view line) {
+  if (line == u".els") return;
+  Words words{line};
+  const std::u16string_view op = words.Next();
+  if (ParseCaseOperator(op) == CaseOperator::kNone) {
+    Warning(Quote(op) + " is no comparison (.= .== .!= .<> .< .<= .> .>=, followed by a space): "
+            "this case never matches");
+    return;
+  }
+  CheckExpression(words.rest);
+}
+
+void GameChecker::CheckButtonDefinition(std::u16string_view line) {
+  // NORMAL PRESSED [HITMAP] X Y MEMORY
+  Words words{line};
+  CheckPicture(words.Next());
+  CheckPicture(words.Next());
+  std::u16string_view word = words.Next();
+  const std::optional<bool> integer = IsIntegerArgument(word);
+  if (!integer) return;
+  if (!*integer) {
+    CheckPicture(word);
+    word = words.Next();
+  }
+  CheckInteger(word);
+  CheckInteger(words.Next());
+  CheckMemory(words.Next());
+}
+
+void GameChecker::CheckCommand(std::u16string_view line) {
+  const std::u16string_view name = line.substr(1, std::min<size_t>(3, line.size() - 1));
+  if (!engine_->script.HasCommand(name)) {
+    Error("unknown command " + Quote(line.substr(0, 4)) + Stops(u"ないコマンドを指定しました"));
+    return;
+  }
+  Words args = ArgumentsOf(line);
+  if (name == u"slt" || name == u"btn") {
+    const std::u16string_view first_word = FirstArgument(line);
+    // (A first word built by substitution may turn out to be "exit".)
+    if (line.size() > 4 && first_word != u"exit" && first_word.find(u']') == first_word.npos) {
+      Warning(Quote(line.substr(0, 4)) +
+              " with more after it opens no block: the \".\" that should close it closes the one "
+              "around it");
+    }
+    if (name == u"slt") return;
+    const Expanded first = Expand(args.Next());
+    if (first.built || first.text != u"exit") return;
+    CheckMemory(args.Next());
+    CheckInteger(args.Next());
+    CheckInteger(args.rest);
+  } else if (name == u"tcl") {
+    CheckInteger(args.Next());
+    CheckInteger(args.rest);
+  } else if (name == u"clk") {
+    CheckInteger(line.size() > 5 ? line.substr(5, 1) : std::u16string_view());
+  } else if (name == u"avi") {
+    CheckMedia(args.Next(), u"avi", "video");
+    CheckInteger(args.Next());
+    CheckInteger(args.rest);
+  } else if (name == u"cap") {
+    CheckShownText(args.rest);
+  } else if (name == u"wat" || name == u"thd" || name == u"tmd" || name == u"bhd") {
+    CheckInteger(args.rest);
+  } else if (name == u"pic" || name == u"spr") {
+    CheckPictureCommand(line, name == u"spr");
+  } else if (name == u"bsc") {
+    CheckColour(args.rest);
+  } else if (name == u"txt") {
+    CheckTextSettings(args);
+  } else if (name == u"mst") {
+    const std::u16string_view first = args.Next();
+    const Expanded marker = Expand(first);
+    if (!marker.built && marker.text == u"off") return;
+    CheckPicture(first);
+    CheckPicture(args.Next());
+    for (int i = 0; i < 3; ++i) CheckInteger(args.Next());
+    CheckInteger(args.rest);
+  } else if (name == u"tsp" || name == u"mcm" || name == u"mmd") {
+    CheckInteger(args.Next());
+    if (name != u"tsp" || !args.rest.empty()) CheckInteger(args.rest);
+  } else if (name == u"tpr") {
+    CheckPrint(args);
+  } else if (name == u"jmp") {
+    const std::u16string_view file = args.Next();
+    CheckJump(file, args.Next(), "\".jmp\"");
+  } else if (name == u"sub") {
+    const std::u16string_view file_word = args.Next();
+    const Expanded file = Expand(file_word);
+    if (file.built) return;
+    if (file.text == u"exit") {
+      CheckMemory(args.rest);
+      return;
+    }
+    const std::u16string_view second = args.Next();
+    const std::optional<bool> integer = IsIntegerArgument(second);
+    if (!integer) return;
+    if (*integer) {
+      CheckJump(file_word, u"", "\".sub\"");
+      CheckMemory(second);
+    } else {
+      CheckJump(file_word, second, "\".sub\"");
+      CheckMemory(args.rest);
+    }
+  } else if (name == u"cas") {
+    CheckExpression(args.rest);
+  } else if (name == u"let" || name == u"now") {
+    const std::u16string_view target_word = args.Next();
+    args.rest.remove_prefix(std::min<size_t>(2, args.rest.size()));
+    const Expanded target = Expand(target_word);
+    if (name == u"now") {
+      CheckAssignment(target_word, false);
+      const Expanded item = Expand(args.rest);
+      static constexpr std::u16string_view kItems[] = {u"year",   u"month",  u"day",
+                                                       u"weekday", u"hour",  u"minute",
+                                                       u"second",  u"millisecond"};
+      if (!item.built && std::find(std::begin(kItems), std::end(kItems), item.text) == std::end(kItems)) {
+        Warning(Quote(item.text) + " is no item of \".now\" (year, month, day, weekday, hour, "
+                "minute, second, millisecond): it stores 0");
+      }
+      return;
+    }
+    CheckAssignment(target_word, true);
+    if (target.built) return;
+    if (!Variables::IsFlagWord(target.text) && !IsInteger(target.text) && IsText(target.text)) {
+      Expand(args.rest);
+    } else {
+      CheckExpression(args.rest);
+    }
+  } else if (name == u"rnd") {
+    CheckAssignment(args.Next(), false);
+    args.Next();
+    CheckInteger(args.Next());
+    args.Next();
+    CheckInteger(args.Next());
+  } else if (name == u"mid" || name == u"mp3" || name == u"wav") {
+    const std::u16string_view file = args.Next();
+    const Expanded expanded = Expand(file);
+    if (!expanded.built && expanded.text == u"stop") return;
+    const std::optional<int32_t> mode = CheckInteger(name == u"mp3" ? args.Next() : args.rest);
+    // Only the modes that play look for the file.
+    const int32_t last_mode = name == u"wav" ? 2 : 1;
+    if (mode && (*mode < 0 || *mode > last_mode)) return;
+    CheckMedia(file, name, name == u"wav" ? "sound" : "music");
+  } else if (name == u"acd") {
+    const Expanded track = Expand(args.Next());
+    if (track.built || track.text == u"stop") return;
+    if (!track.text.empty() && ParseNumber(track.text).kind == NumberKind::kNotNumeric) {
+      Error("CD track " + Quote(track.text) + " is not a number" +
+            Stops(u"「.acd」のトラック番号「" + track.text + u"」が数値ではありません"));
+    }
+    CheckInteger(args.rest);
+  } else if (name == u"sav" || name == u"lod") {
+    const Expanded file = Expand(name == u"sav" ? args.rest : args.Next());
+    if (!file.built && !SaveFileNameFor(file.text, settings_.ScenarioExtension)) {
+      Error("save file name " + Quote(file.text) + " could replace a scenario or lies outside " +
+            "the save folder (a name with the scenario extension must begin with \"save\")" +
+            Stops(u"セーブファイル名が不正です"));
+    }
+    if (name == u"sav" || file.text.empty()) return;
+    const Expanded what = Expand(args.rest);
+    if (what.built || what.text.empty()) return;
+    if (Variables::IsFlagWord(what.text)) {
+      CheckFlag(what.text);
+    } else if (!IsInteger(what.text) && !IsText(what.text)) {
+      Error("variable " + Quote(what.text) + " is not declared in the configuration file" +
+            Stops(u"宣言されていない変数に代入しようとしました"));
+    }
+  } else if (name == u"rcl") {
+    const std::u16string_view first = args.Next();
+    const Expanded word = Expand(first);
+    if (word.built) return;
+    if (word.text != u"exit") {
+      CheckMemory(first);
+      return;
+    }
+    CheckMemory(args.Next());
+    CheckInteger(args.Next());
+    CheckInteger(args.rest);
+  } else if (name == u"cur") {
+    const Expanded file = Expand(args.rest);
+    if (!file.built && file.text == u"normal") return;
+    CheckMedia(args.rest, u"cur", "cursor");
+  }
+}
+
+// .pic [DESTINATION] SOURCE [EFFECT] [WAIT] [X] [Y] [WIDTH] [HEIGHT] [SX] [SY]
+void GameChecker::CheckPictureCommand(std::u16string_view line, bool sprite) {
+  Words words{line};
+  words.Next();
+  // The destination may be left out: then the second word is a number or
+  // there is none.
+  Words ahead = words;
+  ahead.Next();
+  const Expanded second = Expand(ahead.Next());
+  if (second.built) return;
+  const bool left_out =
+      second.text.empty() || ParseNumber(second.text).kind != NumberKind::kNotNumeric;
+  const Expanded destination = left_out ? Expanded{u"screen", false} : Expand(words.Next());
+  const Expanded source = Expand(words.Next());
+  const std::u16string_view effect_word = words.Next();
+  const Expanded effect = effect_word.empty() ? Expanded{u"0", false} : Expand(effect_word);
+  for (int i = 0; i < 7; ++i) CheckInteger(words.Next());
+
+  if (!destination.built && destination.text != u"screen") {
+    if (destination.text.starts_with(u"off")) {
+      CheckPage(destination.text);
+    } else {
+      Error("no place to draw called " + Quote(destination.text) + " (screen, off1, off2, ...)" +
+            Stops(u"存在しない描画先「" + destination.text + u"」を指定しました"));
+    }
+  }
+  if (!source.built) {
+    if (source.text.starts_with(u"off")) {
+      CheckPage(source.text);
+    } else if (source.text == u"base" && sprite) {
+      Error("\".spr\" cannot draw \"base\"" + Stops(u"「.spr」の転送元に「base」は指定できません"));
+    } else if (source.text != u"screen" && source.text != u"base") {
+      CheckPictureName(source.text);
+    }
+  }
+  if (effect.built || effect.text == u"0") return;
+  if (effect.text.size() <= 3) {
+    // A wipe: its series begins with the frame "pat" EFFECT "00".
+    CheckPictureName(u"pat" + effect.text + u"00");
+    return;
+  }
+  const std::optional<CrossFade> fade = ParseCrossFade(effect.text);
+  if (!fade) {
+    Error("cross-fade " + Quote(effect.text) + " is not digits (SSEE or SSEEFF)" +
+          Stops(u"クロスフェード「" + effect.text + u"」のレベルとフレーム数は数字で指定してください"));
+  } else if (fade->count < 1) {
+    Error("cross-fade " + Quote(effect.text) + " has no frames" +
+          Stops(u"フレーム数に１より小さい数は指定できません。"));
+  }
+}
+
+void GameChecker::CheckPage(const std::u16string& word) {
+  const ParsedNumber number = ParseNumber(std::u16string_view(word).substr(3));
+  if (number.kind == NumberKind::kValue && number.value >= 0 && number.value <= page_count_) return;
+  Error("no page " + Quote(word) + ": the configuration file gives pages off1 to off" +
+        std::to_string(page_count_) +
+        Stops(number.kind == NumberKind::kNotNumeric
+                  ? u"「" + word + u"」のページ番号が数値ではありません"
+                  : u"存在しないページ「" + word + u"」を指定しました"));
+}
+
+void GameChecker::CheckTextSettings(Words words) {
+  const Expanded keyword = Expand(words.Next());
+  if (keyword.built) return;
+  if (keyword.text == u"maxline") {
+    if (const std::optional<int32_t> n = CheckInteger(words.rest)) {
+      if (*n <= 0) Error("a window of no lines" + Stops(u"「.txt maxline」の引数は「0」以下には設定出来ません"));
+      if (*n > TextWindow::kMaxLines) {
+        Error("more than " + std::to_string(TextWindow::kMaxLines) + " lines in the window");
+      }
+    }
+  } else if (keyword.text == u"space" || keyword.text == u"canvas") {
+    const Expanded word = Expand(words.Next());
+    if (word.built) return;
+    if (keyword.text == u"space" && word.text == u"pic") {
+      const std::u16string_view picture = words.Next();
+      const Expanded name = Expand(picture);
+      if (!name.built && name.text == u"screen") {
+        CheckInteger(words.Next());
+        CheckInteger(words.rest);
+      } else {
+        CheckPicture(picture);
+      }
+    } else if (word.text == u"pos" || (keyword.text == u"canvas" && word.text == u"size")) {
+      CheckInteger(words.Next());
+      CheckInteger(words.rest);
+    }
+  } else if (keyword.text == u"font") {
+    const Expanded word = Expand(words.Next());
+    if (word.built || word.text == u"name") return;
+    if (word.text == u"color") {
+      Expand(words.Next());
+      CheckColour(words.rest);
+    } else if (word.text == u"size" || word.text == u"style" || word.text == u"spacing" ||
+               word.text == u"leading" || word.text == u"offset" || word.text == u"edge") {
+      CheckInteger(words.rest);
+    }
+  }
+}
+
+// .tpr [TARGET] X Y TEXT   or   .tpr font SETTING VALUE
+void GameChecker::CheckPrint(Words words) {
+  const std::u16string_view first = words.Next();
+  const Expanded target = Expand(first);
+  if (target.built) return;
+  if (target.text == u"font") {
+    const Expanded setting = Expand(words.Next());
+    if (setting.built || setting.text == u"reset") return;
+    if (setting.text == u"color") {
+      Expand(words.Next());
+      CheckColour(words.rest);
+    } else if (setting.text == u"name") {
+      Expand(words.rest);
+    } else {
+      CheckInteger(words.rest);
+    }
+    return;
+  }
+  if (target.text == u"off1" || target.text == u"off2") {
+    if (target.text[3] - u'0' > page_count_) {
+      Error("no page " + Quote(target.text) + " to print on: the configuration file gives " +
+            std::to_string(page_count_) + " pages" +
+            Stops(u"「.tpr " + target.text + u"」の描画先のページが存在しません"));
+    }
+    CheckInteger(words.Next());
+  } else if (target.text != u"screen") {
+    // The target was left out: the word is the x position.
+    CheckInteger(first);
+  } else {
+    CheckInteger(words.Next());
+  }
+  CheckInteger(words.Next());
+  CheckShownText(words.rest);
+}
+
+// --- Values ----------------------------------------------------------------------------
+
+// The engine's walk of substitution; a reference that holds a substituted
+// value is not checked and stands for an unknown value itself.
+Expanded GameChecker::Expand(std::u16string_view text) {
+  if (text.find(u']') == std::u16string_view::npos) return {std::u16string(text), Built(text)};
+  std::u16string out =
+      SubstituteReferences(text, [&](std::u16string_view inner, std::u16string& out, size_t) {
+        if (!Built(inner)) CheckReference(inner);
+        out.push_back(kUnknown);
+      });
+  const bool built = Built(out);
+  return {std::move(out), built};
+}
+
+void GameChecker::CheckReference(std::u16string_view inner) {
+  const size_t caret = inner.find(u'^');
+  const std::u16string_view name = inner.substr(0, caret);
+  const ParsedNumber number = ParseNumber(name);
+  if (number.kind == NumberKind::kOutOfRange) {
+    Error("number " + Quote(name) + " is outside -2147483648 to 2147483647");
+  } else if (number.kind == NumberKind::kValue) {
+    return;
+  } else if (Variables::IsFlagWord(name)) {
+    CheckFlag(name);
+  } else if (IsInteger(name)) {
+    return;
+  } else if (caret != std::u16string_view::npos) {
+    Error("[" + Utf16ToUtf8(inner) + "]: " + Quote(name) +
+          (IsText(name) ? " is a text variable; a number picture needs an integer variable"
+                        : " is not declared as an integer variable in the configuration file") +
+          Stops(u"宣言されていない整数型変数が使われました"));
+  } else if (!IsText(name)) {
+    Error("[" + Utf16ToUtf8(inner) + "]: variable " + Quote(name) +
+          " is not declared in the configuration file" + Stops(u"宣言されていない変数が使われました"));
+  }
+}
+
+void GameChecker::CheckFlag(std::u16string_view word) {
+  if (word.size() >= 3) {
+    int number = 0;
+    bool digits = true;
+    for (char16_t c : word.substr(word.size() - 3)) {
+      digits = digits && c >= u'0' && c <= u'9';
+      number = number * 10 + (c - u'0');
+    }
+    if (digits && number < Variables::kFlagCount) return;
+  }
+  Error("flag " + Quote(word) + " does not end in a flag number 000 to 255" +
+        Stops(u"000～255の番号で終わらないフラグ名が使われました"));
+}
+
+std::optional<int32_t> GameChecker::CheckInteger(std::u16string_view word) {
+  Expanded expanded;
+  if (word.find(u']') != std::u16string_view::npos &&
+      ParseNumber(word).kind == NumberKind::kNotNumeric) {
+    expanded = Expand(word);
+    if (expanded.built) return std::nullopt;
+    word = expanded.text;
+  }
+  const ParsedNumber number = ParseNumber(word);
+  if (number.kind == NumberKind::kValue) return number.value;
+  if (number.kind == NumberKind::kOutOfRange) {
+    Error("number " + Quote(word) + " is outside -2147483648 to 2147483647");
+    return std::nullopt;
+  }
+  if (word.empty()) return 0;
+  if (Variables::IsFlagWord(word)) {
+    CheckFlag(word);
+  } else if (!IsInteger(word)) {
+    Error(Quote(word) +
+          (IsText(word) ? " is a text variable where a number is needed"
+                        : " is neither a number nor an integer variable declared in the "
+                          "configuration file") +
+          Stops(u"宣言されていない整数型変数が使われました"));
+  }
+  return std::nullopt;
+}
+
+std::optional<bool> GameChecker::IsIntegerArgument(std::u16string_view word) {
+  if (word.empty() || ParseNumber(word).kind != NumberKind::kNotNumeric) return true;
+  const Expanded expanded = Expand(word);
+  if (expanded.built) return std::nullopt;
+  return Variables::IsFlagWord(expanded.text) || IsInteger(expanded.text) ||
+         ParseNumber(expanded.text).kind != NumberKind::kNotNumeric;
+}
+
+void GameChecker::CheckExpression(std::u16string_view text) {
+  Words words{text};
+  CheckInteger(words.Next());
+  while (!words.rest.empty()) {
+    const std::u16string_view op = words.Next();
+    const std::u16string_view operand = words.Next();
+    const std::optional<int32_t> value = CheckInteger(operand);
+    if (op != u"+" && op != u"-" && op != u"*" && op != u"/" && op != u"%") {
+      Warning(Quote(op) + " is no operator (+ - * / %): it and " + Quote(operand) +
+              " after it are passed over");
+    } else if ((op == u"/" || op == u"%") && value && *value == 0) {
+      Error("division by 0" + Stops(u"0で割り算をしようとしました"));
+    }
+  }
+}
+
+void GameChecker::CheckColour(std::u16string_view word) {
+  const Expanded colour = Expand(word);
+  if (colour.built) return;
+  static constexpr std::u16string_view kNames[] = {
+      u"black",   u"red",      u"green",     u"yellow",     u"blue",        u"magenta",
+      u"cyan",    u"white",    u"darkred",   u"darkgreen",  u"darkyellow",  u"darkblue",
+      u"darkmagenta", u"darkcyan", u"gray", u"darkgray"};
+  if (std::find(std::begin(kNames), std::end(kNames), colour.text) != std::end(kNames)) return;
+  if (colour.text.size() == 6 && ParseHex(colour.text, 6)) return;
+  Error("colour " + Quote(colour.text) + " is neither a colour name nor six hexadecimal digits" +
+        Stops(u"ない色を指定しました"));
+}
+
+void GameChecker::CheckMemory(std::u16string_view word) {
+  const std::optional<int32_t> number = CheckInteger(word);
+  if (number && (*number < 0 || *number > 9)) {
+    Error("memory number " + std::to_string(*number) + " is outside 0 to 9" +
+          Stops(u"メモリー番号が不正です"));
+  }
+}
+
+void GameChecker::CheckAssignment(std::u16string_view word, bool text_allowed) {
+  const Expanded target = Expand(word);
+  if (target.built) return;
+  if (Variables::IsFlagWord(target.text)) {
+    CheckFlag(target.text);
+  } else if (IsInteger(target.text)) {
+    return;
+  } else if (text_allowed && IsText(target.text)) {
+    return;
+  } else if (IsText(target.text)) {
+    Error(Quote(target.text) + " is a text variable; this command stores a number" +
+          Stops(u"宣言されていない整数型変数が使われました"));
+  } else {
+    Error("assigns to " + Quote(target.text) + ", which the configuration file does not declare" +
+          Stops(text_allowed ? u"宣言されていない変数に代入しようとしました"
+                             : u"宣言されていない整数型変数が使われました"));
+  }
+}
+
+// --- Files ---------------------------------------------------------------------------------
+
+void GameChecker::CheckJump(std::u16string_view file_word, std::u16string_view label_word,
+                            const char* command) {
+  const Expanded file = Expand(file_word);
+  const Expanded label = Expand(label_word);
+  if (file.built) return;
+  std::u16string name = file.text;
+  const std::u16string& extension = settings_.ScenarioExtension;
+  if (EndsWith(name, extension)) name.resize(name.size() - extension.size());
+  const auto it = std::lower_bound(names_.begin(), names_.end(), name);
+  if (it == names_.end() || *it != name) {
+    std::string hint;
+    for (const std::u16string& other : names_) {
+      if (EqualsIgnoringAsciiCase(other, name)) {
+        hint = ": there is " + Quote(other + extension) + ", but names must match exactly";
+      }
+    }
+    Error(std::string(command) + " to scenario " + Quote(name) + ", which does not exist" + hint +
+          Stops(u"ファイル「" + name + extension + u"」は存在しません"));
+    return;
+  }
+  const ScenarioFile& target = files_[static_cast<size_t>(it - names_.begin())];
+  if (target.binary) {
+    Error(std::string(command) + " to " + Quote(name + extension) + ", which is not a text file");
+    return;
+  }
+  if (label.built || label.text.empty()) return;
+  if (target.LabelLine(label.text) == 0) {
+    Error(std::string(command) + " to label " + Quote(u":" + label.text) + ", which " +
+          Quote(name + extension) + " does not have" +
+          Stops(u"ラベル「" + label.text + u"」は存在しません"));
+  }
+}
+
+bool GameChecker::FindNamed(const std::u16string& name, std::string* cause) {
+  // A game names the same few files thousands of times: each is looked up
+  // on disk once.
+  auto [it, fresh] = lookups_.try_emplace(name);
+  NamedFile& file = it->second;
+  if (fresh) {
+    const GameFile found = FindGameFile(root_, scenario_folder_, Utf16ToUtf8(name));
+    file.found = found.path.has_value();
+    if (!file.found && found.problem != FileProblem::kMissing) file.cause = found.cause;
+    if (file.found) {
+      // The lookup ignores case only when the name as written is not there.
+      std::u16string written = name;
+      std::replace(written.begin(), written.end(), u'\\', u'/');
+      const fs::path exact = (scenario_folder_ / PathFromUtf16(written)).lexically_normal();
+      if (found.path->lexically_normal() != exact) {
+        file.spelt_on_disk = PathToUtf8(found.path->lexically_relative(scenario_folder_));
+      }
+    }
+  }
+  if (!file.found) {
+    *cause = file.cause;
+    return false;
+  }
+  if (!file.spelt_on_disk.empty()) {
+    Warning(Quote(name) + " is found only as " + Quote(Utf8ToUtf16(file.spelt_on_disk)) +
+            ", because names are looked up without regard to case: spell it as the file is");
+  }
+  return true;
+}
+
+void GameChecker::CheckPicture(std::u16string_view word) {
+  const Expanded name = Expand(word);
+  if (!name.built) CheckPictureName(name.text);
+}
+
+void GameChecker::CheckPictureName(const std::u16string& name) {
+  std::string cause;
+  if (name.find(u'.') != std::u16string::npos) {
+    if (FindNamed(name, &cause)) return;
+    Error("picture file " + Quote(name) + " does not exist" +
+          (cause.empty() ? "" : " (" + cause + ")"));
+    return;
+  }
+  // A bitmap wins over a JPEG of the same name.
+  if (FindNamed(name + u".bmp", &cause) || FindNamed(name + u".jpg", &cause)) return;
+  Error("picture " + Quote(name) + " does not exist (neither " + Quote(name + u".bmp") + " nor " +
+        Quote(name + u".jpg") + ")" + (cause.empty() ? "" : " (" + cause + ")") +
+        Stops(u"ピクチャーファイルは存在しません"));
+}
+
+void GameChecker::CheckMedia(std::u16string_view word, std::u16string_view extension,
+                             const char* what) {
+  const Expanded expanded = Expand(word);
+  if (expanded.built) return;
+  std::u16string name = expanded.text;
+  if (name.find(u'.') == std::u16string::npos) name += u"." + std::u16string(extension);
+  std::string cause;
+  if (FindNamed(name, &cause)) return;
+  Error(std::string(what) + " file " + Quote(name) + " does not exist" +
+        (cause.empty() ? "" : " (" + cause + ")"));
+}
+
+}  // namespace
+
+std::vector<Finding> CheckGame(const CheckOptions& options) {
+  std::vector<Finding> findings = GameChecker(options).Run();
+  // Each file's findings in line order; the files stay in the order met.
+  std::unordered_map<std::string, size_t> rank;
+  std::vector<std::pair<size_t, size_t>> keys;  // (file rank, index)
+  for (size_t i = 0; i < findings.size(); ++i) {
+    keys.emplace_back(rank.emplace(findings[i].file.native(), rank.size()).first->second, i);
+  }
+  std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    return findings[a.second].line < findings[b.second].line;
+  });
+  std::vector<Finding> sorted;
+  sorted.reserve(findings.size());
+  for (const auto& key : keys) sorted.push_back(std::move(findings[key.second]));
+  return sorted;
+}
+
+}  // namespace tsumugi::check

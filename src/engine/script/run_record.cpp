@@ -1,0 +1,61 @@
+#include "engine/script/run_record.h"
+
+#include <ostream>
+
+#include "common/file_lookup.h"
+#include "common/text_codec.h"
+#include "engine/engine.h"
+#include "engine/script/scenario_outline.h"
+
+namespace tsumugi {
+
+void RunRecord::Start(std::ostream* trace, bool coverage) {
+  trace_ = trace;
+  coverage_ = coverage;
+  counts_.clear();
+}
+
+void RunRecord::Record(int file, int line_number, std::u16string_view text) {
+  if (file <= 0 || line_number <= 0) return;
+  if (trace_) {
+    // One line a script line: engine time, file:line and the line itself,
+    // separated by tabs.
+    *trace_ << e_.host.TimeGetTime() << '\t'
+            << Utf16ToUtf8(e_.catalogue.File(file).name + e_.settings.ScenarioExtension) << ':'
+            << line_number << '\t' << Utf16ToUtf8(text) << '\n';
+  }
+  if (coverage_) {
+    if (counts_.size() <= static_cast<size_t>(file)) counts_.resize(static_cast<size_t>(file) + 1);
+    std::vector<uint64_t>& lines = counts_[static_cast<size_t>(file)];
+    if (lines.size() < static_cast<size_t>(line_number)) lines.resize(line_number);
+    ++lines[static_cast<size_t>(line_number) - 1];
+  }
+}
+
+std::string RunRecord::CoverageText() const {
+  std::string out;
+  const Catalogue& catalogue = e_.catalogue;
+  for (int file = 1; file <= catalogue.CatalogueCount(); ++file) {
+    const ScenarioFile& scenario = catalogue.File(file);
+    if (scenario.binary) continue;
+    const std::vector<uint64_t> none;
+    const std::vector<uint64_t>& counts =
+        static_cast<size_t>(file) < counts_.size() ? counts_[static_cast<size_t>(file)] : none;
+    const ScenarioOutline outline = OutlineScenario(scenario.lines);
+    out += "TN:\nSF:" + PathToUtf8(scenario.path) + "\n";
+    size_t found = 0, hit = 0;
+    for (size_t i = 0; i < outline.roles.size(); ++i) {
+      const uint64_t count = i < counts.size() ? counts[i] : 0;
+      // A line that ran is counted whatever its role (a marker a damaged
+      // game runs into, say), so that nothing that ran is hidden.
+      if (!IsExecutable(outline.roles[i]) && count == 0) continue;
+      out += "DA:" + std::to_string(i + 1) + "," + std::to_string(count) + "\n";
+      ++found;
+      if (count > 0) ++hit;
+    }
+    out += "LF:" + std::to_string(found) + "\nLH:" + std::to_string(hit) + "\nend_of_record\n";
+  }
+  return out;
+}
+
+}  // namespace tsumugi
