@@ -16,6 +16,29 @@
 
 namespace tsumugi::bench {
 
+// A new folder under the temporary folder with an empty "data" folder in
+// it, removed with all it holds afterwards.
+class BenchFolder {
+ public:
+  BenchFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tsumugi-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    std::filesystem::create_directories(path_ / "data");
+  }
+  ~BenchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  BenchFolder(const BenchFolder&) = delete;
+  BenchFolder& operator=(const BenchFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 class BenchGame {
  public:
   // `start` is the scenario "start" (UTF-8, written as CP932 with CR LF).
@@ -23,12 +46,7 @@ class BenchGame {
   // scenario runs until it first waits for the player.
   BenchGame(const std::string& start, bool crisp, bool run,
             std::initializer_list<std::pair<std::string, std::string>> files = {}) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tsumugi-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    folder_ = pattern;
-    const std::filesystem::path data = folder_ / "data";
-    std::filesystem::create_directories(data);
+    const std::filesystem::path data = folder_.path() / "data";
     std::string text;
     for (char c : start) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
     std::ofstream(data / "start.txt", std::ios::binary) << Utf16ToCp932(Utf8ToUtf16(text));
@@ -38,17 +56,14 @@ class BenchGame {
 
     host_ = std::make_unique<headless::HeadlessHost>(headless::HeadlessOptions{});
     EngineOptions options;
-    options.game_folder = folder_;
-    options.settings_file = folder_ / "none.ini";
+    options.game_folder = folder_.path();
+    options.settings_file = folder_.path() / "none.ini";
     options.crisp_text = crisp;
     engine_ = std::make_unique<Engine>(*host_, options);
     engine_->startup.StartEngine(run);
   }
-  ~BenchGame() {
-    engine_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
-  }
+  // The engine goes before its folder.
+  ~BenchGame() { engine_.reset(); }
   BenchGame(const BenchGame&) = delete;
   BenchGame& operator=(const BenchGame&) = delete;
 
@@ -57,7 +72,7 @@ class BenchGame {
   headless::HeadlessHost& host() { return *host_; }
 
  private:
-  std::filesystem::path folder_;
+  BenchFolder folder_;
   std::unique_ptr<headless::HeadlessHost> host_;
   std::unique_ptr<Engine> engine_;
 };

@@ -15,6 +15,7 @@
 
 #include "check/checker.h"
 #include "common/text_codec.h"
+#include "bench_game.h"
 #include "median_reporter.h"
 #include "unit/graphics_test_pictures.h"
 
@@ -26,12 +27,20 @@ namespace fs = std::filesystem;
 constexpr int kFiles = 254;
 constexpr int kLines = 10000;
 
+// The name of scenario n: "start", then "s1", "s2" and so on.
+std::string ScenarioName(int n) {
+  if (n == 0) return "start";
+  std::string name = "s";  // (appended: GCC 12 warns wrongly on "s" + std::string)
+  name += std::to_string(n);
+  return name;
+}
+
 // One scenario: blocks of 25 lines repeated, each with a label, text with
 // substitutions, a menu, a ".cas" block, a call into the next file and a
 // jump back, pictures and sounds.
 std::string Scenario(int file) {
   const int after = (file + 1) % kFiles;
-  const std::string next = after == 0 ? "start" : "s" + std::to_string(after);
+  const std::string next = ScenarioName(after);
   std::string text;
   for (int block = 0; block * 25 < kLines; ++block) {
     const std::string n = std::to_string(block);
@@ -54,30 +63,22 @@ std::string Scenario(int file) {
 class LargestGame {
  public:
   LargestGame() {
-    std::string pattern = (fs::temp_directory_path() / "tsumugi-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    folder_ = pattern;
-    const fs::path data = folder_ / "data";
-    fs::create_directories(data);
+    const fs::path data = folder_.path() / "data";
     std::ofstream(data / "config.txt") << ".int score i item[10]\r\n.str name\r\n";
     std::ofstream(data / "bg.bmp", std::ios::binary) << test::BitmapBytes(8, 8, [](int, int) { return 0u; });
     std::ofstream(data / "chara.bmp", std::ios::binary)
         << test::BitmapBytes(8, 8, [](int, int) { return 0x00FF00u; });
     std::ofstream(data / "click.wav") << "RIFF";
+    std::ofstream(data / "pat100.bmp", std::ios::binary)
+        << test::BitmapBytes(8, 8, [](int x, int) { return x < 4 ? 0u : 0xFFFFFFu; });
     for (int file = 0; file < kFiles; ++file) {
-      const fs::path path = file == 0 ? data / "start.txt"
-                                      : data / ("s" + std::to_string(file) + ".txt");
-      std::ofstream(path, std::ios::binary) << Scenario(file);
+      std::ofstream(data / (ScenarioName(file) + ".txt"), std::ios::binary) << Scenario(file);
     }
   }
-  ~LargestGame() {
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
-  const fs::path& folder() const { return folder_; }
+  const fs::path& folder() const { return folder_.path(); }
 
  private:
-  fs::path folder_;
+  bench::BenchFolder folder_;
 };
 
 void BM_CheckLargestGame(benchmark::State& state) {

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "bench_game.h"
 #include "common/text_codec.h"
 #include "engine/engine.h"
 #include "platform/headless/headless_host.h"
@@ -35,19 +36,6 @@ constexpr int kLines = 100000;
 // A game folder under the temporary folder, removed afterwards.
 class GameFolder {
  public:
-  GameFolder() {
-    std::string pattern = (fs::temp_directory_path() / "tsumugi-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-    fs::create_directories(path_ / "data");
-  }
-  ~GameFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  GameFolder(const GameFolder&) = delete;
-  GameFolder& operator=(const GameFolder&) = delete;
-
   // Writes a scenario-folder file in CP932 with CR LF line ends.
   void Write(const std::string& name, const std::string& text) const {
     std::string crlf;
@@ -56,13 +44,13 @@ class GameFolder {
       if (c == '\n') crlf += '\r';
       crlf += c;
     }
-    std::ofstream out(path_ / "data" / name, std::ios::binary);
+    std::ofstream out(folder_.path() / "data" / name, std::ios::binary);
     out << Utf16ToCp932(Utf8ToUtf16(crlf));
   }
-  const fs::path& path() const { return path_; }
+  const fs::path& path() const { return folder_.path(); }
 
  private:
-  fs::path path_;
+  bench::BenchFolder folder_;
 };
 
 // An engine on the headless host, started up to the first line of "start"
@@ -108,7 +96,8 @@ std::string MixedScenario() {
   std::string text;
   int lines = 0;
   for (int group = 0; lines + 14 <= kLines; ++group) {
-    const std::string label = "g" + std::to_string(group);
+    std::string label = "g";  // (appended: GCC 12 warns wrongly on "g" + std::string)
+    label += std::to_string(group);
     text +=
         ".let n = n + 1\n.let i = n % 3\n.cas i\n.= 0\n.let j = j + 2\n.skp\n.= 1\n"
         ".let j = j - 1\n.skp\n.els\n.skp\n.\n.jmp start " +
@@ -153,8 +142,11 @@ BENCHMARK_CAPTURE(BM_RunScenario, let, false)->Unit(benchmark::kMillisecond);
 struct LongFileGame {
   LongFileGame() {
     std::string text;
-    for (int i = 1; i < kLines; ++i)
-      text += "\t" + std::string(i % 7 == 0 ? ".let n = 1" : "text line") + "\n";
+    for (int i = 1; i < kLines; ++i) {
+      text += '\t';
+      text += i % 7 == 0 ? ".let n = 1" : "text line";
+      text += '\n';
+    }
     text += ":last\n";
     game.Write("config.txt", ".int n\n");
     game.Write("long.txt", text);

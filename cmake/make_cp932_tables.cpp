@@ -85,5 +85,7 @@ int main() {
   std::printf("// Made by cmake/make_cp932_tables.cpp when Tsumugi is built.\n");
   PrintPairs("kCp932Decoded", decoded);
   PrintPairs("kCp932Encoded", encoded);
+  iconv_close(decode);
+  iconv_close(encode);
   return 0;
 }

@@ -15,9 +15,13 @@ targets=("$@")
 if ((${#targets[@]} == 0)); then targets=(script expression picture save media); fi
 out=build-fuzz
 
-CC=clang CXX=clang++ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTSUMUGI_FUZZ=ON -DTSUMUGI_BUILD_TESTS=OFF -DTSUMUGI_BUILD_BENCH=OFF >/dev/null
-cmake --build "$out" --target "${targets[@]/#/fuzz_}"
+# TSUMUGI_FUZZ_BUILT=1: the targets are built already (several runs of this
+# script at once must not build the same folder together).
+if [[ -z ${TSUMUGI_FUZZ_BUILT:-} ]]; then
+  CC=clang CXX=clang++ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTSUMUGI_FUZZ=ON -DTSUMUGI_BUILD_TESTS=OFF -DTSUMUGI_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$out" --target "${targets[@]/#/fuzz_}"
+fi
 
 # The media seeds are made by the tests' media maker: a WAV, an MP3, a MIDI
 # song and two small videos, each behind the byte that chooses its path.

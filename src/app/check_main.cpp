@@ -83,8 +83,14 @@ int CheckMain(int argc, char** argv) {
              (is_error ? "error" : "warning") +
              "\",\"message\":" + headless::JsonString(Utf8ToUtf16(f.message)) + "}\n";
     } else {
-      out += file + (f.line > 0 ? ":" + std::to_string(f.line) : std::string()) + ": " +
-             (is_error ? "error: " : "warning: ") + f.message + "\n";
+      std::string line = file + (f.line > 0 ? ":" + std::to_string(f.line) : std::string()) +
+                         ": " + (is_error ? "error: " : "warning: ") + f.message;
+      // One finding, one line, whatever a file name or a quoted line holds:
+      // control characters other than the tab are shown as "?".
+      for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t') c = '?';
+      }
+      out += line + "\n";
     }
   }
   std::cout << out << std::flush;

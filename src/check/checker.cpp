@@ -22,6 +22,7 @@
 #include "engine/startup/startup.h"
 #include "engine/text/text_window.h"
 #include "engine/vars/number_text.h"
+#include "engine/vars/reference_walk.h"
 #include "platform/headless/headless_host.h"
 
 namespace tsumugi::check {
@@ -149,6 +150,14 @@ class GameChecker {
   // without a window and asked, nothing runs.
   std::unique_ptr<headless::HeadlessHost> host_;
   std::unique_ptr<Engine> engine_;
+
+  // What the lookup of each file name a game uses found.
+  struct NamedFile {
+    bool found = false;
+    std::string cause;          // why it was not found, when not for being missing
+    std::string spelt_on_disk;  // the name on disk, when it differs from the one used
+  };
+  std::unordered_map<std::u16string, NamedFile> lookups_;
 
   // Where the line being checked is.
   const fs::path* file_ = nullptr;
@@ -475,19 +484,21 @@ std::string Stopper(std::u16string_view line, LineRole role) {
 
 void GameChecker::CheckFlow(const ScenarioFile& file, const ScenarioOutline& outline) {
   const std::vector<LineRole>& roles = outline.roles;
-  // The menus whose list ends with ".0": their first ".1" is where the
-  // lines after ".0" stop.
-  std::vector<int> block_run_ends;
+  // Lines the flow may reach without a fault although they are no
+  // commands: the first ".1" of a menu whose list ends with ".0" (where the
+  // lines after ".0" stop), and closes of no block (reported as such).
+  std::vector<bool> may_reach(roles.size(), false);
   for (const OutlineBlock& block : outline.blocks) {
     if (block.kind != BlockKind::kChoice || block.list_end == 0) continue;
     if (WithoutLeadingTabs(file.lines[block.list_end - 1]) != u".0") continue;
     for (const auto& [n, line] : block.markers) {
       if (n == 1) {
-        block_run_ends.push_back(line);
+        may_reach[line - 1] = true;
         break;
       }
     }
   }
+  for (int close : outline.stray_closes) may_reach[close - 1] = true;
 
   bool reached = true;  // the first line is where a jump without a label lands
   int stopped_at = 0;   // the line that stopped the flow before, while not reached
@@ -498,10 +509,7 @@ void GameChecker::CheckFlow(const ScenarioFile& file, const ScenarioOutline& out
     const LineRole role = roles[i];
     const bool structure =
         role == LineRole::kMarker || role == LineRole::kCase || role == LineRole::kClose;
-    if (reached && structure && i > 0 &&
-        std::find(block_run_ends.begin(), block_run_ends.end(), line_) == block_run_ends.end() &&
-        std::find(outline.stray_closes.begin(), outline.stray_closes.end(), line_) ==
-            outline.stray_closes.end()) {
+    if (reached && structure && i > 0 && !may_reach[i]) {
       Error("the line before runs on into " + Quote(line) +
             ", which is no command: end the branch with \".skp\" or a jump" +
             Stops(u"ないコマンドを指定しました"));
@@ -594,7 +602,9 @@ void GameChecker::CheckCommand(std::u16string_view line) {
   }
   Words args = ArgumentsOf(line);
   if (name == u"slt" || name == u"btn") {
-    if (line.size() > 4 && FirstArgument(line) != u"exit") {
+    const std::u16string_view first_word = FirstArgument(line);
+    // (A first word built by substitution may turn out to be "exit".)
+    if (line.size() > 4 && first_word != u"exit" && first_word.find(u']') == first_word.npos) {
       Warning(Quote(line.substr(0, 4)) +
               " with more after it opens no block: the \".\" that should close it closes the one "
               "around it");
@@ -877,56 +887,17 @@ void GameChecker::CheckPrint(Words words) {
 
 // --- Values ----------------------------------------------------------------------------
 
-// The same walk as the engine's substitution: each "]" pairs with the
-// nearest "[" before it, inner references first; a reference that holds a
-// substituted value is not checked and stands for an unknown value itself.
+// The engine's walk of substitution; a reference that holds a substituted
+// value is not checked and stands for an unknown value itself.
 Expanded GameChecker::Expand(std::u16string_view text) {
   if (text.find(u']') == std::u16string_view::npos) return {std::u16string(text), Built(text)};
-  std::u16string out;
-  out.reserve(text.size());
-  size_t no_bracket_before = 0;
-  size_t pos = 0;
-  for (;;) {
-    const size_t close = text.find(u']', pos);
-    if (close == std::u16string_view::npos) break;
-    size_t open = std::u16string_view::npos;
-    bool open_in_out = false;
-    for (size_t i = close; i > pos; --i) {
-      if (text[i - 1] == u'[') {
-        open = i - 1;
-        break;
-      }
-    }
-    if (open == std::u16string_view::npos) {
-      for (size_t i = out.size(); i > no_bracket_before; --i) {
-        if (out[i - 1] == u'[') {
-          open = i - 1;
-          open_in_out = true;
-          break;
-        }
-      }
-    }
-    if (open == std::u16string_view::npos) {
-      out.append(text.substr(pos, close + 1 - pos));
-      no_bracket_before = out.size();
-      pos = close + 1;
-      continue;
-    }
-    std::u16string inner;
-    if (open_in_out) {
-      inner.assign(out, open + 1);
-      inner.append(text.substr(pos, close - pos));
-      out.resize(open);
-    } else {
-      out.append(text.substr(pos, open - pos));
-      inner.assign(text.substr(open + 1, close - open - 1));
-    }
-    pos = close + 1;
-    if (!Built(inner)) CheckReference(inner);
-    out.push_back(kUnknown);
-  }
-  out.append(text.substr(pos));
-  return {out, Built(out)};
+  std::u16string out =
+      SubstituteReferences(text, [&](std::u16string_view inner, std::u16string& out, size_t) {
+        if (!Built(inner)) CheckReference(inner);
+        out.push_back(kUnknown);
+      });
+  const bool built = Built(out);
+  return {std::move(out), built};
 }
 
 void GameChecker::CheckReference(std::u16string_view inner) {
@@ -1093,18 +1064,30 @@ void GameChecker::CheckJump(std::u16string_view file_word, std::u16string_view l
 }
 
 bool GameChecker::FindNamed(const std::u16string& name, std::string* cause) {
-  const GameFile found = FindGameFile(root_, scenario_folder_, Utf16ToUtf8(name));
-  if (!found.path) {
-    if (found.problem != FileProblem::kMissing) *cause = found.cause;
+  // A game names the same few files thousands of times: each is looked up
+  // on disk once.
+  auto [it, fresh] = lookups_.try_emplace(name);
+  NamedFile& file = it->second;
+  if (fresh) {
+    const GameFile found = FindGameFile(root_, scenario_folder_, Utf16ToUtf8(name));
+    file.found = found.path.has_value();
+    if (!file.found && found.problem != FileProblem::kMissing) file.cause = found.cause;
+    if (file.found) {
+      // The lookup ignores case only when the name as written is not there.
+      std::u16string written = name;
+      std::replace(written.begin(), written.end(), u'\\', u'/');
+      const fs::path exact = (scenario_folder_ / PathFromUtf16(written)).lexically_normal();
+      if (found.path->lexically_normal() != exact) {
+        file.spelt_on_disk = PathToUtf8(found.path->lexically_relative(scenario_folder_));
+      }
+    }
+  }
+  if (!file.found) {
+    *cause = file.cause;
     return false;
   }
-  // The lookup ignores case only when the name as written is not there.
-  std::u16string written = name;
-  std::replace(written.begin(), written.end(), u'\\', u'/');
-  const fs::path exact = (scenario_folder_ / PathFromUtf16(written)).lexically_normal();
-  if (found.path->lexically_normal() != exact) {
-    Warning(Quote(name) + " is found only as " +
-            Quote(Utf8ToUtf16(PathToUtf8(found.path->lexically_relative(scenario_folder_)))) +
+  if (!file.spelt_on_disk.empty()) {
+    Warning(Quote(name) + " is found only as " + Quote(Utf8ToUtf16(file.spelt_on_disk)) +
             ", because names are looked up without regard to case: spell it as the file is");
   }
   return true;

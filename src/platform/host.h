@@ -99,6 +99,10 @@ class Host {
   // --- Event pump ----------------------------------------------------------
   // Let pending events run, without waiting for any.
   virtual void DoEvents() = 0;
+  // Whether DoEvents would deliver anything now. A host that cannot tell
+  // says yes; the engine then draws every frame of an animation that takes
+  // no time, since an event between its frames could show one.
+  virtual bool EventsDue() { return true; }
   // Let events run, waiting at most `milliseconds` for them; used by pauses
   // so that a pause does not spin the processor.
   virtual void WaitEvents(uint32_t milliseconds) = 0;

@@ -35,7 +35,10 @@ struct Store {
     vars.Flags.fill(false);
     vars.Flags[7] = true;
     for (size_t i = 0; i < vars.IntegerNames.size(); ++i) vars.IntegerValues[i] = static_cast<int32_t>(i) - 2;
-    vars.TextValues = {u"x]y[", u"[i]"};
+    // One value for each text variable (n, s, t, sorted), one of them
+    // holding brackets.
+    vars.TextValues.assign(vars.TextNames.size(), u"x]y[");
+    vars.TextValues.back() = u"[i]";
   }
   static inline std::ostringstream sink;
   headless::HeadlessHost host;

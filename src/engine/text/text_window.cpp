@@ -251,6 +251,13 @@ void TextWindow::ScrollTextUp() {
   }
   for (int step = 1; step <= 4; ++step) {
     const uint32_t t0 = host.TimeGetTime();
+    // A step that takes no time and that no event can come between is
+    // covered whole by the next one before anyone could see it: the canvas
+    // and its place on the screen are drawn again completely.
+    if (step < 4 && ApplicableDelay() / 8 == 0 && !host.EventsDue()) {
+      host.DoEvents();
+      continue;
+    }
     EraseCanvas(0, PicTextCanvas.Height());
     const int64_t line_height = int64_t{Leading} + SampleHeight();
     int64_t pen = -(line_height * step) / 4;

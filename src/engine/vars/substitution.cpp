@@ -5,6 +5,7 @@
 #include "common/strings.h"
 #include "engine/engine.h"
 #include "engine/vars/number_text.h"
+#include "engine/vars/reference_walk.h"
 #include "engine/vars/variables.h"
 
 namespace tsumugi {
@@ -48,70 +49,17 @@ void Variables::AppendReference(std::u16string_view inner, std::u16string& out) 
 
 std::u16string Variables::ExpandText(std::u16string text) {
   if (text.find(u']') == std::u16string::npos) return text;
-
-  // The text is rebuilt left to right: `out` holds what lies before the
-  // search position (with replacements made), `text` from `pos` on is still
-  // to be searched. A "]" is paired with the nearest "[" before it, which
-  // may lie in the part still to be searched or further back in `out`,
-  // inside inserted text included. Replacements are appended to `out`, so
-  // their text is never searched for "]" again.
-  std::u16string out;
-  out.reserve(text.size());
-  // out[0, no_bracket_before) holds no "[": the backward search stops there,
-  // which keeps a text of many unpaired "]" linear.
-  size_t no_bracket_before = 0;
-  size_t pos = 0;
   const size_t allowed_length = std::max(text.size(), kMaxExpandedLength);
-
-  for (;;) {
-    const size_t close = text.find(u']', pos);
-    if (close == std::u16string::npos) break;
-
-    size_t open = std::u16string::npos;
-    bool open_in_out = false;
-    for (size_t i = close; i > pos; --i) {
-      if (text[i - 1] == u'[') {
-        open = i - 1;
-        break;
-      }
-    }
-    if (open == std::u16string::npos) {
-      for (size_t i = out.size(); i > no_bracket_before; --i) {
-        if (out[i - 1] == u'[') {
-          open = i - 1;
-          open_in_out = true;
-          break;
+  return SubstituteReferences(
+      text, [&](std::u16string_view inner, std::u16string& out, size_t remaining) {
+        AppendReference(inner, out);
+        if (out.size() + remaining > allowed_length) {
+          e_.script.ScriptError(u"変数名 " + std::u16string(inner) +
+                                    u"\r\n\r\n置き換えた結果の文字列が長すぎます（" +
+                                    ToDecimal(kMaxExpandedLength) + u"文字まで）",
+                                false);
         }
-      }
-    }
-
-    if (open == std::u16string::npos) {
-      // An unpaired "]" stays; nothing before it can pair any more.
-      out.append(text, pos, close + 1 - pos);
-      no_bracket_before = out.size();
-      pos = close + 1;
-      continue;
-    }
-
-    std::u16string inner;
-    if (open_in_out) {
-      inner.assign(out, open + 1);
-      inner.append(text, pos, close - pos);
-      out.resize(open);
-    } else {
-      out.append(text, pos, open - pos);
-      inner.assign(text, open + 1, close - open - 1);
-    }
-    pos = close + 1;
-    AppendReference(inner, out);
-    if (out.size() + (text.size() - pos) > allowed_length) {
-      e_.script.ScriptError(u"変数名 " + inner + u"\r\n\r\n置き換えた結果の文字列が長すぎます（" +
-                                ToDecimal(kMaxExpandedLength) + u"文字まで）",
-                            false);
-    }
-  }
-  out.append(text, pos);
-  return out;
+      });
 }
 
 uint32_t Variables::ColourValue(std::u16string_view word) {

@@ -80,17 +80,16 @@ class Font {
  private:
   friend class FontEngine;
 
-  // A horizontal stretch of one glyph row whose pixels are all fully covered
-  // (`opaque`) or all partly covered; uncovered pixels belong to no run.
-  struct Run {
-    uint16_t x = 0;
-    uint16_t length = 0;
-    bool opaque = false;
+  // The covered columns of one glyph row: [first, end); empty for a row
+  // without ink.
+  struct Ink {
+    uint16_t first = 0;
+    uint16_t end = 0;
   };
   // A rasterised glyph: an 8-bit coverage map (0 untouched, 255 full colour)
   // placed relative to the pen position and the top of the character cell,
-  // with its rows cut into runs so that drawing fills opaque stretches and
-  // blends partial ones without deciding pixel by pixel.
+  // with the columns of each row that carry ink, so that drawing blends
+  // only those, several pixels at a time.
   struct Glyph {
     int left = 0;
     int top = 0;
@@ -98,13 +97,9 @@ class Font {
     int height = 0;
     int advance = 0;
     std::vector<uint8_t> coverage;
-    std::vector<Run> runs;
-    // Runs of row y are runs[row_start[y]] up to runs[row_start[y + 1]].
-    std::vector<uint32_t> row_start;
+    std::vector<Ink> ink;
 
-    size_t Bytes() const {
-      return coverage.size() + runs.size() * sizeof(Run) + row_start.size() * sizeof(uint32_t);
-    }
+    size_t Bytes() const { return coverage.size() + ink.size() * sizeof(Ink); }
   };
 
   // Glyph caches of one font are cleared when they hold more than this many
@@ -119,7 +114,7 @@ class Font {
 
   const Glyph& GetGlyph(char32_t c) const;
   Glyph Rasterise(char32_t c) const;
-  static void CutIntoRuns(Glyph& g);
+  static void FindInk(Glyph& g);
   // Advance used when there is no face to ask: half the em for ASCII and
   // half-width katakana, the em for everything else.
   int FallbackAdvance(char32_t c) const;

@@ -175,6 +175,15 @@ void HeadlessHost::CheckForEndlessScript() {
   }
 }
 
+bool HeadlessHost::EventsDue() {
+  if (notification_pending_ || StopSignal() != 0) return true;
+  for (const Timer& timer : timers_) {
+    if (timer.enabled && timer.interval > 0 && timer.next_due <= now_) return true;
+  }
+  const std::optional<uint64_t> action_due = NextTimedActionTime();
+  return action_due && *action_due <= now_;
+}
+
 void HeadlessHost::DoEvents() {
   CheckForEndlessScript();
   DeliverDue();

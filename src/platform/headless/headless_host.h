@@ -53,6 +53,7 @@ class HeadlessHost final : public Host {
   uint32_t TimeGetTime() override { return static_cast<uint32_t>(now_); }
   void Sleep(uint32_t milliseconds) override;
   void DoEvents() override;
+  bool EventsDue() override;
   void WaitEvents(uint32_t milliseconds) override;
   void RunEventLoop() override;
 

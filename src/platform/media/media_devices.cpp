@@ -73,6 +73,7 @@ std::unique_ptr<AudioSource> MediaDevices::OpenAudio(const std::filesystem::path
 }
 
 bool MediaDevices::Open(int slot, const std::filesystem::path& file) {
+  DrawPendingPicture();
   Slot* s = SlotAt(slot);
   if (!s || slot == kCdSlot) return false;
   Close(slot);
@@ -100,6 +101,7 @@ bool MediaDevices::Open(int slot, const std::filesystem::path& file) {
 }
 
 bool MediaDevices::OpenCd(int slot, const std::filesystem::path& game_folder) {
+  DrawPendingPicture();
   Slot* s = SlotAt(slot);
   if (!s) return false;
   Close(slot);
@@ -121,11 +123,13 @@ Size MediaDevices::SourceSize(int slot) {
 }
 
 void MediaDevices::ShowInVideoBox(int slot) {
+  DrawPendingPicture();
   Slot* s = SlotAt(slot);
   if (s && s->open) s->in_box = true;
 }
 
 void MediaDevices::Play(int slot, bool repeat) {
+  DrawPendingPicture();
   Slot* s = SlotAt(slot);
   if (!s || !s->open) return;
   s->playing = true;
@@ -151,6 +155,7 @@ void MediaDevices::LoadTrack(Slot& s, int track) {
 }
 
 void MediaDevices::PlayTracks(int slot, int from, int to) {
+  DrawPendingPicture();
   Slot* s = SlotAt(slot);
   if (!s || !s->open || !s->is_cd) return;
   s->last_track = to == 0 ? s->disc.count : std::min(to - 1, s->disc.count);
@@ -159,6 +164,7 @@ void MediaDevices::PlayTracks(int slot, int from, int to) {
 }
 
 void MediaDevices::SeekToStart(int slot) {
+  DrawPendingPicture();
   Slot* s = SlotAt(slot);
   if (!s || !s->open) return;
   s->playing = false;
@@ -173,6 +179,7 @@ void MediaDevices::SeekToStart(int slot) {
 }
 
 void MediaDevices::SeekToTrack(int slot, int track) {
+  DrawPendingPicture();
   Slot* s = SlotAt(slot);
   if (!s || !s->open || !s->is_cd) return;
   s->playing = false;
@@ -180,11 +187,13 @@ void MediaDevices::SeekToTrack(int slot, int track) {
 }
 
 void MediaDevices::Stop(int slot) {
+  DrawPendingPicture();
   Slot* s = SlotAt(slot);
   if (s) s->playing = false;
 }
 
 void MediaDevices::Close(int slot) {
+  DrawPendingPicture();
   Slot* s = SlotAt(slot);
   if (s) *s = Slot();
 }
@@ -357,6 +366,7 @@ void MediaDevices::EndPass(Slot& s, uint64_t frame) {
 }
 
 void MediaDevices::RestartVideo(Slot& s, uint64_t frame) {
+  DrawPendingPicture();
   if (s.voice.given == 0 && s.pictures == 0) {
     s.stalled = true;
     return;
@@ -371,15 +381,29 @@ void MediaDevices::RestartVideo(Slot& s, uint64_t frame) {
   s.start = frame;
 }
 
+void MediaDevices::DrawPendingPicture() {
+  if (pending_picture_ == nullptr) return;
+  VideoFile* video = pending_picture_;
+  pending_picture_ = nullptr;
+  video->DrawHeld(&box_.picture);
+}
+
 void MediaDevices::Heard(uint64_t frame) {
   heard_ = std::max(heard_, std::min(frame, position_));
   for (int i = kVideoSlot; i <= kSecondVideoSlot; ++i) {
     Slot& s = slots_[static_cast<size_t>(i)];
     if (!s.open || !s.playing || s.stalled || s.ended || !s.video) continue;
     const int64_t elapsed = UsAtFrames(heard_ - std::min(heard_, s.start));
-    if (s.video->DrawUntil(elapsed, s.in_box ? &box_.picture : nullptr)) {
+    if (s.video->DecodeUntil(elapsed)) {
       ++s.pictures;
-      if (s.in_box) ++box_.version;
+      if (s.in_box) {
+        // A picture of another video in the box would be covered whole.
+        if (pending_picture_ != nullptr && pending_picture_ != s.video.get()) DrawPendingPicture();
+        pending_picture_ = s.video.get();
+        ++box_.version;
+      } else {
+        s.video->DrawHeld(nullptr);
+      }
     }
     const std::optional<int64_t> video_end = s.video->EndTime();
     if (s.video->NextPictureTime() || !video_end) continue;

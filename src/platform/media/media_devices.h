@@ -65,7 +65,13 @@ class MediaDevices final : public MediaService {
   void WaitForSound() override {
     if (hold_) hold_();
   }
-  VideoBox& Box() override { return box_; }
+  // The box, with the latest picture drawn into it: the pictures of a video
+  // are drawn only when someone looks (a screenshot, the window, a
+  // command), so that a headless run converts none it passes over.
+  VideoBox& Box() override {
+    DrawPendingPicture();
+    return box_;
+  }
 
   // --- For the host -----------------------------------------------------------
   // The host's way of holding the engine while the wave sound plays.
@@ -151,11 +157,15 @@ class MediaDevices final : public MediaService {
   static bool Sounding(const Slot& s);
   void EndPass(Slot& s, uint64_t frame);
   void RestartVideo(Slot& s, uint64_t frame);
+  // Draws the picture a video in the box has decoded but not drawn yet.
+  void DrawPendingPicture();
 
   Options options_;
   std::array<Slot, kSlotCount + 1> slots_;
   Sound sound_;
   VideoBox box_;
+  // The video whose latest picture is due in the box but not yet drawn.
+  VideoFile* pending_picture_ = nullptr;
   std::function<void()> hold_;
   std::unique_ptr<MidiSynth> synth_;
   bool synth_tried_ = false;

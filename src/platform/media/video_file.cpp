@@ -55,6 +55,7 @@ bool VideoFile::Start(std::string* error) {
 }
 
 bool VideoFile::Rewind() {
+  av_frame_unref(held_.get());
   std::string error;
   if (Start(&error)) return true;
   have_picture_ = false;
@@ -153,19 +154,30 @@ void VideoFile::Draw(const AVFrame* f, gdi::Surface* target) {
   }
 }
 
-bool VideoFile::DrawUntil(int64_t time, gdi::Surface* target) {
+bool VideoFile::DecodeUntil(int64_t time) {
   if (!have_picture_ || picture_time_ > time) return false;
-  // Of several pictures that are due only the last is drawn: each due one
-  // is put aside while the next is decoded.
+  // Of several pictures that are due only the last is kept: each due one
+  // is put aside while the next is decoded (and one still held from before
+  // is let go).
   for (;;) {
     std::swap(frame_, held_);
     av_frame_unref(frame_.get());
     DecodeAhead();
     if (have_picture_ && picture_time_ <= time) continue;
-    if (target) Draw(held_.get(), target);
-    av_frame_unref(held_.get());
     return true;
   }
+}
+
+void VideoFile::DrawHeld(gdi::Surface* target) {
+  if (held_->buf[0] == nullptr) return;
+  if (target) Draw(held_.get(), target);
+  av_frame_unref(held_.get());
+}
+
+bool VideoFile::DrawUntil(int64_t time, gdi::Surface* target) {
+  if (!DecodeUntil(time)) return false;
+  DrawHeld(target);
+  return true;
 }
 
 bool VideoFile::DrawNext(gdi::Surface* target) {

@@ -39,6 +39,13 @@ class VideoFile {
   // into `target`, stretched to fill it, passing over earlier ones. True
   // when a picture was drawn.
   bool DrawUntil(int64_t time, gdi::Surface* target);
+  // Decodes up to `time` like DrawUntil but only holds the latest due
+  // picture: true when there is a new one. Each picture fills the whole
+  // target, so one that is passed over before anyone looks need never be
+  // converted and drawn.
+  bool DecodeUntil(int64_t time);
+  // Draws the held picture, if there is one still undrawn, and lets it go.
+  void DrawHeld(gdi::Surface* target);
   // Draws the next picture now, whatever its time (for benchmarks).
   bool DrawNext(gdi::Surface* target);
 
