@@ -75,6 +75,17 @@ std::vector<std::string> WindowsOf(const VirtualDisplay& d, pid_t pid) {
   return windows;
 }
 
+// The process's first window, once it shows; empty when none came.
+std::string FirstWindowOf(const VirtualDisplay& d, pid_t pid) {
+  std::string w;
+  WaitFor([&] {
+    auto all = WindowsOf(d, pid);
+    if (!all.empty()) w = all.front();
+    return !w.empty();
+  });
+  return w;
+}
+
 Point Pointer(const VirtualDisplay& d) {
   const std::string p = Tool(d, "xdotool getmouselocation --shell");
   return {ShellValue(p, "X"), ShellValue(p, "Y")};
@@ -95,6 +106,14 @@ std::vector<std::string> WindowEnv(const VirtualDisplay& d) {
   return {"DISPLAY=" + d.Name(), "SDL_VIDEODRIVER", "WAYLAND_DISPLAY", "SDL_AUDIODRIVER=dummy",
           std::string("LSAN_OPTIONS=suppressions=") + TSUMUGI_SCENARIO_DIR +
               "/../sanitizer/lsan.supp"};
+}
+
+// How a window test runs the engine: on the display, with time to spare.
+RunOptions WindowRun(const VirtualDisplay& d) {
+  RunOptions options;
+  options.env = WindowEnv(d);
+  options.timeout_seconds = 120;
+  return options;
 }
 
 // The test picture: 8-pixel vertical stripes of red and blue, crossed by a
@@ -158,16 +177,10 @@ TEST_P(WindowScaling, TwiceOnFullHdSharpAtAnySizeAndFullScreen) {
   const bool software = std::string(GetParam()) == "software";
   WindowGame g(".pic pattern\n.wat 600000\n");
   const fs::path png = g.dir / "shot.png";
-  RunOptions options;
-  options.env = WindowEnv(d);
-  options.timeout_seconds = 120;
+  RunOptions options = WindowRun(d);
   options.while_running = [&](pid_t pid) {
-    std::string w;
-    ASSERT_TRUE(WaitFor([&] {
-      auto all = WindowsOf(d, pid);
-      if (!all.empty()) w = all.front();
-      return !w.empty();
-    }));
+    const std::string w = FirstWindowOf(d, pid);
+    ASSERT_FALSE(w.empty());
     const Box window = GeometryOf(d, w);
     EXPECT_EQ(window.w, 1280);
     EXPECT_EQ(window.h, 960);
@@ -255,16 +268,10 @@ TEST(WindowInput, ClicksPointerAndCursorAtTwiceThenOurOwnBoxInJapanese) {
       ".2\n.mcm 100 50\n.clk 0\n.took_second\n.3\n.took_third\n.\n");
   WriteFile(g.game / "data/red.cur", CursorFile(16, 16, 4, 4, 0xFFFF0000));
   const fs::path png = g.dir / "shot.png";
-  RunOptions options;
-  options.env = WindowEnv(d);
-  options.timeout_seconds = 120;
+  RunOptions options = WindowRun(d);
   options.while_running = [&](pid_t pid) {
-    std::string w;
-    ASSERT_TRUE(WaitFor([&] {
-      auto all = WindowsOf(d, pid);
-      if (!all.empty()) w = all.front();
-      return !w.empty();
-    }));
+    const std::string w = FirstWindowOf(d, pid);
+    ASSERT_FALSE(w.empty());
     const Box window = GeometryOf(d, w);
     // The third choice is drawn: the menu waits.
     ASSERT_TRUE(WaitFor([&] {
@@ -335,16 +342,10 @@ TEST(WindowBadInput, OptionsMissingSmallAndLostDisplays) {
     // A desktop smaller than the game: the window fits it, scaled down.
     VirtualDisplay small(320, 240);
     if (!small.Ready()) GTEST_SKIP() << "no Xvfb";
-    RunOptions options;
-    options.env = WindowEnv(small);
-    options.timeout_seconds = 120;
+    RunOptions options = WindowRun(small);
     options.while_running = [&](pid_t pid) {
-      std::string w;
-      ASSERT_TRUE(WaitFor([&] {
-        auto all = WindowsOf(small, pid);
-        if (!all.empty()) w = all.front();
-        return !w.empty();
-      }));
+      const std::string w = FirstWindowOf(small, pid);
+      ASSERT_FALSE(w.empty());
       const Box b = GeometryOf(small, w);
       EXPECT_TRUE(b.w == 320 && b.h == 240) << b.w << "x" << b.h;
       Tool(small, "xdotool mousemove --window " + w + " 10 10 key Escape");
@@ -357,9 +358,7 @@ TEST(WindowBadInput, OptionsMissingSmallAndLostDisplays) {
     // The X server goes away under a waiting game: a clear line, status 1,
     // and the lock is gone, so the game starts again at once.
     VirtualDisplay lost;
-    RunOptions options;
-    options.env = WindowEnv(lost);
-    options.timeout_seconds = 120;
+    RunOptions options = WindowRun(lost);
     options.while_running = [&](pid_t pid) {
       ASSERT_TRUE(WaitFor([&] { return !WindowsOf(lost, pid).empty(); }));
       lost.Stop();
@@ -370,9 +369,7 @@ TEST(WindowBadInput, OptionsMissingSmallAndLostDisplays) {
   }
   VirtualDisplay again;
   WriteCp932(g.game / "data/start.txt", ".end\n");
-  RunOptions options;
-  options.env = WindowEnv(again);
-  options.timeout_seconds = 120;
+  RunOptions options = WindowRun(again);
   run = RunTsumugi({g.game.string()}, options);
   EXPECT_EQ(run.status, 0) << run.err;
 }
