@@ -45,6 +45,23 @@ class ButtonGame : public ChoiceGame {
   }
 };
 
+TEST(Buttons, AMenuOverAHeldButtonKeepsItsCanvasOnTop) {
+  // The text window opens over button 1 and takes the screen under it,
+  // the button's normal look included, as its background. Held at a menu,
+  // the button is drawn pressed; the next hover tick puts the canvas back
+  // over it, as every tick does while buttons are on the screen, so the
+  // normal look shows again before the button's own 50 ms tick.
+  for (const auto& [input, look] : {std::pair{"wait 5\n", kDown}, std::pair{"wait 15\n", kUp}}) {
+    ChoiceGame g(std::string(kButtons) +
+                     ".bsw\n.txt canvas size 640 300\n.tsw\n.tsp 0\n.slt\n一\n二\n.\n"
+                     ".1\n.took1\n.2\n.took2\n.\n",
+                 std::string("move 600 400\nwait 21\npress left 110 210\n") + input);
+    ButtonPictures(g);
+    EXPECT_EQ(g.Run(), ExitStatus::kNormal);
+    EXPECT_EQ(g.Screen(110, 210), look) << input;
+  }
+}
+
 TEST(Buttons, WhatThePlayerSeesAndTakes) {
   struct Case {
     const char* script;  // after the page text

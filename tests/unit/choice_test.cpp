@@ -90,6 +90,17 @@ TEST(ChoiceMenu, AZeroBlockRunsAtOnceAndPressesDuringItChooseNothing) {
   EXPECT_GE(g.host().Now(), 100u);
 }
 
+TEST(ChoiceMenu, TheFirstHoverTickPutsTheMenuOverWhatItsBlockDrew) {
+  // The ".0" block covers the screen in green; the hover tick puts the
+  // canvas, and so the menu, back on top of it, also when the pointer
+  // rests off the menu and no line changes colour.
+  ChoiceGame g(std::string(kColours) + ".slt\n一\n二\n.0\n.pic cover\n.1\n.took1\n.2\n.took2\n.\n",
+               "move 5 300\nwait 30\n");
+  g.Picture("cover.bmp", 640, 480, [](int, int) { return 0x00FF00u; });
+  EXPECT_EQ(g.Run(), ExitStatus::kNormal);
+  EXPECT_EQ(g.Looks(3), "BB-");
+}
+
 TEST(ChoiceMenu, MenusThatCannotWorkAreReported) {
   const std::string kMissing =
       "「.slt」内に選ばれた選択肢に対応する命令を指す「.3」が見つかりませんでした";

@@ -28,6 +28,7 @@ void TextWindow::LayOutChoices() {
   Script& script = e_.script;
   SnapshotPage();
   ChoiceCounter = 0;
+  hover_presented_ = false;
   // The menu starts on a fresh display line.
   if (CurrentTextLine != LastLineIndex + 1 && CurrentTextLine >= 0 &&
       CurrentTextLine <= LastLineIndex &&
@@ -83,8 +84,17 @@ void TextWindow::HoverTick() {
     line.ShadowColour = selected ? SelectedShadowColour : NotSelectedShadowColour;
   }
   // Every line is drawn again; those that look as they did cost nothing.
-  for (int i = 0; i <= LastLineIndex; ++i) DrawTextLine(i, true);
-  PresentCanvas();
+  bool changed = false;
+  for (int i = 0; i <= LastLineIndex; ++i) changed |= DrawTextLine(i, true);
+  // The first tick puts the canvas over whatever the menu's block drew.
+  // After it, with no line changed, the canvas is what the screen got at
+  // the last tick, and while a menu waits only buttons draw on the screen
+  // besides it: without buttons the copy would change no pixel, and a
+  // player resting at a menu would cost a frame's work a hundred times a
+  // second.
+  const bool buttons = e_.buttons.ButtonsShown && e_.buttons.ButtonCount() != 0;
+  if (changed || buttons || !hover_presented_) PresentCanvas();
+  hover_presented_ = true;
 }
 
 void TextWindow::EndChoiceWait(int32_t taken) {

@@ -177,18 +177,18 @@ TextWindow::DrawParams TextWindow::CurrentDrawParams() {
   return {canvas_.font, canvas_.char_extra, Leading, ShadowOffset, EdgeOn, CanvasX, CanvasY};
 }
 
-void TextWindow::DrawTextLine(int i, bool place_y) {
-  if (i < 0 || i > LastLineIndex) return;
+bool TextWindow::DrawTextLine(int i, bool place_y) {
+  if (i < 0 || i > LastLineIndex) return false;
   const TextLine& line = TextLines[static_cast<size_t>(i)];
-  if (line.Text.empty()) return;
+  if (line.Text.empty()) return false;
   if (!place_y) {
     // Lines drawn while scrolling are drawn once each over an erased
     // canvas; those wholly outside it are passed over.
     ForgetDrawnLines();
     const Reach r = LineReach(pen_y_);
-    if (r.bottom <= 0 || r.top >= PicTextCanvas.Height()) return;
+    if (r.bottom <= 0 || r.top >= PicTextCanvas.Height()) return false;
     DrawLineOn(PicTextCanvas, i, 0, pen_y_);
-    return;
+    return true;
   }
   pen_y_ = LineTop(i);
 
@@ -213,7 +213,7 @@ void TextWindow::DrawTextLine(int i, bool place_y) {
   // shows it (every line that changed since was drawn again too, and so
   // repainted the rows it shares with this one): nothing to do. The hover
   // highlight of a menu draws every line every 10 ms and relies on this.
-  if (same_look && text == before.text) return;
+  if (same_look && text == before.text) return false;
   int64_t left = 0;
   if (same_look && text.size() > before.text.size() && text.starts_with(before.text)) {
     const gdi::Font& font = canvas_.Font(e_.fonts);
@@ -233,6 +233,7 @@ void TextWindow::DrawTextLine(int i, bool place_y) {
   after.text_colour = line.TextColour;
   after.shadow_colour = line.ShadowColour;
   after.params = params;
+  return true;
 }
 
 void TextWindow::PresentCanvas() {

@@ -78,7 +78,9 @@ class TextWindow {
   void ShowTextLine();
   // Draws display line i on the canvas. With place_y the line goes to its
   // own top; otherwise it is drawn at the canvas pen position (scrolling).
-  void DrawTextLine(int i, bool place_y);
+  // False when nothing was drawn (no such line, an empty one, or one the
+  // canvas already shows exactly as it would be drawn).
+  bool DrawTextLine(int i, bool place_y);
   // Copies the canvas to the screen while the window is shown.
   void PresentCanvas();
   // Scrolls the window up by one display line, in four steps.
@@ -279,6 +281,9 @@ class TextWindow {
   gdi::Surface band_;
   // Per display line; empty when nothing is known.
   std::vector<DrawnLine> drawn_;
+  // The hover highlight has put the canvas of the waiting menu on the
+  // screen at least once.
+  bool hover_presented_ = false;
 };
 
 }  // namespace tsumugi
