@@ -1,6 +1,7 @@
 // Hostile games made up at random and played through the real binary:
 // every command with extreme values, random scripts and input, damaged and
-// bomb-like pictures and cursors. Each run must end by itself (no hang),
+// bomb-like pictures, cursors, media and save files, menus and button bars
+// that are cut short or nest. Each run must end by itself (no hang),
 // with status 0, 1 or 3, without a crash or a sanitizer report, holding
 // less than 500 MB.
 //
@@ -14,6 +15,7 @@
 #include <map>
 #include <random>
 
+#include "support/media_fixtures.h"
 #include "support/test_support.h"
 #include "unit/graphics_test_pictures.h"
 
@@ -68,10 +70,40 @@ class Maker {
     return Pick(effects);
   }
 
-  // One line of script.
-  std::string Line() {
+  std::string Media() {
+    static const std::vector<std::string> names = {"tone", "song", "tune", "movie", "damaged",
+                                                   "none", "../tone", "stop", "TONE", ""};
+    return Pick(names);
+  }
+
+  // A menu or a button bar with its branches; one in six is cut short, so
+  // that its branch search or block skip runs into the end of the file.
+  std::string Block(int depth) {
+    const bool buttons = Below(2) == 0;
+    std::string block = buttons ? ".btn\n" : ".slt\n";
+    const int count = Below(20) == 0 ? 300 : Below(5);
+    for (int i = 0; i < count; ++i) {
+      if (buttons) {
+        block += Picture() + " " + Picture() + (Below(3) == 0 ? " " + Picture() : "") + " " +
+                 Value() + " " + Value() + " " + Value() + "\n";
+      } else {
+        block += Pick(std::vector<std::string>{"はい", std::string(400, 'w'), "[s]", ""}) +
+                 Value() + "\n";
+      }
+    }
+    if (Below(6) == 0) return block;
+    block += ".\n";
+    for (int i = 1; i <= std::min(count, 4); ++i) {
+      block += "." + std::to_string(i) + "\n" + Line(depth + 1) + "\n";
+      block += buttons ? ".btn exit " + Value() + " " + Value() + " " + Value() + "\n" : ".skp\n";
+    }
+    return block + ".";
+  }
+
+  // One line of script (or a block, up to two deep).
+  std::string Line(int depth = 0) {
     auto v = [&] { return Value(); };
-    switch (Below(26)) {
+    switch (Below(34)) {
       case 0:
         return ".pic " + Picture() + " " + Effect() + " " + v() + " " + v() + " " + v();
       case 1:
@@ -135,6 +167,31 @@ class Maker {
       case 24:
         return Pick(std::vector<std::string>{"こんにちは、世界。", "[a]と[s]", "ＡＢＣ" + v(),
                                              std::string(300, 'w'), ";" + v(), ".unknown"});
+      case 25:
+        return depth < 2 ? Block(depth) : ".bsw";
+      case 26:
+        return Pick(std::vector<std::string>{".rcl ", ".rcl exit ", ".btn exit ", ".sub exit ",
+                                             ".bhd ", ".mmd 0 "}) +
+               v() + (Below(2) ? " " + v() + " " + v() : "");
+      case 27:
+        return Pick(std::vector<std::string>{".bsw", ".skp", ".cas a", ".= 1", ".els", ".",
+                                             ".jmp far", ".jmp other far", ".jmp nowhere"});
+      case 28:
+        return ".sav " + Pick(std::vector<std::string>{"", "save1", "game1", "../save1",
+                                                      "/tmp/hostile.txt", "start.txt", "a.dat",
+                                                      "sub\\x", "SAVE1.TXT"});
+      case 29:
+        return ".lod " + Pick(std::vector<std::string>{"", "save1", "save1 flag17", "save1 a",
+                                                      "save1 s", "save9", "save9 a", "missing",
+                                                      "../save1", "start.txt", "sub"});
+      case 30:
+        return Pick(std::vector<std::string>{".mid ", ".mp3 ", ".wav "}) + Media() + " " + v();
+      case 31:
+        return ".acd " + Pick(std::vector<std::string>{"2", "3", "0", "-1", "stop", "", "x",
+                                                      "99999999999"}) +
+               " " + v();
+      case 32:
+        return ".avi " + Media() + " " + v() + " " + v();
       default:
         return ".sub " + Pick(std::vector<std::string>{"other", "nothing", "other far"}) + " " + v();
     }
@@ -166,6 +223,7 @@ class Maker {
   // A picture damaged at random: flipped bytes, a cut, or a header field
   // set to an extreme.
   std::string Damage(std::string bytes) {
+    if (bytes.empty()) return bytes;
     switch (Below(3)) {
       case 0:
         for (int i = Below(8) + 1; i > 0; --i) {
@@ -192,8 +250,42 @@ class Maker {
   std::mt19937 rng_;
 };
 
+// Media files, made once: encoding a movie takes a while.
+struct MediaFiles {
+  std::string wav = MakeWav(1500);
+  std::string midi = MakeMidiNote(2000);
+  std::string mp3 = MakeMp3(500);
+  std::string avi;
+  MediaFiles() {
+    TempDir dir;
+    VideoParams video;
+    video.width = 64;
+    video.height = 48;
+    video.frames = 8;
+    std::string error;
+    if (WriteVideo(dir / "movie.avi", video, &error)) avi = ReadFile(dir / "movie.avi");
+  }
+};
+
 void MakeGame(Maker& m, const fs::path& game) {
+  static const MediaFiles media;
   const fs::path data = game / "data";
+  WriteFile(data / "tone.wav", media.wav);
+  WriteFile(data / "song.mid", media.midi);
+  WriteFile(data / "tune.mp3", media.mp3);
+  WriteFile(data / "movie.avi", media.avi);
+  WriteFile(game / "cd/track02.wav", media.wav);
+  const std::vector<std::string> all = {media.wav, media.midi, media.mp3, media.avi};
+  for (const char* ext : {".wav", ".mid", ".mp3", ".avi"}) {
+    WriteFile(data / (std::string("damaged") + ext), m.Damage(m.Pick(all)));
+  }
+  // A save file of the right shape, damaged at random.
+  std::string save = ":MemSection\r\nstart\r\n3\r\n";
+  for (int i = 1; i < 10; ++i) save += "\r\n0\r\n";
+  for (int i = 0; i < 20; ++i) save += "\r\n0\r\n-1 0\r\n";
+  save += ":FlagSection\r\n";
+  for (int i = 0; i < 16; ++i) save += "0100000000000000\r\n";
+  WriteFile(data / "save9.txt", m.Damage(save + ":VarSection\r\n.let a = 1\r\n.let s = [a]\r\n"));
   WriteFile(data / "ok8.bmp", Rle8(16, 16, false));
   WriteBitmap(data / "ok24.bmp", 12, 9, [](int x, int y) { return 0x10u * x + 0x1000u * y; });
   WriteFile(data / "sub/ok8.bmp", Rle8(8, 8, false));
