@@ -185,11 +185,11 @@ TEST(HardeningPictures, BombsAndOversizedPicturesAreRefusedBeforeDecoding) {
   // Within the pixel limit but wider than any window may be: the window's
   // own limit holds for a size that comes from its picture.
   Hostile w;
-  WriteFile(w.data / "wide.bmp", Rle8(4097, 16, true));
+  WriteFile(w.data / "wide.bmp", Rle8(2049, 16, true));
   w.Script(".txt space pic wide\n");
   RunResult run = w.Run();
-  EXPECT_EQ(run.out, OkBox("File「start.txt」  Line「1」\r\n\r\nピクチャー「wide」の大きさ（4097x16）は"
-                           "幅「4096」、高さ「4096」までにしてください\r\n実行を中止します") +
+  EXPECT_EQ(run.out, OkBox("File「start.txt」  Line「1」\r\n\r\nピクチャー「wide」の大きさ（2049x16）は"
+                           "幅「2048」、高さ「2048」までにしてください\r\n実行を中止します") +
                          "\n");
   // A marker is shown on the screen: it is no larger.
   w.Script(".mst wide wide 0 0 0 500\n");

@@ -10,7 +10,7 @@ namespace {
 TEST(TextSettingsRefusals, EveryMessageExactly) {
   const std::string cleared = "「.tcl」が\r\nかかった状態でしか実行できません";
   const std::string hidden = "「.tcl」「.thd」が\r\nかかった状態でしか実行できません";
-  const std::string size = "の大きさは「0」から「4096」までの範囲で指定してください";
+  const std::string size = "の大きさは「0」から「2048」までの範囲で指定してください";
   const std::vector<std::string> typed = {".tsp 0", "a"}, shown = {".tsw"};
   struct Case {
     // Lines that put the window in the state of the test, then the line.

@@ -118,8 +118,12 @@ void Graphics::PreparePicture(const std::u16string& word, bool masked) {
   // reported) like any other name.
   if (word != CharaPictureName || CharaPictureMasked != masked || CharaPictureName.empty()) {
     // Forget the old picture first, so that a failed load cannot leave a
-    // name that no longer matches the surface.
+    // name that no longer matches the surface, and so that the old picture
+    // and its mask are not held while the new one is decoded (two pictures
+    // of 4096 x 4096 would hold 256 MB at once).
     CharaPictureName.clear();
+    PicChara.Resize(0, 0);
+    PicMChara.Resize(0, 0);
     e_.picture_files.LoadPictureFile(word, &PicChara);
     if (masked) MakeMask(PicMChara, PicChara);
   }

@@ -60,8 +60,11 @@ class TextWindow {
   // Most display lines a window may have: far more than a 480-pixel screen
   // can show, few enough that a mistyped count cannot exhaust memory.
   static constexpr int kMaxLines = 1000;
-  // Largest window or canvas side ".txt" accepts, in pixels.
-  static constexpr int kMaxWindowSide = 4096;
+  // Largest window or canvas side ".txt" accepts, in pixels: over three
+  // screens wide. A window takes four surfaces of its size (its picture, the
+  // mask, the window and the screen under it), so a 4096-pixel square one
+  // would hold 256 MB for pixels that can never be on the screen.
+  static constexpr int kMaxWindowSide = 2048;
   // A click marker is shown whole on the 640x480 screen or not at all: a
   // larger picture would only cost memory (six surfaces of its size).
   static constexpr int kMaxMarkerWidth = 640;
