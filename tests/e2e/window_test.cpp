@@ -320,6 +320,48 @@ TEST(WindowInput, ClicksPointerAndCursorAtTwiceThenOurOwnBoxInJapanese) {
   EXPECT_NE(run.err.find("ないコマンドを指定しました\n.took_second"), std::string::npos) << run.err;
 }
 
+// The keyboard-only scenario's game and keys, in the window at twice the
+// size: the arrow keys move the pointer by 10 game pixels, Enter presses.
+TEST(WindowInput, AMenuAndAButtonBarFromTheKeyboardAlone) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
+  TempDir dir;
+  fs::copy(fs::path(TSUMUGI_SCENARIO_DIR) / "choice_and_button_by_keyboard/game", dir / "game",
+           fs::copy_options::recursive);
+  const fs::path png = dir / "shot.png";
+  auto keys = [](const std::string& key, int n) {
+    std::string all;
+    for (int i = 0; i < n; ++i) all += " " + key;
+    return all;
+  };
+  RunOptions options = WindowRun(d);
+  options.while_running = [&](pid_t pid) {
+    const std::string w = FirstWindowOf(d, pid);
+    ASSERT_FALSE(w.empty());
+    const Box window = GeometryOf(d, w);
+    // The second choice (game rows 40 to 71) is drawn.
+    ASSERT_TRUE(WaitFor([&] {
+      const gdi::Surface shot = Screenshot(d, {1920, 1080}, false, png);
+      for (int x = 0; x < 200; ++x) {
+        if (shot.PixelAt(window.x + x, window.y + 100) != 0) return true;
+      }
+      return false;
+    }));
+    // The headless player's pointer starts at the top-left corner; so does
+    // this one. From here on, only keys.
+    Tool(d, "xdotool mousemove --window " + w + " 0 0");
+    // The choice's branch shows the button bar and waits for a click; the
+    // keys that follow wait in the queue meanwhile.
+    Tool(d, "xdotool key" + keys("Down", 4) + " Return sleep 0.3 key" + keys("Right", 11) +
+                keys("Down", 17) + " Return");
+    ASSERT_TRUE(WaitFor([&] { return WindowsOf(d, pid).size() > 1; }));
+    Tool(d, "xdotool key Return");
+  };
+  const RunResult run = RunTsumugi({(dir / "game").string()}, options);
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("ないコマンドを指定しました\n.took_button"), std::string::npos) << run.err;
+}
+
 TEST(WindowBadInput, OptionsMissingSmallAndLostDisplays) {
   WindowGame g(".pic pattern\n.wat 600000\n");
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
