@@ -95,7 +95,8 @@ class Maker {
     block += ".\n";
     for (int i = 1; i <= std::min(count, 4); ++i) {
       block += "." + std::to_string(i) + "\n" + Line(depth + 1) + "\n";
-      block += buttons ? ".btn exit " + Value() + " " + Value() + " " + Value() + "\n" : ".skp\n";
+      block += buttons ? ".btn exit " + Value() + " " + Value() + " " + Value() + "\n"
+                       : ".skp\n";
     }
     return block + ".";
   }
@@ -285,7 +286,8 @@ void MakeGame(Maker& m, const fs::path& game) {
   for (int i = 0; i < 20; ++i) save += "\r\n0\r\n-1 0\r\n";
   save += ":FlagSection\r\n";
   for (int i = 0; i < 16; ++i) save += "0100000000000000\r\n";
-  WriteFile(data / "save9.txt", m.Damage(save + ":VarSection\r\n.let a = 1\r\n.let s = [a]\r\n"));
+  save += ":VarSection\r\n.let a = 1\r\n.let s = [a]\r\n";
+  WriteFile(data / "save9.txt", m.Damage(save));
   WriteFile(data / "ok8.bmp", Rle8(16, 16, false));
   WriteBitmap(data / "ok24.bmp", 12, 9, [](int x, int y) { return 0x10u * x + 0x1000u * y; });
   WriteFile(data / "sub/ok8.bmp", Rle8(8, 8, false));

@@ -257,6 +257,15 @@ bool ShowsText(const gdi::Surface& shot, const std::u16string& line) {
   return false;
 }
 
+// Something is drawn in the first 200 pixels of the window's row y (text
+// on a black screen).
+bool RowLit(const gdi::Surface& shot, const Box& window, int y) {
+  for (int x = 0; x < 200; ++x) {
+    if (shot.PixelAt(window.x + x, window.y + y) != 0) return true;
+  }
+  return false;
+}
+
 TEST(WindowInput, ClicksPointerAndCursorAtTwiceThenOurOwnBoxInJapanese) {
   VirtualDisplay d(1920, 1080);
   if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
@@ -274,13 +283,8 @@ TEST(WindowInput, ClicksPointerAndCursorAtTwiceThenOurOwnBoxInJapanese) {
     ASSERT_FALSE(w.empty());
     const Box window = GeometryOf(d, w);
     // The third choice is drawn: the menu waits.
-    ASSERT_TRUE(WaitFor([&] {
-      const gdi::Surface shot = Screenshot(d, {1920, 1080}, false, png);
-      for (int x = 0; x < 200; ++x) {
-        if (shot.PixelAt(window.x + x, window.y + 150) != 0) return true;
-      }
-      return false;
-    }));
+    ASSERT_TRUE(
+        WaitFor([&] { return RowLit(Screenshot(d, {1920, 1080}, false, png), window, 150); }));
     Tool(d, "xdotool mousemove --window " + w + " 100 80 click 1");
     // ".mcm 100 50" puts the pointer on window point (200, 100).
     const Point target{window.x + 200, window.y + 100};
@@ -340,13 +344,8 @@ TEST(WindowInput, AMenuAndAButtonBarFromTheKeyboardAlone) {
     ASSERT_FALSE(w.empty());
     const Box window = GeometryOf(d, w);
     // The second choice (game rows 40 to 71) is drawn.
-    ASSERT_TRUE(WaitFor([&] {
-      const gdi::Surface shot = Screenshot(d, {1920, 1080}, false, png);
-      for (int x = 0; x < 200; ++x) {
-        if (shot.PixelAt(window.x + x, window.y + 100) != 0) return true;
-      }
-      return false;
-    }));
+    ASSERT_TRUE(
+        WaitFor([&] { return RowLit(Screenshot(d, {1920, 1080}, false, png), window, 100); }));
     // The headless player's pointer starts at the top-left corner; so does
     // this one. From here on, only keys.
     Tool(d, "xdotool mousemove --window " + w + " 0 0");
@@ -359,7 +358,8 @@ TEST(WindowInput, AMenuAndAButtonBarFromTheKeyboardAlone) {
   };
   const RunResult run = RunTsumugi({(dir / "game").string()}, options);
   EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_NE(run.err.find("ないコマンドを指定しました\n.took_button"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("ないコマンドを指定しました\n.took_button"), std::string::npos)
+      << run.err;
 }
 
 TEST(WindowBadInput, OptionsMissingSmallAndLostDisplays) {
