@@ -257,13 +257,20 @@ bool ShowsText(const gdi::Surface& shot, const std::u16string& line) {
   return false;
 }
 
-// Something is drawn in the first 200 pixels of the window's row y (text
-// on a black screen).
-bool RowLit(const gdi::Surface& shot, const Box& window, int y) {
-  for (int x = 0; x < 200; ++x) {
-    if (shot.PixelAt(window.x + x, window.y + y) != 0) return true;
-  }
-  return false;
+// Waits for the process's window and for something to be drawn in the
+// first 200 pixels of its row y (a menu's text on a black screen).
+bool WaitForMenu(const VirtualDisplay& d, pid_t pid, int y, const fs::path& png, std::string* w,
+                 Box* window) {
+  *w = FirstWindowOf(d, pid);
+  if (w->empty()) return false;
+  *window = GeometryOf(d, *w);
+  return WaitFor([&] {
+    const gdi::Surface shot = Screenshot(d, {1920, 1080}, false, png);
+    for (int x = 0; x < 200; ++x) {
+      if (shot.PixelAt(window->x + x, window->y + y) != 0) return true;
+    }
+    return false;
+  });
 }
 
 TEST(WindowInput, ClicksPointerAndCursorAtTwiceThenOurOwnBoxInJapanese) {
@@ -279,12 +286,10 @@ TEST(WindowInput, ClicksPointerAndCursorAtTwiceThenOurOwnBoxInJapanese) {
   const fs::path png = g.dir / "shot.png";
   RunOptions options = WindowRun(d);
   options.while_running = [&](pid_t pid) {
-    const std::string w = FirstWindowOf(d, pid);
-    ASSERT_FALSE(w.empty());
-    const Box window = GeometryOf(d, w);
+    std::string w;
+    Box window;
     // The third choice is drawn: the menu waits.
-    ASSERT_TRUE(
-        WaitFor([&] { return RowLit(Screenshot(d, {1920, 1080}, false, png), window, 150); }));
+    ASSERT_TRUE(WaitForMenu(d, pid, 150, png, &w, &window));
     Tool(d, "xdotool mousemove --window " + w + " 100 80 click 1");
     // ".mcm 100 50" puts the pointer on window point (200, 100).
     const Point target{window.x + 200, window.y + 100};
@@ -340,12 +345,10 @@ TEST(WindowInput, AMenuAndAButtonBarFromTheKeyboardAlone) {
   };
   RunOptions options = WindowRun(d);
   options.while_running = [&](pid_t pid) {
-    const std::string w = FirstWindowOf(d, pid);
-    ASSERT_FALSE(w.empty());
-    const Box window = GeometryOf(d, w);
+    std::string w;
+    Box window;
     // The second choice (game rows 40 to 71) is drawn.
-    ASSERT_TRUE(
-        WaitFor([&] { return RowLit(Screenshot(d, {1920, 1080}, false, png), window, 100); }));
+    ASSERT_TRUE(WaitForMenu(d, pid, 100, png, &w, &window));
     // The headless player's pointer starts at the top-left corner; so does
     // this one. From here on, only keys.
     Tool(d, "xdotool mousemove --window " + w + " 0 0");
