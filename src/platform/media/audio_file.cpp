@@ -72,13 +72,16 @@ void AudioFile::Refill() {
       // The converter follows the decoded frames: some decoders only tell
       // their sample format with the first frame, a few change it midway.
       AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-      AVChannelLayout in_layout;
+      // Zeroed first: a copy lets go of what its destination held, and a
+      // custom layout's map is a pointer.
+      AVChannelLayout in_layout{};
+      bool copied = true;
       if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels < 1) {
         av_channel_layout_default(&in_layout, std::max(1, f->ch_layout.nb_channels));
       } else {
-        av_channel_layout_copy(&in_layout, &f->ch_layout);
+        copied = av_channel_layout_copy(&in_layout, &f->ch_layout) >= 0;
       }
-      const bool usable = in_layout.nb_channels >= 1 && in_layout.nb_channels <= 8 &&
+      const bool usable = copied && in_layout.nb_channels >= 1 && in_layout.nb_channels <= 8 &&
                           f->sample_rate >= 1000 && f->sample_rate <= 384000;
       if (usable && resampler_ &&
           (f->format != in_format_ || f->sample_rate != in_rate_ ||
@@ -90,9 +93,9 @@ void AudioFile::Refill() {
       if (usable && !resampler_) {
         in_format_ = f->format;
         in_rate_ = f->sample_rate;
-        av_channel_layout_uninit(&in_layout_);
-        av_channel_layout_copy(&in_layout_, &in_layout);
-        if (swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_S16, kSampleRate,
+        // The copy lets go of the layout held before.
+        if (av_channel_layout_copy(&in_layout_, &in_layout) < 0 ||
+            swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_S16, kSampleRate,
                                 &in_layout, static_cast<AVSampleFormat>(f->format),
                                 f->sample_rate, 0, nullptr) < 0 ||
             swr_init(resampler_) < 0) {
