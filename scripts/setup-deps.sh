@@ -10,8 +10,9 @@ packages=(
   libgtest-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   libfluidsynth-dev fluid-soundfont-gm timgm6mb-soundfont
-  ffmpeg xvfb xdotool x11-utils
+  ffmpeg xvfb xdotool x11-utils openbox
   lcov clang libclang-rt-dev
+  lintian desktop-file-utils xdg-utils man-db
 )
 
 missing=()

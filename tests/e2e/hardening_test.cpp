@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "common/text_codec.h"
+#include "support/media_fixtures.h"
 #include "support/test_support.h"
 #include "unit/graphics_test_pictures.h"
 
@@ -316,28 +317,36 @@ TEST(HardeningRunner, SigtermEndsTheRunOrderly) {
 }
 
 TEST(HardeningRunner, StopSignalsEndAHoldInTheWindowOrderly) {
-  // A hold of 24 days ignores the game's input; SIGTERM and SIGINT end it
+  // A hold ignores the game's input: a transition of 24 days, a wave
+  // sound of 20 s that the script waits for. SIGTERM and SIGINT end either
   // at once, through the engine's own end.
+  const std::string long_sound = MakeWav(20000, 8000);
   for (const int signal_number : {SIGTERM, SIGINT}) {
-    Hostile h;
-    WriteBitmap(h.data / "bg.bmp", 8, 8, 0x336699);
-    h.Script(".pic bg 0 2147483647\n");
-    RunOptions options;
-    options.env = {"SDL_VIDEODRIVER=dummy", "DISPLAY", "XDG_RUNTIME_DIR",
-                   "XDG_CACHE_HOME=" + (h.root / "cache").string()};
-    options.timeout_seconds = 25;
-    options.while_running = [&](pid_t pid) {
-      std::this_thread::sleep_for(std::chrono::seconds(1));
-      kill(pid, signal_number);
-    };
-    RunResult run = RunTsumugi({"--screenshot", (h.root / "end.png").string(), h.game.string()},
-                               options);
-    std::cout << "[ time   ] window run with signal " << signal_number << ": " << run.seconds
-              << " s (signal after 1 s)\n";
-    EXPECT_FALSE(run.timed_out);
-    EXPECT_EQ(run.status, 128 + signal_number) << run.err;
-    EXPECT_TRUE(fs::exists(h.root / "end.png"));
-    EXPECT_TRUE(fs::is_empty(h.root / "cache/tsumugi-locks"));
+    for (const bool sound : {false, true}) {
+      Hostile h;
+      WriteBitmap(h.data / "bg.bmp", 8, 8, 0x336699);
+      WriteFile(h.data / "long.wav", long_sound);
+      h.Script(sound ? ".wav long 1\n" : ".pic bg 0 2147483647\n");
+      RunOptions options;
+      options.env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "DISPLAY",
+                     "XDG_RUNTIME_DIR", "XDG_CACHE_HOME=" + (h.root / "cache").string()};
+      options.timeout_seconds = 25;
+      options.while_running = [&](pid_t pid) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        kill(pid, signal_number);
+      };
+      RunResult run = RunTsumugi(
+          {"--screenshot", (h.root / "end.png").string(), h.game.string()}, options);
+      std::cout << "[ time   ] window run with signal " << signal_number << " in a "
+                << (sound ? "wave sound" : "transition") << ": " << run.seconds
+                << " s (signal after 1 s)\n";
+      EXPECT_FALSE(run.timed_out);
+      // Far below the 20 s the sound would have held it.
+      EXPECT_LT(run.seconds, 10);
+      EXPECT_EQ(run.status, 128 + signal_number) << run.err;
+      EXPECT_TRUE(fs::exists(h.root / "end.png"));
+      EXPECT_TRUE(fs::is_empty(h.root / "cache/tsumugi-locks"));
+    }
   }
 }
 

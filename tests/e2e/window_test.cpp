@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <csignal>
+#include <cstring>
 #include <functional>
+#include <iostream>
+#include <regex>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -235,11 +239,11 @@ TEST_P(WindowScaling, TwiceOnFullHdSharpAtAnySizeAndFullScreen) {
 
 INSTANTIATE_TEST_SUITE_P(Renderers, WindowScaling, testing::Values("software", "accelerated"));
 
-// Where `line`, drawn by the engine's own fonts at the box's size, appears
-// in `shot`.
-bool ShowsText(const gdi::Surface& shot, const std::u16string& line) {
+// Whether `line`, drawn by the engine's own fonts at the box's size for a
+// game shown at `scale`, appears in `shot`.
+bool ShowsText(const gdi::Surface& shot, const std::u16string& line, int scale) {
   gdi::FontEngine fonts;
-  auto font = fonts.GetFont({.face = u"MS UI Gothic", .height = 16});
+  auto font = fonts.GetFont({.face = u"MS UI Gothic", .height = 16 * scale});
   const Size extent = font->Extent(line, 0);
   gdi::Surface text(extent.width, extent.height, 0xF0F0F0);
   font->Draw(text, 0, 0, line, 0x000000, 0);
@@ -316,12 +320,26 @@ TEST(WindowInput, ClicksPointerAndCursorAtTwiceThenOurOwnBoxInJapanese) {
       return !box.empty();
     }));
     const Box b = GeometryOf(d, box);
+    // Drawn at the game's scale, twice the size of the text of a box over
+    // a game at 1x.
     EXPECT_TRUE(WaitFor([&] {
       const gdi::Surface shot = Screenshot(d, {1920, 1080}, false, png);
       gdi::Surface inside(b.w, b.h);
       gdi::BitBlt(inside, 0, 0, b.w, b.h, shot, b.x, b.y, gdi::kSrcCopy);
-      return ShowsText(inside, u"ないコマンドを指定しました");
+      return ShowsText(inside, u"ないコマンドを指定しました", 2);
     })) << "see " << png;
+    // A dialog of the game's window: a window manager gives it no
+    // minimise or maximise button and keeps it above the game.
+    const std::string props = Tool(d, "xprop -id " + box);
+    EXPECT_NE(props.find("_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_DIALOG"),
+              std::string::npos) << props;
+    EXPECT_NE(props.find("WM_TRANSIENT_FOR(WINDOW): window id # 0x" +
+                         [&] {
+                           std::ostringstream hex;
+                           hex << std::hex << std::stol(w);
+                           return hex.str();
+                         }()),
+              std::string::npos) << props;
     Tool(d, "xdotool key Return");
   };
   const RunResult run = RunTsumugi({g.game.string()}, options);
@@ -363,6 +381,163 @@ TEST(WindowInput, AMenuAndAButtonBarFromTheKeyboardAlone) {
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.err.find("ないコマンドを指定しました\n.took_button"), std::string::npos)
       << run.err;
+}
+
+TEST(WindowInput, OurBoxUnderAWindowManagerIsADialogAndTakesTheFirstClick) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
+  if (!d.StartWindowManager()) GTEST_SKIP() << "no window manager (openbox)";
+  WindowGame g(".tsw\nこんにちは\n.xyz\n");
+  RunOptions options = WindowRun(d);
+  options.while_running = [&](pid_t pid) {
+    std::string game, box;
+    ASSERT_TRUE(WaitFor([&] {
+      auto all = WindowsOf(d, pid);
+      if (all.size() > 1) game = all.front(), box = all.back();
+      return !box.empty();
+    }));
+    const std::string props = Tool(d, "xprop -id " + box);
+    EXPECT_NE(props.find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos) << props;
+    EXPECT_NE(props.find("_NET_WM_STATE_MODAL"), std::string::npos) << props;
+    // The window manager offers no maximising or resizing.
+    EXPECT_NE(props.find("_NET_WM_ALLOWED_ACTIONS"), std::string::npos) << props;
+    EXPECT_EQ(props.find("_NET_WM_ACTION_MAXIMIZE"), std::string::npos) << props;
+    EXPECT_EQ(props.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << props;
+    // The player clicks the game behind the box, then OK, once: the box
+    // is 480 pixels wide at twice the size, its button 52 high with 24
+    // below it.
+    // (Some window managers then give the game the focus; this one keeps
+    // it on the box, so the focus is moved by hand.)
+    Tool(d, "xdotool mousemove --window " + game + " 50 50 click 1 windowfocus --sync " + game);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const Box b = GeometryOf(d, box);
+    Tool(d, "xdotool mousemove --window " + box + " " + std::to_string(b.w / 2) + " " +
+                std::to_string(b.h - 24 - 26) + " click 1");
+    if (!WaitFor([&] { return WindowsOf(d, pid).empty(); })) {
+      ADD_FAILURE() << "the first click on OK was lost";
+      kill(pid, SIGKILL);
+    }
+  };
+  const RunResult run = RunTsumugi({g.game.string()}, options);
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 1) << run.err;
+}
+
+// The sizes a window took, in order, as seen by `xev` (its structure
+// events) in `log`; repeated sizes count once.
+std::vector<std::pair<int, int>> SizesSeen(const std::string& log) {
+  std::vector<std::pair<int, int>> sizes;
+  static const std::regex kConfigure(R"(width (\d+), height (\d+))");
+  for (std::sregex_iterator it(log.begin(), log.end(), kConfigure), end; it != end; ++it) {
+    const std::pair<int, int> size{std::stoi((*it)[1]), std::stoi((*it)[2])};
+    if (sizes.empty() || sizes.back() != size) sizes.push_back(size);
+  }
+  return sizes;
+}
+
+// A game at a click wait: text in its window, no marker.
+constexpr const char* kClickWaitGame = ".tsw\nクリックを待つ\n.clk 0\n.end\n";
+
+TEST(WindowInput, HeldF4AndAltEnterSwitchTheScreenOncePerPress) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools() || !fs::exists("/usr/bin/xev")) {
+    GTEST_SKIP() << "no Xvfb, xdotool, xev or ffmpeg";
+  }
+  WindowGame g(kClickWaitGame);
+  const fs::path log = g.dir / "xev.log";
+  RunOptions options = WindowRun(d);
+  options.while_running = [&](pid_t pid) {
+    std::string w;
+    Box window;
+    ASSERT_TRUE(WaitForMenu(d, pid, 10, g.dir / "shot.png", &w, &window));
+    std::system(("DISPLAY=" + d.Name() + " timeout 12 xev -id " + w +
+                 " -event structure > " + log.string() + " 2>/dev/null &")
+                    .c_str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The X server repeats a held key about 25 times a second.
+    Tool(d, "xdotool keydown F4 sleep 2.4 keyup F4 sleep 1 keydown alt+Return sleep 2.4 "
+            "keyup alt+Return sleep 1 key Escape");
+  };
+  const RunResult run = RunTsumugi({g.game.string()}, options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  // Windowed at twice the size, full screen once, windowed again once.
+  const auto sizes = SizesSeen(ReadFile(log));
+  ASSERT_EQ(sizes.size(), 3u) << ReadFile(log);
+  EXPECT_EQ(sizes[0], std::make_pair(1280, 960));
+  EXPECT_EQ(sizes[1], std::make_pair(1920, 1080));
+  EXPECT_EQ(sizes[2], std::make_pair(1280, 960));
+}
+
+TEST(WindowInput, AStormOfHeldKeysAndClicksDoesNotHoldBackSigterm) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
+  // A menu: every click is a miss that the engine must look at.
+  WindowGame g(".tsw\n.slt\n一つ目\n二つ目\n.\n.1\n.end\n.2\n.end\n");
+  std::chrono::steady_clock::time_point signalled;
+  RunOptions options = WindowRun(d);
+  options.while_running = [&](pid_t pid) {
+    std::string w;
+    Box window;
+    ASSERT_TRUE(WaitForMenu(d, pid, 10, g.dir / "shot.png", &w, &window));
+    Tool(d, "xdotool mousemove --window " + w + " 600 900 keydown alt+Return keydown F4 "
+            "keydown Up click --repeat 300 --delay 2 1");
+    kill(pid, SIGTERM);
+    signalled = std::chrono::steady_clock::now();
+    Tool(d, "xdotool keyup Up keyup F4 keyup alt+Return");
+  };
+  const auto start = std::chrono::steady_clock::now();
+  const RunResult run = RunTsumugi({g.game.string()}, options);
+  const double after_signal =
+      run.seconds - std::chrono::duration<double>(signalled - start).count();
+  std::cout << "[ time   ] ended " << after_signal << " s after SIGTERM\n";
+  EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
+  // The goal is a fraction of a second; the bound leaves room for a busy
+  // machine, far below the seconds a starved engine took.
+  EXPECT_LT(after_signal, 2.0);
+}
+
+// The engine's thread's context switches so far (/proc/PID/status counts
+// the main thread's).
+long ContextSwitches(pid_t pid) {
+  const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+  long total = 0;
+  for (const char* name : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
+    const size_t at = status.find(name);
+    if (at != std::string::npos) total += std::atol(status.c_str() + at + std::strlen(name));
+  }
+  return total;
+}
+
+TEST(WindowInput, AClickWaitSleepsButForTheMarkersBlink) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
+  // Without a marker nothing is due: the engine sleeps through 10 s. With
+  // one blinking every 500 ms it wakes about twice a second.
+  for (const bool marker : {false, true}) {
+    WindowGame g(std::string(marker ? ".mst clk clk 1 0 0 500\n" : "") + kClickWaitGame);
+    WriteBitmap(g.game / "data/clk.bmp", 16, 16, [](int, int) { return 0xFFFFFFu; });
+    const int seconds = marker ? 5 : 10;
+    long wakes = -1;
+    RunOptions options = WindowRun(d);
+    options.while_running = [&](pid_t pid) {
+      std::string w;
+      Box window;
+      ASSERT_TRUE(WaitForMenu(d, pid, 10, g.dir / "shot.png", &w, &window));
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      const long before = ContextSwitches(pid);
+      std::this_thread::sleep_for(std::chrono::seconds(seconds));
+      wakes = ContextSwitches(pid) - before;
+      Tool(d, "xdotool key Escape");
+    };
+    const RunResult run = RunTsumugi({"--no-sound", g.game.string()}, options);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::cout << "[ wakes  ] " << (marker ? "with" : "without") << " a blinking marker: " << wakes
+              << " in " << seconds << " s\n";
+    // A blink is one wake (a timer tick and its present); a few more for
+    // the X server's own traffic.
+    EXPECT_GE(wakes, 0);
+    EXPECT_LE(wakes, marker ? 2 * seconds + 5 : 5);
+  }
 }
 
 TEST(WindowBadInput, OptionsMissingSmallAndLostDisplays) {

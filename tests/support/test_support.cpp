@@ -27,6 +27,12 @@ TempDir::TempDir() {
   path_ = pattern;
 }
 
+fs::path CopyOfSampleGame(const TempDir& dir) {
+  const fs::path copy = dir / "sample";
+  fs::copy(TSUMUGI_SAMPLE_GAME_DIR, copy, fs::copy_options::recursive);
+  return copy;
+}
+
 TempDir::~TempDir() {
   std::error_code ec;
   // Tests may take permissions away; give them back so the folder goes.
@@ -165,7 +171,37 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
 
 VirtualDisplay::~VirtualDisplay() { Stop(); }
 
+bool VirtualDisplay::StartWindowManager() {
+  if (!Ready() || !fs::exists("/usr/bin/openbox")) return false;
+  window_manager_ = fork();
+  if (window_manager_ == 0) {
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    setenv("DISPLAY", name_.c_str(), 1);
+    execl("/usr/bin/openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // A window manager announces itself on the root window.
+  const std::string ask = "DISPLAY=" + name_ + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null";
+  for (int i = 0; i < 200; ++i) {
+    FILE* pipe = popen(ask.c_str(), "r");
+    char line[256] = {};
+    const bool announced = pipe && fgets(line, sizeof line, pipe) &&
+                           std::string(line).find("window id") != std::string::npos;
+    if (pipe) pclose(pipe);
+    if (announced) return true;
+    usleep(50000);
+  }
+  return false;
+}
+
 void VirtualDisplay::Stop() {
+  if (window_manager_ > 0) {
+    kill(window_manager_, SIGTERM);
+    waitpid(window_manager_, nullptr, 0);
+    window_manager_ = -1;
+  }
   if (pid_ <= 0) return;
   kill(pid_, SIGTERM);
   waitpid(pid_, nullptr, 0);

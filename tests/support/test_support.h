@@ -25,6 +25,11 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// A copy of the bundled sample game in `dir` (its folder "sample"): each
+// test plays its own, so that tests running at once never meet on the
+// game folder's single-instance lock or on its save files.
+std::filesystem::path CopyOfSampleGame(const TempDir& dir);
+
 // Writes bytes to a file, creating its folders.
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 // Writes UTF-8 source text as CP932, with CR LF line ends for each "\n".
@@ -79,9 +84,13 @@ class VirtualDisplay {
   const std::string& Name() const { return name_; }
   // Ends the server at once, as when a remote session drops.
   void Stop();
+  // Starts a window manager (openbox) on the display, as a desktop has one;
+  // false when none is installed or it did not announce itself.
+  bool StartWindowManager();
 
  private:
   pid_t pid_ = -1;
+  pid_t window_manager_ = -1;
   std::string name_;
 };
 

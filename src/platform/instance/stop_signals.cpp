@@ -1,8 +1,10 @@
 #include "platform/instance/stop_signals.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace tsumugi {
@@ -14,17 +16,29 @@ volatile sig_atomic_t g_modal_depth = 0;
 // The lock file's path; g_lock_ready says whether it may be read.
 char g_lock_path[4096];
 volatile sig_atomic_t g_lock_ready = 0;
+// Written by the handler so that a host sleeping on other events wakes.
+int g_wake_pipe[2] = {-1, -1};
 
 void EndAtOnce(int signal_number) { EndProcessNow(128 + signal_number); }
 
 void OnStopSignal(int signal_number) {
   if (g_modal_depth > 0 || g_stop_signal != 0) EndAtOnce(signal_number);
   g_stop_signal = signal_number;
+  if (g_wake_pipe[1] >= 0) {
+    const int saved = errno;
+    const char byte = 1;
+    // Non-blocking: a full pipe already wakes whoever waits on it.
+    [[maybe_unused]] const ssize_t n = ::write(g_wake_pipe[1], &byte, 1);
+    errno = saved;
+  }
 }
 
 }  // namespace
 
 void InstallStopSignalHandlers() {
+  if (g_wake_pipe[0] < 0 && ::pipe2(g_wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    g_wake_pipe[0] = g_wake_pipe[1] = -1;
+  }
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
@@ -39,6 +53,8 @@ void EndProcessNow(int status) {
 }
 
 int StopSignal() { return g_stop_signal; }
+
+int StopSignalFd() { return g_wake_pipe[0]; }
 
 void SetLockFileToRemove(const char* path) {
   g_lock_ready = 0;

@@ -1,7 +1,8 @@
 // Orderly ends on SIGTERM and SIGINT, in both hosts.
 //
-// The handler only records the signal; the hosts look at it whenever they
-// pump events, sleep or wait (at least every 50 ms of real time), and end the
+// The handler records the signal and writes to a pipe, so that a host
+// asleep on its window's events wakes; the hosts look at it whenever they
+// pump events, sleep or wait (a hold at least every 50 ms), and end the
 // engine as when the player closes the window: the unload steps run, the
 // screenshot asked for is written and the lock file is removed. Where the
 // engine cannot look (a modal message box of the window host), or when a
@@ -16,6 +17,10 @@ void InstallStopSignalHandlers();
 
 // The signal that asked the process to stop, or 0.
 int StopSignal();
+
+// Readable once a stop signal came (-1 before the handlers are installed):
+// a host that waits for events waits on it too.
+int StopSignalFd();
 
 // The lock file an ending at once removes; nullptr for none. The text is
 // copied.

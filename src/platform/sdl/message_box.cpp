@@ -7,6 +7,7 @@
 
 #include "platform/instance/stop_signals.h"
 #include "platform/sdl/window_geometry.h"
+#include "platform/sdl/x11_display.h"
 
 namespace tsumugi::sdl {
 
@@ -71,7 +72,9 @@ Layout MakeLayout(gdi::FontEngine& fonts, const MessageBoxRequest& request) {
   Layout l;
   SDL_Rect usable{0, 0, 1024, 768};
   SDL_GetDisplayUsableBounds(0, &usable);
-  l.unit = std::max(1, usable.h / 1080);
+  // At the game's scale, but never larger than the screen holds.
+  l.unit = request.scale > 0 ? std::min(request.scale, std::max(1, usable.h / 480))
+                             : std::max(1, usable.h / 1080);
   const int u = l.unit;
   l.font = fonts.GetFont({.face = u"MS UI Gothic", .height = 16 * u});
   l.line_height = l.font->Height() + 3 * u;
@@ -193,6 +196,7 @@ MessageBoxAnswer RunMessageBox(gdi::FontEngine& fonts, const MessageBoxRequest& 
     *error = SDL_GetError();
     return MessageBoxAnswer::kFailed;
   }
+  MakeDialog(box, owned ? request.owner : nullptr);
   if (owned) SDL_SetWindowModalFor(box, request.owner);
   const uint32_t id = SDL_GetWindowID(box);
   gdi::Surface picture(l.width, l.height, kFace);

@@ -24,6 +24,9 @@ struct MessageBoxRequest {
   // The game window the box is modal for; null or hidden: the box stands
   // alone, centred on the screen.
   SDL_Window* owner = nullptr;
+  // The size of the box's pixels: the game's scale, so that the box reads
+  // as well as the game behind it (0: chosen from the screen's size).
+  int scale = 0;
   // Called with every event that is not the box's own (the owner's
   // repaints); input to other windows never reaches it.
   std::function<void(const SDL_Event&)> other;

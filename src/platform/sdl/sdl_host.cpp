@@ -1,6 +1,7 @@
 #include "platform/sdl/sdl_host.h"
 
 #include <dlfcn.h>
+#include <poll.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -28,9 +29,16 @@ constexpr uint64_t kLookaheadFrames = 4000;
 constexpr uint32_t kMediaPumpMs = 5;
 // Presses and keys kept while a wave sound holds the engine.
 constexpr size_t kMaxDeferred = 256;
-// The longest the host goes without looking for the player's request to
-// close, or for a stop signal.
+// The longest a hold goes without looking for the player's request to
+// close (the close button, Escape); a stop signal ends a hold's sleep at
+// once.
 constexpr uint32_t kQuitCheckMs = 50;
+// The most events one pump hands to the engine before it looks again for
+// a request to close and lets the timers and media have their turn: a
+// stream of events (a held key, a storm of clicks) must not starve them.
+constexpr int kEventsPerPump = 64;
+// How far into the queue's key presses the look for Escape reaches.
+constexpr int kMaxPeekedKeys = 1024;
 
 // A message box's text for standard error: one line per line of the box.
 std::string BoxTextForLog(const std::u16string& text) {
@@ -51,6 +59,7 @@ SdlHost::SdlHost(SdlOptions options)
 }
 
 SdlHost::~SdlHost() {
+  stop_wakeup_.reset();
   if (cursor_) {
     SDL_SetCursor(SDL_GetDefaultCursor());
     SDL_FreeCursor(cursor_);
@@ -82,6 +91,10 @@ bool SdlHost::Open(std::string* error) {
   // SIGTERM and SIGINT are the engine's own (see stop_signals.h): SDL would
   // turn them into a quit event that a hold could leave unread.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // A click that brings a window to the front counts as a click, as it
+  // did on Windows: the first click on a message box's button, or on the
+  // game, is never swallowed.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // A window's own pixels stay in memory shared with the X server; SDL
   // would otherwise put them through OpenGL, loading a whole graphics stack
   // for a 640x480 picture.
@@ -108,6 +121,8 @@ bool SdlHost::Open(std::string* error) {
     return false;
   }
   EndCleanlyOnDisplayLoss();
+  stop_wakeup_ = std::make_unique<StopWakeup>();
+  stop_wakeup_->Start();
 
   SDL_Rect usable{0, 0, 0, 0};
   if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) {
@@ -203,6 +218,7 @@ void SdlHost::DeliverMediaNotification() {
 
 void SdlHost::HoldForSound() {
   while (devices_->SoundPlaying()) {
+    if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
       if (event.type == SDL_QUIT) {
@@ -220,7 +236,7 @@ void SdlHost::HoldForSound() {
     }
     PumpMedia();
     PresentIfDue();
-    SDL_Delay(2);
+    SleepUnlessStopped(2);
   }
 }
 
@@ -232,21 +248,37 @@ void SdlHost::DispatchDeferred() {
   }
 }
 
+void SdlHost::SleepUnlessStopped(uint32_t milliseconds) {
+  const int fd = StopSignalFd();
+  if (fd < 0) {
+    SDL_Delay(milliseconds);
+    return;
+  }
+  pollfd wake{fd, POLLIN, 0};
+  ::poll(&wake, 1, static_cast<int>(milliseconds));
+}
+
 uint32_t SdlHost::TimeGetTime() {
   return SDL_GetTicks() - start_ticks_;
 }
 
 void SdlHost::CheckForQuit() {
+  SDL_PumpEvents();
+  LookForQuit();
+}
+
+void SdlHost::LookForQuit() {
   if (!sink_) return;
   if (StopSignal() != 0) sink_->OnCloseRequest();
-  SDL_PumpEvents();
-  SDL_Event events[64];
-  if (SDL_PeepEvents(events, 1, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) sink_->OnCloseRequest();
+  SDL_Event quit;
+  if (SDL_PeepEvents(&quit, 1, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) sink_->OnCloseRequest();
   // Escape ends the engine whatever it is doing; the other keys wait their
-  // turn in the queue.
-  const int keys = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYDOWN);
+  // turn in the queue, however many a held key has put there.
+  peeked_keys_.resize(kMaxPeekedKeys);
+  const int keys = SDL_PeepEvents(peeked_keys_.data(), kMaxPeekedKeys, SDL_PEEKEVENT, SDL_KEYDOWN,
+                                  SDL_KEYDOWN);
   for (int i = 0; i < keys; ++i) {
-    if (events[i].key.keysym.sym == SDLK_ESCAPE) sink_->OnKeyPress(27);
+    if (peeked_keys_[static_cast<size_t>(i)].key.keysym.sym == SDLK_ESCAPE) sink_->OnKeyPress(27);
   }
 }
 
@@ -258,11 +290,12 @@ void SdlHost::Delay(uint32_t milliseconds) {
     CheckForQuit();
     const uint32_t spent = TimeGetTime() - start;
     if (spent >= milliseconds) return;
-    SDL_Delay(std::min(milliseconds - spent, kQuitCheckMs));
+    SleepUnlessStopped(std::min(milliseconds - spent, kQuitCheckMs));
   }
 }
 
 void SdlHost::Sleep(uint32_t milliseconds) {
+  HideIfPending();
   // A changed screen that falls due during the pause is shown on the way,
   // and playing media are fed.
   const uint32_t start = TimeGetTime();
@@ -303,10 +336,16 @@ uint32_t SdlHost::TimeToNextTimer(uint32_t cap) {
 }
 
 void SdlHost::DoEvents() {
+  HideIfPending();
   DispatchDeferred();
-  if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
+  // The close button, Escape and a stop signal come first, wherever they
+  // are in the queue.
+  LookForQuit();
   SDL_Event event;
-  while (SDL_PollEvent(&event)) Dispatch(event);
+  for (int i = 0; i < kEventsPerPump && SDL_PollEvent(&event); ++i) {
+    if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
+    Dispatch(event);
+  }
   PumpMedia();
   DeliverMediaNotification();
   FireDueTimers();
@@ -314,20 +353,22 @@ void SdlHost::DoEvents() {
 }
 
 void SdlHost::WaitEvents(uint32_t milliseconds) {
+  HideIfPending();
   SDL_Event event;
   uint32_t wait = TimeToPresent(TimeToNextTimer(milliseconds));
   if (devices_->Busy()) wait = std::min(wait, kMediaPumpMs);
-  // A stop signal wakes nothing: it is looked for this often.
-  wait = std::min(wait, kQuitCheckMs);
-  if (!deferred_.empty() || notification_pending_) wait = 0;
-  if (SDL_WaitEventTimeout(&event, static_cast<int>(wait))) {
+  if (!deferred_.empty() || notification_pending_ || StopSignal() != 0) wait = 0;
+  // Nothing due: sleep until an event comes (a stop signal posts one).
+  const int timeout = wait >= static_cast<uint32_t>(INT32_MAX) ? -1 : static_cast<int>(wait);
+  if (SDL_WaitEventTimeout(&event, timeout)) {
+    if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
     Dispatch(event);
   }
   DoEvents();
 }
 
 void SdlHost::RunEventLoop() {
-  for (;;) WaitEvents(100);
+  for (;;) WaitEvents(UINT32_MAX);
 }
 
 void SdlHost::Dispatch(const SDL_Event& event) {
@@ -359,6 +400,14 @@ void SdlHost::Dispatch(const SDL_Event& event) {
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
+      // A held key repeats its key-down; only the arrow keys act again
+      // (the pointer keeps moving). F4 and Alt+Enter switch the screen once
+      // a press, and Enter and Space press once.
+      const SDL_Keycode sym = event.key.keysym.sym;
+      if (event.type == SDL_KEYDOWN && event.key.repeat != 0 && sym != SDLK_LEFT &&
+          sym != SDLK_UP && sym != SDLK_RIGHT && sym != SDLK_DOWN) {
+        break;
+      }
       KeyCode key;
       switch (event.key.keysym.sym) {
         case SDLK_RETURN:
@@ -408,6 +457,7 @@ void SdlHost::Dispatch(const SDL_Event& event) {
       Present(true);
       break;
     default:
+      // The stop signal's wake-up: acted on by whoever woke.
       break;
   }
 }
@@ -426,6 +476,7 @@ void SdlHost::EnableTimer(TimerId timer, bool enabled) {
 
 MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
   if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
+  HideIfPending();
   // The box may stay up a long time: the screen behind it must be current.
   if (pending_) Present();
   if (!box_fonts_) box_fonts_ = std::make_unique<gdi::FontEngine>();
@@ -434,6 +485,7 @@ MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
       .text = text,
       .yes_no = yes_no,
       .owner = window_,
+      .scale = std::max(1, InputViewport().w / kWidth),
       // The game window repaints behind the box, and sound plays on.
       .other =
           [this, main_id](const SDL_Event& e) {
@@ -536,12 +588,25 @@ void SdlHost::SetCaption(const std::u16string& caption) {
 
 void SdlHost::ShowWindow(bool visible) {
   if (!window_) return;
+  const bool shown = (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0;
   if (visible) {
-    SDL_ShowWindow(window_);
+    hide_pending_ = false;
+    if (!shown) SDL_ShowWindow(window_);
     Present(true);
-  } else {
-    SDL_HideWindow(window_);
+  } else if (shown) {
+    // The engine hides the window around a change of style and shows it
+    // again at once. Taking it off the display would lose the keyboard's
+    // focus, and with it the knowledge that the key that asked for the
+    // change is still held (its repeats would count as new presses); so it
+    // goes only if it is still to be hidden when anything else happens.
+    hide_pending_ = true;
   }
+}
+
+void SdlHost::HideIfPending() {
+  if (!hide_pending_) return;
+  hide_pending_ = false;
+  SDL_HideWindow(window_);
 }
 
 void SdlHost::SetWindowStyle(bool full_screen, bool topmost) {

@@ -23,6 +23,7 @@
 #include "platform/sdl/message_box.h"
 #include "platform/sdl/picture_scaler.h"
 #include "platform/sdl/presenter.h"
+#include "platform/sdl/stop_wakeup.h"
 
 namespace tsumugi::sdl {
 
@@ -95,7 +96,11 @@ class SdlHost final : public Host {
   // Ends the engine when the player asked to close (close button, Escape)
   // or a stop signal came, leaving every other event in the queue.
   void CheckForQuit();
-  // SDL_Delay that looks for a request to close every 50 ms.
+  // The same, with the events SDL has already taken from the window.
+  void LookForQuit();
+  // Sleeps, waking early when a stop signal comes.
+  void SleepUnlessStopped(uint32_t milliseconds);
+  // A sleep that looks for a request to close every 50 ms.
   void Delay(uint32_t milliseconds);
   // Puts the screen on the display now; `whole` redraws all of it.
   void Present(bool whole = false);
@@ -124,10 +129,15 @@ class SdlHost final : public Host {
   void DeliverMediaNotification();
   // Holds the engine while the wave sound plays (see MediaService).
   void HoldForSound();
+  // Takes the window off the display if the engine hid it and has not
+  // shown it again since.
+  void HideIfPending();
   // Handles the events put aside while the engine was held.
   void DispatchDeferred();
 
   HostEvents* sink_ = nullptr;
+  // Posts an event when a stop signal comes, ending an idle wait.
+  std::unique_ptr<StopWakeup> stop_wakeup_;
   SDL_Window* window_ = nullptr;
   std::unique_ptr<Presenter> presenter_;
   // The screen changed since it was last handed to the presenter.
@@ -138,6 +148,8 @@ class SdlHost final : public Host {
   // No window manager: full screen is a borderless window over the
   // display, made by the host.
   bool own_full_screen_ = false;
+  // The engine hid the window; it goes at the next pump, wait or box.
+  bool hide_pending_ = false;
   bool full_screen_ = false;
   // The game's pointer picture, kept to be made again at a new scale; the
   // SDL pointer made of it, null while the standard arrow is shown.
@@ -157,6 +169,8 @@ class SdlHost final : public Host {
   std::vector<int16_t> mix_;
   uint64_t box_version_ = 0;
   bool notification_pending_ = false;
+  // The key presses waiting in the queue, looked through for Escape.
+  std::vector<SDL_Event> peeked_keys_;
   // Presses and keys that arrived while the engine was held.
   std::deque<SDL_Event> deferred_;
   // The screen with the video box laid over it.

@@ -106,6 +106,51 @@ void LabelTitleAsUtf8(SDL_Window* window, const std::string& utf8) {
 #endif
 }
 
+void MakeDialog(SDL_Window* box, SDL_Window* owner) {
+#ifdef TSUMUGI_HAVE_X11
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(box, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  const Window window = info.info.x11.window;
+  if (owner != nullptr) {
+    SDL_SysWMinfo owner_info;
+    SDL_VERSION(&owner_info.version);
+    if (SDL_GetWindowWMInfo(owner, &owner_info) && owner_info.subsystem == SDL_SYSWM_X11) {
+      XSetTransientForHint(display, window, owner_info.info.x11.window);
+    }
+  }
+  Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                  PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+  if (owner != nullptr) {
+    Atom modal = XInternAtom(display, "_NET_WM_STATE_MODAL", False);
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(&modal), 1);
+  }
+  // The older convention many window managers still read: the box may be
+  // moved and closed, not minimised, maximised or resized.
+  struct {
+    unsigned long flags, functions, decorations;
+    long input_mode;
+    unsigned long status;
+  } motif{};
+  constexpr unsigned long kFunctionsGiven = 1, kDecorationsGiven = 2;
+  constexpr unsigned long kMove = 4, kClose = 32;
+  constexpr unsigned long kBorder = 2, kTitle = 8, kMenu = 16;
+  motif.flags = kFunctionsGiven | kDecorationsGiven;
+  motif.functions = kMove | kClose;
+  motif.decorations = kBorder | kTitle | kMenu;
+  const Atom hints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+  XChangeProperty(display, window, hints, hints, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&motif), 5);
+  XFlush(display);
+#else
+  (void)box;
+  (void)owner;
+#endif
+}
+
 void EndCleanlyOnDisplayLoss() {
 #ifdef TSUMUGI_HAVE_X11
   if (IsX11()) XSetIOErrorHandler(OnDisplayLost);

@@ -25,6 +25,12 @@ bool HasWindowManager();
 // mojibake. No effect off X.
 void LabelTitleAsUtf8(SDL_Window* window, const std::string& utf8);
 
+// Makes a window that is not shown yet a dialog: of the owner (its
+// window manager keeps it above the owner and gives it no minimise or
+// maximise button), or standing alone when the owner is null. No effect
+// off X.
+void MakeDialog(SDL_Window* box, SDL_Window* owner);
+
 // When the connection to the X server breaks (the server ended, the remote
 // session dropped), says so on standard error and ends the process with
 // status 1, removing the lock file, instead of leaving the process to
