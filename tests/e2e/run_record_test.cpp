@@ -29,8 +29,8 @@ std::vector<std::string> ScenarioLines(const fs::path& file) {
 }
 
 TEST(RunRecord, TracesAndCoversTheSampleGame) {
-  const fs::path game = TSUMUGI_SAMPLE_GAME_DIR;
   TempDir work;
+  const fs::path game = CopyOfSampleGame(work);
   const RunResult run = RunTsumugi(
       {"--headless", "--input", (game / "play.input").string(), "--save-dir",
        (work / "saves").string(), "--trace", (work / "trace").string(), "--coverage",

@@ -38,9 +38,9 @@ int CountColour(const gdi::Surface& s, int x0, int y0, int x1, int y1, uint32_t 
 }
 
 TEST(SampleGame, PlaysToTheEndWithItsPicturesAndText) {
-  const fs::path game = TSUMUGI_SAMPLE_GAME_DIR;
-  const fs::path data = game / "data";
   TempDir work;
+  const fs::path game = CopyOfSampleGame(work);
+  const fs::path data = game / "data";
   // The first wait is the ".clk" after two lines of the first scene; then
   // come a menu, a look back through the recall point and the round button;
   // the last wait is the ".tcl" of the evening scene.
@@ -123,7 +123,7 @@ TEST(SampleGame, OpensWithItsMovieThenItsMusic) {
   TempDir work;
   WriteFile(work / "input", "wait 1500\nscreenshot movie.png\n");
   RunResult run = RunTsumugi({"--headless", "--soundfont", font, "--audio-out", "mix.wav",
-                              "--input", "input", TSUMUGI_SAMPLE_GAME_DIR},
+                              "--input", "input", CopyOfSampleGame(work).string()},
                              work.path());
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   // Halfway through, the movie fills the screen: a night sky, nowhere black.
