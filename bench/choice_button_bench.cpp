@@ -53,9 +53,9 @@ void BM_HoverTick(benchmark::State& state) {
     game.host().SetCursorPos({100, moving && flip ? kChoiceTwoY : kChoiceOneY});
     if (written) {
       const gdi::ColorRef white = flip ? gdi::kWhite : 0xFFFFFE;
-      text.SelectedColour = white;
-      text.NotSelectedColour = flip ? 0x808080 : 0x808081;
-      for (TextLine& line : text.TextLines) {
+      game.engine().state.text.SelectedColour = white;
+      game.engine().state.text.NotSelectedColour = flip ? 0x808080 : 0x808081;
+      for (TextLine& line : game.engine().state.text.TextLines) {
         if (line.ChoiceNumber == 0) line.TextColour = white;
       }
     }

@@ -27,7 +27,7 @@ class LargeState {
     Engine& e = game_.engine();
     const std::u16string line =
         u"吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。何でも薄";
-    for (PageMemoryTable* table : {&e.text.RecallMemories, &e.buttons.ButtonMemories}) {
+    for (PageMemoryTable* table : {&e.state.text.RecallMemories, &e.state.buttons.ButtonMemories}) {
       for (PageMemory& m : *table) {
         m.File = 1;
         m.Line = 12345;
@@ -36,12 +36,13 @@ class LargeState {
         for (TextLine& l : m.Lines) l = {line, 0, 0xFFFFFF, 0x000000};
       }
     }
-    for (int i = 0; i < kMemoryCount; ++i) e.flow.MemoryFile[i] = 1, e.flow.MemoryLine[i] = 99;
-    for (size_t i = 0; i < e.vars.Flags.size(); ++i) e.vars.Flags[i] = i % 3 == 0;
-    for (size_t i = 0; i < e.vars.IntegerValues.size(); ++i) {
-      e.vars.IntegerValues[i] = static_cast<int32_t>(i * 7919);
+    for (int i = 0; i < kMemoryCount; ++i)
+      e.state.calls.MemoryFile[i] = 1, e.state.calls.MemoryLine[i] = 99;
+    for (size_t i = 0; i < e.state.vars.Flags.size(); ++i) e.state.vars.Flags[i] = i % 3 == 0;
+    for (size_t i = 0; i < e.state.vars.IntegerValues.size(); ++i) {
+      e.state.vars.IntegerValues[i] = static_cast<int32_t>(i * 7919);
     }
-    for (std::u16string& text : e.vars.TextValues) text = u"名前と空白 two words";
+    for (std::u16string& text : e.state.vars.TextValues) text = u"名前と空白 two words";
     game_.Run(".sav");
   }
   bench::BenchGame& game() { return game_; }

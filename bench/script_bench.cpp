@@ -130,7 +130,8 @@ void BM_RunScenario(benchmark::State& state, bool mixed) {
     bench.host().Sleep(1);
     state.ResumeTiming();
   }
-  if (script.CurrentLineNumber != kLines) state.SkipWithError("the run did not reach the end");
+  if (bench.engine().state.script.CurrentLineNumber != kLines)
+    state.SkipWithError("the run did not reach the end");
   state.counters["lines_per_second"] =
       benchmark::Counter(static_cast<double>(kLines) * static_cast<double>(state.iterations()),
                          benchmark::Counter::kIsRate);
@@ -161,9 +162,10 @@ void BM_JumpToLastLine(benchmark::State& state) {
   Script& script = bench.engine().script;
   for (auto _ : state) {
     bench.Guard([&] { script.ExecuteLine(u".jmp long last"); });
-    benchmark::DoNotOptimize(script.CurrentLineNumber);
+    benchmark::DoNotOptimize(bench.engine().state.script.CurrentLineNumber);
   }
-  if (script.CurrentLineNumber != kLines) state.SkipWithError("the jump missed the label");
+  if (bench.engine().state.script.CurrentLineNumber != kLines)
+    state.SkipWithError("the jump missed the label");
 }
 BENCHMARK(BM_JumpToLastLine)->Unit(benchmark::kMicrosecond);
 
@@ -178,20 +180,22 @@ void BM_ForwardScanToLastLine(benchmark::State& state) {
     bench.Guard([&] {
       script.OpenScenario(u"long");
       const std::vector<std::u16string>& lines =
-          bench.engine().catalogue.File(script.CurrentFile).lines;
+          bench.engine().catalogue.File(bench.engine().state.script.CurrentFile).lines;
       for (;;) {
-        if (script.CurrentLineNumber >= static_cast<int>(lines.size())) {
+        if (bench.engine().state.script.CurrentLineNumber >= static_cast<int>(lines.size())) {
           throw std::runtime_error("label not found");
         }
-        script.CurrentLine = lines[script.CurrentLineNumber];
-        ++script.CurrentLineNumber;
+        bench.engine().state.script.CurrentLine =
+            lines[bench.engine().state.script.CurrentLineNumber];
+        ++bench.engine().state.script.CurrentLineNumber;
         script.StripLeadingTabs();
-        if (script.CurrentLine == wanted) break;
+        if (bench.engine().state.script.CurrentLine == wanted) break;
       }
     });
-    benchmark::DoNotOptimize(script.CurrentLineNumber);
+    benchmark::DoNotOptimize(bench.engine().state.script.CurrentLineNumber);
   }
-  if (script.CurrentLineNumber != kLines) state.SkipWithError("the scan missed the label");
+  if (bench.engine().state.script.CurrentLineNumber != kLines)
+    state.SkipWithError("the scan missed the label");
 }
 BENCHMARK(BM_ForwardScanToLastLine)->Unit(benchmark::kMicrosecond);
 

@@ -46,7 +46,8 @@ class Bench {
     }
   }
 
-  TextWindow& text() { return game_.engine().text; }
+  TextWindowState& text() { return game_.engine().state.text; }
+  TextWindow& window() { return game_.engine().text; }
 
  private:
   bench::BenchGame game_;
@@ -56,17 +57,18 @@ class Bench {
 // window (neighbours above and below).
 void BM_TypedCharacter(benchmark::State& state) {
   Bench bench(state.range(0) != 0);
-  TextWindow& text = bench.text();
+  TextWindowState& text = bench.text();
+  TextWindow& window = bench.window();
   const int line = 6;
   std::u16string& typed = text.TextLines[line].Text;
   for (auto _ : state) {
     state.PauseTiming();
     typed = kLine.substr(0, kLine.size() - 1);
-    text.DrawTextLine(line, true);
+    window.DrawTextLine(line, true);
     typed = kLine;
     state.ResumeTiming();
-    text.DrawTextLine(line, true);
-    text.PresentCanvas();
+    window.DrawTextLine(line, true);
+    window.PresentCanvas();
     benchmark::ClobberMemory();
   }
 }
@@ -82,14 +84,15 @@ BENCHMARK(BM_TypedCharacter)
 // shows it (after a scroll or a change of settings) or its colours change.
 void BM_RedrawLine(benchmark::State& state) {
   Bench bench(state.range(0) != 0);
-  TextWindow& text = bench.text();
+  TextWindowState& text = bench.text();
+  TextWindow& window = bench.window();
   const int line = 6;
   bool swap = false;
   for (auto _ : state) {
     // A colour change each time makes every draw a whole-line one.
     text.TextLines[line].TextColour = (swap = !swap) ? gdi::kWhite : 0xFFFFFE;
-    text.DrawTextLine(line, true);
-    text.PresentCanvas();
+    window.DrawTextLine(line, true);
+    window.PresentCanvas();
     benchmark::ClobberMemory();
   }
 }
@@ -103,9 +106,10 @@ BENCHMARK(BM_RedrawLine)
 // One iteration is a whole scroll, four steps; the summary divides by four.
 void BM_ScrollStep(benchmark::State& state) {
   Bench bench(state.range(0) != 0);
-  TextWindow& text = bench.text();
+  TextWindowState& text = bench.text();
+  TextWindow& window = bench.window();
   for (auto _ : state) {
-    text.ScrollTextUp();
+    window.ScrollTextUp();
     state.PauseTiming();
     text.TextLines.back().Text = kLine;
     state.ResumeTiming();

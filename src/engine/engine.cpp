@@ -27,7 +27,9 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
   host.SetEventSink(this);
 }
 
-Engine::~Engine() { host.SetEventSink(nullptr); }
+Engine::~Engine() {
+  host.SetEventSink(nullptr);
+}
 
 ExitStatus Engine::Run() {
   try {
@@ -41,18 +43,39 @@ ExitStatus Engine::Run() {
   }
 }
 
+void Engine::RebuildCaches() {
+  text.RebuildPictures();
+  graphics.ForgetPicture();
+  buttons.RebuildPictures();
+  cursor.RebuildPicture();
+}
+
 void Engine::OnMouseDown(MouseButton button, int shift, int x, int y) {
   form.MouseDown(button, shift, x, y);
 }
 void Engine::OnMouseUp(MouseButton button, int shift, int x, int y) {
   form.MouseUp(button, shift, x, y);
 }
-void Engine::OnKeyDown(KeyCode key, int shift) { form.KeyDown(key, shift); }
-void Engine::OnKeyUp(KeyCode key, int shift) { form.KeyUp(key, shift); }
-void Engine::OnKeyPress(int character) { form.KeyPress(character); }
-void Engine::OnTimer(TimerId timer) { form.TimerTick(timer); }
-void Engine::OnCloseRequest() { form.EndEngine(ExitStatus::kNormal); }
-void Engine::OnTimeLimit() { form.EndEngine(ExitStatus::kTimeLimit); }
-void Engine::OnMediaNotify() { mci.MciNotify(); }
+void Engine::OnKeyDown(KeyCode key, int shift) {
+  form.KeyDown(key, shift);
+}
+void Engine::OnKeyUp(KeyCode key, int shift) {
+  form.KeyUp(key, shift);
+}
+void Engine::OnKeyPress(int character) {
+  form.KeyPress(character);
+}
+void Engine::OnTimer(TimerId timer) {
+  form.TimerTick(timer);
+}
+void Engine::OnCloseRequest() {
+  form.EndEngine(ExitStatus::kNormal);
+}
+void Engine::OnTimeLimit() {
+  form.EndEngine(ExitStatus::kTimeLimit);
+}
+void Engine::OnMediaNotify() {
+  mci.MciNotify();
+}
 
 }  // namespace tsumugi

@@ -15,15 +15,16 @@
 #include "engine/graphics/picture_files.h"
 #include "engine/media/mci_play.h"
 #include "engine/media/media_commands.h"
+#include "engine/save/save_files.h"
 #include "engine/script/catalogue.h"
 #include "engine/script/control_flow.h"
 #include "engine/script/input.h"
 #include "engine/script/reader.h"
 #include "engine/script/run_record.h"
-#include "engine/save/save_files.h"
 #include "engine/startup/form/form.h"
 #include "engine/startup/settings.h"
 #include "engine/startup/startup.h"
+#include "engine/state/game_state.h"
 #include "engine/text/text_print.h"
 #include "engine/text/text_window.h"
 #include "engine/vars/variables.h"
@@ -80,8 +81,15 @@ class Engine final : public HostEvents {
   void OnTimeLimit() override;
   void OnMediaNotify() override;
 
+  // Makes what the subsystems keep beside the state (pictures loaded from
+  // files, the pointer picture) again from the state.
+  void RebuildCaches();
+
   Host& host;
   const EngineOptions options;
+
+  // The whole of the running game; the subsystems below work on it.
+  GameState state;
 
   gdi::FontEngine fonts;
   Settings settings;

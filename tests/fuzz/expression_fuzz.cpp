@@ -32,13 +32,14 @@ struct Store {
   // so that substituted text meets the brackets around it.
   void Reset() {
     Variables& vars = engine.vars;
-    vars.Flags.fill(false);
-    vars.Flags[7] = true;
-    for (size_t i = 0; i < vars.IntegerNames.size(); ++i) vars.IntegerValues[i] = static_cast<int32_t>(i) - 2;
+    vars.Values().Flags.fill(false);
+    vars.Values().Flags[7] = true;
+    for (size_t i = 0; i < vars.Values().IntegerNames.size(); ++i)
+      vars.Values().IntegerValues[i] = static_cast<int32_t>(i) - 2;
     // One value for each text variable (n, s, t, sorted), one of them
     // holding brackets.
-    vars.TextValues.assign(vars.TextNames.size(), u"x]y[");
-    vars.TextValues.back() = u"[i]";
+    vars.Values().TextValues.assign(vars.Values().TextNames.size(), u"x]y[");
+    vars.Values().TextValues.back() = u"[i]";
   }
   static inline std::ostringstream sink;
   headless::HeadlessHost host;
@@ -68,7 +69,7 @@ int Expression(const uint8_t* data, size_t size) {
   Try([&] { vars.IsIntegerArgument(text); });
   Try([&] { vars.ColourValue(text); });
   Try([&] {
-    script.CurrentLine = text;
+    store.engine.state.script.CurrentLine = text;
     vars.EvaluateExpression();
   });
   for (const char16_t* command : {u".let ", u".rnd ", u".now "}) {

@@ -56,6 +56,7 @@ class EngineFixture {
   const std::filesystem::path& game() const { return dir_.path(); }
   headless::HeadlessHost& host() { return *host_; }
   Engine& engine() { return *engine_; }
+  GameState& state() { return engine_->state; }
 
  private:
   TempDir dir_;

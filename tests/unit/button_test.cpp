@@ -124,12 +124,12 @@ TEST(Buttons, ExitReturnsToThePageTheButtonKept) {
     EXPECT_EQ(g.text().TextLines[0].Text, u"ページ") << mode;
     EXPECT_EQ(g.text().TextLines[1].Text, u"") << mode;
     if (*mode == '1') {
-      EXPECT_EQ(g.input().RunState, RunStateKind::kWaitClick);
+      EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitClick);
       EXPECT_EQ(g.Output(), "");
     } else {
       EXPECT_EQ(g.Probe(), ".after");
     }
-    const PageMemory& m = g.engine().buttons.ButtonMemories[3];
+    const PageMemory& m = g.engine().state.buttons.ButtonMemories[3];
     EXPECT_EQ(m.Line, 14) << "the line before the wait";
     EXPECT_EQ(m.LastLine, 0);
   }

@@ -63,8 +63,7 @@ TEST(ChoiceMenu, RowsOfEachLineBelongToItsChoice) {
       ".tsw\n.tsp 0\n.slt\n一\n二\n.\n",
       "");
   g.Run();
-  TextWindow& t = g.text();
-  auto hit = [&](int px, int py) { return t.ChoiceHitTest(15.0f + px, 26.0f + py); };
+  auto hit = [&](int px, int py) { return g.window().ChoiceHitTest(15.0f + px, 26.0f + py); };
   for (int py = 0; py < 80; ++py) {
     const int r = py % 40;
     const int want = (r <= 31 || r == 39) ? py / 40 + 1 : 0;

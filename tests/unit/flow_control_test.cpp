@@ -48,8 +48,8 @@ TEST(FlowBlocks, LinesThatOpenABlock) {
   v.DeclareVariable(VariableKind::kText, u"word");
   v.DeclareVariable(VariableKind::kText, u"other");
   v.FinishDeclarations();
-  v.TextValues[v.FindTextVariable(u"word")] = u"exit";
-  v.TextValues[v.FindTextVariable(u"other")] = u"exits";
+  f.engine().state.vars.TextValues[v.FindTextVariable(u"word")] = u"exit";
+  f.engine().state.vars.TextValues[v.FindTextVariable(u"other")] = u"exits";
 
   for (const char16_t* line : {u".cas", u".cas n", u".casx", u".slt", u".btn", u".rcl", u".rcl 0",
                                u".rcl exits", u".rcl Exit", u".rcl [other]", u".rcl  exit"}) {
@@ -71,12 +71,12 @@ TEST(FlowBlocks, SkipPassesNestedBlocksWholeWithTheirLists) {
   // As a choice command that has read its ".slt" line itself would skip:
   // the list first, then the branches with the nested button block.
   f.engine().flow.SkipBlock(/*in_list=*/true);
-  EXPECT_EQ(s.CurrentLineNumber, 11);
+  EXPECT_EQ(f.engine().state.script.CurrentLineNumber, 11);
   // From inside a block, the first "." closes it.
   s.RewindScenario(1);
   f.engine().flow.SkipBlock();
-  EXPECT_EQ(s.CurrentLineNumber, 2);
-  EXPECT_EQ(s.CurrentLine, u".");
+  EXPECT_EQ(f.engine().state.script.CurrentLineNumber, 2);
+  EXPECT_EQ(f.engine().state.script.CurrentLine, u".");
 }
 
 TEST(FlowCase, OperatorsCompareTheValueWithTheCaseValue) {
@@ -93,7 +93,7 @@ TEST(FlowCase, OperatorsCompareTheValueWithTheCaseValue) {
     f.engine().flow.ReadLinesUntil(3 * block);
     f.Execute(".cas " + std::to_string(value));
     // Line 1 of the block: the case line matched; line 2: ".els" was taken.
-    return s.CurrentLineNumber == 3 * block + 1;
+    return f.engine().state.script.CurrentLineNumber == 3 * block + 1;
   };
   const bool expected[][3] = {
       // value 4, 5, 6
@@ -120,7 +120,7 @@ TEST(FlowCase, LinesThatAreNoCaseLineAreNeitherEvaluatedNorMatched) {
   EngineFixture f({{"data/start.txt", ".=> nosuch\n.<5\n.>=1 2\n.else\n.els \n.els\n.\n"}});
   f.StartWithoutRunning();
   f.Execute(".cas 4");
-  EXPECT_EQ(f.engine().script.CurrentLineNumber, 6);
+  EXPECT_EQ(f.engine().state.script.CurrentLineNumber, 6);
   EXPECT_EQ(f.Output(), "");
 }
 
@@ -144,33 +144,32 @@ TEST(FlowSub, MemoryHoldsThePlaceOfTheCallAndOutlivesTheReturn) {
                    {"data/scene.txt", "text\n:back\n.sub exit 7\n"}});
   f.StartWithoutRunning();
   Script& s = f.engine().script;
-  ControlFlow& flow = f.engine().flow;
   const int start = s.FindScenario(u"start");
 
   s.RunScript();  // calls, returns and runs to the end
-  EXPECT_EQ(flow.MemoryFile[7], start);
-  EXPECT_EQ(flow.MemoryLine[7], 3);
-  for (int m = 0; m < ControlFlow::kMemoryCount; ++m) {
+  EXPECT_EQ(f.engine().state.calls.MemoryFile[7], start);
+  EXPECT_EQ(f.engine().state.calls.MemoryLine[7], 3);
+  for (int m = 0; m < kMemoryCount; ++m) {
     if (m != 7) {
-      EXPECT_EQ(flow.MemoryFile[m], 0) << m;
+      EXPECT_EQ(f.engine().state.calls.MemoryFile[m], 0) << m;
     }
   }
-  EXPECT_EQ(s.CurrentFile, start);
-  EXPECT_EQ(s.CurrentLineNumber, 4);
+  EXPECT_EQ(f.engine().state.script.CurrentFile, start);
+  EXPECT_EQ(f.engine().state.script.CurrentLineNumber, 4);
 
   // The memory can be returned to again, from anywhere.
   s.RewindScenario(s.FindScenario(u"scene"));
   f.Execute(".sub exit 7");
-  EXPECT_EQ(s.CurrentFile, start);
-  EXPECT_EQ(s.CurrentLineNumber, 3);
-  EXPECT_EQ(s.CurrentLine, u".sub scene back 7");  // the line a forward read would leave
+  EXPECT_EQ(f.engine().state.script.CurrentFile, start);
+  EXPECT_EQ(f.engine().state.script.CurrentLineNumber, 3);
+  EXPECT_EQ(f.engine().state.script.CurrentLine,
+            u".sub scene back 7");  // the line a forward read would leave
 }
 
 TEST(FlowSub, SecondWordThatReadsAsAnIntegerIsTheMemoryNumber) {
   EngineFixture f({{"data/start.txt", "\n"}, {"data/scene.txt", "top\n:n\n:flag001\n:start\n"}});
   f.StartWithoutRunning();
   Script& s = f.engine().script;
-  ControlFlow& flow = f.engine().flow;
   DeclareIntegers(f.engine().vars, {u"n"});
   f.engine().vars.SetIntegerByName(u"n", 4);
   f.engine().vars.WriteFlag(1, 1);
@@ -187,14 +186,14 @@ TEST(FlowSub, SecondWordThatReadsAsAnIntegerIsTheMemoryNumber) {
       {".sub scene start n", 4, 4},  // the number may be a variable too
   };
   for (const auto& c : cases) {
-    flow.MemoryFile.fill(0);
+    f.engine().state.calls.MemoryFile.fill(0);
     s.RewindScenario(s.FindScenario(u"start"));
-    s.CurrentLineNumber = 1;
+    f.engine().state.script.CurrentLineNumber = 1;
     f.Execute(c.line);
-    EXPECT_EQ(flow.MemoryFile[c.memory], s.FindScenario(u"start")) << c.line;
-    EXPECT_EQ(flow.MemoryLine[c.memory], 1) << c.line;
+    EXPECT_EQ(f.engine().state.calls.MemoryFile[c.memory], s.FindScenario(u"start")) << c.line;
+    EXPECT_EQ(f.engine().state.calls.MemoryLine[c.memory], 1) << c.line;
     EXPECT_EQ(s.CurrentFileName(), u"scene.txt") << c.line;
-    EXPECT_EQ(s.CurrentLineNumber, c.line_number) << c.line;
+    EXPECT_EQ(f.engine().state.script.CurrentLineNumber, c.line_number) << c.line;
   }
 }
 
@@ -217,8 +216,9 @@ TEST(FlowSub, ReturnToAPlaceThatDoesNotExistIsReported) {
     EngineFixture f(
         {{"data/start.txt", "; returns\n.sub exit 2\n"}, {"data/scene.txt", "a\nb\nc\n"}});
     f.StartWithoutRunning();
-    f.engine().flow.MemoryFile[2] = c.in_catalogue ? f.engine().script.FindScenario(u"scene") : 3;
-    f.engine().flow.MemoryLine[2] = c.line;
+    f.engine().state.calls.MemoryFile[2] =
+        c.in_catalogue ? f.engine().script.FindScenario(u"scene") : 3;
+    f.engine().state.calls.MemoryLine[2] = c.line;
     EXPECT_EQ(ReportOf(f, [&] { f.engine().script.RunScript(); }), c.report) << c.line;
   }
 }
@@ -228,7 +228,7 @@ TEST(FlowSub, ReturnToTheLastLineGoesOnAtTheEndOfTheFile) {
   f.StartWithoutRunning();
   f.engine().script.RunScript();  // back after the last line of "start": the end
   EXPECT_EQ(f.engine().script.CurrentFileName(), u"start.txt");
-  EXPECT_EQ(f.engine().script.CurrentLineNumber, 1);
+  EXPECT_EQ(f.engine().state.script.CurrentLineNumber, 1);
   EXPECT_EQ(f.Output(), "");
 }
 
@@ -255,9 +255,9 @@ TEST(FlowSub, CallingAgainAndAgainWithoutReturningKeepsMemoryFlat) {
   s.RunScript();
   const size_t after_many = HeapInUse();
 
-  EXPECT_EQ(v.IntegerValues[v.FindIntegerVariable(u"n")], 301000);
-  EXPECT_EQ(f.engine().flow.MemoryFile[1], s.FindScenario(u"start"));
-  EXPECT_EQ(f.engine().flow.MemoryLine[1], 5);
+  EXPECT_EQ(f.engine().state.vars.IntegerValues[v.FindIntegerVariable(u"n")], 301000);
+  EXPECT_EQ(f.engine().state.calls.MemoryFile[1], s.FindScenario(u"start"));
+  EXPECT_EQ(f.engine().state.calls.MemoryLine[1], 5);
   EXPECT_EQ(f.Output(), "");
 #if !defined(__SANITIZE_ADDRESS__)
   // 300,000 rounds: a few bytes kept per call would show as megabytes.

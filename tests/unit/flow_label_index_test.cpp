@@ -50,10 +50,9 @@ Outcome Observe(EngineFixture& f, Action action) {
     o.ended = true;
     o.report = LastOutputLine(f);
   }
-  const Script& s = f.engine().script;
-  o.file = s.CurrentFile;
-  o.line_number = s.CurrentLineNumber;
-  o.line = s.CurrentLine;
+  o.file = f.engine().state.script.CurrentFile;
+  o.line_number = f.engine().state.script.CurrentLineNumber;
+  o.line = f.engine().state.script.CurrentLine;
   return o;
 }
 
@@ -72,7 +71,7 @@ Outcome ScanForLabel(EngineFixture& f, const std::u16string& file, const std::u1
                         false);
       }
       s.ReadScriptLine();
-      if (s.CurrentLine == u":" + label) return;
+      if (f.engine().state.script.CurrentLine == u":" + label) return;
     }
   });
 }
@@ -115,12 +114,12 @@ TEST(FlowLabelIndex, JumpsStopWhereReadingFromTheTopStops) {
     const std::u16string file = u"f" + Utf8ToUtf16(std::to_string(i));
     for (const std::string& label : labels) {
       // Each jump starts from wherever the one before left the reader.
-      const int from_index = s.CurrentFile;
-      const int from_line = s.CurrentLineNumber;
+      const int from_index = f.engine().state.script.CurrentFile;
+      const int from_line = f.engine().state.script.CurrentLineNumber;
       const Outcome scanned =
           ScanForLabel(f, file, Utf8ToUtf16(label), s.CurrentFileName(), from_line);
-      s.CurrentFile = from_index;
-      s.CurrentLineNumber = from_line;
+      f.engine().state.script.CurrentFile = from_index;
+      f.engine().state.script.CurrentLineNumber = from_line;
       Outcome jumped = Observe(f, [&] { f.Execute(".jmp f" + std::to_string(i) + " " + label); });
       // Without a label nothing is read: the line holds whatever was there.
       if (label.empty()) jumped.line = scanned.line;
@@ -143,12 +142,12 @@ TEST(FlowLabelIndex, ReadLinesUntilStopsWhereReadingForwardStops) {
     for (int target = -1; target <= count + 2; ++target) {
       auto place = [&] {
         s.RewindScenario(1);
-        s.CurrentLine = u"before";
-        while (s.CurrentLineNumber < start) s.ReadScriptLine();
+        f.engine().state.script.CurrentLine = u"before";
+        while (f.engine().state.script.CurrentLineNumber < start) s.ReadScriptLine();
       };
       place();
       const Outcome read = Observe(f, [&] {
-        while (s.CurrentLineNumber != target) s.ReadScriptLine();
+        while (f.engine().state.script.CurrentLineNumber != target) s.ReadScriptLine();
       });
       place();
       const Outcome positioned = Observe(f, [&] { f.engine().flow.ReadLinesUntil(target); });
@@ -166,10 +165,11 @@ TEST(FlowLabelIndex, LabelOf100000CharactersIsFoundOrReported) {
   Script& s = f.engine().script;
   f.engine().script.RunScript();
   EXPECT_EQ(s.CurrentFileName(), u"long.txt");
-  EXPECT_EQ(s.CurrentLineNumber, 3);  // past the label on line 2, then line 3 ran as text
+  EXPECT_EQ(f.engine().state.script.CurrentLineNumber,
+            3);  // past the label on line 2, then line 3 ran as text
 
   s.RewindScenario(s.FindScenario(u"start"));
-  s.CurrentLineNumber = 1;
+  f.engine().state.script.CurrentLineNumber = 1;
   EXPECT_THROW(f.Execute(".jmp short " + label), EngineEnded);
   // Compared as a whole, not printed: the text is 100,000 characters long.
   EXPECT_TRUE(LastOutputLine(f) ==

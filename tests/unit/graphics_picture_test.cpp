@@ -215,7 +215,7 @@ TEST(GraphicsPictureArguments, APictureCoversTheShownTextWindowWithoutRedrawingI
   g.Run(".pic off1 bg 0010");
   g.Run(".spr bg 0 0 0 0 640 480");
   EXPECT_EQ(g.Screen(100, 50), 0x336699u);
-  EXPECT_TRUE(g.engine().text.TextWindowVisible);
+  EXPECT_TRUE(g.engine().state.text.TextWindowVisible);
 }
 
 TEST(GraphicsPictureErrors, BadDestinationsSourcesAndEffectsAreReported) {

@@ -20,41 +20,40 @@ TEST(InputStates, AClickDuringTypingOnlySetsTheHeldFlag) {
   // Typing went on at its pace; nothing was resumed or cleared.
   EXPECT_EQ(g.host().Now(), 1000u);
   EXPECT_EQ(g.text().TextLines[0].Text, u"あいうえお");
-  EXPECT_TRUE(g.input().LeftHeld);
-  EXPECT_EQ(g.input().RunState, RunStateKind::kRunning);
+  EXPECT_TRUE(g.state().input.LeftHeld);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kRunning);
   // The position of presses while the script runs is not recorded.
-  EXPECT_EQ(g.engine().vars.IntegerValues[g.engine().vars.LookUpIntegerVariable(u"cx")], 0);
+  EXPECT_EQ(g.engine().state.vars.IntegerValues[g.engine().vars.LookUpIntegerVariable(u"cx")], 0);
 }
 
 TEST(InputStates, RightPressesResumeOnlyTheWaitsThatAcceptThem) {
   TextGame g;
   g.Start();
-  Input& in = g.input();
   g.Lines({".tsp 0", "a"});
   ASSERT_TRUE(g.Line(".clk 0"));
   Press(g, MouseButton::kRight);
-  EXPECT_EQ(in.RunState, RunStateKind::kWaitClick);
-  EXPECT_TRUE(in.RightHeld);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitClick);
+  EXPECT_TRUE(g.state().input.RightHeld);
   Release(g, MouseButton::kRight);
-  EXPECT_FALSE(in.RightHeld);
+  EXPECT_FALSE(g.state().input.RightHeld);
   Press(g, MouseButton::kLeft);
-  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kRunning);
 
   ASSERT_TRUE(g.Line(".clk 1"));
   Press(g, MouseButton::kRight);
-  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kRunning);
   Release(g, MouseButton::kRight);
   // The text click wait of kind 1 clears on a right press as on a left one.
   EXPECT_EQ(g.text().TextLines[0].Text, u"a");
   ASSERT_TRUE(g.Line(".tcl 1"));
   Press(g, MouseButton::kRight);
-  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kRunning);
   EXPECT_EQ(g.text().TextLines[0].Text, u"");
   // Space is a right press.
   Release(g, MouseButton::kRight);
   ASSERT_TRUE(g.Line(".clk 1"));
   g.engine().OnKeyDown(KeyCode::kSpace, 0);
-  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kRunning);
 }
 
 TEST(InputModes, SkipModeLetsAHeldLeftButtonPassWaitsOfKindOne) {
@@ -62,18 +61,18 @@ TEST(InputModes, SkipModeLetsAHeldLeftButtonPassWaitsOfKindOne) {
   g.Start();
   Input& in = g.input();
   g.Line(".mmd 1 0");
-  EXPECT_TRUE(in.ClickSkip);
+  EXPECT_TRUE(g.state().input.ClickSkip);
   Press(g, MouseButton::kLeft);  // while the script runs
-  EXPECT_TRUE(in.LeftHeld);
+  EXPECT_TRUE(g.state().input.LeftHeld);
   EXPECT_TRUE(in.FastForwardHeld());
   EXPECT_FALSE(g.Line(".clk 1"));
   EXPECT_FALSE(g.Line(".tcl 1"));
   // Kind 0 still waits.
   EXPECT_TRUE(g.Line(".clk 0"));
-  in.RunState = RunStateKind::kRunning;
+  g.state().input.RunState = RunStateKind::kRunning;
   Release(g, MouseButton::kLeft);
   EXPECT_TRUE(g.Line(".clk 1"));
-  EXPECT_EQ(in.RunState, RunStateKind::kWaitClickOrRight);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitClickOrRight);
 }
 
 TEST(InputModes, MouseModeWordsAndTheirTable) {
@@ -81,31 +80,31 @@ TEST(InputModes, MouseModeWordsAndTheirTable) {
   g.Start();
   Input& in = g.input();
   g.Line(".mmd 1 2");
-  EXPECT_TRUE(in.ClickSkip);
-  EXPECT_FALSE(in.RightClickEnabled);
-  EXPECT_FALSE(in.RightClickReturns);
+  EXPECT_TRUE(g.state().input.ClickSkip);
+  EXPECT_FALSE(g.state().input.RightClickEnabled);
+  EXPECT_FALSE(g.state().input.RightClickReturns);
   // Right presses turned off: held, but the button neither passes waits nor
   // speeds up typing.
   Press(g, MouseButton::kRight);
-  EXPECT_TRUE(in.RightHeld);
+  EXPECT_TRUE(g.state().input.RightHeld);
   EXPECT_FALSE(in.SkipTest());
   EXPECT_FALSE(in.FastForwardHeld());
   EXPECT_EQ(g.Duration("ab"), 400u);
   Release(g, MouseButton::kRight);
   g.Line(".mmd 5 5");
-  EXPECT_TRUE(in.ClickSkip);
-  EXPECT_FALSE(in.RightClickEnabled);
+  EXPECT_TRUE(g.state().input.ClickSkip);
+  EXPECT_FALSE(g.state().input.RightClickEnabled);
   g.Line(".mmd 0 1");
-  EXPECT_FALSE(in.ClickSkip);
-  EXPECT_TRUE(in.RightClickEnabled);
-  EXPECT_TRUE(in.RightClickReturns);
+  EXPECT_FALSE(g.state().input.ClickSkip);
+  EXPECT_TRUE(g.state().input.RightClickEnabled);
+  EXPECT_TRUE(g.state().input.RightClickReturns);
   // In return mode a held right button still types fast but does not pass
   // waits.
-  in.RightHeld = true;
+  g.state().input.RightHeld = true;
   EXPECT_TRUE(in.FastForwardHeld());
   EXPECT_FALSE(in.SkipTest());
   g.Line(".mmd 7 0");
-  EXPECT_FALSE(in.RightClickReturns);
+  EXPECT_FALSE(g.state().input.RightClickReturns);
   EXPECT_TRUE(in.SkipTest());
 }
 
@@ -113,8 +112,8 @@ TEST(InputStates, PressPositionsAreRecordedAtWaits) {
   TextGame g;
   g.Start();
   Variables& v = g.engine().vars;
-  auto cx = [&] { return v.IntegerValues[v.LookUpIntegerVariable(u"cx")]; };
-  auto cy = [&] { return v.IntegerValues[v.LookUpIntegerVariable(u"cy")]; };
+  auto cx = [&] { return g.engine().state.vars.IntegerValues[v.LookUpIntegerVariable(u"cx")]; };
+  auto cy = [&] { return g.engine().state.vars.IntegerValues[v.LookUpIntegerVariable(u"cy")]; };
   ASSERT_TRUE(g.Line(".clk 0"));
   // A right press that does not resume still records where it was.
   Press(g, MouseButton::kRight, 120, 45);
@@ -123,32 +122,31 @@ TEST(InputStates, PressPositionsAreRecordedAtWaits) {
   g.input().PressHandler(MouseButton::kLeft, 0, 7.5f, 2.5f);  // halves to even
   EXPECT_EQ(cx(), 8);
   EXPECT_EQ(cy(), 2);
-  EXPECT_EQ(g.input().RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kRunning);
 }
 
 TEST(InputStates, StatesWithoutTheirSubsystemsYet) {
   // A choice wait without a choice under the press stays a choice wait.
   TextGame g({{"start.txt", ";\n.wat 70\n"}});
   g.Start();
-  Input& in = g.input();
-  in.RunState = RunStateKind::kWaitChoice;
+  g.state().input.RunState = RunStateKind::kWaitChoice;
   Press(g, MouseButton::kLeft, 10, 10);
-  EXPECT_EQ(in.RunState, RunStateKind::kWaitChoice);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitChoice);
   Press(g, MouseButton::kRight, 10, 10);
-  EXPECT_EQ(in.RunState, RunStateKind::kWaitChoice);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitChoice);
   EXPECT_EQ(g.host().Now(), 0u);
   // A press during a video ends it and the script goes on.
-  in.RunState = RunStateKind::kPlayingVideo;
+  g.state().input.RunState = RunStateKind::kPlayingVideo;
   Press(g, MouseButton::kLeft);
-  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kRunning);
   EXPECT_EQ(g.host().Now(), 70u);
   // Presses while menus are laid out or a choice block runs only hold.
   for (RunStateKind state : {RunStateKind::kLayingOutChoices, RunStateKind::kRunningChoiceBlock}) {
-    in.RunState = state;
-    in.LeftHeld = false;
+    g.state().input.RunState = state;
+    g.state().input.LeftHeld = false;
     Press(g, MouseButton::kLeft);
-    EXPECT_TRUE(in.LeftHeld);
-    EXPECT_EQ(in.RunState, state);
+    EXPECT_TRUE(g.state().input.LeftHeld);
+    EXPECT_EQ(g.state().input.RunState, state);
   }
 }
 

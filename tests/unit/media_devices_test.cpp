@@ -39,7 +39,9 @@ class MediaDeviceLogic : public testing::Test {
     return media_.Take();
   }
   void Ended(int slot) { media_.modes[slot] = DeviceMode::kStopped; }
-  int32_t N() { return game_.engine().vars.IntegerValues[game_.engine().vars.LookUpIntegerVariable(u"n")]; }
+  int32_t N() {
+    return game_.engine().state.vars.IntegerValues[game_.engine().vars.LookUpIntegerVariable(u"n")];
+  }
 
   RecordingMedia media_;
   EngineFixture game_;
@@ -68,7 +70,8 @@ TEST_F(MediaDeviceLogic, OnlyPlayingModesLookForTheFile) {
   EXPECT_EQ(Run(".mid missing 7"), Calls{});
   EXPECT_EQ(Run(".mp3 missing 2 0"), Calls{});
   EXPECT_EQ(Run(".wav missing -1"), Calls{});
-  EXPECT_NE(game_.ErrorFrom(".mp3 missing 1").find("missing.mp3」は存在しません。"), std::string::npos);
+  EXPECT_NE(game_.ErrorFrom(".mp3 missing 1").find("missing.mp3」は存在しません。"),
+            std::string::npos);
 }
 
 TEST_F(MediaDeviceLogic, WaveSounds) {
@@ -105,14 +108,14 @@ TEST_F(MediaDeviceLogic, EndOfVideoHidesTheBoxAndResumesTheScriptOnce) {
   Engine& engine = game_.engine();
   engine.script.RunScript();
   EXPECT_EQ(media_.Take(), (Calls{"open 3 v.avi", "box 3", "play 3"}));
-  EXPECT_EQ(engine.input.RunState, RunStateKind::kPlayingVideo);
+  EXPECT_EQ(engine.state.input.RunState, RunStateKind::kPlayingVideo);
   EXPECT_TRUE(media_.Box().visible);
   EXPECT_EQ(Notify(), Calls{});
   Ended(3);
   EXPECT_EQ(Notify(), (Calls{"stop 3", "close 3"}));
   EXPECT_FALSE(media_.Box().visible);
   EXPECT_EQ(N(), 1);
-  EXPECT_EQ(engine.input.RunState, RunStateKind::kWaitClick);
+  EXPECT_EQ(engine.state.input.RunState, RunStateKind::kWaitClick);
   EXPECT_EQ(Notify(), Calls{});
   EXPECT_EQ(N(), 1);
 }
@@ -142,7 +145,8 @@ TEST_F(MediaDeviceLogic, VideoBoxPlacement) {
         << c.line << " " << c.video.width;
   }
   // Play mode 0 repeats; modes beyond 2 play nothing.
-  EXPECT_EQ(Run(".avi v 0 7"), (Calls{"stop 3", "close 3", "open 3 v.avi", "box 3", "play 3 repeat"}));
+  EXPECT_EQ(Run(".avi v 0 7"),
+            (Calls{"stop 3", "close 3", "open 3 v.avi", "box 3", "play 3 repeat"}));
   // The base colour is the box's own until a picture covers it.
   Run(".bsc 0000FF");
   EXPECT_EQ(Run(".avi v 3 7"), (Calls{"stop 3", "close 3", "open 3 v.avi"}));

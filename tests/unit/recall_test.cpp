@@ -30,7 +30,7 @@ TEST(Recall, ExitPutsThePageBackAndResumesAtTheWaitOrAfterIt) {
                  "rclick 5 5\n");
     g.Run();
     ASSERT_FALSE(g.text().TextLines.empty()) << g.Output();
-    EXPECT_EQ(g.input().RunState, c.state) << c.exit;
+    EXPECT_EQ(g.state().input.RunState, c.state) << c.exit;
     EXPECT_EQ(g.text().TextLines[0].Text, u"一ページ目") << c.exit;
     EXPECT_EQ(g.text().TextLines[1].Text, c.line1) << c.exit;
     if (*c.probe) {

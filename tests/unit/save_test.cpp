@@ -68,19 +68,19 @@ TEST(SaveFiles, AGoldenFileLoadsIntoItsStateAndSavesBackToTheSameBytes) {
 
   Engine& e = g.engine();
   const int ch1 = e.script.FindScenario(u"story\\ch1");
-  EXPECT_EQ(e.flow.MemoryFile[9], ch1);
-  EXPECT_EQ(e.flow.MemoryLine[9], -12);
-  const PageMemory& recall = e.text.RecallMemories[0];
+  EXPECT_EQ(e.state.calls.MemoryFile[9], ch1);
+  EXPECT_EQ(e.state.calls.MemoryLine[9], -12);
+  const PageMemory& recall = e.state.text.RecallMemories[0];
   EXPECT_EQ(recall.Line, 7);
   EXPECT_EQ(recall.CurrentLine, 2);
   EXPECT_EQ(recall.Lines[1].Text, u"二 行 目  です");
   EXPECT_EQ(recall.Lines[1].TextColour, 0x0000FFu);  // red, as ".txt" would store it
   EXPECT_EQ(recall.Lines[1].ShadowColour, 0x00FF00u);
-  EXPECT_EQ(e.buttons.ButtonMemories[4].Lines[0].Text, u" 先頭に空白");
-  EXPECT_TRUE(e.vars.Flags[17]);
-  EXPECT_TRUE(e.vars.Flags[255]);
-  EXPECT_EQ(e.vars.IntegerValues[e.vars.LookUpIntegerVariable(u"score")], INT32_MIN);
-  EXPECT_EQ(e.vars.TextValues[e.vars.FindTextVariable(u"name")], u"花子 と  空白");
+  EXPECT_EQ(e.state.buttons.ButtonMemories[4].Lines[0].Text, u" 先頭に空白");
+  EXPECT_TRUE(e.state.vars.Flags[17]);
+  EXPECT_TRUE(e.state.vars.Flags[255]);
+  EXPECT_EQ(e.state.vars.IntegerValues[e.vars.LookUpIntegerVariable(u"score")], INT32_MIN);
+  EXPECT_EQ(e.state.vars.TextValues[e.vars.FindTextVariable(u"name")], u"花子 と  空白");
 }
 
 TEST(SaveFiles, RandomStatesSurviveASaveAndALoad) {
@@ -117,15 +117,15 @@ TEST(SaveFiles, RandomStatesSurviveASaveAndALoad) {
     }
     for (bool& flag : state.Flags) flag = pick(2) != 0;
     e.saves.Restore(state);
-    for (int32_t& value : e.vars.IntegerValues) value = static_cast<int32_t>(random());
+    for (int32_t& value : e.state.vars.IntegerValues) value = static_cast<int32_t>(random());
     // "[" would be expanded again on loading, as it must be.
-    e.vars.TextValues[0] = text();
+    e.state.vars.TextValues[0] = text();
     const SaveState saved = e.saves.Capture();
     ASSERT_TRUE(g.Lines({".sav"}));
 
     e.saves.Restore(SaveState{});
-    for (int32_t& value : e.vars.IntegerValues) value = 0;
-    e.vars.TextValues[0].clear();
+    for (int32_t& value : e.state.vars.IntegerValues) value = 0;
+    e.state.vars.TextValues[0].clear();
     ASSERT_TRUE(g.Lines({".lod"})) << g.Output();
     const SaveState loaded = e.saves.Capture();
     EXPECT_EQ(loaded.VariableLines, saved.VariableLines);
@@ -229,18 +229,18 @@ TEST(SaveFiles, SingleFlagsAndVariablesAndWhatFullLoadsDoWithVariables) {
     }
     EXPECT_EQ(g.Output(), "") << what;
     if (what == "flags") {
-      EXPECT_TRUE(v.Flags[17]);
-      EXPECT_FALSE(v.Flags[16]);
+      EXPECT_TRUE(g.engine().state.vars.Flags[17]);
+      EXPECT_FALSE(g.engine().state.vars.Flags[16]);
     } else if (what == "name") {
-      EXPECT_TRUE(v.TextValues[v.FindTextVariable(u"name")] == u"5" ||
-                  v.TextValues[v.FindTextVariable(u"name")] == u"7");
+      EXPECT_TRUE(g.engine().state.vars.TextValues[v.FindTextVariable(u"name")] == u"5" ||
+                  g.engine().state.vars.TextValues[v.FindTextVariable(u"name")] == u"7");
     } else if (what == "long") {
-      const PageMemory& m = g.engine().text.RecallMemories[0];
+      const PageMemory& m = g.engine().state.text.RecallMemories[0];
       EXPECT_EQ(m.Lines[0].Text.size(), 1000000u);
       EXPECT_EQ(m.Lines[1].Text, u"・  目  です");
     } else {
-      EXPECT_EQ(v.IntegerValues[v.LookUpIntegerVariable(u"late")], 9);
-      EXPECT_EQ(v.IntegerValues[v.LookUpIntegerVariable(u"item1")], 7);
+      EXPECT_EQ(g.engine().state.vars.IntegerValues[v.LookUpIntegerVariable(u"late")], 9);
+      EXPECT_EQ(g.engine().state.vars.IntegerValues[v.LookUpIntegerVariable(u"item1")], 7);
     }
   }
 }
@@ -279,7 +279,7 @@ TEST(SaveFiles, AFileThatIsNoSaveLoadsNothingAndSaysWhy) {
     const std::string box = g.OnlyMessage();
     EXPECT_NE(box.find("を読み込めませんでした"), std::string::npos) << box;
     EXPECT_NE(box.find(why), std::string::npos) << box;
-    g.engine().vars.IntegerValues[g.engine().vars.LookUpIntegerVariable(u"score")] = 0;
+    g.engine().state.vars.IntegerValues[g.engine().vars.LookUpIntegerVariable(u"score")] = 0;
     EXPECT_EQ(g.engine().saves.Capture(), before) << why;
   }
 
@@ -342,7 +342,7 @@ TEST(SaveFiles, ASaveIsNeverLostOrTorn) {
   // A character CP932 lacks: the file is UTF-8 with a byte-order mark.
   ASSERT_TRUE(g.Lines({".let name = 𠮷", ".sav u.dat", ".let name = x", ".lod u.dat"}));
   EXPECT_TRUE(ReadFile(g.Data("u.dat")).starts_with("\xEF\xBB\xBF:MemSection\r\n"));
-  EXPECT_EQ(g.engine().vars.TextValues[0], u"𠮷");
+  EXPECT_EQ(g.engine().state.vars.TextValues[0], u"𠮷");
 }
 
 }  // namespace

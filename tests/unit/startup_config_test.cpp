@@ -20,10 +20,11 @@ TEST(StartupConfig, DeclaresExactlyTheNamesOfEachForm) {
                     ".int b a\n.other x\n\n"}});
   f.StartWithoutRunning();
   Variables& v = f.engine().vars;
-  EXPECT_EQ(v.IntegerNames,
+  EXPECT_EQ(f.engine().state.vars.IntegerNames,
             U16({"a", "b", "cx", "cy", "item0", "item1", "item2", "off", "on", "score"}));
-  EXPECT_EQ(v.TextNames, U16({"name00", "name01", "name02", "name03", "name04", "name05", "name06",
-                              "name07", "name08", "name09", "name10", "name11"}));
+  EXPECT_EQ(f.engine().state.vars.TextNames,
+            U16({"name00", "name01", "name02", "name03", "name04", "name05", "name06", "name07",
+                 "name08", "name09", "name10", "name11"}));
   // Two spaces end the list: "later" is not declared.
   EXPECT_EQ(v.FindTextVariable(u"later"), -1);
   EXPECT_EQ(v.ArgToInteger(u"on"), 1);

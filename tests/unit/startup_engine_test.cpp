@@ -19,7 +19,7 @@ TEST(StartupEngine, APressDuringAPauseOnlyRecordsTheButton) {
   EngineFixture f({{"data/start.txt", ".wat 1000\n.end\n"}}, "wait 300\npress left 5 6\n");
   EXPECT_EQ(f.Run(), ExitStatus::kNormal);
   EXPECT_EQ(f.host().Now(), 1000u);  // the pause lasted its full time
-  EXPECT_TRUE(f.engine().input.LeftHeld);
+  EXPECT_TRUE(f.engine().state.input.LeftHeld);
   EXPECT_EQ(f.engine().form.last_press, (Point{5, 6}));
 }
 
@@ -47,7 +47,7 @@ TEST(StartupEngine, F4AndAltEnterToggleTheStyleUnlessTheDesktopIs640x480) {
     EXPECT_EQ(s.DisplayStyle, first);
     EXPECT_EQ(f.host().FullScreen(), small_desktop);
     // The toggle key is not a press.
-    EXPECT_FALSE(f.engine().input.LeftHeld);
+    EXPECT_FALSE(f.engine().state.input.LeftHeld);
   }
 }
 
@@ -57,10 +57,10 @@ TEST(StartupEngine, EnterAndSpaceActOncePerPress) {
   Engine& e = f.engine();
   e.OnKeyDown(KeyCode::kEnter, 0);
   e.OnKeyDown(KeyCode::kEnter, 0);  // auto-repeat
-  EXPECT_TRUE(e.input.LeftHeld);
+  EXPECT_TRUE(e.state.input.LeftHeld);
   EXPECT_EQ(e.input.PressCount(), 1);
   e.OnKeyUp(KeyCode::kEnter, 0);
-  EXPECT_FALSE(e.input.LeftHeld);
+  EXPECT_FALSE(e.state.input.LeftHeld);
   e.OnKeyUp(KeyCode::kEnter, 0);  // a stray release does nothing
   EXPECT_EQ(e.input.ReleaseCount(), 1);
 
@@ -69,10 +69,10 @@ TEST(StartupEngine, EnterAndSpaceActOncePerPress) {
   EXPECT_EQ(e.input.PressCount(), 2);
   e.OnKeyDown(KeyCode::kSpace, 0);
   e.OnKeyDown(KeyCode::kSpace, 0);
-  EXPECT_TRUE(e.input.RightHeld);
+  EXPECT_TRUE(e.state.input.RightHeld);
   EXPECT_EQ(e.input.PressCount(), 3);
   e.OnKeyUp(KeyCode::kSpace, 0);
-  EXPECT_FALSE(e.input.RightHeld);
+  EXPECT_FALSE(e.state.input.RightHeld);
 }
 
 TEST(StartupEngine, ArrowKeysMoveThePointerByTen) {

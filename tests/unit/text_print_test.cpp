@@ -76,19 +76,19 @@ TEST(TextPrint, PagesAndTheirOwnFontSettings) {
   EXPECT_EQ(p.ScreenContext().font.height, 16);
   EXPECT_EQ(p.PageContext(0).font.height, 16);
   EXPECT_EQ(p.PageContext(2).font.height, 16);
-  EXPECT_EQ(g.text().CanvasContext().font.height, 32);
+  EXPECT_EQ(g.text().Canvas.font.height, 32);
   g.Lines({".tpr font style 1", ".tpr font name ＭＳ 明朝", ".tpr font edge 1"});
   EXPECT_TRUE(p.PageContext(1).font.bold);
   EXPECT_EQ(p.ScreenContext().font.face, u"ＭＳ 明朝");
-  EXPECT_TRUE(p.PrintEdgeOn);
+  EXPECT_TRUE(g.state().print.PrintEdgeOn);
   g.Lines({".tpr font color shadow red", ".tpr font color other blue", ".tpr font other 3"});
-  EXPECT_EQ(p.PrintShadowColour, 0x0000FFu);
+  EXPECT_EQ(g.state().print.PrintShadowColour, 0x0000FFu);
   EXPECT_EQ(g.Output(), "");
   g.Line(".tpr font reset");
   EXPECT_EQ(p.ScreenContext().font.height, 32);
   EXPECT_FALSE(p.PageContext(1).font.bold);
-  EXPECT_EQ(p.PrintColour, 0xFFFFFFu);
-  EXPECT_FALSE(p.PrintEdgeOn);
+  EXPECT_EQ(g.state().print.PrintColour, 0xFFFFFFu);
+  EXPECT_FALSE(g.state().print.PrintEdgeOn);
 }
 
 TEST(TextPrint, APageThatDoesNotExistIsReported) {

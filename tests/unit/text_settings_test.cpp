@@ -52,7 +52,7 @@ TEST(TextSettingsRefusals, EveryMessageExactly) {
   for (const Case& c : cases) {
     TextGame g({{"config.txt", ".str w\n"}});
     g.Start();
-    g.engine().vars.TextValues[0] = u"pos";
+    g.engine().state.vars.TextValues[0] = u"pos";
     for (const std::string& line : c.before) g.Line(line);
     EXPECT_EQ(g.Error(c.line), ReportAtStart(c.message)) << c.line;
   }
@@ -61,7 +61,7 @@ TEST(TextSettingsRefusals, EveryMessageExactly) {
 TEST(TextSettingsRefusals, WindowStatesThatAreAccepted) {
   TextGame g;
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Lines({".tsp 0", ".tmd 1", "a"});
   // The colours of choices may change in the middle of a line...
   g.Line(".txt font color selected 102030");
@@ -92,7 +92,7 @@ TEST(TextSettings, LineCountAndWindowGeometry) {
   TextGame g;
   g.Picture("win.bmp", 200, 100, [](int x, int) { return x < 100 ? 0xFF00FFu : 0x123456u; });
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Line(".txt maxline 3");
   EXPECT_EQ(t.LastLineIndex, 2);
   ASSERT_EQ(t.TextLines.size(), 3u);
@@ -105,14 +105,14 @@ TEST(TextSettings, LineCountAndWindowGeometry) {
 
   g.Lines({".txt space pic win", ".txt space pos 10 20", ".txt canvas pos 3 4",
            ".txt canvas size 150 60"});
-  EXPECT_EQ(t.PicTextBmp.Width(), 200);
+  EXPECT_EQ(g.window().WindowPicture().Width(), 200);
   EXPECT_EQ(t.PicTextSave.Width(), 200);
   EXPECT_EQ(t.PicTextSpace.Height(), 100);
   // The key colour was blackened and masked.
-  EXPECT_EQ(t.PicTextBmp.PixelAt(50, 50), 0x000000u);
-  EXPECT_EQ(t.PicTextMBmp.PixelAt(50, 50), 0xFFFFFFu);
-  EXPECT_EQ(t.PicTextBmp.PixelAt(150, 50), 0x123456u);
-  EXPECT_EQ(t.PicTextMBmp.PixelAt(150, 50), 0x000000u);
+  EXPECT_EQ(g.window().WindowPicture().PixelAt(50, 50), 0x000000u);
+  EXPECT_EQ(g.window().WindowMask().PixelAt(50, 50), 0xFFFFFFu);
+  EXPECT_EQ(g.window().WindowPicture().PixelAt(150, 50), 0x123456u);
+  EXPECT_EQ(g.window().WindowMask().PixelAt(150, 50), 0x000000u);
   EXPECT_EQ(t.WindowX, 10);
   EXPECT_EQ(t.WindowY, 20);
   EXPECT_EQ(t.CanvasX, 3);
@@ -122,8 +122,8 @@ TEST(TextSettings, LineCountAndWindowGeometry) {
 
   // A window without picture: only the text shows over the screen.
   g.Lines({".txt space pic screen 640 160", ".txt space pos 0 0", ".txt canvas pos 0 0"});
-  EXPECT_EQ(t.PicTextBmp.Width(), 640);
-  EXPECT_EQ(t.PicTextMBmp.PixelAt(639, 159), 0xFFFFFFu);
+  EXPECT_EQ(g.window().WindowPicture().Width(), 640);
+  EXPECT_EQ(g.window().WindowMask().PixelAt(639, 159), 0xFFFFFFu);
   g.host().Screen().Fill(0, 0, 640, 480, 0x336699);
   g.Lines({".tsw", ".tsp 0", "■", ".clk 0"});
   EXPECT_EQ(g.Screen(100, 100), 0x996633u);
@@ -133,27 +133,27 @@ TEST(TextSettings, LineCountAndWindowGeometry) {
 TEST(TextSettings, FontFormsAndTheirEffect) {
   TextGame g({{"config.txt", ".str which\n"}});
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Line(".txt font size 24");
-  EXPECT_EQ(t.SampleHeight(), 24);
+  EXPECT_EQ(g.window().SampleHeight(), 24);
   g.Line(".txt font leading 6");
-  EXPECT_EQ(t.LineHeight(), 30);
+  EXPECT_EQ(g.window().LineHeight(), 30);
   g.Line(".txt font style 3");
-  EXPECT_TRUE(t.CanvasContext().font.bold);
-  EXPECT_TRUE(t.CanvasContext().font.italic);
+  EXPECT_TRUE(t.Canvas.font.bold);
+  EXPECT_TRUE(t.Canvas.font.italic);
   g.Line(".txt font style 4");  // no change, no report
-  EXPECT_TRUE(t.CanvasContext().font.bold);
+  EXPECT_TRUE(t.Canvas.font.bold);
   g.Line(".txt font style 0");
-  EXPECT_FALSE(t.CanvasContext().font.bold);
+  EXPECT_FALSE(t.Canvas.font.bold);
   // The face is the whole rest of the line, blanks included, unexpanded.
   g.Line(".txt font name ＭＳ 明朝 [x]");
-  EXPECT_EQ(t.CanvasContext().font.face, u"ＭＳ 明朝 [x]");
+  EXPECT_EQ(t.Canvas.font.face, u"ＭＳ 明朝 [x]");
   g.Lines({".txt font name ＭＳ ゴシック", ".txt font size 32", ".txt font leading 0"});
   g.Line(".txt font spacing 4");
   EXPECT_EQ(t.CharacterSpacing, 4);
-  EXPECT_EQ(t.CanvasContext().char_extra, 4);
+  EXPECT_EQ(t.Canvas.char_extra, 4);
   // Keywords may come from variables.
-  g.engine().vars.TextValues[0] = u"offset";
+  g.engine().state.vars.TextValues[0] = u"offset";
   g.Line(".txt font [which] 5");
   EXPECT_EQ(t.ShadowOffset, 5);
   g.Line(".txt font edge 7");
@@ -174,7 +174,7 @@ TEST(TextSettings, AFaceThatDoesNotExistFallsBackAndStillDraws) {
   TextGame g;
   g.Start();
   g.Lines({".txt font name No Such Face 123", ".tsp 0", "■"});
-  EXPECT_EQ(g.text().SampleHeight(), 32);
+  EXPECT_EQ(g.window().SampleHeight(), 32);
   EXPECT_EQ(g.Canvas(16, 16), 0xFFFFFFu);
   EXPECT_EQ(g.Output(), "");
 }
@@ -184,21 +184,21 @@ TEST(TextSettings, EveryTxtResetsThePrintSettingsToTheWindows) {
   g.Start();
   TextPrinter& p = g.engine().printer;
   g.Lines({".tpr font align 2", ".tpr font leading 9", ".tpr font color usual red"});
-  EXPECT_EQ(p.PrintAlign, 2);
+  EXPECT_EQ(g.state().print.PrintAlign, 2);
   g.Lines({".txt font leading 3", ".txt font offset 4", ".txt font edge 1", ".txt font spacing 2",
            ".txt font color usual blue"});
-  EXPECT_EQ(p.PrintAlign, 0);
-  EXPECT_EQ(p.PrintLeading, 3);
-  EXPECT_EQ(p.PrintShadowOffset, 4);
-  EXPECT_TRUE(p.PrintEdgeOn);
-  EXPECT_EQ(p.PrintSpacing, 2);
-  EXPECT_EQ(p.PrintColour, 0xFF0000u);
+  EXPECT_EQ(g.state().print.PrintAlign, 0);
+  EXPECT_EQ(g.state().print.PrintLeading, 3);
+  EXPECT_EQ(g.state().print.PrintShadowOffset, 4);
+  EXPECT_TRUE(g.state().print.PrintEdgeOn);
+  EXPECT_EQ(g.state().print.PrintSpacing, 2);
+  EXPECT_EQ(g.state().print.PrintColour, 0xFF0000u);
   EXPECT_EQ(p.ScreenContext().char_extra, 2);
   EXPECT_EQ(p.PageContext(2).char_extra, 2);
   // Even a ".txt" that changes nothing resets them.
   g.Line(".tpr font align 1");
   g.Line(".txt nothing");
-  EXPECT_EQ(p.PrintAlign, 0);
+  EXPECT_EQ(g.state().print.PrintAlign, 0);
 }
 
 }  // namespace

@@ -45,8 +45,10 @@ class TextGame : public EngineFixture {
   uint32_t Screen(int x, int y) { return host().Screen().PixelAt(x, y); }
   uint32_t Canvas(int x, int y) { return text().PicTextCanvas.PixelAt(x, y); }
 
-  TextWindow& text() { return engine().text; }
+  // The state of the text window and of the input; the text window itself.
+  TextWindowState& text() { return engine().state.text; }
   Input& input() { return engine().input; }
+  TextWindow& window() { return engine().text; }
 
  private:
   // The files below data/, with a start file whose only line does nothing

@@ -24,11 +24,11 @@ TEST(TextMarker, ModeOneFollowsTheTextAndMovesOnWhenItDoesNotFit) {
   TextGame g;
   Markers(g);
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Lines({".mst tcl clk 0 0 0 500", ".tsw", ".tsp 0", "■■"});
   EXPECT_EQ(t.MarkerMode, 1);
   EXPECT_TRUE(g.Line(".tcl 0"));
-  EXPECT_EQ(g.input().RunState, RunStateKind::kWaitTextClick);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitTextClick);
   EXPECT_EQ(t.MarkerX, 64);
   EXPECT_EQ(t.MarkerY, 0);
   EXPECT_EQ(g.Screen(64 + 8, 8), kRed);
@@ -39,7 +39,7 @@ TEST(TextMarker, ModeOneFollowsTheTextAndMovesOnWhenItDoesNotFit) {
 
   // The click erases the marker, clears the window and goes on.
   g.engine().OnMouseDown(MouseButton::kLeft, 0, 5, 5);
-  EXPECT_EQ(g.input().RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kRunning);
   EXPECT_FALSE(g.host().TimerEnabled(TimerId::kTimer3));
   EXPECT_EQ(g.Screen(64 + 8, 8), 0x000000u);
   EXPECT_EQ(t.TextLines[0].Text, u"");
@@ -58,7 +58,7 @@ TEST(TextMarker, ModeOneKeepsAMarkerThatJustFits) {
   TextGame g;
   Markers(g);
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Lines({".mst tcl clk 0 0 0 0", ".tsw", ".tsp 0"});
   g.Line(std::string(39, 'A'));  // 624 pixels, and 16 of the marker
   g.Line(".clk 0");
@@ -75,7 +75,7 @@ TEST(TextMarker, OnTheLastLineTheWindowScrollsForTheMarker) {
   TextGame g;
   Markers(g);
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Lines({".mst tcl clk 0 0 0 0", ".tsw", ".tsp 0"});
   for (int i = 0; i < 14; ++i) g.Line("■■■■■■■■■■■■■■■■■■■■");
   g.Line(".clk 0");
@@ -91,7 +91,7 @@ TEST(TextMarker, PlacesOfTheOtherModes) {
   TextGame g;
   Markers(g);
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Lines({".txt space pos 30 20", ".txt canvas pos 5 7", ".tsw", ".tsp 0"});
   // An empty window: modes 1 and 2 sit at the canvas corner plus offsets.
   g.Line(".mst tcl clk 1 3 4 0");
@@ -186,8 +186,7 @@ TEST(TextMarker, AMissingMarkerPictureIsReported) {
 TEST(TextWaits, KindsOfTheTextClickWait) {
   TextGame g;
   g.Start();
-  TextWindow& t = g.text();
-  Input& in = g.input();
+  TextWindowState& t = g.text();
   g.Lines({".tsw", ".tsp 0", "a", "b"});
   // Kind 0 waits; the click clears with the mode written after the kind.
   EXPECT_TRUE(g.Line(".tcl 0 7"));
@@ -196,14 +195,14 @@ TEST(TextWaits, KindsOfTheTextClickWait) {
   EXPECT_EQ(t.CurrentTextLine, 0);       // ...but the next text starts at the top
   // Kind 1 passes without waiting while the right button is held, and
   // clears like kind 2.
-  in.RightHeld = true;
+  g.state().input.RightHeld = true;
   EXPECT_FALSE(g.Line(".tcl 1"));
   EXPECT_EQ(t.TextLines[0].Text, u"");
   EXPECT_EQ(t.TextLines[1].Text, u"");
-  in.RightHeld = false;
+  g.state().input.RightHeld = false;
   EXPECT_TRUE(g.Line(".tcl 1"));
-  EXPECT_EQ(in.RunState, RunStateKind::kWaitTextClickOrRight);
-  in.RunState = RunStateKind::kRunning;
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitTextClickOrRight);
+  g.state().input.RunState = RunStateKind::kRunning;
 
   // Kind 2 with a fast delay of 0 pauses 30 ms first; otherwise it clears at
   // once with mode 0 when none is written.
@@ -224,27 +223,26 @@ TEST(TextWaits, KindsOfTheTextClickWait) {
 TEST(TextWaits, KindsOfTheClickWait) {
   TextGame g;
   g.Start();
-  Input& in = g.input();
   g.Lines({".tsw", ".tsp 0", "■"});
   // Kind 7 does nothing at all, not even present the text.
   EXPECT_FALSE(g.Line(".clk 7"));
   EXPECT_EQ(g.Screen(16, 16), 0x000000u);
   // No kind is kind 0.
   EXPECT_TRUE(g.Line(".clk"));
-  EXPECT_EQ(in.RunState, RunStateKind::kWaitClick);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitClick);
   EXPECT_EQ(g.Screen(16, 16), 0xFFFFFFu);
-  in.RunState = RunStateKind::kRunning;
+  g.state().input.RunState = RunStateKind::kRunning;
   // Only the one character after the blank counts: "12" is kind 1.
   EXPECT_TRUE(g.Line(".clk 12"));
-  EXPECT_EQ(in.RunState, RunStateKind::kWaitClickOrRight);
-  in.RunState = RunStateKind::kRunning;
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitClickOrRight);
+  g.state().input.RunState = RunStateKind::kRunning;
   // Kind 1 with the right button held goes on at once, but still shows the
   // text typed at no delay.
-  in.RightHeld = true;
+  g.state().input.RightHeld = true;
   g.Lines({".tsp 0 0", "■"});
   EXPECT_EQ(g.Screen(16, 32 + 16), 0x000000u);
   EXPECT_EQ(g.Duration(".clk 1"), 0u);
-  EXPECT_EQ(in.RunState, RunStateKind::kRunning);
+  EXPECT_EQ(g.state().input.RunState, RunStateKind::kRunning);
   EXPECT_EQ(g.Screen(16, 32 + 16), 0xFFFFFFu);
   // The text stays.
   EXPECT_EQ(g.text().TextLines[0].Text, u"■");

@@ -11,9 +11,9 @@ namespace {
 TEST(TextLayout, DefaultFontMetricsAndTheTwentyFirstCharacterStartsANewLine) {
   TextGame g;
   g.Start();
-  TextWindow& t = g.text();
-  const gdi::Font& font = t.CanvasContext().Font(g.engine().fonts);
-  EXPECT_EQ(t.SampleHeight(), 32);
+  TextWindowState& t = g.text();
+  const gdi::Font& font = t.Canvas.Font(g.engine().fonts);
+  EXPECT_EQ(g.window().SampleHeight(), 32);
   EXPECT_EQ(font.Extent(u"あ", 0).width, 32);
   EXPECT_EQ(font.Extent(u"A", 0).width, 16);
 
@@ -31,7 +31,7 @@ TEST(TextLayout, DefaultFontMetricsAndTheTwentyFirstCharacterStartsANewLine) {
 TEST(TextLayout, LineEndsInBothTextModes) {
   TextGame g;
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Line(".tsp 0");
   // "\n" and the end of the line each move on one display line.
   g.Line("ab\\ncd\\n");
@@ -77,7 +77,7 @@ TEST(TextLayout, ACharacterThatDoesNotFitStartsANewLine) {
 TEST(TextScroll, AFifteenthLineScrollsOnceInFourStepsAndTheFirstLineIsGone) {
   TextGame g;
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Lines({".tsw", ".tsp 800"});
   for (int i = 1; i <= 14; ++i) g.Line(std::string("L").append(std::to_string(i % 10)));
   EXPECT_EQ(t.CurrentTextLine, 14);
@@ -96,7 +96,7 @@ TEST(TextScroll, AFifteenthLineScrollsOnceInFourStepsAndTheFirstLineIsGone) {
 TEST(TextScroll, ClearingByScrollingTakesEveryLineOutInSteps) {
   TextGame g;
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Lines({".tsw", ".tsp 0", "■", "■", ".tsp 80"});
   ASSERT_EQ(g.Screen(16, 48), 0xFFFFFFu);
   // Fourteen scrolls of four 10 ms steps.
@@ -109,9 +109,9 @@ TEST(TextScroll, ClearingByScrollingTakesEveryLineOutInSteps) {
 TEST(TextScroll, ChoiceLinesThatWouldScrollOutAreReported) {
   TextGame g;
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   t.TextLines[0] = TextLine{u"choice", 1, gdi::kWhite, gdi::kBlack};
-  g.input().RunState = RunStateKind::kLayingOutChoices;
+  g.state().input.RunState = RunStateKind::kLayingOutChoices;
   EXPECT_EQ(g.Error(".tcl 2 1"), ReportAtStart("選択肢をテキスト表示欄に表示しきれません"));
 }
 
@@ -121,23 +121,23 @@ TEST(TextScroll, AFullWindowKeepsTheLineNumberInsideTheTable) {
   // display line of its own, as in mode 0: the window scrolls.
   TextGame g;
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Lines({".tsp 0", ".tmd 1"});
   for (int i = 0; i < 14; ++i) g.Line("x\\n");
   ASSERT_EQ(t.CurrentTextLine, t.LastLineIndex + 1);
-  g.input().RunState = RunStateKind::kLayingOutChoices;
+  g.state().input.RunState = RunStateKind::kLayingOutChoices;
   t.ChoiceCounter = 3;
   g.Line("");
   EXPECT_EQ(t.CurrentTextLine, t.LastLineIndex + 1);
   EXPECT_EQ(t.TextLines[13].ChoiceNumber, 3);
   EXPECT_EQ(t.TextLines[12].Text, u"x");
-  g.input().RunState = RunStateKind::kRunning;
+  g.state().input.RunState = RunStateKind::kRunning;
 
   // ".tmd 0" in a full window: the closed empty line shows as a blank line,
   // as it would anywhere else on the page.
   TextGame h;
   h.Start();
-  TextWindow& u = h.text();
+  TextWindowState& u = h.text();
   h.Lines({".tsp 0", ".tmd 1"});
   for (int i = 0; i < 14; ++i)
     h.Line(std::string("y").append(std::to_string(i % 10)).append("\\n"));
@@ -170,7 +170,7 @@ TEST(TextScroll, AHeldRightButtonScrollsAtTheFastPace) {
 TEST(TextScroll, OtherTextModesScrollAFullWindowEvenWithoutText) {
   TextGame g;
   g.Start();
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   g.Lines({".tsp 0", ".tmd 2"});
   for (int i = 0; i < 14; ++i)
     g.Line(std::string("x").append(std::to_string(i % 10)).append("\\n"));
@@ -245,10 +245,10 @@ TEST(TextDrawing, TypingALineGivesTheCanvasOfOneDrawing) {
     for (const std::u16string& line : lines) g.Line(Utf16ToUtf8(line));
 
     // The same lines drawn once each, in order, over the background.
-    TextWindow& t = g.text();
+    TextWindowState& t = g.text();
     gdi::Surface expected(640, 480);
     gdi::BitBlt(expected, 0, 0, 640, 480, t.PicTextSpace, 0, 0, gdi::kSrcCopy);
-    const gdi::Font& font = t.CanvasContext().Font(g.engine().fonts);
+    const gdi::Font& font = t.Canvas.Font(g.engine().fonts);
     for (int i = 0; i < 3; ++i) {
       const int y = 32 * i;
       for (auto [dx, dy] : {std::pair{0, -1}, {0, 1}, {-1, 0}, {1, 0}, {3, 3}}) {
@@ -271,7 +271,7 @@ TEST(TextDrawing, CharactersTheCodePageLacksAreDrawnAsQuestionMarks) {
   TextGame g;
   g.Start();
   g.Lines({".tsp 0", "é", "?"});
-  TextWindow& t = g.text();
+  TextWindowState& t = g.text();
   // Both lines look the same, and the line keeps what the script wrote.
   EXPECT_EQ(t.TextLines[0].Text, u"é");
   for (int y = 0; y < 32; ++y) {
@@ -301,7 +301,7 @@ TEST(TextWindowCommands, ShowingHidingAndPuttingBackTheScreen) {
   EXPECT_EQ(g.Screen(210 + 16, 110 + 16), 0xFFFFFFu);
 
   // ".thd 0" puts the screen back.
-  g.input().RunState = RunStateKind::kRunning;
+  g.state().input.RunState = RunStateKind::kRunning;
   g.Line(".thd 0");
   EXPECT_FALSE(g.text().TextWindowVisible);
   auto screen_is_back = [&] {

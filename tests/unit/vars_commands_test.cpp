@@ -33,10 +33,10 @@ class VarsCommandsTest : public testing::Test {
 
   Variables& vars() { return f_.engine().vars; }
   int32_t Int(const char16_t* name) {
-    return vars().IntegerValues[vars().FindIntegerVariable(name)];
+    return vars().Values().IntegerValues[vars().FindIntegerVariable(name)];
   }
   std::u16string Text(const char16_t* name) {
-    return vars().TextValues[vars().FindTextVariable(name)];
+    return vars().Values().TextValues[vars().FindTextVariable(name)];
   }
   void Run(const std::string& line) { EXPECT_FALSE(f_.Execute(line)) << line; }
 
@@ -47,10 +47,10 @@ TEST_F(VarsCommandsTest, LetAssignsFlagsIntegersAndTexts) {
   Run(".let n = 1 + 2 * 3");
   EXPECT_EQ(Int(u"n"), 9);
   Run(".let flag005 = 2");
-  EXPECT_TRUE(vars().Flags[5]);
+  EXPECT_TRUE(vars().Values().Flags[5]);
   EXPECT_EQ(vars().ArgToInteger(u"flag005"), 1);
   Run(".let flag005 = 1 - 1");
-  EXPECT_FALSE(vars().Flags[5]);
+  EXPECT_FALSE(vars().Values().Flags[5]);
   Run(".let s = Hello [n]");
   EXPECT_EQ(Text(u"s"), u"Hello 9");
   // The text keeps every space, and arithmetic signs are only text.
@@ -100,7 +100,7 @@ TEST_F(VarsCommandsTest, RndDrawsFromTheRangeByTheFormula) {
   int set = 0;
   for (int k = 0; k < 1000; ++k) {
     Run(".rnd flag007 = 0 to 1");
-    set += vars().Flags[7] ? 1 : 0;
+    set += vars().Values().Flags[7] ? 1 : 0;
   }
   EXPECT_GT(set, 400);
   EXPECT_LT(set, 600);
@@ -151,9 +151,9 @@ TEST_F(VarsCommandsTest, NowReadsTheClockAndTheDate) {
   }
 
   Run(".now flag003 = weekday");
-  EXPECT_TRUE(vars().Flags[3]);
+  EXPECT_TRUE(vars().Values().Flags[3]);
   Run(".now flag003 = none");
-  EXPECT_FALSE(vars().Flags[3]);
+  EXPECT_FALSE(vars().Values().Flags[3]);
 }
 
 // A failing command leaves its target as it was.
@@ -164,7 +164,7 @@ TEST_F(VarsCommandsTest, FailedCommandsAssignNothing) {
                            ".let flag001 = 0 + y", ".let n = 2147483647 + 1"}) {
     EXPECT_THROW(f_.Execute(line), EngineEnded) << line;
     EXPECT_EQ(Int(u"n"), 5) << line;
-    EXPECT_TRUE(vars().Flags[1]) << line;
+    EXPECT_TRUE(vars().Values().Flags[1]) << line;
   }
 }
 

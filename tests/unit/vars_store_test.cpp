@@ -33,9 +33,9 @@ void DeclareTestVariables(Variables& v) {
   v.SetIntegerByName(u"xflag001", 5);
   v.SetIntegerByName(u"big", 123);
   v.SetIntegerByName(u"neg", -5);
-  v.TextValues[v.FindTextVariable(u"s")] = u"x]y";
-  v.TextValues[v.FindTextVariable(u"t")] = u"n";
-  v.TextValues[v.FindTextVariable(u"u")] = u"[n";
+  v.Values().TextValues[v.FindTextVariable(u"s")] = u"x]y";
+  v.Values().TextValues[v.FindTextVariable(u"t")] = u"n";
+  v.Values().TextValues[v.FindTextVariable(u"u")] = u"[n";
   v.WriteFlag(10, 1);
   v.WriteFlag(123, 1);
 }
@@ -67,11 +67,13 @@ class VarsStoreTest : public testing::Test {
     DeclareTestVariables(v());
   }
   Variables& v() { return f_.engine().vars; }
-  int32_t Value(const char16_t* name) { return v().IntegerValues[v().FindIntegerVariable(name)]; }
+  int32_t Value(const char16_t* name) {
+    return v().Values().IntegerValues[v().FindIntegerVariable(name)];
+  }
   int32_t Evaluate(const std::u16string& line) {
-    f_.engine().script.CurrentLine = line;
+    f_.engine().state.script.CurrentLine = line;
     int32_t result = v().EvaluateExpression();
-    EXPECT_EQ(f_.engine().script.CurrentLine, u"") << Utf16ToUtf8(line);
+    EXPECT_EQ(f_.engine().state.script.CurrentLine, u"") << Utf16ToUtf8(line);
     return result;
   }
 
@@ -79,21 +81,21 @@ class VarsStoreTest : public testing::Test {
 };
 
 TEST_F(VarsStoreTest, TablesAreSortedByCodeAndCaseSensitive) {
-  EXPECT_TRUE(std::is_sorted(v().IntegerNames.begin(), v().IntegerNames.end()));
-  EXPECT_TRUE(std::is_sorted(v().TextNames.begin(), v().TextNames.end()));
+  EXPECT_TRUE(std::is_sorted(v().Values().IntegerNames.begin(), v().Values().IntegerNames.end()));
+  EXPECT_TRUE(std::is_sorted(v().Values().TextNames.begin(), v().Values().TextNames.end()));
 
   // b declared before a: a still comes first, the predefined names are there
   // without declarations, and values were not moved by the sort.
   v().ResetVariables();
   for (const char16_t* name : {u"b", u"a", u"B"}) v().DeclareVariable(VariableKind::kInteger, name);
   v().FinishDeclarations();
-  EXPECT_EQ(v().IntegerNames,
+  EXPECT_EQ(v().Values().IntegerNames,
             (std::vector<std::u16string>{u"B", u"a", u"b", u"cx", u"cy", u"off", u"on"}));
-  EXPECT_EQ(v().IntegerValues, (std::vector<int32_t>{0, 0, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(v().Values().IntegerValues, (std::vector<int32_t>{0, 0, 0, 0, 0, 0, 1}));
   EXPECT_EQ(v().LookUpIntegerVariable(u"A"), -1);
   EXPECT_EQ(v().FindTextVariable(u"cx"), -1);
-  EXPECT_TRUE(v().TextNames.empty());
-  for (bool flag : v().Flags) EXPECT_FALSE(flag);
+  EXPECT_TRUE(v().Values().TextNames.empty());
+  for (bool flag : v().Values().Flags) EXPECT_FALSE(flag);
 }
 
 TEST_F(VarsStoreTest, FlagWordsAndValues) {
@@ -107,12 +109,12 @@ TEST_F(VarsStoreTest, FlagWordsAndValues) {
   v().WriteFlag(255, 0);
   EXPECT_EQ(v().ReadFlag(255), 0);
   // Numbers outside the table touch nothing.
-  const auto before = v().Flags;
+  const auto before = v().Values().Flags;
   for (int number : {-1, 256, 100000}) {
     v().WriteFlag(number, 1);
     EXPECT_EQ(v().ReadFlag(number), 0);
   }
-  EXPECT_EQ(v().Flags, before);
+  EXPECT_EQ(v().Values().Flags, before);
 }
 
 TEST_F(VarsStoreTest, ArgToIntegerReadsNumbersFlagsAndVariables) {
@@ -266,7 +268,7 @@ TEST(VarsStoreErrorTest, ArithmeticOutsideTheRangeAndDivisionByZeroAreReported) 
     EngineFixture f({{"data/start.txt", ".end\n"}});
     f.StartWithoutRunning();
     DeclareTestVariables(f.engine().vars);
-    f.engine().script.CurrentLine = c.line;
+    f.engine().state.script.CurrentLine = c.line;
     EXPECT_THROW(f.engine().vars.EvaluateExpression(), EngineEnded) << Utf16ToUtf8(c.line);
     EXPECT_EQ(f.OnlyMessage(), Report(c.message)) << Utf16ToUtf8(c.line);
   }

@@ -5,21 +5,16 @@
 
 namespace tsumugi {
 
-Buttons::Buttons(Engine& engine) : e_(engine) {
+Buttons::Buttons(Engine& engine) : e_(engine), s_(engine.state.buttons) {
   Script& script = e_.script;
   script.RegisterCommand(u"btn", [this] { return Btn(); });
   script.RegisterCommand(u"bsw", [this] { return Bsw(); });
   script.RegisterCommand(u"bhd", [this] { return Bhd(); });
 }
 
-void Buttons::Reset() {
-  PressedButton = 0;
-  for (PageMemory& memory : ButtonMemories) memory.LastLine = -1;
-}
-
-const Buttons::Button* Buttons::Find(int32_t n) const {
+const ButtonState* Buttons::Find(int32_t n) const {
   if (n < 1 || n > ButtonCount()) return nullptr;
-  return &buttons_[static_cast<size_t>(n) - 1];
+  return &s_.Buttons[static_cast<size_t>(n) - 1];
 }
 
 // --- Definitions ---------------------------------------------------------------------
@@ -37,33 +32,35 @@ bool Buttons::Btn() {
   if (vars.ExpandText(script.NextArgument()) == u"exit") {
     TextWindow& text = e_.text;
     PageMemory& memory =
-        text.CheckedMemory(ButtonMemories, vars.ArgToInteger(script.NextArgument()));
+        text.CheckedMemory(s_.ButtonMemories, vars.ArgToInteger(script.NextArgument()));
     const int32_t mode = vars.ArgToInteger(script.NextArgument());
     std::u16string rest = script.TakeRest();
     text.ReturnToMemory(memory, mode, vars.ArgToInteger(rest));
     return false;
   }
 
-  buttons_.clear();
+  s_.Buttons.clear();
+  pictures_.clear();
   total_pixels_ = 0;
   for (;;) {
     script.ReadScriptLine();
-    if (!script.CurrentLine.empty() && script.CurrentLine[0] == u'.') break;
+    if (!e_.state.script.CurrentLine.empty() && e_.state.script.CurrentLine[0] == u'.') break;
     if (ButtonCount() >= kMaxButtons) {
       script.ScriptError(u"ボタンは２５６個までしか定義できません", false);
     }
-    e_.record.LineRan(script.CurrentFile, script.CurrentLineNumber, script.CurrentLine);
-    DefineButton(buttons_.emplace_back());
+    e_.record.LineRan(e_.state.script.CurrentFile, e_.state.script.CurrentLineNumber,
+                      e_.state.script.CurrentLine);
+    DefineButton(s_.Buttons.emplace_back(), pictures_.emplace_back());
   }
-  BlockEndFile = script.CurrentFile;
-  BlockEndLine = script.CurrentLineNumber;
+  s_.BlockEndFile = e_.state.script.CurrentFile;
+  s_.BlockEndLine = e_.state.script.CurrentLineNumber;
   // The branches run only when their button is taken.
   e_.flow.SkipBlock();
   return false;
 }
 
-void Buttons::LoadMasked(const std::u16string& word, gdi::Surface& picture, gdi::Surface& mask) {
-  e_.picture_files.LoadPictureFile(e_.vars.ExpandText(word), &picture);
+void Buttons::LoadMasked(const std::u16string& name, gdi::Surface& picture, gdi::Surface& mask) {
+  e_.picture_files.LoadPictureFile(name, &picture);
   total_pixels_ += int64_t{picture.Width()} * picture.Height();
   if (total_pixels_ > kMaxTotalPixels) {
     e_.script.ScriptError(u"ボタンの画像が大きすぎます", false);
@@ -71,20 +68,25 @@ void Buttons::LoadMasked(const std::u16string& word, gdi::Surface& picture, gdi:
   MakeMask(mask, picture);
 }
 
-void Buttons::DefineButton(Button& b) {
+void Buttons::LoadHitMap(const std::u16string& name, gdi::Surface& map) {
+  e_.picture_files.LoadPictureFile(name, &map);
+  total_pixels_ += int64_t{map.Width()} * map.Height();
+  if (total_pixels_ > kMaxTotalPixels) e_.script.ScriptError(u"ボタンの画像が大きすぎます", false);
+}
+
+void Buttons::DefineButton(ButtonState& b, Pictures& p) {
   Script& script = e_.script;
   Variables& vars = e_.vars;
-  LoadMasked(script.NextArgument(), b.PicBtnUp, b.PicMBtnUp);
-  LoadMasked(script.NextArgument(), b.PicBtnDown, b.PicMBtnDown);
-  b.PicBtnSave = gdi::Surface(b.PicBtnUp.Width(), b.PicBtnUp.Height());
+  b.Normal = vars.ExpandText(script.NextArgument());
+  LoadMasked(b.Normal, p.PicBtnUp, p.PicMBtnUp);
+  b.Pressed = vars.ExpandText(script.NextArgument());
+  LoadMasked(b.Pressed, p.PicBtnDown, p.PicMBtnDown);
+  b.PicBtnSave = gdi::Surface(p.PicBtnUp.Width(), p.PicBtnUp.Height());
   // A third word that reads as a number is the position: no hit map.
   std::u16string word = script.NextArgument();
-  b.HasHitMap = !vars.IsIntegerArgument(word);
-  if (b.HasHitMap) {
-    gdi::Surface& map = b.PicBtnCM;
-    e_.picture_files.LoadPictureFile(vars.ExpandText(word), &map);
-    total_pixels_ += int64_t{map.Width()} * map.Height();
-    if (total_pixels_ > kMaxTotalPixels) script.ScriptError(u"ボタンの画像が大きすぎます", false);
+  if (!vars.IsIntegerArgument(word)) {
+    b.HitMap = vars.ExpandText(word);
+    LoadHitMap(b.HitMap, p.PicBtnCM);
     word = script.NextArgument();
   }
   b.X = vars.ArgToInteger(word);
@@ -95,18 +97,31 @@ void Buttons::DefineButton(Button& b) {
   }
 }
 
+void Buttons::RebuildPictures() {
+  pictures_.clear();
+  total_pixels_ = 0;
+  for (const ButtonState& b : s_.Buttons) {
+    Pictures& p = pictures_.emplace_back();
+    LoadMasked(b.Normal, p.PicBtnUp, p.PicMBtnUp);
+    LoadMasked(b.Pressed, p.PicBtnDown, p.PicMBtnDown);
+    if (!b.HitMap.empty()) LoadHitMap(b.HitMap, p.PicBtnCM);
+  }
+}
+
 // --- Showing and hiding ------------------------------------------------------------------
 
 bool Buttons::Bsw() {
   e_.script.TakeArguments();
-  ButtonsShown = true;
+  s_.ButtonsShown = true;
   gdi::Surface& screen = e_.host.Screen();
-  for (Button& b : buttons_) {
-    const int w = b.PicBtnUp.Width();
-    const int h = b.PicBtnUp.Height();
+  for (size_t i = 0; i < s_.Buttons.size(); ++i) {
+    ButtonState& b = s_.Buttons[i];
+    const Pictures& p = pictures_[i];
+    const int w = p.PicBtnUp.Width();
+    const int h = p.PicBtnUp.Height();
     gdi::BitBlt(b.PicBtnSave, 0, 0, w, h, screen, b.X, b.Y, gdi::kSrcCopy);
-    gdi::BitBlt(screen, b.X, b.Y, w, h, b.PicMBtnUp, 0, 0, gdi::kSrcAnd);
-    gdi::BitBlt(screen, b.X, b.Y, w, h, b.PicBtnUp, 0, 0, gdi::kSrcInvert);
+    gdi::BitBlt(screen, b.X, b.Y, w, h, p.PicMBtnUp, 0, 0, gdi::kSrcAnd);
+    gdi::BitBlt(screen, b.X, b.Y, w, h, p.PicBtnUp, 0, 0, gdi::kSrcInvert);
   }
   e_.host.Refresh();
   return false;
@@ -116,60 +131,63 @@ bool Buttons::Bsw() {
 bool Buttons::Bhd() {
   if (e_.vars.ArgToInteger(e_.script.TakeArguments()) == 0) {
     gdi::Surface& screen = e_.host.Screen();
-    for (const Button& b : buttons_) {
-      gdi::BitBlt(screen, b.X, b.Y, b.PicBtnUp.Width(), b.PicBtnUp.Height(), b.PicBtnSave, 0, 0,
+    for (const ButtonState& b : s_.Buttons) {
+      gdi::BitBlt(screen, b.X, b.Y, b.PicBtnSave.Width(), b.PicBtnSave.Height(), b.PicBtnSave, 0, 0,
                   gdi::kSrcCopy);
     }
     e_.host.Refresh();
   }
-  ButtonsShown = false;
+  s_.ButtonsShown = false;
   return false;
 }
 
 // --- Presses ---------------------------------------------------------------------------------
 
 bool Buttons::HitButton(int32_t n, int64_t px, int64_t py) const {
-  const Button* b = Find(n);
+  const ButtonState* b = Find(n);
   if (b == nullptr) return false;
+  const Pictures& p = pictures_[static_cast<size_t>(n) - 1];
   const int64_t x = px - b->X;
   const int64_t y = py - b->Y;
-  if (x < 0 || y < 0 || x >= b->PicBtnUp.Width() || y >= b->PicBtnUp.Height()) return false;
+  if (x < 0 || y < 0 || x >= p.PicBtnUp.Width() || y >= p.PicBtnUp.Height()) return false;
   // A point beyond a smaller hit map reads as no colour at all: a miss.
-  const gdi::Surface& map = b->HasHitMap ? b->PicBtnCM : b->PicMBtnUp;
+  const gdi::Surface& map = b->HitMap.empty() ? p.PicMBtnUp : p.PicBtnCM;
   return map.GetPixel(static_cast<int>(x), static_cast<int>(y)) == gdi::kBlack;
 }
 
-void Buttons::Draw(const Button& b, bool pressed) {
+void Buttons::Draw(int32_t n, bool pressed) {
+  const ButtonState* b = Find(n);
+  if (b == nullptr) return;
+  const Pictures& p = pictures_[static_cast<size_t>(n) - 1];
   gdi::Surface& screen = e_.host.Screen();
-  const int w = b.PicBtnUp.Width();
-  const int h = b.PicBtnUp.Height();
-  gdi::BitBlt(screen, b.X, b.Y, w, h, b.PicBtnSave, 0, 0, gdi::kSrcCopy);
-  gdi::BitBlt(screen, b.X, b.Y, w, h, pressed ? b.PicMBtnDown : b.PicMBtnUp, 0, 0, gdi::kSrcAnd);
-  gdi::BitBlt(screen, b.X, b.Y, w, h, pressed ? b.PicBtnDown : b.PicBtnUp, 0, 0, gdi::kSrcInvert);
+  const int w = p.PicBtnUp.Width();
+  const int h = p.PicBtnUp.Height();
+  gdi::BitBlt(screen, b->X, b->Y, w, h, b->PicBtnSave, 0, 0, gdi::kSrcCopy);
+  gdi::BitBlt(screen, b->X, b->Y, w, h, pressed ? p.PicMBtnDown : p.PicMBtnUp, 0, 0, gdi::kSrcAnd);
+  gdi::BitBlt(screen, b->X, b->Y, w, h, pressed ? p.PicBtnDown : p.PicBtnUp, 0, 0, gdi::kSrcInvert);
 }
 
 void Buttons::DrawButtonUp(int32_t n) {
-  if (const Button* b = Find(n)) Draw(*b, false);
+  Draw(n, false);
 }
 
 void Buttons::DrawButtonDown(int32_t n) {
-  if (const Button* b = Find(n)) Draw(*b, true);
+  Draw(n, true);
 }
 
 void Buttons::TrackTick() {
-  const Button* b = Find(PressedButton);
-  if (b == nullptr) return;
+  if (Find(s_.PressedButton) == nullptr) return;
   const Point pointer = e_.host.GetCursorPos();
-  Draw(*b, HitButton(PressedButton, pointer.x, pointer.y));
+  Draw(s_.PressedButton, HitButton(s_.PressedButton, pointer.x, pointer.y));
   e_.host.Refresh();
 }
 
 void Buttons::EnterButtonBlock(int32_t n) {
-  const Button* b = Find(n);
+  const ButtonState* b = Find(n);
   if (b == nullptr) return;
-  e_.text.StoreSnapshot(ButtonMemories[static_cast<size_t>(b->MemoryNumber)]);
-  e_.script.RewindScenario(BlockEndFile);
-  e_.flow.ReadLinesUntil(BlockEndLine);
+  e_.text.StoreSnapshot(s_.ButtonMemories[static_cast<size_t>(b->MemoryNumber)]);
+  e_.script.RewindScenario(s_.BlockEndFile);
+  e_.flow.ReadLinesUntil(s_.BlockEndLine);
 }
 
 }  // namespace tsumugi

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/text/text_window.h"
+#include "engine/state/game_state.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
@@ -25,9 +25,7 @@ class Buttons {
   // Registers ".btn", ".bsw" and ".bhd".
   explicit Buttons(Engine& engine);
 
-  void Reset();
-
-  int32_t ButtonCount() const { return static_cast<int32_t>(buttons_.size()); }
+  int32_t ButtonCount() const { return static_cast<int32_t>(s_.Buttons.size()); }
 
   // Whether (px, py) on the screen presses button n: inside its rectangle,
   // on a black pixel of its hit map, or without one on an opaque pixel of
@@ -43,42 +41,37 @@ class Buttons {
   // Timer4: the held button follows the pointer.
   void TrackTick();
 
-  // From "bsw" to "bhd": presses are tested against the buttons.
-  bool ButtonsShown = false;
-  // The button held down, 0 for none.
-  int32_t PressedButton = 0;
-  // The line that ended the last definition list.
-  int32_t BlockEndFile = 0;
-  int32_t BlockEndLine = 0;
-  PageMemoryTable ButtonMemories;
+  // Loads the pictures of the buttons the state defines again: after the
+  // state was put back.
+  void RebuildPictures();
 
  private:
-  struct Button {
-    int32_t X = 0;
-    int32_t Y = 0;
-    int32_t MemoryNumber = 0;
-    bool HasHitMap = false;
+  // The pictures of a button, made from the names its state holds.
+  struct Pictures {
     // The normal picture gives the button its size everywhere.
     gdi::Surface PicBtnUp;
     gdi::Surface PicMBtnUp;
     gdi::Surface PicBtnDown;
     gdi::Surface PicMBtnDown;
-    // The screen under the button when the buttons were shown.
-    gdi::Surface PicBtnSave;
+    // The hit map; empty when the button has none.
     gdi::Surface PicBtnCM;
   };
 
   bool Btn();
   bool Bsw();
   bool Bhd();
-  void DefineButton(Button& button);
-  void LoadMasked(const std::u16string& word, gdi::Surface& picture, gdi::Surface& mask);
+  // Reads a definition line: the names, then the pictures loaded.
+  void DefineButton(ButtonState& button, Pictures& pictures);
+  void LoadMasked(const std::u16string& name, gdi::Surface& picture, gdi::Surface& mask);
+  void LoadHitMap(const std::u16string& name, gdi::Surface& map);
   // Button n, or nullptr when there is none of that number.
-  const Button* Find(int32_t n) const;
-  void Draw(const Button& button, bool pressed);
+  const ButtonState* Find(int32_t n) const;
+  void Draw(int32_t n, bool pressed);
 
   Engine& e_;
-  std::vector<Button> buttons_;
+  ButtonsState& s_;
+  std::vector<Pictures> pictures_;
+  // Pixels of the pictures of the list being defined.
   int64_t total_pixels_ = 0;
 };
 

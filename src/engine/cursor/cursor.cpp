@@ -6,7 +6,7 @@
 
 namespace tsumugi {
 
-Cursor::Cursor(Engine& engine) : e_(engine) {
+Cursor::Cursor(Engine& engine) : e_(engine), s_(engine.state.cursor) {
   e_.script.RegisterCommand(u"cur", [this] { return Cur(); });
   e_.script.RegisterCommand(u"mcm", [this] { return Mcm(); });
   e_.script.RegisterCommand(u"mmd", [this] { return Mmd(); });
@@ -23,8 +23,24 @@ bool Cursor::Cur() {
   if (name == u"normal") {
     e_.host.SetCursorImage(nullptr);
     image_.reset();
+    s_.Picture.clear();
     return false;
   }
+  ShowPicture(name);
+  s_.Picture = name;
+  return false;
+}
+
+void Cursor::RebuildPicture() {
+  if (s_.Picture.empty()) {
+    e_.host.SetCursorImage(nullptr);
+    image_.reset();
+  } else {
+    ShowPicture(s_.Picture);
+  }
+}
+
+void Cursor::ShowPicture(const std::u16string& name) {
   const std::filesystem::path path = e_.picture_files.MediaPath(name, u"cur");
   auto image = std::make_unique<gdi::CursorImage>();
   std::string error;
@@ -32,14 +48,13 @@ bool Cursor::Cur() {
     // A file that is there but is no cursor or icon would otherwise leave
     // the author wondering why the pointer did not change.
     e_.host.Diagnostic(PathToUtf8(path) + ": " + error);
-    e_.script.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) +
-                              u"」はカーソルファイルとして読み込めません",
-                          false);
+    e_.script.ScriptError(
+        u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) + u"」はカーソルファイルとして読み込めません",
+        false);
   }
   // The host switches to the new picture before the old one is freed.
   e_.host.SetCursorImage(image.get());
   image_ = std::move(image);
-  return false;
 }
 
 bool Cursor::Mcm() {
@@ -68,7 +83,7 @@ void Cursor::MovePointer(Point target) {
 
 bool Cursor::Mmd() {
   Script& script = e_.script;
-  Input& input = e_.input;
+  InputState& input = e_.state.input;
   script.DropCommandName();
   const int32_t a = e_.vars.ArgToInteger(script.NextArgument());
   std::u16string rest = script.TakeRest();

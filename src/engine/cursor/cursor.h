@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "engine/state/game_state.h"
 #include "platform/gdi/cursor_image.h"
 #include "platform/host.h"
 
@@ -30,12 +31,20 @@ class Cursor {
   // The pointer picture in use; nullptr for the standard arrow.
   const gdi::CursorImage* Image() const { return image_.get(); }
 
+  // Loads the picture the state names again and shows it: after the state
+  // was put back.
+  void RebuildPicture();
+
  private:
   bool Cur();
+  // Loads the pointer picture of a name and shows it; a file that is no
+  // pointer picture is reported.
+  void ShowPicture(const std::u16string& name);
   bool Mcm();
   bool Mmd();
 
   Engine& e_;
+  CursorState& s_;
   std::unique_ptr<gdi::CursorImage> image_;
 };
 

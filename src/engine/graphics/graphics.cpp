@@ -45,7 +45,7 @@ Graphics::Graphics(Engine& engine) : e_(engine) {
   e_.script.RegisterCommand(u"bsc", [this] { return BaseColourCommand(); });
 }
 
-void Graphics::Reset() {
+void Graphics::ForgetPicture() {
   CharaPictureName.clear();
   CharaPictureMasked = false;
 }
@@ -69,7 +69,7 @@ void Graphics::BlendEnd() {
 
 bool Graphics::BaseColourCommand() {
   Script& script = e_.script;
-  if (e_.text.TextWindowVisible) {
+  if (e_.state.text.TextWindowVisible) {
     script.ScriptError(u"「.bsc」は「.thd」がかかった状態でしか実行できません", false);
   }
   const gdi::ColorRef colour = e_.vars.ColourValue(e_.vars.ExpandText(script.TakeArguments()));
@@ -179,12 +179,12 @@ bool Graphics::PictureCommand(bool sprite) {
   {
     // The destination may be left out: then the second word is the effect
     // (a number) or the line has only the source.
-    const std::u16string saved = script.CurrentLine;
+    const std::u16string saved = e_.state.script.CurrentLine;
     script.NextArgument();
     const std::u16string second = script.NextArgument();
-    script.CurrentLine = saved;
+    e_.state.script.CurrentLine = saved;
     if (second.empty() || ParseNumber(vars.ExpandText(second)).kind != NumberKind::kNotNumeric) {
-      script.CurrentLine.insert(0, u"screen ");
+      e_.state.script.CurrentLine.insert(0, u"screen ");
     }
   }
   const std::u16string destination_word = vars.ExpandText(script.NextArgument());

@@ -24,8 +24,8 @@ class Graphics {
   // Registers ".pic", ".spr" and ".bsc".
   explicit Graphics(Engine& engine);
 
-  // The start-up state: nothing in the picture cache.
-  void Reset();
+  // Empties the picture cache.
+  void ForgetPicture();
 
   // --- Cross-fade, one at a time ----------------------------------------------
   // Captures the destination rectangle at (x, y) and the source rectangle at

@@ -2,30 +2,39 @@
 
 #include <algorithm>
 
+#include "engine/engine.h"
+
 namespace tsumugi {
 
+Pages::Pages(Engine& engine) : s_(engine.state.pages) {}
+
 gdi::Surface* Pages::Page(int n) {
-  if (n < 0 || n > page_count_) return nullptr;
-  if (static_cast<size_t>(n) >= pages_.size()) pages_.resize(static_cast<size_t>(n) + 1);
-  std::unique_ptr<gdi::Surface>& page = pages_[static_cast<size_t>(n)];
-  if (!page) page = std::make_unique<gdi::Surface>(kWidth, kHeight, base_colour_);
-  return page.get();
+  if (n < 0 || n > s_.PageCount) return nullptr;
+  // Every page gets its place at the first use of any: a command that works
+  // with two pages keeps the first one's address while it asks for the
+  // second.
+  if (s_.Pages.size() != static_cast<size_t>(s_.PageCount) + 1) {
+    s_.Pages.resize(static_cast<size_t>(s_.PageCount) + 1);
+  }
+  gdi::Surface& page = s_.Pages[static_cast<size_t>(n)];
+  if (page.Empty()) page = gdi::Surface(kWidth, kHeight, s_.BaseColour);
+  return &page;
 }
 
 void Pages::SetPageCount(int count) {
-  page_count_ = std::clamp(count, 0, kMaxPageCount);
-  if (pages_.size() > static_cast<size_t>(page_count_) + 1) {
-    pages_.resize(static_cast<size_t>(page_count_) + 1);
+  s_.PageCount = std::clamp(count, 0, kMaxPageCount);
+  if (s_.Pages.size() > static_cast<size_t>(s_.PageCount) + 1) {
+    s_.Pages.resize(static_cast<size_t>(s_.PageCount) + 1);
   }
 }
 
 void Pages::SetBaseColour(gdi::ColorRef colour) {
-  base_colour_ = colour & 0x00FFFFFFu;
+  s_.BaseColour = colour & 0x00FFFFFFu;
   // Pages not made yet will be made in the new colour.
-  for (std::unique_ptr<gdi::Surface>& page : pages_) {
-    if (!page) continue;
-    page->SetBackColor(base_colour_);
-    page->Clear();
+  for (gdi::Surface& page : s_.Pages) {
+    if (page.Empty()) continue;
+    page.SetBackColor(s_.BaseColour);
+    page.Clear();
   }
 }
 

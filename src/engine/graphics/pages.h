@@ -6,9 +6,7 @@
 // file may ask for many pages without the engine allocating them all.
 #pragma once
 
-#include <memory>
-#include <vector>
-
+#include "engine/state/game_state.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
@@ -25,7 +23,7 @@ class Pages {
   // The page count when the configuration file does not set one.
   static constexpr int kDefaultPageCount = 2;
 
-  explicit Pages(Engine& /*engine*/) {}
+  explicit Pages(Engine& engine);
 
   // Page n, cleared to the base colour at its first use; nullptr when there
   // is no page n (page 0 always exists, pages 1 to PageCount after the
@@ -35,16 +33,14 @@ class Pages {
   // Sets the highest page number (0 to kMaxPageCount); pages above it are
   // dropped.
   void SetPageCount(int count);
-  int PageCount() const { return page_count_; }
+  int PageCount() const { return s_.PageCount; }
 
   // The background colour of every page: all pages are cleared to it.
   void SetBaseColour(gdi::ColorRef colour);
-  gdi::ColorRef BaseColour() const { return base_colour_; }
+  gdi::ColorRef BaseColour() const { return s_.BaseColour; }
 
  private:
-  int page_count_ = kDefaultPageCount;
-  gdi::ColorRef base_colour_ = gdi::kBlack;
-  std::vector<std::unique_ptr<gdi::Surface>> pages_;
+  PageState& s_;
 };
 
 }  // namespace tsumugi

@@ -5,14 +5,18 @@
 
 namespace tsumugi {
 
-MediaService& MciPlay::Devices() { return e_.host.Media(); }
+MciPlay::MciPlay(Engine& engine) : e_(engine), s_(engine.state.media) {}
+
+MediaService& MciPlay::Devices() {
+  return e_.host.Media();
+}
 
 void MciPlay::PlayFile(int slot, const std::filesystem::path& path, bool loop) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return;
   StopDevice(slot);
-  DevicePlaying[slot] = true;
-  DeviceLoops[slot] = loop;
+  s_.DevicePlaying[slot] = true;
+  s_.DeviceLoops[slot] = loop;
   // A file the devices refuse stays silent; the slot then never stops by
   // itself.
   MediaService& devices = Devices();
@@ -32,24 +36,24 @@ void MciPlay::OpenVideo(const std::filesystem::path& path) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return;
   StopDevice(kVideoSlot);
-  VideoOpen[kVideoSlot] = true;
+  s_.VideoOpen[kVideoSlot] = true;
   Devices().Open(kVideoSlot, path);
 }
 
 int32_t MciPlay::VideoSourceWidth() {
-  if (!VideoOpen[kVideoSlot] || DevicePlaying[kVideoSlot]) return 0;
+  if (!s_.VideoOpen[kVideoSlot] || s_.DevicePlaying[kVideoSlot]) return 0;
   return Devices().SourceSize(kVideoSlot).width;
 }
 
 int32_t MciPlay::VideoSourceHeight() {
-  if (!VideoOpen[kVideoSlot] || DevicePlaying[kVideoSlot]) return 0;
+  if (!s_.VideoOpen[kVideoSlot] || s_.DevicePlaying[kVideoSlot]) return 0;
   return Devices().SourceSize(kVideoSlot).height;
 }
 
 void MciPlay::PlayVideo(bool loop) {
-  if (!VideoOpen[kVideoSlot] || DevicePlaying[kVideoSlot]) return;
-  DevicePlaying[kVideoSlot] = true;
-  DeviceLoops[kVideoSlot] = loop;
+  if (!s_.VideoOpen[kVideoSlot] || s_.DevicePlaying[kVideoSlot]) return;
+  s_.DevicePlaying[kVideoSlot] = true;
+  s_.DeviceLoops[kVideoSlot] = loop;
   MediaService& devices = Devices();
   devices.ShowInVideoBox(kVideoSlot);
   devices.Play(kVideoSlot, loop);
@@ -57,14 +61,14 @@ void MciPlay::PlayVideo(bool loop) {
 
 void MciPlay::PlayCd(int32_t track, bool loop) {
   StopDevice(kCdSlot);
-  DevicePlaying[kCdSlot] = true;
-  DeviceLoops[kCdSlot] = loop;
+  s_.DevicePlaying[kCdSlot] = true;
+  s_.DeviceLoops[kCdSlot] = loop;
   MediaService& devices = Devices();
   devices.OpenCd(kCdSlot, e_.options.game_folder);
   // Without a disc there are no tracks, and the slot stops below.
-  CdTrackCount = devices.TrackCount(kCdSlot);
-  CdTrack = track;
-  if (track <= 0 || track > CdTrackCount) {
+  s_.CdTrackCount = devices.TrackCount(kCdSlot);
+  s_.CdTrack = track;
+  if (track <= 0 || track > s_.CdTrackCount) {
     StopDevice(kCdSlot);
     return;
   }
@@ -74,20 +78,20 @@ void MciPlay::PlayCd(int32_t track, bool loop) {
 void MciPlay::PlayCdTrack() {
   // The last track plays to the end of the disc; any other exactly to the
   // start of the next.
-  Devices().PlayTracks(kCdSlot, CdTrack, CdTrack == CdTrackCount ? 0 : CdTrack + 1);
+  Devices().PlayTracks(kCdSlot, s_.CdTrack, s_.CdTrack == s_.CdTrackCount ? 0 : s_.CdTrack + 1);
 }
 
 void MciPlay::StopDevice(int slot) {
   MediaService& devices = Devices();
   const bool video = slot == kVideoSlot || slot == kSecondVideoSlot;
-  if (DevicePlaying[slot]) {
-    DevicePlaying[slot] = false;
-    if (video) VideoOpen[slot] = false;
+  if (s_.DevicePlaying[slot]) {
+    s_.DevicePlaying[slot] = false;
+    if (video) s_.VideoOpen[slot] = false;
     devices.Stop(slot);
     devices.Close(slot);
-  } else if (video && VideoOpen[slot]) {
+  } else if (video && s_.VideoOpen[slot]) {
     devices.Close(slot);
-    VideoOpen[slot] = false;
+    s_.VideoOpen[slot] = false;
   }
 }
 
@@ -98,11 +102,11 @@ void MciPlay::StopAllDevices() {
 void MciPlay::MciNotify() {
   MediaService& devices = Devices();
   for (int slot = 1; slot <= kSlotCount; ++slot) {
-    if (!DevicePlaying[slot]) continue;
+    if (!s_.DevicePlaying[slot]) continue;
     if (devices.Mode(slot) != DeviceMode::kStopped) continue;
-    if (DeviceLoops[slot]) {
+    if (s_.DeviceLoops[slot]) {
       if (slot == kCdSlot) {
-        devices.SeekToTrack(kCdSlot, CdTrack);
+        devices.SeekToTrack(kCdSlot, s_.CdTrack);
         PlayCdTrack();
       } else {
         devices.SeekToStart(slot);
@@ -112,7 +116,7 @@ void MciPlay::MciNotify() {
       // The end of a video: the script goes on after its line.
       e_.media.HideVideoBox();
       StopDevice(slot);
-      e_.input.RunState = RunStateKind::kRunning;
+      e_.state.input.RunState = RunStateKind::kRunning;
       e_.host.DoEvents();
       e_.script.RunScript();
     } else {

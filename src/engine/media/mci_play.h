@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "engine/state/game_state.h"
+
 namespace tsumugi {
 
 class Engine;
@@ -16,7 +18,7 @@ class MediaService;
 
 class MciPlay {
  public:
-  explicit MciPlay(Engine& engine) : e_(engine) {}
+  explicit MciPlay(Engine& engine);
 
   // Start a file on slot 1 or 2 from its beginning; a file that does not
   // exist does nothing.
@@ -42,14 +44,6 @@ class MciPlay {
   // A slot has stopped by itself.
   void MciNotify();
 
-  // Indexed by slot number, 1 to 5.
-  std::array<bool, 6> DevicePlaying{};
-  std::array<bool, 6> DeviceLoops{};
-  // Slots 3 and 4: open, playing or not.
-  std::array<bool, 6> VideoOpen{};
-  int32_t CdTrackCount = 0;
-  int32_t CdTrack = 0;
-
  private:
   MediaService& Devices();
   void PlayFile(int slot, const std::filesystem::path& path, bool loop);
@@ -58,6 +52,7 @@ class MciPlay {
   void PlayCdTrack();
 
   Engine& e_;
+  MediaSlotsState& s_;
 };
 
 }  // namespace tsumugi

@@ -85,13 +85,13 @@ bool MediaCommands::Acd() {
 //   fills the drawing area, 1 centres the video at its own size.
 bool MediaCommands::Avi() {
   Script& script = e_.script;
-  if (e_.text.TextWindowVisible) {
+  if (e_.state.text.TextWindowVisible) {
     script.ScriptError(u"「.avi」は「.thd」がかかった状態でしか実行できません", false);
   }
   script.DropCommandName();
   const std::u16string name = e_.vars.ExpandText(script.NextArgument());
   const int32_t play_mode = e_.vars.ArgToInteger(script.NextArgument());
-  if (play_mode == 2) e_.input.RunState = RunStateKind::kRunning;
+  if (play_mode == 2) e_.state.input.RunState = RunStateKind::kRunning;
   e_.mci.OpenVideo(e_.picture_files.MediaPath(name, u"avi"));
   ShowVideoBox(e_.vars.ArgToInteger(script.TakeRest()));
   e_.host.DoEvents();
@@ -101,7 +101,7 @@ bool MediaCommands::Avi() {
     e_.mci.PlayVideo(false);
   }
   // The script waits for the end of the video or a click.
-  e_.input.RunState = RunStateKind::kPlayingVideo;
+  e_.state.input.RunState = RunStateKind::kPlayingVideo;
   return true;
 }
 

@@ -46,12 +46,12 @@ SaveFiles::SaveFiles(Engine& engine) : e_(engine) {
 
 SaveState SaveFiles::Capture() const {
   SaveState state;
-  state.CallFile = e_.flow.MemoryFile;
-  state.CallLine = e_.flow.MemoryLine;
-  state.Recall = e_.text.RecallMemories;
-  state.Button = e_.buttons.ButtonMemories;
-  state.Flags = e_.vars.Flags;
-  const Variables& vars = e_.vars;
+  state.CallFile = e_.state.calls.MemoryFile;
+  state.CallLine = e_.state.calls.MemoryLine;
+  state.Recall = e_.state.text.RecallMemories;
+  state.Button = e_.state.buttons.ButtonMemories;
+  state.Flags = e_.state.vars.Flags;
+  const VariableState& vars = e_.state.vars;
   for (size_t i = 0; i < vars.IntegerNames.size(); ++i) {
     state.VariableLines.push_back(u".let " + vars.IntegerNames[i] + u" = " +
                                   ToDecimal(vars.IntegerValues[i]));
@@ -63,11 +63,11 @@ SaveState SaveFiles::Capture() const {
 }
 
 void SaveFiles::Restore(const SaveState& state) {
-  e_.flow.MemoryFile = state.CallFile;
-  e_.flow.MemoryLine = state.CallLine;
-  e_.text.RecallMemories = state.Recall;
-  e_.buttons.ButtonMemories = state.Button;
-  e_.vars.Flags = state.Flags;
+  e_.state.calls.MemoryFile = state.CallFile;
+  e_.state.calls.MemoryLine = state.CallLine;
+  e_.state.text.RecallMemories = state.Recall;
+  e_.state.buttons.ButtonMemories = state.Button;
+  e_.state.vars.Flags = state.Flags;
 }
 
 std::string SaveFiles::Encode(const std::vector<std::u16string>& lines) {

@@ -35,7 +35,7 @@ auto ControlFlow::ExpandsToExit() {
   };
 }
 
-ControlFlow::ControlFlow(Engine& engine) : e_(engine) {
+ControlFlow::ControlFlow(Engine& engine) : e_(engine), s_(engine.state.calls) {
   e_.script.RegisterCommand(u"jmp", [this] { return Jmp(); });
   e_.script.RegisterCommand(u"sub", [this] { return Sub(); });
   e_.script.RegisterCommand(u"skp", [this] { return Skp(); });
@@ -59,7 +59,7 @@ void ControlFlow::SkipBlock(bool in_list) {
   scan.in_list = in_list;
   while (scan.depth > 0) {
     script.ReadScriptLine();
-    TrackBlock(scan, script.CurrentLine);
+    TrackBlock(scan, e_.state.script.CurrentLine);
   }
 }
 
@@ -67,18 +67,18 @@ void ControlFlow::SkipBlock(bool in_list) {
 
 void ControlFlow::ReadLinesUntil(int line_number) {
   Script& script = e_.script;
-  const std::vector<std::u16string>& lines = e_.catalogue.File(script.CurrentFile).lines;
+  const std::vector<std::u16string>& lines = e_.catalogue.File(e_.state.script.CurrentFile).lines;
   const int count = static_cast<int>(lines.size());
-  if (line_number == script.CurrentLineNumber) return;
+  if (line_number == e_.state.script.CurrentLineNumber) return;
   // Reading forward only counts up, so a number behind the current line is
   // never met either: the reading stops at the end of the file.
-  const bool reachable = line_number > script.CurrentLineNumber && line_number <= count;
+  const bool reachable = line_number > e_.state.script.CurrentLineNumber && line_number <= count;
   const int stop = reachable ? line_number : count;
-  if (stop > script.CurrentLineNumber) {
+  if (stop > e_.state.script.CurrentLineNumber) {
     // The last line read stays in CurrentLine.
-    script.CurrentLine = lines[stop - 1];
+    e_.state.script.CurrentLine = lines[stop - 1];
     script.StripLeadingTabs();
-    script.CurrentLineNumber = stop;
+    e_.state.script.CurrentLineNumber = stop;
   }
   if (!reachable) script.ReadScriptLine();  // reports the end of the file
 }
@@ -87,25 +87,25 @@ void ControlFlow::JumpToLabel(const std::u16string& file_word, const std::u16str
   Script& script = e_.script;
   // A missing label is reported at the jump itself.
   const std::u16string from_file = script.CurrentFileName();
-  const int from_line = script.CurrentLineNumber;
+  const int from_line = e_.state.script.CurrentLineNumber;
 
   script.OpenScenario(file_word);
   if (label.empty()) return;
 
-  const ScenarioFile& file = e_.catalogue.File(script.CurrentFile);
+  const ScenarioFile& file = e_.catalogue.File(e_.state.script.CurrentFile);
   const int line = file.LabelLine(label);
   if (line > 0) {
     // Where reading from the top would have stopped: on the label line.
-    script.CurrentLine = u":" + label;
-    script.CurrentLineNumber = line;
+    e_.state.script.CurrentLine = u":" + label;
+    e_.state.script.CurrentLineNumber = line;
     return;
   }
   // Reading from the top would have gone through the whole file.
   if (!file.lines.empty()) {
-    script.CurrentLine = file.lines.back();
+    e_.state.script.CurrentLine = file.lines.back();
     script.StripLeadingTabs();
   }
-  script.CurrentLineNumber = static_cast<int>(file.lines.size());
+  e_.state.script.CurrentLineNumber = static_cast<int>(file.lines.size());
   // The name as the catalogue has it, so that a file word written with the
   // extension does not show it twice.
   script.ScriptErrorAt(from_file, from_line,
@@ -151,8 +151,8 @@ bool ControlFlow::Sub() {
     number = e_.vars.ArgToInteger(rest);
   }
   const int memory = CheckedMemoryNumber(number);
-  MemoryFile[memory] = script.CurrentFile;
-  MemoryLine[memory] = script.CurrentLineNumber;
+  s_.MemoryFile[memory] = e_.state.script.CurrentFile;
+  s_.MemoryLine[memory] = e_.state.script.CurrentLineNumber;
   JumpToLabel(file_word, label);
   return false;
 }
@@ -163,16 +163,16 @@ void ControlFlow::ReturnFromCall() {
   const int memory = CheckedMemoryNumber(e_.vars.ArgToInteger(rest));
   // A save file can bring a file number the catalogue does not have; such a
   // memory is as unusable as an empty one.
-  const int file = MemoryFile[memory];
+  const int file = s_.MemoryFile[memory];
   if (file <= 0 || file > e_.catalogue.CatalogueCount()) {
     script.ScriptError(u"メモリー番号が無効です", false);
   }
   script.RewindScenario(file);
-  ReadLinesUntil(MemoryLine[memory]);
+  ReadLinesUntil(s_.MemoryLine[memory]);
 }
 
 bool ControlFlow::Skp() {
-  e_.script.CurrentLine.clear();
+  e_.state.script.CurrentLine.clear();
   SkipBlock();
   return false;
 }
@@ -186,7 +186,7 @@ bool ControlFlow::Cas() {
   BlockScan scan;
   for (;;) {
     script.ReadScriptLine();
-    const std::u16string& line = script.CurrentLine;
+    const std::u16string& line = e_.state.script.CurrentLine;
     const int depth_before = scan.depth;
     TrackBlock(scan, line);
     if (scan.depth == 0) {

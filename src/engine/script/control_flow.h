@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/script/block_scan.h"
+#include "engine/state/game_state.h"
 
 namespace tsumugi {
 
@@ -15,17 +16,8 @@ class Engine;
 
 class ControlFlow {
  public:
-  static constexpr int kMemoryCount = 10;
-
   // Registers ".jmp", ".sub", ".skp" and ".cas".
   explicit ControlFlow(Engine& engine);
-
-  // --- Call memories -------------------------------------------------------
-  // The place each ".sub" left from: the scenario file (0: never set) and
-  // the number of the ".sub" line in it. Ten fixed slots; save files store
-  // and restore them.
-  std::array<int32_t, kMemoryCount> MemoryFile{};
-  std::array<int32_t, kMemoryCount> MemoryLine{};
 
   // --- Blocks --------------------------------------------------------------
   // Whether a line (leading tabs removed) opens a block: the shared block
@@ -65,6 +57,7 @@ class ControlFlow {
   auto ExpandsToExit();
 
   Engine& e_;
+  CallMemoryState& s_;
 };
 
 }  // namespace tsumugi

@@ -7,22 +7,15 @@
 
 namespace tsumugi {
 
-void Input::Reset() {
-  RunState = RunStateKind::kRunning;
-  EnterHeld = false;
-  ClickSkip = false;
-  LeftHeld = false;
-  RightHeld = false;
-  RightClickReturns = false;
-  RightClickEnabled = true;
-}
+Input::Input(Engine& engine) : e_(engine), s_(engine.state.input) {}
 
 bool Input::SkipTest() const {
-  return (ClickSkip && LeftHeld) || (!RightClickReturns && RightClickEnabled && RightHeld);
+  return (s_.ClickSkip && s_.LeftHeld) ||
+         (!s_.RightClickReturns && s_.RightClickEnabled && s_.RightHeld);
 }
 
 bool Input::FastForwardHeld() const {
-  return (ClickSkip && LeftHeld) || (RightClickEnabled && RightHeld);
+  return (s_.ClickSkip && s_.LeftHeld) || (s_.RightClickEnabled && s_.RightHeld);
 }
 
 namespace {
@@ -63,48 +56,46 @@ bool Input::OnButton(int32_t n, float x, float y) const {
 
 void Input::EndClickWait(RunStateKind state) {
   TextWindow& text = e_.text;
-  if (text.TextWindowVisible && text.MarkerMode != 0) text.EraseClickMarker();
+  if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != 0) text.EraseClickMarker();
   if (state == RunStateKind::kWaitTextClick || state == RunStateKind::kWaitTextClickOrRight) {
-    // What is left of the ".tcl" line is its clear mode.
-    const std::u16string mode = e_.script.CurrentLine;
-    text.ClearTextWindow(e_.vars.ArgToInteger(mode));
+    text.ClearTextWindow(e_.vars.ArgToInteger(s_.TclClearMode));
   }
 }
 
 void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
   ++press_count_;
   Host& host = e_.host;
-  if (!ScriptIsRunning(RunState)) {
+  if (!ScriptIsRunning(s_.RunState)) {
     e_.vars.SetIntegerByName(u"cx", RoundPosition(x));
     e_.vars.SetIntegerByName(u"cy", RoundPosition(y));
   }
 
   if (button == MouseButton::kLeft) {
-    if (ScriptIsRunning(RunState)) {
+    if (ScriptIsRunning(s_.RunState)) {
       // Only remembered: it may let a later wait pass or speed up typing.
-      LeftHeld = true;
+      s_.LeftHeld = true;
       return;
     }
-    if (RunState == RunStateKind::kPlayingVideo) {
-      RunState = RunStateKind::kRunning;
+    if (s_.RunState == RunStateKind::kPlayingVideo) {
+      s_.RunState = RunStateKind::kRunning;
       StopVideo();
       host.DoEvents();
       e_.script.RunScript();
       return;
     }
-    if (!IsClickWait(RunState) && RunState != RunStateKind::kWaitChoice) return;
+    if (!IsClickWait(s_.RunState) && s_.RunState != RunStateKind::kWaitChoice) return;
 
-    SavedRunState = RunState;
-    RunState = RunStateKind::kRunning;
+    s_.SavedRunState = s_.RunState;
+    s_.RunState = RunStateKind::kRunning;
     Buttons& buttons = e_.buttons;
-    if (buttons.ButtonsShown && buttons.ButtonCount() >= 1) {
+    if (e_.state.buttons.ButtonsShown && buttons.ButtonCount() >= 1) {
       // With overlapping buttons the last one hit is pressed.
       bool pressed = false;
       for (int32_t i = 1; i <= buttons.ButtonCount(); ++i) {
         if (!OnButton(i, x, y)) continue;
         buttons.DrawButtonDown(i);
         host.Refresh();
-        buttons.PressedButton = i;
+        e_.state.buttons.PressedButton = i;
         host.EnableTimer(TimerId::kTimer4, true);
         pressed = true;
       }
@@ -112,10 +103,10 @@ void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
       if (pressed) return;
     }
 
-    if (SavedRunState == RunStateKind::kWaitChoice) {
+    if (s_.SavedRunState == RunStateKind::kWaitChoice) {
       const int32_t choice = e_.text.ChoiceHitTest(x, y);
       if (choice == 0) {
-        RunState = RunStateKind::kWaitChoice;
+        s_.RunState = RunStateKind::kWaitChoice;
         return;
       }
       host.EnableTimer(TimerId::kTimer1, false);
@@ -124,22 +115,22 @@ void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
       e_.script.RunScript();
       return;
     }
-    EndClickWait(SavedRunState);
+    EndClickWait(s_.SavedRunState);
     e_.script.RunScript();
     return;
   }
 
-  RightHeld = true;
-  if (!RightClickEnabled) return;
-  const RunStateKind state = RunState;
+  s_.RightHeld = true;
+  if (!s_.RightClickEnabled) return;
+  const RunStateKind state = s_.RunState;
   if (!IsClickWait(state) && state != RunStateKind::kWaitChoice) return;
-  if (RightClickReturns) {
+  if (s_.RightClickReturns) {
     TextWindow& text = e_.text;
-    if (text.RecallFile == 0) return;
-    RunState = RunStateKind::kRunning;
+    if (e_.state.text.RecallFile == 0) return;
+    s_.RunState = RunStateKind::kRunning;
     if (state == RunStateKind::kWaitChoice) {
       text.EndChoiceWait(0);
-    } else if (text.TextWindowVisible && text.MarkerMode != 0) {
+    } else if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != 0) {
       text.EraseClickMarker();
     }
     text.ReturnToRecallPoint();
@@ -147,7 +138,7 @@ void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
     return;
   }
   if (state == RunStateKind::kWaitTextClickOrRight || state == RunStateKind::kWaitClickOrRight) {
-    RunState = RunStateKind::kRunning;
+    s_.RunState = RunStateKind::kRunning;
     EndClickWait(state);
     e_.script.RunScript();
   }
@@ -156,12 +147,12 @@ void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
 void Input::ReleaseHandler(MouseButton button, int /*shift*/, float x, float y) {
   ++release_count_;
   if (button != MouseButton::kLeft) {
-    RightHeld = false;
+    s_.RightHeld = false;
     return;
   }
-  LeftHeld = false;
+  s_.LeftHeld = false;
   Buttons& buttons = e_.buttons;
-  const int32_t pressed = buttons.PressedButton;
+  const int32_t pressed = e_.state.buttons.PressedButton;
   if (pressed == 0) return;
 
   Host& host = e_.host;
@@ -170,19 +161,19 @@ void Input::ReleaseHandler(MouseButton button, int /*shift*/, float x, float y) 
   host.Refresh();
   if (!OnButton(pressed, x, y)) {
     // Released elsewhere: the wait goes on as before the press.
-    buttons.PressedButton = 0;
-    RunState = SavedRunState;
+    e_.state.buttons.PressedButton = 0;
+    s_.RunState = s_.SavedRunState;
     return;
   }
   TextWindow& text = e_.text;
-  if (SavedRunState == RunStateKind::kWaitChoice) {
+  if (s_.SavedRunState == RunStateKind::kWaitChoice) {
     text.EndChoiceWait(0);
-  } else if (text.TextWindowVisible && text.MarkerMode != 0) {
+  } else if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != 0) {
     text.EraseClickMarker();
   }
   buttons.EnterButtonBlock(pressed);
   BranchSearch(pressed, BranchKind::kButton);
-  buttons.PressedButton = 0;
+  e_.state.buttons.PressedButton = 0;
   e_.script.RunScript();
 }
 
@@ -196,9 +187,9 @@ void Input::BranchSearch(int32_t n, BranchKind kind) {
   // blocks (and the lists of inner menus) begin and end.
   BlockScan scan;
   for (;;) {
-    if (scan.depth == 1 && script.CurrentLine == target) return;
+    if (scan.depth == 1 && e_.state.script.CurrentLine == target) return;
     script.ReadScriptLine();
-    e_.flow.TrackBlock(scan, script.CurrentLine);
+    e_.flow.TrackBlock(scan, e_.state.script.CurrentLine);
     if (scan.depth == 0) {
       script.ScriptError(kind == BranchKind::kChoice
                              ? u"「.slt」内に選ばれた選択肢に対応する命令を指す「" + target +

@@ -5,32 +5,19 @@
 
 #include <cstdint>
 
+#include "engine/state/game_state.h"
 #include "platform/host.h"
 
 namespace tsumugi {
 
 class Engine;
 
-enum class RunStateKind : int16_t {
-  kRunning = 0,
-  kWaitTextClick = 1,
-  kWaitTextClickOrRight = 2,
-  kWaitClick = 3,
-  kWaitClickOrRight = 4,
-  kLayingOutChoices = 5,
-  kWaitChoice = 6,
-  kPlayingVideo = 7,
-  kRunningChoiceBlock = 8,
-};
-
 // Which report a failed branch search gives.
 enum class BranchKind { kChoice, kButton };
 
 class Input {
  public:
-  explicit Input(Engine& engine) : e_(engine) {}
-
-  void Reset();
+  explicit Input(Engine& engine);
 
   // Mouse presses, Enter (left) and Space (right); positions in pixels of
   // the drawing area.
@@ -54,17 +41,6 @@ class Input {
   int PressCount() const { return press_count_; }
   int ReleaseCount() const { return release_count_; }
 
-  RunStateKind RunState = RunStateKind::kRunning;
-  // The state at the press that began a button press.
-  RunStateKind SavedRunState = RunStateKind::kRunning;
-  bool LeftHeld = false;
-  bool RightHeld = false;
-  bool ClickSkip = false;
-  bool RightClickEnabled = true;
-  bool RightClickReturns = false;
-  bool EnterHeld = false;
-  bool SpaceHeld = false;
-
  private:
   // Ends a click wait of states 1 to 4: the marker goes, and a ".tcl" wait
   // clears the window as its line asks.
@@ -75,6 +51,7 @@ class Input {
   void StopVideo();
 
   Engine& e_;
+  InputState& s_;
   int press_count_ = 0;
   int release_count_ = 0;
 };

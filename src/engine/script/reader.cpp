@@ -5,7 +5,7 @@
 
 namespace tsumugi {
 
-Script::Script(Engine& engine) : e_(engine) {
+Script::Script(Engine& engine) : e_(engine), s_(engine.state.script) {
   RegisterCommand(u"end", [this]() -> bool { e_.form.EndEngine(ExitStatus::kNormal); });
   RegisterCommand(u"cap", [this] {
     e_.host.SetCaption(e_.vars.ExpandText(TakeArguments()));
@@ -28,30 +28,30 @@ bool Script::HasCommand(std::u16string_view name) const {
 }
 
 bool Script::AtEndOfFile() const {
-  if (CurrentFile <= 0) return true;
-  return CurrentLineNumber >= static_cast<int>(e_.catalogue.File(CurrentFile).lines.size());
+  if (s_.CurrentFile <= 0) return true;
+  return s_.CurrentLineNumber >= static_cast<int>(e_.catalogue.File(s_.CurrentFile).lines.size());
 }
 
 void Script::StripLeadingTabs() {
   size_t tabs = 0;
-  while (tabs < CurrentLine.size() && CurrentLine[tabs] == u'\t') ++tabs;
-  if (tabs > 0) CurrentLine.erase(0, tabs);
+  while (tabs < s_.CurrentLine.size() && s_.CurrentLine[tabs] == u'\t') ++tabs;
+  if (tabs > 0) s_.CurrentLine.erase(0, tabs);
 }
 
 std::u16string Script::NextArgument() {
-  size_t space = CurrentLine.find(u' ');
+  size_t space = s_.CurrentLine.find(u' ');
   std::u16string word;
   if (space == std::u16string::npos) {
-    word.swap(CurrentLine);
+    word.swap(s_.CurrentLine);
   } else {
-    word = CurrentLine.substr(0, space);
-    CurrentLine.erase(0, space + 1);
+    word = s_.CurrentLine.substr(0, space);
+    s_.CurrentLine.erase(0, space + 1);
   }
   return word;
 }
 
 void Script::DropCommandName() {
-  CurrentLine.erase(0, std::min<size_t>(5, CurrentLine.size()));
+  s_.CurrentLine.erase(0, std::min<size_t>(5, s_.CurrentLine.size()));
 }
 
 std::u16string Script::TakeArguments() {
@@ -61,7 +61,7 @@ std::u16string Script::TakeArguments() {
 
 std::u16string Script::TakeRest() {
   std::u16string rest;
-  rest.swap(CurrentLine);
+  rest.swap(s_.CurrentLine);
   return rest;
 }
 
@@ -69,8 +69,8 @@ void Script::ReadScriptLine() {
   if (AtEndOfFile()) {
     ScriptError(u"必要な情報が得られぬままファイル末尾に達してしまいました", false);
   }
-  CurrentLine = e_.catalogue.File(CurrentFile).lines[CurrentLineNumber];
-  ++CurrentLineNumber;
+  s_.CurrentLine = e_.catalogue.File(s_.CurrentFile).lines[s_.CurrentLineNumber];
+  ++s_.CurrentLineNumber;
   StripLeadingTabs();
 }
 
@@ -81,30 +81,31 @@ void Script::RunScript() {
     // An event may have moved the reading position (it cannot while the
     // script runs, but the end of the file must be checked again).
     if (AtEndOfFile()) return;
-    CurrentLine = e_.catalogue.File(CurrentFile).lines[CurrentLineNumber];
-    ++CurrentLineNumber;
+    s_.CurrentLine = e_.catalogue.File(s_.CurrentFile).lines[s_.CurrentLineNumber];
+    ++s_.CurrentLineNumber;
     StripLeadingTabs();
     // Comments and labels do nothing when reached; every other line runs.
-    if (CurrentLine.empty() || (CurrentLine[0] != u';' && CurrentLine[0] != u':')) {
-      e_.record.LineRan(CurrentFile, CurrentLineNumber, CurrentLine);
+    if (s_.CurrentLine.empty() || (s_.CurrentLine[0] != u';' && s_.CurrentLine[0] != u':')) {
+      e_.record.LineRan(s_.CurrentFile, s_.CurrentLineNumber, s_.CurrentLine);
     }
     if (ExecuteCurrentLine()) return;
   }
 }
 
 bool Script::ExecuteCurrentLine() {
-  if (CurrentLine.empty() || CurrentLine[0] != u'.') {
-    if (CurrentLine.empty() || (CurrentLine[0] != u';' && CurrentLine[0] != u':')) {
+  if (s_.CurrentLine.empty() || s_.CurrentLine[0] != u'.') {
+    if (s_.CurrentLine.empty() || (s_.CurrentLine[0] != u';' && s_.CurrentLine[0] != u':')) {
       e_.text.ShowTextLine();
     }
     return false;
   }
-  if (e_.input.RunState == RunStateKind::kRunningChoiceBlock && CurrentLine == u".1") return true;
+  if (e_.state.input.RunState == RunStateKind::kRunningChoiceBlock && s_.CurrentLine == u".1")
+    return true;
   return Dispatch();
 }
 
 bool Script::ExecuteLine(std::u16string line) {
-  CurrentLine = std::move(line);
+  s_.CurrentLine = std::move(line);
   StripLeadingTabs();
   return ExecuteCurrentLine();
 }
@@ -112,7 +113,7 @@ bool Script::ExecuteLine(std::u16string line) {
 bool Script::Dispatch() {
   // The name is characters 2 to 4: a longer word is cut, a shorter line
   // gives a short name that matches nothing.
-  std::u16string_view name = std::u16string_view(CurrentLine).substr(1, 3);
+  std::u16string_view name = std::u16string_view(s_.CurrentLine).substr(1, 3);
   auto it = commands_.find(CommandKey(name));
   if (it == commands_.end()) ScriptError(u"ないコマンドを指定しました", true);
   return it->second();
@@ -123,7 +124,7 @@ int Script::FindScenario(std::u16string name) {
   if (EndsWith(name, extension)) name.resize(name.size() - extension.size());
   int index = FindName(e_.catalogue.Names(), name, 1, e_.catalogue.CatalogueCount());
   if (index < 0) {
-    if (CurrentFile == 0) {
+    if (s_.CurrentFile == 0) {
       e_.host.MessageBoxOk(u"ファイル「" + name + extension +
                            u"」が存在しません\r\n実行を中止します");
       e_.form.EndEngine(ExitStatus::kError);
@@ -139,14 +140,14 @@ void Script::RewindScenario(int index) {
     // A binary file would run as garbage lines; say what it is instead.
     std::u16string message = u"ファイル「" + file.name + e_.settings.ScenarioExtension +
                              u"」はテキストファイルではありません";
-    if (CurrentFile == 0) {
+    if (s_.CurrentFile == 0) {
       e_.host.MessageBoxOk(message + u"\r\n実行を中止します");
       e_.form.EndEngine(ExitStatus::kError);
     }
     ScriptError(message, false);
   }
-  CurrentFile = index;
-  CurrentLineNumber = 0;
+  s_.CurrentFile = index;
+  s_.CurrentLineNumber = 0;
 }
 
 void Script::OpenScenario(const std::u16string& name) {
@@ -154,26 +155,26 @@ void Script::OpenScenario(const std::u16string& name) {
 }
 
 void Script::OpenStartScenario() {
-  CurrentFile = 0;
+  s_.CurrentFile = 0;
   OpenScenario(u"start");
 }
 
 std::u16string Script::CurrentFileName() const {
-  if (CurrentFile <= 0) return OutsideFileName;
-  return e_.catalogue.File(CurrentFile).name + e_.settings.ScenarioExtension;
+  if (s_.CurrentFile <= 0) return OutsideFileName;
+  return e_.catalogue.File(s_.CurrentFile).name + e_.settings.ScenarioExtension;
 }
 
 std::u16string Script::ErrorReportText(const std::u16string& file_name, int line,
                                        const std::u16string& message, bool show_line) const {
   std::u16string text =
       u"File「" + file_name + u"」  Line「" + ToDecimal(line) + u"」\r\n\r\n" + message;
-  if (show_line) text += u"\r\n" + CurrentLine;
+  if (show_line) text += u"\r\n" + s_.CurrentLine;
   text += u"\r\n実行を中止します";
   return text;
 }
 
 void Script::ScriptError(const std::u16string& message, bool show_line) {
-  ScriptErrorAt(CurrentFileName(), CurrentLineNumber, message, show_line);
+  ScriptErrorAt(CurrentFileName(), s_.CurrentLineNumber, message, show_line);
 }
 
 void Script::ScriptErrorAt(const std::u16string& file_name, int line, const std::u16string& message,

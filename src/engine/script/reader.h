@@ -9,6 +9,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "engine/state/game_state.h"
+
 namespace tsumugi {
 
 class Engine;
@@ -20,14 +22,6 @@ using CommandHandler = std::function<bool()>;
 class Script {
  public:
   explicit Script(Engine& engine);
-
-  // --- Reading position ---------------------------------------------------
-  // Catalogue index of the scenario being read (0: none yet).
-  int CurrentFile = 0;
-  // Lines read from CurrentFile since it was last rewound; the first is 1.
-  int CurrentLineNumber = 0;
-  // The line being executed; commands consume it word by word.
-  std::u16string CurrentLine;
 
   // Runs lines until a command waits, the file ends, or (in a choice block)
   // the line ".1" is read.
@@ -91,6 +85,7 @@ class Script {
   bool Dispatch();
 
   Engine& e_;
+  ScriptState& s_;
   std::unordered_map<uint64_t, CommandHandler> commands_;
 };
 

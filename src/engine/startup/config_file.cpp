@@ -62,22 +62,22 @@ void ConfigFile::Read(int* page_count) {
     // The lines go through the script reader's current line, so that the
     // commands run by ".cur" and ".bsc" and every report see them as usual;
     // reports name the configuration file.
-    script.CurrentFile = 0;
+    e_.state.script.CurrentFile = 0;
     script.OutsideFileName = file_name;
     declared_ = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
-      script.CurrentLineNumber = static_cast<int>(i) + 1;
-      script.CurrentLine = lines[i];
+      e_.state.script.CurrentLineNumber = static_cast<int>(i) + 1;
+      e_.state.script.CurrentLine = lines[i];
       script.StripLeadingTabs();
       std::u16string first = script.NextArgument();
       if (first == u".int" || first == u".str") {
         Declare(first == u".int");
       } else if (first == u".cap") {
-        e_.host.SetCaption(e_.vars.ExpandText(script.CurrentLine));
+        e_.host.SetCaption(e_.vars.ExpandText(e_.state.script.CurrentLine));
       } else if (first == u".cmd") {
-        settings.ColorModeIndex = e_.vars.ArgToInteger(script.CurrentLine);
+        settings.ColorModeIndex = e_.vars.ArgToInteger(e_.state.script.CurrentLine);
       } else if (first == u".scr") {
-        int n = e_.vars.ArgToInteger(script.CurrentLine);
+        int n = e_.vars.ArgToInteger(e_.state.script.CurrentLine);
         static_assert(Pages::kMaxPageCount == 1000, "the message names the limit");
         if (n > Pages::kMaxPageCount) {
           script.ScriptError(u"ページ数に１０００より大きい数は指定できません", false);
@@ -85,11 +85,11 @@ void ConfigFile::Read(int* page_count) {
         if (n >= 0) *page_count = n;
       } else if (first == u".cur" || first == u".bsc") {
         std::u16string name = first.substr(1);
-        if (script.HasCommand(name)) script.ExecuteLine(first + u" " + script.CurrentLine);
+        if (script.HasCommand(name)) script.ExecuteLine(first + u" " + e_.state.script.CurrentLine);
       }
     }
-    script.CurrentLine.clear();
-    script.CurrentLineNumber = 0;
+    e_.state.script.CurrentLine.clear();
+    e_.state.script.CurrentLineNumber = 0;
     script.OutsideFileName.clear();
   }
   e_.vars.FinishDeclarations();

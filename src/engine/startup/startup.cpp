@@ -25,8 +25,8 @@ bool ResolveFolder(const SettingsReading& reading, std::u16string& folder) {
     if (!found || !std::filesystem::is_directory(*found, ec)) {
       const FileProblem problem = found ? FileKindProblem(*found) : FileProblem::kMissing;
       reading.diagnostic("scenario folder " + PathToUtf8(path) + ": " +
-                        (problem == FileProblem::kMissing ? std::string("no such folder")
-                                                          : DescribeFileProblem(problem)));
+                         (problem == FileProblem::kMissing ? std::string("no such folder")
+                                                           : DescribeFileProblem(problem)));
       return false;
     }
     path = *found;
@@ -36,8 +36,9 @@ bool ResolveFolder(const SettingsReading& reading, std::u16string& folder) {
   const std::optional<std::filesystem::path> real = RealPath(path);
   const std::filesystem::path& root = reading.root;
   if (!real || !IsInside(root, *real)) {
-    reading.diagnostic("scenario folder " + PathToUtf8(path) + ": it lies outside the game folder (" +
-                      PathToUtf8(real.value_or(path)) + " is not inside " + PathToUtf8(root) + ")");
+    reading.diagnostic("scenario folder " + PathToUtf8(path) +
+                       ": it lies outside the game folder (" + PathToUtf8(real.value_or(path)) +
+                       " is not inside " + PathToUtf8(root) + ")");
     return false;
   }
   return true;
@@ -107,8 +108,7 @@ void Startup::StartEngine(bool run_script) {
     Refuse(u"重複起動は出来ません");
   }
 
-  const bool has_settings_file =
-      FileKindProblem(e_.options.settings_file) != FileProblem::kMissing;
+  const bool has_settings_file = FileKindProblem(e_.options.settings_file) != FileProblem::kMissing;
   const std::optional<std::u16string> refusal = ReadGameSettings(
       {e_.options.game_folder, e_.options.settings_file, e_.picture_files.GameRoot(),
        [this](const std::string& text) { e_.host.Diagnostic(text); }},
@@ -136,14 +136,13 @@ void Startup::StartEngine(bool run_script) {
 }
 
 void Startup::ResetEngine() {
-  e_.vars.Randomize();
   e_.settings.ColorModeIndex = 0;
-  e_.vars.ResetVariables();
-  e_.input.Reset();
-  e_.text.Reset();
-  e_.buttons.Reset();
-
-  e_.graphics.Reset();
+  // The game's defaults, then what the configuration file says.
+  e_.state = GameState{};
+  e_.vars.Randomize();
+  e_.RebuildCaches();
+  // The print settings start as the window's.
+  e_.printer.ApplyTextFont();
 
   ConfigFile config(e_);
   int page_count = -1;

@@ -15,8 +15,8 @@ namespace tsumugi {
 // . | .0             the end of the list; ".0" runs the lines up to ".1" at once
 // .1 ... .2 ... .    the branches, each left with ".skp"
 bool TextWindow::Slt() {
-  Input& input = e_.input;
-  ShowRestAtOnce = false;
+  InputState& input = e_.state.input;
+  s_.ShowRestAtOnce = false;
   input.RunState = RunStateKind::kLayingOutChoices;
   LayOutChoices();
   input.RunState = RunStateKind::kWaitChoice;
@@ -27,19 +27,20 @@ bool TextWindow::Slt() {
 void TextWindow::LayOutChoices() {
   Script& script = e_.script;
   SnapshotPage();
-  ChoiceCounter = 0;
-  hover_presented_ = false;
+  s_.ChoiceCounter = 0;
+  s_.HoverPresented = false;
   // The menu starts on a fresh display line.
-  if (CurrentTextLine != LastLineIndex + 1 && CurrentTextLine >= 0 &&
-      CurrentTextLine <= LastLineIndex &&
-      !TextLines[static_cast<size_t>(CurrentTextLine)].Text.empty()) {
-    ++CurrentTextLine;
+  if (s_.CurrentTextLine != s_.LastLineIndex + 1 && s_.CurrentTextLine >= 0 &&
+      s_.CurrentTextLine <= s_.LastLineIndex &&
+      !s_.TextLines[static_cast<size_t>(s_.CurrentTextLine)].Text.empty()) {
+    ++s_.CurrentTextLine;
   }
   for (;;) {
     script.ReadScriptLine();
-    if (!script.CurrentLine.empty() && script.CurrentLine[0] == u'.') break;
-    ++ChoiceCounter;
-    e_.record.LineRan(script.CurrentFile, script.CurrentLineNumber, script.CurrentLine);
+    if (!e_.state.script.CurrentLine.empty() && e_.state.script.CurrentLine[0] == u'.') break;
+    ++s_.ChoiceCounter;
+    e_.record.LineRan(e_.state.script.CurrentFile, e_.state.script.CurrentLineNumber,
+                      e_.state.script.CurrentLine);
     // Drawn at once in the not-selected colours, on display lines that
     // carry the choice's number.
     ShowTextLine();
@@ -47,17 +48,17 @@ void TextWindow::LayOutChoices() {
   PresentCanvas();
   // The line that ended the list stays in CurrentLine: the branch search
   // starts there.
-  if (script.CurrentLine == u".0") {
-    e_.input.RunState = RunStateKind::kRunningChoiceBlock;
+  if (e_.state.script.CurrentLine == u".0") {
+    e_.state.input.RunState = RunStateKind::kRunningChoiceBlock;
     script.RunScript();
   }
 }
 
 int32_t TextWindow::ChoiceHitTest(float x, float y) {
-  const int64_t px = int64_t{Input::RoundPosition(x)} - WindowX - CanvasX;
-  const int64_t py = int64_t{Input::RoundPosition(y)} - WindowY - CanvasY;
+  const int64_t px = int64_t{Input::RoundPosition(x)} - s_.WindowX - s_.CanvasX;
+  const int64_t py = int64_t{Input::RoundPosition(y)} - s_.WindowY - s_.CanvasY;
   const int64_t text_height = SampleHeight();
-  const int64_t line_height = text_height + Leading;
+  const int64_t line_height = text_height + s_.Leading;
   // Lines that do not advance (a leading that cancels the height) have no
   // rows of their own to hit.
   if (line_height <= 0) return 0;
@@ -65,9 +66,9 @@ int32_t TextWindow::ChoiceHitTest(float x, float y) {
   // last row of leading to the line below it.
   const int64_t row = py / line_height;
   const int64_t r = (py + 1) % line_height;
-  if (r <= text_height && px < PicTextCanvas.Width() && py < PicTextCanvas.Height() && row >= 0 &&
-      row <= LastLineIndex && px >= 0 && py >= 0) {
-    return TextLines[static_cast<size_t>(row)].ChoiceNumber;
+  if (r <= text_height && px < s_.PicTextCanvas.Width() && py < s_.PicTextCanvas.Height() &&
+      row >= 0 && row <= s_.LastLineIndex && px >= 0 && py >= 0) {
+    return s_.TextLines[static_cast<size_t>(row)].ChoiceNumber;
   }
   return 0;
 }
@@ -76,76 +77,76 @@ void TextWindow::HoverTick() {
   const Point pointer = e_.host.GetCursorPos();
   const int32_t hovered =
       ChoiceHitTest(static_cast<float>(pointer.x), static_cast<float>(pointer.y));
-  for (int i = 0; i <= LastLineIndex; ++i) {
-    TextLine& line = TextLines[static_cast<size_t>(i)];
+  for (int i = 0; i <= s_.LastLineIndex; ++i) {
+    TextLine& line = s_.TextLines[static_cast<size_t>(i)];
     if (line.ChoiceNumber == 0) continue;
     const bool selected = line.ChoiceNumber == hovered;
-    line.TextColour = selected ? SelectedColour : NotSelectedColour;
-    line.ShadowColour = selected ? SelectedShadowColour : NotSelectedShadowColour;
+    line.TextColour = selected ? s_.SelectedColour : s_.NotSelectedColour;
+    line.ShadowColour = selected ? s_.SelectedShadowColour : s_.NotSelectedShadowColour;
   }
   // Every line is drawn again; those that look as they did cost nothing.
   bool changed = false;
-  for (int i = 0; i <= LastLineIndex; ++i) changed |= DrawTextLine(i, true);
+  for (int i = 0; i <= s_.LastLineIndex; ++i) changed |= DrawTextLine(i, true);
   // The first tick puts the canvas over whatever the menu's block drew.
   // After it, with no line changed, the canvas is what the screen got at
   // the last tick, and while a menu waits only buttons draw on the screen
   // besides it: without buttons the copy would change no pixel, and a
   // player resting at a menu would cost a frame's work a hundred times a
   // second.
-  const bool buttons = e_.buttons.ButtonsShown && e_.buttons.ButtonCount() != 0;
-  if (changed || buttons || !hover_presented_) PresentCanvas();
-  hover_presented_ = true;
+  const bool buttons = e_.state.buttons.ButtonsShown && e_.buttons.ButtonCount() != 0;
+  if (changed || buttons || !s_.HoverPresented) PresentCanvas();
+  s_.HoverPresented = true;
 }
 
 void TextWindow::EndChoiceWait(int32_t taken) {
   e_.host.EnableTimer(TimerId::kTimer1, false);
-  for (TextLine& line : TextLines) {
+  for (TextLine& line : s_.TextLines) {
     if (line.ChoiceNumber == 0) continue;
     const bool selected = taken != 0 && line.ChoiceNumber == taken;
-    line.TextColour = selected ? SelectedColour : NotSelectedColour;
-    line.ShadowColour = selected ? SelectedShadowColour : NotSelectedShadowColour;
+    line.TextColour = selected ? s_.SelectedColour : s_.NotSelectedColour;
+    line.ShadowColour = selected ? s_.SelectedShadowColour : s_.NotSelectedShadowColour;
     line.ChoiceNumber = 0;
   }
-  for (int i = 0; i <= LastLineIndex; ++i) DrawTextLine(i, true);
+  for (int i = 0; i <= s_.LastLineIndex; ++i) DrawTextLine(i, true);
   PresentCanvas();
 }
 
 // --- The page snapshot ---------------------------------------------------------------
 
 void TextWindow::SnapshotPage() {
-  const bool buttons = e_.buttons.ButtonsShown && e_.buttons.ButtonCount() != 0;
-  if (!buttons && !(e_.input.RightClickReturns && RecallFile != 0)) return;
-  SnapFile = e_.script.CurrentFile;
-  SnapLine = e_.script.CurrentLineNumber - 1;
-  SnapCurrentLine = CurrentTextLine;
+  const bool buttons = e_.state.buttons.ButtonsShown && e_.buttons.ButtonCount() != 0;
+  if (!buttons && !(e_.state.input.RightClickReturns && s_.RecallFile != 0)) return;
+  s_.SnapFile = e_.state.script.CurrentFile;
+  s_.SnapLine = e_.state.script.CurrentLineNumber - 1;
+  s_.SnapCurrentLine = s_.CurrentTextLine;
   int n;
-  if (CurrentTextLine > LastLineIndex) {
-    n = LastLineIndex;
-  } else if (CurrentTextLine < 0) {
+  if (s_.CurrentTextLine > s_.LastLineIndex) {
+    n = s_.LastLineIndex;
+  } else if (s_.CurrentTextLine < 0) {
     n = -1;
   } else {
-    n = TextLines[static_cast<size_t>(CurrentTextLine)].Text.empty() ? CurrentTextLine - 1
-                                                                     : CurrentTextLine;
+    n = s_.TextLines[static_cast<size_t>(s_.CurrentTextLine)].Text.empty() ? s_.CurrentTextLine - 1
+                                                                           : s_.CurrentTextLine;
   }
   // A memory holds 64 display lines; the rest of a longer page is lost.
   n = std::min(n, kMemoryLines - 1);
-  SnapLastLine = n;
+  s_.SnapLastLine = n;
   if (n < 0) {
-    SnapLines.assign(1, TextLine{});
+    s_.SnapLines.assign(1, TextLine{});
   } else {
-    SnapLines.assign(TextLines.begin(), TextLines.begin() + n + 1);
+    s_.SnapLines.assign(s_.TextLines.begin(), s_.TextLines.begin() + n + 1);
   }
 }
 
 void TextWindow::StoreSnapshot(PageMemory& memory) const {
-  memory.File = SnapFile;
-  memory.Line = SnapLine;
-  memory.LastLine = SnapLastLine;
-  memory.CurrentLine = SnapCurrentLine;
+  memory.File = s_.SnapFile;
+  memory.Line = s_.SnapLine;
+  memory.LastLine = s_.SnapLastLine;
+  memory.CurrentLine = s_.SnapCurrentLine;
   for (int i = 0; i < kMemoryLines; ++i) {
     TextLine& line = memory.Lines[static_cast<size_t>(i)];
-    if (i <= SnapLastLine) {
-      line = SnapLines[static_cast<size_t>(i)];
+    if (i <= s_.SnapLastLine) {
+      line = s_.SnapLines[static_cast<size_t>(i)];
     } else {
       line.Text.clear();
     }
@@ -163,7 +164,7 @@ bool TextWindow::Rcl() {
   script.DropCommandName();
   const std::u16string word = script.NextArgument();
   if (vars.ExpandText(word) == u"exit") {
-    PageMemory& memory = CheckedMemory(RecallMemories, vars.ArgToInteger(script.NextArgument()));
+    PageMemory& memory = CheckedMemory(s_.RecallMemories, vars.ArgToInteger(script.NextArgument()));
     const int32_t kind = vars.ArgToInteger(script.NextArgument());
     std::u16string rest = script.TakeRest();
     ReturnToMemory(memory, kind, vars.ArgToInteger(rest));
@@ -171,18 +172,19 @@ bool TextWindow::Rcl() {
   }
   const int32_t slot = vars.ArgToInteger(word);
   if (slot < 0 || slot >= kMemoryCount) script.ScriptError(u"メモリー番号が不正です", false);
-  RecallSlot = slot;
-  RecallFile = script.CurrentFile;
-  RecallLine = script.CurrentLineNumber;
-  script.CurrentLine.clear();
+  s_.RecallSlot = slot;
+  s_.RecallFile = e_.state.script.CurrentFile;
+  s_.RecallLine = e_.state.script.CurrentLineNumber;
+  e_.state.script.CurrentLine.clear();
   e_.flow.SkipBlock();
   return false;
 }
 
 void TextWindow::ReturnToRecallPoint() {
-  StoreSnapshot(RecallMemories[static_cast<size_t>(std::clamp(RecallSlot, 0, kMemoryCount - 1))]);
-  e_.script.RewindScenario(RecallFile);
-  e_.flow.ReadLinesUntil(RecallLine);
+  StoreSnapshot(
+      s_.RecallMemories[static_cast<size_t>(std::clamp(s_.RecallSlot, 0, kMemoryCount - 1))]);
+  e_.script.RewindScenario(s_.RecallFile);
+  e_.flow.ReadLinesUntil(s_.RecallLine);
 }
 
 PageMemory& TextWindow::CheckedMemory(PageMemoryTable& table, int32_t number) {
@@ -200,18 +202,18 @@ PageMemory& TextWindow::CheckedMemory(PageMemoryTable& table, int32_t number) {
 void TextWindow::ReturnToMemory(const PageMemory& memory, int32_t kind, int32_t redraw) {
   Script& script = e_.script;
   if (redraw == 1) {
-    EraseCanvas(0, PicTextCanvas.Height());
-    for (TextLine& line : TextLines) line.Text.clear();
-    if (int64_t{LastLineIndex} + 1 < memory.CurrentLine) {
+    EraseCanvas(0, s_.PicTextCanvas.Height());
+    for (TextLine& line : s_.TextLines) line.Text.clear();
+    if (int64_t{s_.LastLineIndex} + 1 < memory.CurrentLine) {
       script.ScriptError(u"メモリー内のテキストをテキスト表示欄に表示しきれません", false);
     }
     // Only the lines the present window has are put back.
-    const int last = std::min({memory.LastLine, LastLineIndex, kMemoryLines - 1});
+    const int last = std::min({memory.LastLine, s_.LastLineIndex, kMemoryLines - 1});
     for (int i = 0; i <= last; ++i) {
-      TextLines[static_cast<size_t>(i)] = memory.Lines[static_cast<size_t>(i)];
+      s_.TextLines[static_cast<size_t>(i)] = memory.Lines[static_cast<size_t>(i)];
       DrawTextLine(i, true);
     }
-    CurrentTextLine = std::clamp(memory.CurrentLine, 0, LastLineIndex + 1);
+    s_.CurrentTextLine = std::clamp(memory.CurrentLine, 0, s_.LastLineIndex + 1);
     PresentCanvas();
   }
   script.RewindScenario(memory.File);
@@ -219,7 +221,7 @@ void TextWindow::ReturnToMemory(const PageMemory& memory, int32_t kind, int32_t 
   if (kind != 1) {
     // The waiting command is passed over, and with it a whole menu.
     script.ReadScriptLine();
-    if (script.CurrentLine.starts_with(u".slt")) e_.flow.SkipBlock(/*in_list=*/true);
+    if (e_.state.script.CurrentLine.starts_with(u".slt")) e_.flow.SkipBlock(/*in_list=*/true);
   }
 }
 

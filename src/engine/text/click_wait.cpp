@@ -12,8 +12,8 @@ namespace tsumugi {
 
 void TextWindow::CommonWaitStart() {
   // Text typed at no delay reaches the screen at the latest here.
-  if (ShowRestAtOnce && TextWindowVisible) PresentCanvas();
-  ShowRestAtOnce = false;
+  if (s_.ShowRestAtOnce && s_.TextWindowVisible) PresentCanvas();
+  s_.ShowRestAtOnce = false;
 }
 
 bool TextWindow::Tcl() {
@@ -22,38 +22,39 @@ bool TextWindow::Tcl() {
   script.DropCommandName();
   const std::u16string kind_word = script.NextArgument();
   // The rest of the line is the clear mode, read only when the clear
-  // happens (the press handler reads it from here too).
+  // happens: at once, or when the click that ends the wait comes.
   CommonWaitStart();
   const int32_t kind = e_.vars.ArgToInteger(kind_word);
   if (kind == 0 || (kind == 1 && !input.SkipTest())) {
     SnapshotPage();
     ShowClickMarker(0);
-    input.RunState = kind == 0 ? RunStateKind::kWaitTextClick : RunStateKind::kWaitTextClickOrRight;
+    e_.state.input.TclClearMode = e_.state.script.CurrentLine;
+    e_.state.input.RunState =
+        kind == 0 ? RunStateKind::kWaitTextClick : RunStateKind::kWaitTextClickOrRight;
     return true;
   }
   if (kind == 1 || kind == 2) {
-    if (FastTypingDelay == 0) WaitMilliseconds(30);
-    const std::u16string mode = script.CurrentLine;
+    if (s_.FastTypingDelay == 0) WaitMilliseconds(30);
+    const std::u16string mode = e_.state.script.CurrentLine;
     ClearTextWindow(e_.vars.ArgToInteger(mode));
   }
   return false;
 }
 
 bool TextWindow::Clk() {
-  Script& script = e_.script;
   Input& input = e_.input;
+  std::u16string& line = e_.state.script.CurrentLine;
   // The kind is the one character after the command and its blank, so a
   // written 12 reads as 1.
-  const std::u16string& line = script.CurrentLine;
   const std::u16string kind_char = line.size() > 5 ? line.substr(5, 1) : std::u16string();
   const int32_t kind = e_.vars.ArgToInteger(kind_char);
-  script.CurrentLine.clear();
+  line.clear();
   if (kind != 0 && kind != 1) return false;
   CommonWaitStart();
   if (kind == 1 && input.SkipTest()) return false;
   SnapshotPage();
   ShowClickMarker(1);
-  input.RunState = kind == 0 ? RunStateKind::kWaitClick : RunStateKind::kWaitClickOrRight;
+  e_.state.input.RunState = kind == 0 ? RunStateKind::kWaitClick : RunStateKind::kWaitClickOrRight;
   return true;
 }
 
@@ -64,23 +65,25 @@ bool TextWindow::Mst() {
   const std::u16string first = vars.ExpandText(script.NextArgument());
   if (first == u"off") {
     // The pictures and the blink interval stay for a later ".mst".
-    MarkerMode = 0;
+    s_.MarkerMode = 0;
     return false;
   }
   LoadMaskedPicture(first, PicTcl, PicMTcl, kMaxMarkerWidth, kMaxMarkerHeight);
-  LoadMaskedPicture(vars.ExpandText(script.NextArgument()), PicClk, PicMClk, kMaxMarkerWidth,
-                    kMaxMarkerHeight);
+  const std::u16string second = vars.ExpandText(script.NextArgument());
+  LoadMaskedPicture(second, PicClk, PicMClk, kMaxMarkerWidth, kMaxMarkerHeight);
+  s_.TclMarkerName = first;
+  s_.ClkMarkerName = second;
   // The screen under the marker is kept over the larger of the two
   // pictures, so that a ".clk" marker larger than the ".tcl" one is shown
   // and erased whole.
-  PicMarkSave.Resize(std::max(PicTcl.Width(), PicClk.Width()),
-                     std::max(PicTcl.Height(), PicClk.Height()));
-  PicMarkWork.Resize(PicMarkSave.Width(), PicMarkSave.Height());
+  s_.PicMarkSave.Resize(std::max(PicTcl.Width(), PicClk.Width()),
+                        std::max(PicTcl.Height(), PicClk.Height()));
+  s_.PicMarkWork.Resize(s_.PicMarkSave.Width(), s_.PicMarkSave.Height());
 
   const int64_t mode = int64_t{vars.ArgToInteger(script.NextArgument())} + 1;
-  MarkerMode = static_cast<int32_t>(std::min<int64_t>(mode, INT32_MAX));
-  MarkerOffsetX = vars.ArgToInteger(script.NextArgument());
-  MarkerOffsetY = vars.ArgToInteger(script.NextArgument());
+  s_.MarkerMode = static_cast<int32_t>(std::min<int64_t>(mode, INT32_MAX));
+  s_.MarkerOffsetX = vars.ArgToInteger(script.NextArgument());
+  s_.MarkerOffsetY = vars.ArgToInteger(script.NextArgument());
   std::u16string rest = script.TakeRest();
   // A window timer takes 0 to 65535 milliseconds; 0 never ticks.
   const int32_t interval = std::clamp(vars.ArgToInteger(rest), 0, 65535);
@@ -91,88 +94,89 @@ bool TextWindow::Mst() {
 // --- The marker ----------------------------------------------------------------
 
 void TextWindow::ShowClickMarker(int kind) {
-  if (!TextWindowVisible || MarkerMode == 0) return;
-  const int64_t canvas_x = int64_t{WindowX} + CanvasX;
-  const int64_t canvas_y = int64_t{WindowY} + CanvasY;
-  if (MarkerMode == 1 || MarkerMode == 2) {
-    int n = LastLineIndex;
-    while (n >= 0 && TextLines[static_cast<size_t>(n)].Text.empty()) --n;
+  if (!s_.TextWindowVisible || s_.MarkerMode == 0) return;
+  const int64_t canvas_x = int64_t{s_.WindowX} + s_.CanvasX;
+  const int64_t canvas_y = int64_t{s_.WindowY} + s_.CanvasY;
+  if (s_.MarkerMode == 1 || s_.MarkerMode == 2) {
+    int n = s_.LastLineIndex;
+    while (n >= 0 && s_.TextLines[static_cast<size_t>(n)].Text.empty()) --n;
     int64_t mx = 0;
     int64_t my = 0;
     if (n >= 0) {
-      const gdi::Font& font = canvas_.Font(e_.fonts);
-      mx = int64_t{font.Extent(AsDrawn(TextLines[static_cast<size_t>(n)].Text), canvas_.char_extra)
+      const gdi::Font& font = s_.Canvas.Font(e_.fonts);
+      mx = int64_t{font.Extent(AsDrawn(s_.TextLines[static_cast<size_t>(n)].Text),
+                               s_.Canvas.char_extra)
                        .width} -
-           CharacterSpacing;
+           s_.CharacterSpacing;
       my = LineTop(n);
     } else {
       n = 0;
     }
-    if (MarkerMode == 1 && mx + MarkerOffsetX + PicTcl.Width() > PicTextCanvas.Width()) {
+    if (s_.MarkerMode == 1 && mx + s_.MarkerOffsetX + PicTcl.Width() > s_.PicTextCanvas.Width()) {
       // The marker does not fit after the text: it goes to the start of the
       // next line, scrolling when there is none.
       mx = 0;
-      if (n == LastLineIndex) {
+      if (n == s_.LastLineIndex) {
         ScrollTextUp();
       } else {
-        my += int64_t{SampleHeight()} + Leading;
+        my += int64_t{SampleHeight()} + s_.Leading;
       }
     }
-    MarkerX = ClampCoordinate(canvas_x + MarkerOffsetX + mx);
-    MarkerY = ClampCoordinate(canvas_y + MarkerOffsetY + my);
-  } else if (MarkerMode == 3) {
-    MarkerX = ClampCoordinate(canvas_x + MarkerOffsetX);
-    MarkerY = ClampCoordinate(canvas_y + MarkerOffsetY);
-  } else if (MarkerMode == 4) {
-    MarkerX = MarkerOffsetX;
-    MarkerY = MarkerOffsetY;
+    s_.MarkerX = ClampCoordinate(canvas_x + s_.MarkerOffsetX + mx);
+    s_.MarkerY = ClampCoordinate(canvas_y + s_.MarkerOffsetY + my);
+  } else if (s_.MarkerMode == 3) {
+    s_.MarkerX = ClampCoordinate(canvas_x + s_.MarkerOffsetX);
+    s_.MarkerY = ClampCoordinate(canvas_y + s_.MarkerOffsetY);
+  } else if (s_.MarkerMode == 4) {
+    s_.MarkerX = s_.MarkerOffsetX;
+    s_.MarkerY = s_.MarkerOffsetY;
   }
 
   const gdi::Surface& screen = e_.host.Screen();
-  const int w = PicMarkSave.Width();
-  const int h = PicMarkSave.Height();
-  PicMarkSave.Clear();
-  PicMarkWork.Clear();
-  gdi::BitBlt(PicMarkSave, 0, 0, w, h, screen, MarkerX, MarkerY, gdi::kSrcCopy);
-  gdi::BitBlt(PicMarkWork, 0, 0, w, h, screen, MarkerX, MarkerY, gdi::kSrcCopy);
+  const int w = s_.PicMarkSave.Width();
+  const int h = s_.PicMarkSave.Height();
+  s_.PicMarkSave.Clear();
+  s_.PicMarkWork.Clear();
+  gdi::BitBlt(s_.PicMarkSave, 0, 0, w, h, screen, s_.MarkerX, s_.MarkerY, gdi::kSrcCopy);
+  gdi::BitBlt(s_.PicMarkWork, 0, 0, w, h, screen, s_.MarkerX, s_.MarkerY, gdi::kSrcCopy);
   if (kind == 0 || kind == 1) {
     const gdi::Surface& mask = kind == 0 ? PicMTcl : PicMClk;
     const gdi::Surface& picture = kind == 0 ? PicTcl : PicClk;
-    gdi::BitBlt(PicMarkWork, 0, 0, mask.Width(), mask.Height(), mask, 0, 0, gdi::kSrcAnd);
-    gdi::BitBlt(PicMarkWork, 0, 0, picture.Width(), picture.Height(), picture, 0, 0,
+    gdi::BitBlt(s_.PicMarkWork, 0, 0, mask.Width(), mask.Height(), mask, 0, 0, gdi::kSrcAnd);
+    gdi::BitBlt(s_.PicMarkWork, 0, 0, picture.Width(), picture.Height(), picture, 0, 0,
                 gdi::kSrcInvert);
   }
-  ToScreen(PicMarkWork, MarkerX, MarkerY, w, h);
+  ToScreen(s_.PicMarkWork, s_.MarkerX, s_.MarkerY, w, h);
   e_.host.Refresh();
-  MarkerShown = true;
+  s_.MarkerShown = true;
   e_.host.EnableTimer(TimerId::kTimer3, true);
 }
 
 void TextWindow::EraseClickMarker() {
   e_.host.EnableTimer(TimerId::kTimer3, false);
-  ToScreen(PicMarkSave, MarkerX, MarkerY, PicMarkSave.Width(), PicMarkSave.Height());
+  ToScreen(s_.PicMarkSave, s_.MarkerX, s_.MarkerY, s_.PicMarkSave.Width(), s_.PicMarkSave.Height());
   e_.host.Refresh();
 }
 
 void TextWindow::BlinkTick() {
   // The blink: the saved screen and the screen with the marker by turns.
-  ToScreen(MarkerShown ? PicMarkSave : PicMarkWork, MarkerX, MarkerY, PicMarkSave.Width(),
-           PicMarkSave.Height());
+  ToScreen(s_.MarkerShown ? s_.PicMarkSave : s_.PicMarkWork, s_.MarkerX, s_.MarkerY,
+           s_.PicMarkSave.Width(), s_.PicMarkSave.Height());
   e_.host.Refresh();
-  MarkerShown = !MarkerShown;
+  s_.MarkerShown = !s_.MarkerShown;
 }
 
 // --- Clearing and pausing ------------------------------------------------------
 
 void TextWindow::ClearTextWindow(int32_t mode) {
   if (mode == 0) {
-    EraseCanvas(0, PicTextCanvas.Height());
-    for (TextLine& line : TextLines) line.Text.clear();
+    EraseCanvas(0, s_.PicTextCanvas.Height());
+    for (TextLine& line : s_.TextLines) line.Text.clear();
     PresentCanvas();
   } else if (mode == 1) {
-    for (int i = 0; i <= LastLineIndex; ++i) ScrollTextUp();
+    for (int i = 0; i <= s_.LastLineIndex; ++i) ScrollTextUp();
   }
-  CurrentTextLine = 0;
+  s_.CurrentTextLine = 0;
 }
 
 void TextWindow::WaitMilliseconds(int32_t milliseconds) {

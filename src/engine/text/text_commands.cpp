@@ -13,36 +13,36 @@ namespace tsumugi {
 
 bool TextWindow::Tsw() {
   e_.script.TakeArguments();
-  ShowRestAtOnce = false;
-  TextWindowVisible = true;
+  s_.ShowRestAtOnce = false;
+  s_.TextWindowVisible = true;
 
   // The screen under the window is kept twice: as it is, to be put back by
   // ".thd 0", and with the window picture laid over it through its mask, as
   // the background the text is drawn on.
   gdi::Surface& screen = e_.host.Screen();
-  PicTextSave.Clear();
-  PicTextSpace.Clear();
-  gdi::BitBlt(PicTextSave, 0, 0, PicTextSave.Width(), PicTextSave.Height(), screen, WindowX,
-              WindowY, gdi::kSrcCopy);
-  const int w = PicTextSpace.Width();
-  const int h = PicTextSpace.Height();
-  gdi::BitBlt(PicTextSpace, 0, 0, w, h, screen, WindowX, WindowY, gdi::kSrcCopy);
-  gdi::BitBlt(PicTextSpace, 0, 0, w, h, PicTextMBmp, 0, 0, gdi::kSrcAnd);
-  gdi::BitBlt(PicTextSpace, 0, 0, w, h, PicTextBmp, 0, 0, gdi::kSrcInvert);
+  s_.PicTextSave.Clear();
+  s_.PicTextSpace.Clear();
+  gdi::BitBlt(s_.PicTextSave, 0, 0, s_.PicTextSave.Width(), s_.PicTextSave.Height(), screen,
+              s_.WindowX, s_.WindowY, gdi::kSrcCopy);
+  const int w = s_.PicTextSpace.Width();
+  const int h = s_.PicTextSpace.Height();
+  gdi::BitBlt(s_.PicTextSpace, 0, 0, w, h, screen, s_.WindowX, s_.WindowY, gdi::kSrcCopy);
+  gdi::BitBlt(s_.PicTextSpace, 0, 0, w, h, PicTextMBmp, 0, 0, gdi::kSrcAnd);
+  gdi::BitBlt(s_.PicTextSpace, 0, 0, w, h, PicTextBmp, 0, 0, gdi::kSrcInvert);
 
   // The text of the window comes back over the new background: each line
   // once, in order.
-  EraseCanvas(0, PicTextCanvas.Height());
-  for (int i = 0; i <= LastLineIndex; ++i) {
-    if (TextLines[static_cast<size_t>(i)].Text.empty()) continue;
-    pen_y_ = LineTop(i);
-    DrawLineOn(PicTextCanvas, i, 0, pen_y_);
+  EraseCanvas(0, s_.PicTextCanvas.Height());
+  for (int i = 0; i <= s_.LastLineIndex; ++i) {
+    if (s_.TextLines[static_cast<size_t>(i)].Text.empty()) continue;
+    s_.PenY = LineTop(i);
+    DrawLineOn(s_.PicTextCanvas, i, 0, s_.PenY);
   }
 
-  ToScreen(PicTextSpace, WindowX, WindowY, w, h);
-  ToScreen(PicTextCanvas, ClampCoordinate(int64_t{WindowX} + CanvasX),
-           ClampCoordinate(int64_t{WindowY} + CanvasY), PicTextCanvas.Width(),
-           PicTextCanvas.Height());
+  ToScreen(s_.PicTextSpace, s_.WindowX, s_.WindowY, w, h);
+  ToScreen(s_.PicTextCanvas, ClampCoordinate(int64_t{s_.WindowX} + s_.CanvasX),
+           ClampCoordinate(int64_t{s_.WindowY} + s_.CanvasY), s_.PicTextCanvas.Width(),
+           s_.PicTextCanvas.Height());
   e_.host.Refresh();
   return false;
 }
@@ -50,24 +50,25 @@ bool TextWindow::Tsw() {
 bool TextWindow::Thd() {
   const int32_t n = e_.vars.ArgToInteger(e_.script.TakeArguments());
   if (n == 0) {
-    ToScreen(PicTextSave, WindowX, WindowY, PicTextSave.Width(), PicTextSave.Height());
+    ToScreen(s_.PicTextSave, s_.WindowX, s_.WindowY, s_.PicTextSave.Width(),
+             s_.PicTextSave.Height());
     e_.host.Refresh();
   }
-  TextWindowVisible = false;
+  s_.TextWindowVisible = false;
   return false;
 }
 
 bool TextWindow::Tsp() {
   Script& script = e_.script;
   script.DropCommandName();
-  TypingDelay = e_.vars.ArgToInteger(script.NextArgument());
-  if (!script.CurrentLine.empty()) {
+  s_.TypingDelay = e_.vars.ArgToInteger(script.NextArgument());
+  if (!e_.state.script.CurrentLine.empty()) {
     std::u16string rest = script.TakeRest();
-    FastTypingDelay = e_.vars.ArgToInteger(rest);
+    s_.FastTypingDelay = e_.vars.ArgToInteger(rest);
   }
   // Text typed at no delay reaches the screen before typing slows down.
-  if (ApplicableDelay() != 0 && ShowRestAtOnce) {
-    ShowRestAtOnce = false;
+  if (ApplicableDelay() != 0 && s_.ShowRestAtOnce) {
+    s_.ShowRestAtOnce = false;
     PresentCanvas();
   }
   return false;
@@ -75,28 +76,28 @@ bool TextWindow::Tsp() {
 
 bool TextWindow::Tmd() {
   const int32_t mode = e_.vars.ArgToInteger(e_.script.TakeArguments());
-  if (TextMode == 1 && mode == 0) {
+  if (s_.TextMode == 1 && mode == 0) {
     // Leaving the joining mode closes the open display line, even an empty
     // one, which then stays blank. In a full window the line that would be
     // closed is the one a scroll would open: scroll now, so that the blank
     // line shows there as it does anywhere else on the page and the line
     // number stays inside the window.
-    if (CurrentTextLine > LastLineIndex) ScrollTextUp();
-    CurrentTextLine = std::min(CurrentTextLine + 1, LastLineIndex + 1);
+    if (s_.CurrentTextLine > s_.LastLineIndex) ScrollTextUp();
+    s_.CurrentTextLine = std::min(s_.CurrentTextLine + 1, s_.LastLineIndex + 1);
   }
-  TextMode = mode;
+  s_.TextMode = mode;
   return false;
 }
 
 // --- .txt ------------------------------------------------------------------
 
 bool TextWindow::WindowEmpty() const {
-  return CurrentTextLine == 0 && TextLines[0].Text.empty();
+  return s_.CurrentTextLine == 0 && s_.TextLines[0].Text.empty();
 }
 
 bool TextWindow::AtLineStart() const {
-  if (CurrentTextLine > LastLineIndex || CurrentTextLine < 0) return true;
-  return TextLines[static_cast<size_t>(CurrentTextLine)].Text.empty();
+  if (s_.CurrentTextLine > s_.LastLineIndex || s_.CurrentTextLine < 0) return true;
+  return s_.TextLines[static_cast<size_t>(s_.CurrentTextLine)].Text.empty();
 }
 
 void TextWindow::Refuse(const std::u16string& message) {
@@ -144,10 +145,10 @@ bool TextWindow::Txt() {
       Refuse(u"「.txt maxline」の引数は「" + ToDecimal(kMaxLines) +
              u"」より大きな値には設定出来ません");
     }
-    LastLineIndex = count - 1;
+    s_.LastLineIndex = count - 1;
     // Every record is new: lines not yet begun are black until text starts
     // on them.
-    TextLines.assign(static_cast<size_t>(count), TextLine{});
+    s_.TextLines.assign(static_cast<size_t>(count), TextLine{});
   } else if (keyword == u"space" || keyword == u"canvas") {
     TxtSpaceOrCanvas(keyword == u"space");
   } else if (keyword == u"font") {
@@ -164,7 +165,7 @@ void TextWindow::TxtSpaceOrCanvas(bool space) {
   Script& script = e_.script;
   Variables& vars = e_.vars;
   const std::u16string written = script.NextArgument();
-  if (!WindowEmpty() || TextWindowVisible) {
+  if (!WindowEmpty() || s_.TextWindowVisible) {
     Refuse(u"「.txt " + std::u16string(space ? u"space " : u"canvas ") + written +
            u"...」は「.tcl」「.thd」が\r\nかかった状態でしか実行できません");
   }
@@ -175,32 +176,30 @@ void TextWindow::TxtSpaceOrCanvas(bool space) {
       const int32_t w = CheckedSide(vars.ArgToInteger(script.NextArgument()), u"space pic screen");
       std::u16string rest = script.TakeRest();
       const int32_t h = CheckedSide(vars.ArgToInteger(rest), u"space pic screen");
-      // A window without a picture: black picture, white mask, so that the
-      // screen shows through everywhere.
-      PicTextBmp = gdi::Surface(w, h, gdi::kBlack);
-      PicTextMBmp = gdi::Surface(w, h, gdi::kWhite);
-      PicTextMBmp.SetForeColor(gdi::kBlack);
+      s_.WindowPicture = {u"", w, h};
+      MakeWindowPicture();
     } else {
       LoadMaskedPicture(name, PicTextBmp, PicTextMBmp, kMaxWindowSide, kMaxWindowSide);
+      s_.WindowPicture = {name, 0, 0};
     }
-    PicTextSave.Resize(PicTextBmp.Width(), PicTextBmp.Height());
-    PicTextSpace.Resize(PicTextBmp.Width(), PicTextBmp.Height());
+    s_.PicTextSave.Resize(PicTextBmp.Width(), PicTextBmp.Height());
+    s_.PicTextSpace.Resize(PicTextBmp.Width(), PicTextBmp.Height());
   } else if (word == u"pos") {
     const int32_t x = vars.ArgToInteger(script.NextArgument());
     std::u16string rest = script.TakeRest();
     const int32_t y = vars.ArgToInteger(rest);
     if (space) {
-      WindowX = x;
-      WindowY = y;
+      s_.WindowX = x;
+      s_.WindowY = y;
     } else {
-      CanvasX = x;
-      CanvasY = y;
+      s_.CanvasX = x;
+      s_.CanvasY = y;
     }
   } else if (!space && word == u"size") {
     const int32_t w = CheckedSide(vars.ArgToInteger(script.NextArgument()), u"canvas size");
     std::u16string rest = script.TakeRest();
     const int32_t h = CheckedSide(vars.ArgToInteger(rest), u"canvas size");
-    PicTextCanvas.Resize(w, h);
+    s_.PicTextCanvas.Resize(w, h);
   }
 }
 
@@ -221,30 +220,30 @@ void TextWindow::TxtFont() {
   if (word == u"name") {
     // The whole rest of the line, blanks included, as written.
     rest = script.TakeRest();
-    canvas_.font.face = rest;
+    s_.Canvas.font.face = rest;
   } else if (word == u"size") {
     rest = script.TakeRest();
-    canvas_.font.height = vars.ArgToInteger(rest);
+    s_.Canvas.font.height = vars.ArgToInteger(rest);
   } else if (word == u"style") {
     rest = script.TakeRest();
     const int32_t style = vars.ArgToInteger(rest);
     if (style >= 0 && style <= 3) {
-      canvas_.font.bold = (style & 1) != 0;
-      canvas_.font.italic = (style & 2) != 0;
+      s_.Canvas.font.bold = (style & 1) != 0;
+      s_.Canvas.font.italic = (style & 2) != 0;
     }
   } else if (word == u"spacing") {
     rest = script.TakeRest();
-    CharacterSpacing = vars.ArgToInteger(rest);
-    canvas_.char_extra = CharacterSpacing;
+    s_.CharacterSpacing = vars.ArgToInteger(rest);
+    s_.Canvas.char_extra = s_.CharacterSpacing;
   } else if (word == u"leading") {
     rest = script.TakeRest();
-    Leading = vars.ArgToInteger(rest);
+    s_.Leading = vars.ArgToInteger(rest);
   } else if (word == u"offset") {
     rest = script.TakeRest();
-    ShadowOffset = vars.ArgToInteger(rest);
+    s_.ShadowOffset = vars.ArgToInteger(rest);
   } else if (word == u"edge") {
     rest = script.TakeRest();
-    EdgeOn = vars.ArgToInteger(rest) != 0;
+    s_.EdgeOn = vars.ArgToInteger(rest) != 0;
   } else if (word == u"color") {
     const std::u16string which_written = script.NextArgument();
     const std::u16string which = vars.ExpandText(which_written);
@@ -257,19 +256,19 @@ void TextWindow::TxtFont() {
     rest = script.TakeRest();
     const gdi::ColorRef colour = vars.ColourValue(vars.ExpandText(rest));
     if (which == u"usual") {
-      UsualColour = colour;
+      s_.UsualColour = colour;
     } else if (which == u"usualshadow") {
-      UsualShadowColour = colour;
+      s_.UsualShadowColour = colour;
     } else if (which == u"shadow") {
-      UsualShadowColour = SelectedShadowColour = NotSelectedShadowColour = colour;
+      s_.UsualShadowColour = s_.SelectedShadowColour = s_.NotSelectedShadowColour = colour;
     } else if (which == u"selected") {
-      SelectedColour = colour;
+      s_.SelectedColour = colour;
     } else if (which == u"notselected") {
-      NotSelectedColour = colour;
+      s_.NotSelectedColour = colour;
     } else if (which == u"selectedshadow") {
-      SelectedShadowColour = colour;
+      s_.SelectedShadowColour = colour;
     } else if (which == u"notselectedshadow") {
-      NotSelectedShadowColour = colour;
+      s_.NotSelectedShadowColour = colour;
     }
   }
 }

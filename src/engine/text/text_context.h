@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/text_codec.h"
 #include "platform/gdi/font.h"
@@ -16,8 +17,18 @@ namespace tsumugi {
 
 class TextContext {
  public:
+  TextContext() = default;
+  TextContext(gdi::LogFont font_in, int char_extra_in)
+      : font(std::move(font_in)), char_extra(char_extra_in) {}
+
   gdi::LogFont font;
   int char_extra = 0;
+
+  // Two contexts are the same when they draw the same; the realised font
+  // is only a cache.
+  friend bool operator==(const TextContext& a, const TextContext& b) {
+    return a.font == b.font && a.char_extra == b.char_extra;
+  }
 
   // The realised font for `font`, asked for again only when `font` changed.
   const gdi::Font& Font(gdi::FontEngine& fonts) {

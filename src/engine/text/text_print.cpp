@@ -4,39 +4,38 @@
 
 namespace tsumugi {
 
-TextPrinter::TextPrinter(Engine& engine) : e_(engine) {
+TextPrinter::TextPrinter(Engine& engine) : e_(engine), s_(engine.state.print) {
   e_.script.RegisterCommand(u"tpr", [this] { return Tpr(); });
 }
 
 TextContext& TextPrinter::PageContext(int n) {
   const size_t index = static_cast<size_t>(std::max(n, 0));
-  if (index >= pages_.size()) {
-    const TextContext model = pages_.empty() ? TextContext{} : pages_[0];
-    pages_.resize(index + 1, model);
+  if (index >= s_.Pages.size()) {
+    const TextContext model = s_.Pages.empty() ? TextContext{} : s_.Pages[0];
+    s_.Pages.resize(index + 1, model);
   }
-  return pages_[index];
+  return s_.Pages[index];
 }
 
 template <typename Change>
 void TextPrinter::ForEveryContext(Change change) {
-  change(screen_);
+  change(s_.Screen);
   for (int n = 0; n <= e_.pages.PageCount(); ++n) change(PageContext(n));
 }
 
 void TextPrinter::ApplyTextFont() {
-  const TextWindow& window = e_.text;
-  const gdi::LogFont& font = e_.text.CanvasContext().font;
-  PrintSpacing = window.CharacterSpacing;
+  const gdi::LogFont& font = e_.state.text.Canvas.font;
+  s_.PrintSpacing = e_.state.text.CharacterSpacing;
   ForEveryContext([&](TextContext& context) {
-    context.char_extra = PrintSpacing;
+    context.char_extra = s_.PrintSpacing;
     context.font = font;
   });
-  PrintLeading = window.Leading;
-  PrintShadowOffset = window.ShadowOffset;
-  PrintEdgeOn = window.EdgeOn;
-  PrintColour = window.UsualColour;
-  PrintShadowColour = window.UsualShadowColour;
-  PrintAlign = 0;
+  s_.PrintLeading = e_.state.text.Leading;
+  s_.PrintShadowOffset = e_.state.text.ShadowOffset;
+  s_.PrintEdgeOn = e_.state.text.EdgeOn;
+  s_.PrintColour = e_.state.text.UsualColour;
+  s_.PrintShadowColour = e_.state.text.UsualShadowColour;
+  s_.PrintAlign = 0;
 }
 
 bool TextPrinter::Tpr() {
@@ -50,7 +49,7 @@ bool TextPrinter::Tpr() {
   }
 
   gdi::Surface* surface = &e_.host.Screen();
-  TextContext* context = &screen_;
+  TextContext* context = &s_.Screen;
   if (target == u"off1" || target == u"off2") {
     const int page = target == u"off1" ? 1 : 2;
     surface = e_.pages.Page(page);
@@ -61,7 +60,7 @@ bool TextPrinter::Tpr() {
     context = &PageContext(page);
   } else if (target != u"screen") {
     // The target may be left out: the word is the x position.
-    script.CurrentLine = target + u" " + script.CurrentLine;
+    e_.state.script.CurrentLine = target + u" " + e_.state.script.CurrentLine;
     target = u"screen";
   }
 
@@ -83,31 +82,31 @@ bool TextPrinter::Tpr() {
     if (!piece.empty()) {
       const std::u16string drawn = AsDrawn(piece);
       const Size size = font.Extent(drawn, extra);
-      const int64_t width = int64_t{size.width} - PrintSpacing;
+      const int64_t width = int64_t{size.width} - s_.PrintSpacing;
       height = size.height;
-      if (PrintAlign == 0) {
+      if (s_.PrintAlign == 0) {
         px = x;
-      } else if (PrintAlign == 1) {
+      } else if (s_.PrintAlign == 1) {
         px = x - (width - 1) / 2;
-      } else if (PrintAlign == 2) {
+      } else if (s_.PrintAlign == 2) {
         px = x - width + 1;
       }
       const int ix = ClampCoordinate(px);
       const int iy = ClampCoordinate(y);
-      if (PrintEdgeOn) {
-        font.Draw(*surface, ix, iy - 1, drawn, PrintShadowColour, extra);
-        font.Draw(*surface, ix + 1, iy, drawn, PrintShadowColour, extra);
-        font.Draw(*surface, ix, iy + 1, drawn, PrintShadowColour, extra);
-        font.Draw(*surface, ix - 1, iy, drawn, PrintShadowColour, extra);
+      if (s_.PrintEdgeOn) {
+        font.Draw(*surface, ix, iy - 1, drawn, s_.PrintShadowColour, extra);
+        font.Draw(*surface, ix + 1, iy, drawn, s_.PrintShadowColour, extra);
+        font.Draw(*surface, ix, iy + 1, drawn, s_.PrintShadowColour, extra);
+        font.Draw(*surface, ix - 1, iy, drawn, s_.PrintShadowColour, extra);
       }
-      font.Draw(*surface, ClampCoordinate(px + PrintShadowOffset),
-                ClampCoordinate(y + PrintShadowOffset), drawn, PrintShadowColour, extra);
-      font.Draw(*surface, ix, iy, drawn, PrintColour, extra);
+      font.Draw(*surface, ClampCoordinate(px + s_.PrintShadowOffset),
+                ClampCoordinate(y + s_.PrintShadowOffset), drawn, s_.PrintShadowColour, extra);
+      font.Draw(*surface, ix, iy, drawn, s_.PrintColour, extra);
     } else {
       height = font.Extent(u"サンプル", extra).height;
     }
     if (end == std::u16string::npos) break;
-    y += int64_t{PrintLeading} + height;
+    y += int64_t{s_.PrintLeading} + height;
     start = end + 2;
   }
   if (target == u"screen") e_.host.Refresh();
@@ -127,7 +126,7 @@ void TextPrinter::FontCommand() {
     if (which != u"usual" && which != u"shadow") return;
     std::u16string rest = script.TakeRest();
     const gdi::ColorRef colour = vars.ColourValue(vars.ExpandText(std::move(rest)));
-    (which == u"usual" ? PrintColour : PrintShadowColour) = colour;
+    (which == u"usual" ? s_.PrintColour : s_.PrintShadowColour) = colour;
     return;
   }
   std::u16string rest = script.TakeRest();
@@ -145,16 +144,16 @@ void TextPrinter::FontCommand() {
     const int32_t size = vars.ArgToInteger(rest);
     ForEveryContext([&](TextContext& context) { context.font.height = size; });
   } else if (word == u"spacing") {
-    PrintSpacing = vars.ArgToInteger(rest);
-    ForEveryContext([&](TextContext& context) { context.char_extra = PrintSpacing; });
+    s_.PrintSpacing = vars.ArgToInteger(rest);
+    ForEveryContext([&](TextContext& context) { context.char_extra = s_.PrintSpacing; });
   } else if (word == u"leading") {
-    PrintLeading = vars.ArgToInteger(rest);
+    s_.PrintLeading = vars.ArgToInteger(rest);
   } else if (word == u"offset") {
-    PrintShadowOffset = vars.ArgToInteger(rest);
+    s_.PrintShadowOffset = vars.ArgToInteger(rest);
   } else if (word == u"edge") {
-    PrintEdgeOn = vars.ArgToInteger(rest) != 0;
+    s_.PrintEdgeOn = vars.ArgToInteger(rest) != 0;
   } else if (word == u"align") {
-    PrintAlign = vars.ArgToInteger(rest);
+    s_.PrintAlign = vars.ArgToInteger(rest);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/state/game_state.h"
 #include "engine/text/text_context.h"
 #include "platform/gdi/surface.h"
 
@@ -24,17 +25,8 @@ class TextPrinter {
 
   // The text state of the screen and of page n (0 to PageCount). A page
   // that has none yet takes page 0's, as a new page is made like page 0.
-  TextContext& ScreenContext() { return screen_; }
+  TextContext& ScreenContext() { return s_.Screen; }
   TextContext& PageContext(int n);
-
-  int32_t PrintLeading = 0;
-  int32_t PrintSpacing = 0;
-  int32_t PrintShadowOffset = 2;
-  gdi::ColorRef PrintColour = gdi::kWhite;
-  gdi::ColorRef PrintShadowColour = gdi::kBlack;
-  bool PrintEdgeOn = false;
-  // 0 left, 1 centred, 2 right.
-  int32_t PrintAlign = 0;
 
  private:
   bool Tpr();
@@ -44,8 +36,7 @@ class TextPrinter {
   void ForEveryContext(Change change);
 
   Engine& e_;
-  TextContext screen_;
-  std::vector<TextContext> pages_;
+  PrintState& s_;
 };
 
 }  // namespace tsumugi

@@ -14,7 +14,7 @@ constexpr char16_t kSampleText[] = u"サンプル";
 
 }  // namespace
 
-TextWindow::TextWindow(Engine& engine) : e_(engine) {
+TextWindow::TextWindow(Engine& engine) : e_(engine), s_(engine.state.text) {
   Script& script = e_.script;
   script.RegisterCommand(u"tcl", [this] { return Tcl(); });
   script.RegisterCommand(u"clk", [this] { return Clk(); });
@@ -31,75 +31,68 @@ TextWindow::TextWindow(Engine& engine) : e_(engine) {
   script.RegisterCommand(u"slt", [this] { return Slt(); });
   script.RegisterCommand(u"rcl", [this] { return Rcl(); });
 
-  // Mask surfaces are white (transparent) until a picture is masked.
-  for (gdi::Surface* mask : {&PicTextMBmp, &PicMTcl, &PicMClk}) {
-    mask->SetBackColor(gdi::kWhite);
-    mask->SetForeColor(gdi::kBlack);
+  RebuildPictures();
+}
+
+void TextWindow::MakeWindowPicture() {
+  const WindowPictureState& picture = s_.WindowPicture;
+  if (picture.Name.empty()) {
+    // A window without a picture: black picture, white mask, so that the
+    // screen shows through everywhere.
+    PicTextBmp = gdi::Surface(picture.BlankWidth, picture.BlankHeight, gdi::kBlack);
+    PicTextMBmp = gdi::Surface(picture.BlankWidth, picture.BlankHeight, gdi::kWhite);
+    PicTextMBmp.SetForeColor(gdi::kBlack);
+  } else {
+    LoadMaskedPicture(picture.Name, PicTextBmp, PicTextMBmp, kMaxWindowSide, kMaxWindowSide);
   }
 }
 
-void TextWindow::Reset() {
-  TextWindowVisible = false;
-  WindowX = WindowY = CanvasX = CanvasY = 0;
+void TextWindow::LoadMarkerPictures() {
+  // Mask surfaces are white (transparent) until a picture is masked.
+  for (gdi::Surface* picture : {&PicTcl, &PicMTcl, &PicClk, &PicMClk}) *picture = gdi::Surface();
+  for (gdi::Surface* mask : {&PicMTcl, &PicMClk}) {
+    mask->SetBackColor(gdi::kWhite);
+    mask->SetForeColor(gdi::kBlack);
+  }
+  if (!s_.TclMarkerName.empty()) {
+    LoadMaskedPicture(s_.TclMarkerName, PicTcl, PicMTcl, kMaxMarkerWidth, kMaxMarkerHeight);
+  }
+  if (!s_.ClkMarkerName.empty()) {
+    LoadMaskedPicture(s_.ClkMarkerName, PicClk, PicMClk, kMaxMarkerWidth, kMaxMarkerHeight);
+  }
+}
 
-  PicTextBmp = gdi::Surface(640, 480, gdi::kBlack);
-  PicTextMBmp = gdi::Surface(640, 480, gdi::kWhite);
-  PicTextMBmp.SetForeColor(gdi::kBlack);
-  PicTextSave = gdi::Surface(640, 480, gdi::kBlack);
-  PicTextSpace = gdi::Surface(640, 480, gdi::kBlack);
-  PicTextCanvas = gdi::Surface(640, 480, gdi::kBlack);
-
-  canvas_.font = gdi::LogFont{};
-  canvas_.font.height = 32;
-  canvas_.char_extra = CharacterSpacing;
-
-  CurrentTextLine = 0;
-  LastLineIndex = 13;
-  TextLines.assign(static_cast<size_t>(LastLineIndex) + 1, TextLine{});
-  TypingDelay = 200;
-  FastTypingDelay = 1;
-  ShadowOffset = 2;
-  EdgeOn = false;
-  UsualColour = gdi::kWhite;
-  SelectedColour = gdi::kWhite;
-  NotSelectedColour = 0x808080;
-  UsualShadowColour = gdi::kBlack;
-  SelectedShadowColour = gdi::kBlack;
-  NotSelectedShadowColour = gdi::kBlack;
-
-  e_.printer.ApplyTextFont();
-
-  RecallFile = 0;
-  SnapLastLine = -1;
-  SnapLines.assign(1, TextLine{});
-  for (PageMemory& memory : RecallMemories) memory.LastLine = -1;
+void TextWindow::RebuildPictures() {
+  MakeWindowPicture();
+  LoadMarkerPictures();
+  ForgetDrawnLines();
 }
 
 // --- Measures ----------------------------------------------------------------
 
 int TextWindow::SampleHeight() {
-  return canvas_.Font(e_.fonts).Extent(kSampleText, canvas_.char_extra).height;
+  return s_.Canvas.Font(e_.fonts).Extent(kSampleText, s_.Canvas.char_extra).height;
 }
 
 int64_t TextWindow::LineTop(int64_t i) {
-  return (int64_t{Leading} + SampleHeight()) * i;
+  return (int64_t{s_.Leading} + SampleHeight()) * i;
 }
 
 TextWindow::Reach TextWindow::LineReach(int64_t top) {
   const int height = SampleHeight();
-  const int64_t edge = EdgeOn ? 1 : 0;
+  const int64_t edge = s_.EdgeOn ? 1 : 0;
   // Glyphs may reach a little beyond their cell (accents, slanted italics).
   const int64_t ink = height / 4 + 1;
-  return {top - edge - std::max<int64_t>(0, -int64_t{ShadowOffset}) - ink,
-          top + height + edge + std::max<int64_t>(0, ShadowOffset) + ink};
+  return {top - edge - std::max<int64_t>(0, -int64_t{s_.ShadowOffset}) - ink,
+          top + height + edge + std::max<int64_t>(0, s_.ShadowOffset) + ink};
 }
 
 int32_t TextWindow::ApplicableDelay() const {
-  return e_.input.FastForwardHeld() ? FastTypingDelay : TypingDelay;
+  return e_.input.FastForwardHeld() ? s_.FastTypingDelay : s_.TypingDelay;
 }
 
 bool TextWindow::LayingOutChoices() const {
-  return e_.input.RunState == RunStateKind::kLayingOutChoices;
+  return e_.state.input.RunState == RunStateKind::kLayingOutChoices;
 }
 
 // --- Drawing ------------------------------------------------------------------
@@ -110,41 +103,41 @@ void TextWindow::ToScreen(const gdi::Surface& source, int x, int y, int w, int h
 
 void TextWindow::EraseCanvas(int top, int height) {
   ForgetDrawnLines();
-  const int width = PicTextCanvas.Width();
-  const int64_t sy = int64_t{CanvasY} + top;
+  const int width = s_.PicTextCanvas.Width();
+  const int64_t sy = int64_t{s_.CanvasY} + top;
   // Parts of the canvas that lie beyond the window picture have no
   // background of their own: they become black rather than keep old text.
-  const bool covered = CanvasX >= 0 && sy >= 0 &&
-                       int64_t{CanvasX} + width <= PicTextSpace.Width() &&
-                       sy + height <= PicTextSpace.Height();
-  if (!covered) PicTextCanvas.Fill(0, top, width, height, gdi::kBlack);
-  gdi::BitBlt(PicTextCanvas, 0, top, width, height, PicTextSpace, CanvasX, ClampCoordinate(sy),
-              gdi::kSrcCopy);
+  const bool covered = s_.CanvasX >= 0 && sy >= 0 &&
+                       int64_t{s_.CanvasX} + width <= s_.PicTextSpace.Width() &&
+                       sy + height <= s_.PicTextSpace.Height();
+  if (!covered) s_.PicTextCanvas.Fill(0, top, width, height, gdi::kBlack);
+  gdi::BitBlt(s_.PicTextCanvas, 0, top, width, height, s_.PicTextSpace, s_.CanvasX,
+              ClampCoordinate(sy), gdi::kSrcCopy);
 }
 
 void TextWindow::DrawLineOn(gdi::Surface& target, int i, int x, int64_t y64) {
-  const TextLine& line = TextLines[static_cast<size_t>(i)];
+  const TextLine& line = s_.TextLines[static_cast<size_t>(i)];
   const std::u16string text = AsDrawn(line.Text);
-  const gdi::Font& font = canvas_.Font(e_.fonts);
-  const int extra = canvas_.char_extra;
+  const gdi::Font& font = s_.Canvas.Font(e_.fonts);
+  const int extra = s_.Canvas.char_extra;
   const int y = ClampCoordinate(y64);
-  if (EdgeOn) {
+  if (s_.EdgeOn) {
     font.Draw(target, x, y - 1, text, line.ShadowColour, extra);
     font.Draw(target, x, y + 1, text, line.ShadowColour, extra);
     font.Draw(target, x - 1, y, text, line.ShadowColour, extra);
     font.Draw(target, x + 1, y, text, line.ShadowColour, extra);
   }
   // The shadow is drawn also at an offset of 0, where the glyphs cover it.
-  font.Draw(target, ClampCoordinate(int64_t{x} + ShadowOffset), ClampCoordinate(y64 + ShadowOffset),
-            text, line.ShadowColour, extra);
+  font.Draw(target, ClampCoordinate(int64_t{x} + s_.ShadowOffset),
+            ClampCoordinate(y64 + s_.ShadowOffset), text, line.ShadowColour, extra);
   font.Draw(target, x, y, text, line.TextColour, extra);
 }
 
 void TextWindow::RedrawBand(Reach reach, int64_t left64) {
   const int64_t top = std::max<int64_t>(reach.top, 0);
-  const int64_t bottom = std::min<int64_t>(reach.bottom, PicTextCanvas.Height());
-  const int64_t left = std::clamp<int64_t>(left64, 0, PicTextCanvas.Width());
-  const int width = PicTextCanvas.Width() - static_cast<int>(left);
+  const int64_t bottom = std::min<int64_t>(reach.bottom, s_.PicTextCanvas.Height());
+  const int64_t left = std::clamp<int64_t>(left64, 0, s_.PicTextCanvas.Width());
+  const int width = s_.PicTextCanvas.Width() - static_cast<int>(left);
   if (top >= bottom || width <= 0) return;
   const int band_left = static_cast<int>(left);
   const int band_top = static_cast<int>(top);
@@ -152,45 +145,46 @@ void TextWindow::RedrawBand(Reach reach, int64_t left64) {
 
   // The area is composed aside and copied back, which clips every line to it.
   if (band_.Width() != width || band_.Height() != height) band_.Resize(width, height);
-  const int64_t sx = int64_t{CanvasX} + band_left;
-  const int64_t sy = int64_t{CanvasY} + band_top;
-  const bool covered = sx >= 0 && sy >= 0 && sx + width <= PicTextSpace.Width() &&
-                       sy + height <= PicTextSpace.Height();
+  const int64_t sx = int64_t{s_.CanvasX} + band_left;
+  const int64_t sy = int64_t{s_.CanvasY} + band_top;
+  const bool covered = sx >= 0 && sy >= 0 && sx + width <= s_.PicTextSpace.Width() &&
+                       sy + height <= s_.PicTextSpace.Height();
   if (!covered) band_.Fill(0, 0, width, height, gdi::kBlack);
-  gdi::BitBlt(band_, 0, 0, width, height, PicTextSpace, ClampCoordinate(sx), ClampCoordinate(sy),
+  gdi::BitBlt(band_, 0, 0, width, height, s_.PicTextSpace, ClampCoordinate(sx), ClampCoordinate(sy),
               gdi::kSrcCopy);
 
   // Every line reaches the same distance above and below its top.
-  const int64_t line_height = int64_t{Leading} + SampleHeight();
+  const int64_t line_height = int64_t{s_.Leading} + SampleHeight();
   const Reach reach0 = LineReach(0);
-  for (int k = 0; k <= LastLineIndex; ++k) {
-    if (TextLines[static_cast<size_t>(k)].Text.empty()) continue;
+  for (int k = 0; k <= s_.LastLineIndex; ++k) {
+    if (s_.TextLines[static_cast<size_t>(k)].Text.empty()) continue;
     const int64_t line_top = line_height * k;
     if (line_top + reach0.bottom <= top || line_top + reach0.top >= bottom) continue;
     // Drawn with the area's left edge as column 0.
     DrawLineOn(band_, k, -band_left, line_top - top);
   }
-  gdi::BitBlt(PicTextCanvas, band_left, band_top, width, height, band_, 0, 0, gdi::kSrcCopy);
+  gdi::BitBlt(s_.PicTextCanvas, band_left, band_top, width, height, band_, 0, 0, gdi::kSrcCopy);
 }
 
 TextWindow::DrawParams TextWindow::CurrentDrawParams() {
-  return {canvas_.font, canvas_.char_extra, Leading, ShadowOffset, EdgeOn, CanvasX, CanvasY};
+  return {s_.Canvas.font, s_.Canvas.char_extra, s_.Leading, s_.ShadowOffset,
+          s_.EdgeOn,      s_.CanvasX,           s_.CanvasY};
 }
 
 bool TextWindow::DrawTextLine(int i, bool place_y) {
-  if (i < 0 || i > LastLineIndex) return false;
-  const TextLine& line = TextLines[static_cast<size_t>(i)];
+  if (i < 0 || i > s_.LastLineIndex) return false;
+  const TextLine& line = s_.TextLines[static_cast<size_t>(i)];
   if (line.Text.empty()) return false;
   if (!place_y) {
     // Lines drawn while scrolling are drawn once each over an erased
     // canvas; those wholly outside it are passed over.
     ForgetDrawnLines();
-    const Reach r = LineReach(pen_y_);
-    if (r.bottom <= 0 || r.top >= PicTextCanvas.Height()) return false;
-    DrawLineOn(PicTextCanvas, i, 0, pen_y_);
+    const Reach r = LineReach(s_.PenY);
+    if (r.bottom <= 0 || r.top >= s_.PicTextCanvas.Height()) return false;
+    DrawLineOn(s_.PicTextCanvas, i, 0, s_.PenY);
     return true;
   }
-  pen_y_ = LineTop(i);
+  s_.PenY = LineTop(i);
 
   // Drawing a line again over itself would not change a crisp glyph, but it
   // would darken the smoothed edges of anti-aliased ones with every typed
@@ -202,7 +196,7 @@ bool TextWindow::DrawTextLine(int i, bool place_y) {
   // has only grown since, everything left of the new characters is already
   // what a redraw would give: only the columns from just before them need
   // it. That makes a typed character cost one or two glyphs, not a line.
-  if (drawn_.size() != TextLines.size()) drawn_.assign(TextLines.size(), DrawnLine{});
+  if (drawn_.size() != s_.TextLines.size()) drawn_.assign(s_.TextLines.size(), DrawnLine{});
   DrawnLine& before = drawn_[static_cast<size_t>(i)];
   std::u16string text = AsDrawn(line.Text);
   const DrawParams params = CurrentDrawParams();
@@ -216,15 +210,15 @@ bool TextWindow::DrawTextLine(int i, bool place_y) {
   if (same_look && text == before.text) return false;
   int64_t left = 0;
   if (same_look && text.size() > before.text.size() && text.starts_with(before.text)) {
-    const gdi::Font& font = canvas_.Font(e_.fonts);
+    const gdi::Font& font = s_.Canvas.Font(e_.fonts);
     // Ink of the new characters may reach left of their pen position
     // (slanted or overhanging glyphs, the edge, a shadow to the left).
-    const int64_t reach_left = font.Height() / 2 + 2 + (EdgeOn ? 1 : 0) +
-                               std::max<int64_t>(0, -int64_t{ShadowOffset}) +
-                               std::max<int64_t>(0, -int64_t{canvas_.char_extra});
-    left = int64_t{font.Extent(before.text, canvas_.char_extra).width} - reach_left;
+    const int64_t reach_left = font.Height() / 2 + 2 + (s_.EdgeOn ? 1 : 0) +
+                               std::max<int64_t>(0, -int64_t{s_.ShadowOffset}) +
+                               std::max<int64_t>(0, -int64_t{s_.Canvas.char_extra});
+    left = int64_t{font.Extent(before.text, s_.Canvas.char_extra).width} - reach_left;
   }
-  RedrawBand(LineReach(pen_y_), left);
+  RedrawBand(LineReach(s_.PenY), left);
   // Lines redrawn in the band stay as they were recorded: the band shows
   // them as their own drawing did.
   DrawnLine& after = drawn_[static_cast<size_t>(i)];
@@ -237,17 +231,17 @@ bool TextWindow::DrawTextLine(int i, bool place_y) {
 }
 
 void TextWindow::PresentCanvas() {
-  if (!TextWindowVisible) return;
-  ToScreen(PicTextCanvas, ClampCoordinate(int64_t{WindowX} + CanvasX),
-           ClampCoordinate(int64_t{WindowY} + CanvasY), PicTextCanvas.Width(),
-           PicTextCanvas.Height());
+  if (!s_.TextWindowVisible) return;
+  ToScreen(s_.PicTextCanvas, ClampCoordinate(int64_t{s_.WindowX} + s_.CanvasX),
+           ClampCoordinate(int64_t{s_.WindowY} + s_.CanvasY), s_.PicTextCanvas.Width(),
+           s_.PicTextCanvas.Height());
   e_.host.Refresh();
 }
 
 void TextWindow::ScrollTextUp() {
   Script& script = e_.script;
   Host& host = e_.host;
-  if (LayingOutChoices() && TextLines[0].ChoiceNumber != 0) {
+  if (LayingOutChoices() && s_.TextLines[0].ChoiceNumber != 0) {
     script.ScriptError(u"選択肢をテキスト表示欄に表示しきれません", false);
   }
   for (int step = 1; step <= 4; ++step) {
@@ -259,15 +253,15 @@ void TextWindow::ScrollTextUp() {
       host.DoEvents();
       continue;
     }
-    EraseCanvas(0, PicTextCanvas.Height());
-    const int64_t line_height = int64_t{Leading} + SampleHeight();
+    EraseCanvas(0, s_.PicTextCanvas.Height());
+    const int64_t line_height = int64_t{s_.Leading} + SampleHeight();
     int64_t pen = -(line_height * step) / 4;
-    for (int i = 0; i <= LastLineIndex; ++i) {
+    for (int i = 0; i <= s_.LastLineIndex; ++i) {
       if (step != 4 || i != 0) {
-        pen_y_ = pen;
+        s_.PenY = pen;
         DrawTextLine(i, false);
       }
-      pen += SampleHeight() + int64_t{Leading};
+      pen += SampleHeight() + int64_t{s_.Leading};
     }
     PresentCanvas();
     host.DoEvents();
@@ -275,13 +269,13 @@ void TextWindow::ScrollTextUp() {
     const int64_t elapsed = static_cast<int32_t>(host.TimeGetTime() - t0);
     if (elapsed < frame) host.Sleep(static_cast<uint32_t>(frame - elapsed));
   }
-  for (int i = 0; i < LastLineIndex; ++i) {
-    TextLines[static_cast<size_t>(i)] = std::move(TextLines[static_cast<size_t>(i) + 1]);
+  for (int i = 0; i < s_.LastLineIndex; ++i) {
+    s_.TextLines[static_cast<size_t>(i)] = std::move(s_.TextLines[static_cast<size_t>(i) + 1]);
   }
-  TextLine& last = TextLines[static_cast<size_t>(LastLineIndex)];
+  TextLine& last = s_.TextLines[static_cast<size_t>(s_.LastLineIndex)];
   last.Text.clear();
   last.ChoiceNumber = 0;
-  CurrentTextLine = LastLineIndex;
+  s_.CurrentTextLine = s_.LastLineIndex;
 }
 
 // --- Typing -------------------------------------------------------------------
@@ -289,57 +283,57 @@ void TextWindow::ScrollTextUp() {
 void TextWindow::ShowTextLine() {
   Script& script = e_.script;
   Host& host = e_.host;
-  script.CurrentLine = e_.vars.ExpandText(std::move(script.CurrentLine));
-  std::u16string& rest = script.CurrentLine;
+  e_.state.script.CurrentLine = e_.vars.ExpandText(std::move(e_.state.script.CurrentLine));
+  std::u16string& rest = e_.state.script.CurrentLine;
   // A line number restored from elsewhere (a save file) must not point
   // outside the table.
-  CurrentTextLine = std::clamp(CurrentTextLine, 0, LastLineIndex + 1);
+  s_.CurrentTextLine = std::clamp(s_.CurrentTextLine, 0, s_.LastLineIndex + 1);
 
   for (;;) {
     const uint32_t t0 = host.TimeGetTime();
-    if (CurrentTextLine > LastLineIndex) {
-      ShowRestAtOnce = false;
+    if (s_.CurrentTextLine > s_.LastLineIndex) {
+      s_.ShowRestAtOnce = false;
       PresentCanvas();
       // In text mode 1 an empty text joins the next one and must not scroll
       // a full window. A choice line always takes a display line of its
       // own, whatever the text mode, so it scrolls.
-      if (rest.empty() && TextMode == 1 && !LayingOutChoices()) break;
+      if (rest.empty() && s_.TextMode == 1 && !LayingOutChoices()) break;
       ScrollTextUp();
     }
-    TextLine& line = TextLines[static_cast<size_t>(CurrentTextLine)];
+    TextLine& line = s_.TextLines[static_cast<size_t>(s_.CurrentTextLine)];
     if (line.Text.empty()) {
       if (LayingOutChoices()) {
-        line.ChoiceNumber = ChoiceCounter;
-        line.TextColour = NotSelectedColour;
-        line.ShadowColour = NotSelectedShadowColour;
+        line.ChoiceNumber = s_.ChoiceCounter;
+        line.TextColour = s_.NotSelectedColour;
+        line.ShadowColour = s_.NotSelectedShadowColour;
       } else {
-        line.TextColour = UsualColour;
-        line.ShadowColour = UsualShadowColour;
+        line.TextColour = s_.UsualColour;
+        line.ShadowColour = s_.UsualShadowColour;
       }
     }
-    const bool draw_whole_lines = ShowRestAtOnce || LayingOutChoices();
+    const bool draw_whole_lines = s_.ShowRestAtOnce || LayingOutChoices();
     if (rest.empty()) {
-      if (draw_whole_lines) DrawTextLine(CurrentTextLine, true);
+      if (draw_whole_lines) DrawTextLine(s_.CurrentTextLine, true);
       break;
     }
     if (rest.starts_with(u"\\n")) {
       rest.erase(0, 2);
-      if (draw_whole_lines) DrawTextLine(CurrentTextLine, true);
-      ++CurrentTextLine;
+      if (draw_whole_lines) DrawTextLine(s_.CurrentTextLine, true);
+      ++s_.CurrentTextLine;
       continue;
     }
 
     const char16_t ch = rest[0];
-    const gdi::Font& font = canvas_.Font(e_.fonts);
-    const int64_t width = font.Extent(AsDrawn(line.Text + ch), canvas_.char_extra).width;
-    if (width - CharacterSpacing > PicTextCanvas.Width()) {
+    const gdi::Font& font = s_.Canvas.Font(e_.fonts);
+    const int64_t width = font.Extent(AsDrawn(line.Text + ch), s_.Canvas.char_extra).width;
+    if (width - s_.CharacterSpacing > s_.PicTextCanvas.Width()) {
       if (line.Text.empty()) {
         script.ScriptError(
             u"テキストキャンバスの幅が狭い、もしくはフォントが大きすぎるため文字の表示が出来ません",
             false);
       }
-      if (draw_whole_lines) DrawTextLine(CurrentTextLine, true);
-      ++CurrentTextLine;
+      if (draw_whole_lines) DrawTextLine(s_.CurrentTextLine, true);
+      ++s_.CurrentTextLine;
       continue;
     }
 
@@ -347,17 +341,17 @@ void TextWindow::ShowTextLine() {
     line.Text += ch;
     host.DoEvents();
     const int32_t delay = ApplicableDelay();
-    if (delay == 0) ShowRestAtOnce = true;
-    if (ShowRestAtOnce || LayingOutChoices()) continue;
-    DrawTextLine(CurrentTextLine, true);
+    if (delay == 0) s_.ShowRestAtOnce = true;
+    if (s_.ShowRestAtOnce || LayingOutChoices()) continue;
+    DrawTextLine(s_.CurrentTextLine, true);
     PresentCanvas();
     // Every character costs at least the delay, measured from the start of
     // its pass, so the drawing time is part of it.
     const int64_t elapsed = static_cast<int32_t>(host.TimeGetTime() - t0);
     if (elapsed < delay) host.Sleep(static_cast<uint32_t>(delay - elapsed));
   }
-  if (LayingOutChoices() || TextMode == 0) {
-    CurrentTextLine = std::min(CurrentTextLine + 1, LastLineIndex + 1);
+  if (LayingOutChoices() || s_.TextMode == 0) {
+    s_.CurrentTextLine = std::min(s_.CurrentTextLine + 1, s_.LastLineIndex + 1);
   }
 }
 

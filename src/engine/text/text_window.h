@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/state/game_state.h"
 #include "engine/text/text_context.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
@@ -18,42 +19,6 @@
 namespace tsumugi {
 
 class Engine;
-
-// One display line of the window.
-struct TextLine {
-  // The characters already placed on this line.
-  std::u16string Text;
-  // 0 for an ordinary line; n >= 1 while the line shows choice n of a menu.
-  int32_t ChoiceNumber = 0;
-  gdi::ColorRef TextColour = gdi::kBlack;
-  // Colour of the shadow and of the edge.
-  gdi::ColorRef ShadowColour = gdi::kBlack;
-
-  friend bool operator==(const TextLine&, const TextLine&) = default;
-};
-
-// Display lines a page snapshot and a page memory hold.
-inline constexpr int kMemoryLines = 64;
-// Slots of each memory table (call, recall and button memories).
-inline constexpr int kMemoryCount = 10;
-
-// A page of the text window kept to return to: where the scenario stood at
-// a wait and the display lines the window showed. Recall points and picture
-// buttons keep ten each; save files write and read them back.
-struct PageMemory {
-  // Scenario file number; 0 while the memory is empty.
-  int32_t File = 0;
-  // The line after which the scenario resumes.
-  int32_t Line = 0;
-  // Index of the last stored display line; -1 when none is stored.
-  int32_t LastLine = -1;
-  // The CurrentTextLine to restore.
-  int32_t CurrentLine = 0;
-  std::array<TextLine, kMemoryLines> Lines;
-
-  friend bool operator==(const PageMemory&, const PageMemory&) = default;
-};
-using PageMemoryTable = std::array<PageMemory, kMemoryCount>;
 
 class TextWindow {
  public:
@@ -72,9 +37,6 @@ class TextWindow {
 
   // Registers the commands of the text window.
   explicit TextWindow(Engine& engine);
-
-  // The start-up defaults of the window (the font is applied last).
-  void Reset();
 
   // --- Typing --------------------------------------------------------------
   // Types the script's CurrentLine (consumed to empty) into the window.
@@ -131,77 +93,17 @@ class TextWindow {
   // The height of "サンプル" in the canvas font, and with the leading.
   int SampleHeight();
   // Kept in 64 bits: the leading may be any 32-bit value a script gives.
-  int64_t LineHeight() { return int64_t{SampleHeight()} + Leading; }
-  // The canvas font as set by ".txt font".
-  TextContext& CanvasContext() { return canvas_; }
+  int64_t LineHeight() { return int64_t{SampleHeight()} + s_.Leading; }
 
-  // --- Display lines -------------------------------------------------------
-  std::vector<TextLine> TextLines;
-  int32_t LastLineIndex = 13;
-  // The line that receives the next character; LastLineIndex + 1 when the
-  // window is full and the next character first scrolls.
-  int32_t CurrentTextLine = 0;
+  // Makes the pictures that come from files again from their names, and
+  // forgets what the canvas was known to show: after the state was put
+  // back. False, with the problem reported, when a picture cannot be made.
+  void RebuildPictures();
 
-  // --- Settings --------------------------------------------------------------
-  int32_t TypingDelay = 200;
-  int32_t FastTypingDelay = 1;
-  bool ShowRestAtOnce = false;
-  // Kept across ResetEngine: 0 at the engine's start only.
-  int32_t TextMode = 0;
-  int32_t Leading = 0;
-  int32_t CharacterSpacing = 0;
-  int32_t ShadowOffset = 2;
-  bool EdgeOn = false;
-  gdi::ColorRef UsualColour = gdi::kWhite;
-  gdi::ColorRef SelectedColour = gdi::kWhite;
-  gdi::ColorRef NotSelectedColour = 0x808080;
-  gdi::ColorRef UsualShadowColour = gdi::kBlack;
-  gdi::ColorRef SelectedShadowColour = gdi::kBlack;
-  gdi::ColorRef NotSelectedShadowColour = gdi::kBlack;
-  bool TextWindowVisible = false;
-  int32_t ChoiceCounter = 0;
-
-  int32_t WindowX = 0;
-  int32_t WindowY = 0;
-  int32_t CanvasX = 0;
-  int32_t CanvasY = 0;
-
-  // --- Surfaces --------------------------------------------------------------
-  gdi::Surface PicTextCanvas;
-  gdi::Surface PicTextSpace;
-  gdi::Surface PicTextBmp;
-  gdi::Surface PicTextMBmp;
-  gdi::Surface PicTextSave;
-
-  // --- Click marker ------------------------------------------------------------
-  gdi::Surface PicTcl;
-  gdi::Surface PicMTcl;
-  gdi::Surface PicClk;
-  gdi::Surface PicMClk;
-  gdi::Surface PicMarkSave;
-  gdi::Surface PicMarkWork;
-  // 0 none; 1 after the text, moving to the next line when it does not fit;
-  // 2 after the text; 3 at the offsets from the canvas; 4 at the offsets on
-  // the screen. Not changed by ResetEngine.
-  int32_t MarkerMode = 0;
-  int32_t MarkerOffsetX = 0;
-  int32_t MarkerOffsetY = 0;
-  int32_t MarkerX = 0;
-  int32_t MarkerY = 0;
-  bool MarkerShown = false;
-
-  // --- Page snapshot and recall ------------------------------------------------
-  int32_t SnapFile = 0;
-  int32_t SnapLine = 0;
-  int32_t SnapCurrentLine = 0;
-  int32_t SnapLastLine = -1;
-  std::vector<TextLine> SnapLines{TextLine{}};
-
-  // The recall point: 0 for none.
-  int32_t RecallFile = 0;
-  int32_t RecallLine = 0;
-  int32_t RecallSlot = 0;
-  PageMemoryTable RecallMemories;
+  // The window's picture and its mask, made from the state's
+  // WindowPicture.
+  const gdi::Surface& WindowPicture() const { return PicTextBmp; }
+  const gdi::Surface& WindowMask() const { return PicTextMBmp; }
 
  private:
   // Rows of the canvas that drawing a line at `top` may touch.
@@ -276,17 +178,26 @@ class TextWindow {
   // Copies a rectangle of a surface to the screen.
   void ToScreen(const gdi::Surface& source, int x, int y, int w, int h);
 
+  // Makes the window picture and its mask from the state.
+  void MakeWindowPicture();
+  // Loads the marker pictures the state names (none for an empty name).
+  void LoadMarkerPictures();
+
   Engine& e_;
-  TextContext canvas_;
-  // The canvas pen position (CurrentY of the canvas).
-  int64_t pen_y_ = 0;
+  TextWindowState& s_;
+  // Made from the state's names. The window picture and its mask (white:
+  // the screen shows through).
+  gdi::Surface PicTextBmp;
+  gdi::Surface PicTextMBmp;
+  // The pictures of the ".tcl" and ".clk" markers and their masks.
+  gdi::Surface PicTcl;
+  gdi::Surface PicMTcl;
+  gdi::Surface PicClk;
+  gdi::Surface PicMClk;
   // Scratch surface of RedrawBand, kept to avoid an allocation per character.
   gdi::Surface band_;
   // Per display line; empty when nothing is known.
   std::vector<DrawnLine> drawn_;
-  // The hover highlight has put the canvas of the waiting menu on the
-  // screen at least once.
-  bool hover_presented_ = false;
 };
 
 }  // namespace tsumugi

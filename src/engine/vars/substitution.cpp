@@ -24,7 +24,7 @@ void Variables::AppendReference(std::u16string_view inner, std::u16string& out) 
     } else if (IsFlagWord(name)) {
       value = ReadFlag(FlagNumber(name));
     } else {
-      value = IntegerValues[FindIntegerVariable(name)];
+      value = s_.IntegerValues[FindIntegerVariable(name)];
     }
     AppendWithPicture(out, value, inner.substr(caret + 1));
     return;
@@ -38,9 +38,9 @@ void Variables::AppendReference(std::u16string_view inner, std::u16string& out) 
   } else if (IsFlagWord(inner)) {
     out.push_back(ReadFlag(FlagNumber(inner)) ? u'1' : u'0');
   } else if (int index = LookUpIntegerVariable(inner); index >= 0) {
-    out += ToDecimal(IntegerValues[index]);
+    out += ToDecimal(s_.IntegerValues[index]);
   } else if (index = FindTextVariable(inner); index >= 0) {
-    out += TextValues[index];
+    out += s_.TextValues[index];
   } else {
     e_.script.ScriptError(
         u"変数名 " + std::u16string(inner) + u"\r\n\r\n宣言されていない変数が使われました", false);

@@ -21,7 +21,7 @@ void Variables::AssignInteger(std::u16string_view target, int32_t value) {
   if (IsFlagWord(target)) {
     WriteFlag(FlagNumber(target), value);
   } else {
-    IntegerValues[FindIntegerVariable(target)] = value;
+    s_.IntegerValues[FindIntegerVariable(target)] = value;
   }
 }
 
@@ -29,7 +29,7 @@ bool Variables::Let() {
   Script& script = e_.script;
   script.DropCommandName();
   const std::u16string target = ExpandText(script.NextArgument());
-  DropTwoCharacters(script.CurrentLine);
+  DropTwoCharacters(e_.state.script.CurrentLine);
 
   if (IsFlagWord(target)) {
     const int flag = FlagNumber(target);
@@ -39,12 +39,12 @@ bool Variables::Let() {
   // Integers are searched first: a name declared as both is an integer.
   if (const int index = LookUpIntegerVariable(target); index >= 0) {
     const int32_t value = EvaluateExpression();
-    IntegerValues[index] = value;
+    s_.IntegerValues[index] = value;
     return false;
   }
   if (const int index = FindTextVariable(target); index >= 0) {
     std::u16string rest = script.TakeRest();
-    TextValues[index] = ExpandText(std::move(rest));
+    s_.TextValues[index] = ExpandText(std::move(rest));
     return false;
   }
   script.ScriptError(u"変数名 " + target + u"\r\n\r\n宣言されていない変数に代入しようとしました",
@@ -75,7 +75,7 @@ bool Variables::Now() {
   Script& script = e_.script;
   script.DropCommandName();
   const std::u16string target = ExpandText(script.NextArgument());
-  DropTwoCharacters(script.CurrentLine);
+  DropTwoCharacters(e_.state.script.CurrentLine);
   std::u16string rest = script.TakeRest();
   const std::u16string item = ExpandText(std::move(rest));
 

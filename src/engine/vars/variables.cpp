@@ -27,10 +27,9 @@ std::u16string_view TakeWord(std::u16string_view& rest) {
 
 }  // namespace
 
-Variables::Variables(Engine& engine) : e_(engine) {
+Variables::Variables(Engine& engine) : e_(engine), s_(engine.state.vars) {
   // The store is usable from the start; ResetEngine builds it again with the
   // declarations of the configuration file.
-  ResetVariables();
   FinishDeclarations();
   Randomize();
   e_.script.RegisterCommand(u"let", [this] { return Let(); });
@@ -41,26 +40,27 @@ Variables::Variables(Engine& engine) : e_(engine) {
 // --- Declarations ------------------------------------------------------------
 
 void Variables::ResetVariables() {
-  IntegerNames = {u"on", u"off", u"cx", u"cy"};
-  IntegerValues.assign(IntegerNames.size(), 0);
-  TextNames.clear();
-  TextValues.clear();
-  Flags.fill(false);
+  const VariableState fresh;
+  s_.IntegerNames = fresh.IntegerNames;
+  s_.IntegerValues = fresh.IntegerValues;
+  s_.TextNames = fresh.TextNames;
+  s_.TextValues = fresh.TextValues;
+  s_.Flags = fresh.Flags;
 }
 
 void Variables::DeclareVariable(VariableKind kind, std::u16string_view name) {
   if (kind == VariableKind::kInteger) {
-    IntegerNames.emplace_back(name);
-    IntegerValues.push_back(0);
+    s_.IntegerNames.emplace_back(name);
+    s_.IntegerValues.push_back(0);
   } else {
-    TextNames.emplace_back(name);
-    TextValues.emplace_back();
+    s_.TextNames.emplace_back(name);
+    s_.TextValues.emplace_back();
   }
 }
 
 void Variables::FinishDeclarations() {
-  SortNames(IntegerNames, 0, LastIndex(IntegerNames));
-  SortNames(TextNames, 0, LastIndex(TextNames));
+  SortNames(s_.IntegerNames, 0, LastIndex(s_.IntegerNames));
+  SortNames(s_.TextNames, 0, LastIndex(s_.TextNames));
   SetIntegerByName(u"on", 1);
 }
 
@@ -70,27 +70,27 @@ void Variables::Randomize() {
   // repeat exactly.
   const uint64_t now = e_.options.seed ? *e_.options.seed : e_.host.RandomSeed();
   std::seed_seq seed{static_cast<uint32_t>(now), static_cast<uint32_t>(now >> 32)};
-  random_.seed(seed);
+  s_.Random.seed(seed);
 }
 
 void Variables::SeedRandom(uint32_t seed) {
-  random_.seed(seed);
+  s_.Random.seed(seed);
 }
 
 float Variables::NextRandom() {
   // 24 random bits: every float of the form k / 2^24, all exactly below 1.
-  return static_cast<float>(random_() >> 8) * (1.0f / 16777216.0f);
+  return static_cast<float>(s_.Random() >> 8) * (1.0f / 16777216.0f);
 }
 
 // --- Lookup --------------------------------------------------------------------
 
 int Variables::LookUpIntegerVariable(std::u16string_view name) const {
-  return FindName(IntegerNames, name, 0, LastIndex(IntegerNames));
+  return FindName(s_.IntegerNames, name, 0, LastIndex(s_.IntegerNames));
 }
 
 int Variables::FindTextVariable(std::u16string_view name) const {
-  if (TextNames.empty()) return -1;
-  return FindName(TextNames, name, 0, LastIndex(TextNames));
+  if (s_.TextNames.empty()) return -1;
+  return FindName(s_.TextNames, name, 0, LastIndex(s_.TextNames));
 }
 
 int Variables::FindIntegerVariable(std::u16string_view name) {
@@ -100,7 +100,7 @@ int Variables::FindIntegerVariable(std::u16string_view name) {
 }
 
 void Variables::SetIntegerByName(std::u16string_view name, int32_t value) {
-  IntegerValues[FindIntegerVariable(name)] = value;
+  s_.IntegerValues[FindIntegerVariable(name)] = value;
 }
 
 void Variables::ReportUndeclaredInteger(std::u16string_view name) {
@@ -143,7 +143,7 @@ int32_t Variables::ArgToIntegerAfterExpansion(std::u16string_view word) {
   if (number.kind == NumberKind::kOutOfRange) ReportOutOfRange(word);
   if (word.empty()) return 0;
   if (IsFlagWord(word)) return ReadFlag(FlagNumber(word));
-  return IntegerValues[FindIntegerVariable(word)];
+  return s_.IntegerValues[FindIntegerVariable(word)];
 }
 
 int32_t Variables::ArgToInteger(std::u16string_view word) {
@@ -202,7 +202,7 @@ int32_t Variables::EvaluateExpression() {
   // end, which is the same as taking each word off the line in turn but
   // does not move the rest of a long line for every word. Nothing called
   // here changes CurrentLine.
-  std::u16string_view rest = e_.script.CurrentLine;
+  std::u16string_view rest = e_.state.script.CurrentLine;
   int32_t result = ArgToInteger(TakeWord(rest));
   while (!rest.empty()) {
     const std::u16string_view op = TakeWord(rest);
@@ -211,7 +211,7 @@ int32_t Variables::EvaluateExpression() {
     const int32_t operand = ArgToInteger(TakeWord(rest));
     result = Apply(op, result, operand);
   }
-  e_.script.CurrentLine.clear();
+  e_.state.script.CurrentLine.clear();
   return result;
 }
 

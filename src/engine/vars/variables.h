@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/state/game_state.h"
+
 namespace tsumugi {
 
 class Engine;
@@ -19,7 +21,7 @@ enum class VariableKind { kInteger, kText };
 
 class Variables {
  public:
-  static constexpr int kFlagCount = 256;
+  static constexpr int kFlagCount = tsumugi::kFlagCount;
   // ExpandText refuses to grow a text beyond this many characters, so that
   // a script doubling a text in a loop ends with a report, not out of memory.
   static constexpr size_t kMaxExpandedLength = size_t{1} << 20;
@@ -27,9 +29,12 @@ class Variables {
   // Registers ".let", ".rnd" and ".now".
   explicit Variables(Engine& engine);
 
+  // The variables and flags as plain data (the engine's state of them).
+  VariableState& Values() { return s_; }
+
   // --- Declarations (start-up only) ----------------------------------------
-  // The four predefined integers "on", "off", "cx", "cy", no text variables,
-  // every flag clear.
+  // The four predefined integers "on", "off", "cx", "cy", no text
+  // variables, every flag clear: as a new game starts.
   void ResetVariables();
   // Appends a name with the value 0 or the empty text; the tables stay
   // unsorted until FinishDeclarations.
@@ -62,9 +67,9 @@ class Variables {
   int FlagNumber(std::u16string_view word);
   // A flag as 1 or 0; set for any nonzero value. Numbers come from
   // FlagNumber; one outside the table reads 0 and is never written.
-  int32_t ReadFlag(int number) const { return InFlagTable(number) && Flags[number] ? 1 : 0; }
+  int32_t ReadFlag(int number) const { return InFlagTable(number) && s_.Flags[number] ? 1 : 0; }
   void WriteFlag(int number, int32_t value) {
-    if (InFlagTable(number)) Flags[number] = value != 0;
+    if (InFlagTable(number)) s_.Flags[number] = value != 0;
   }
   static bool InFlagTable(int number) { return number >= 0 && number < kFlagCount; }
 
@@ -86,12 +91,6 @@ class Variables {
   // layout of gdi::ColorRef; any other word is reported.
   uint32_t ColourValue(std::u16string_view word);
 
-  std::vector<std::u16string> IntegerNames;
-  std::vector<int32_t> IntegerValues;
-  std::vector<std::u16string> TextNames;
-  std::vector<std::u16string> TextValues;
-  std::array<bool, kFlagCount> Flags{};
-
  private:
   // ArgToInteger from the point where references are replaced.
   int32_t ArgToIntegerAfterExpansion(std::u16string_view word);
@@ -109,7 +108,7 @@ class Variables {
   [[noreturn]] void ReportUndeclaredInteger(std::u16string_view name);
 
   Engine& e_;
-  std::mt19937 random_;
+  VariableState& s_;
 };
 
 }  // namespace tsumugi

@@ -47,6 +47,9 @@ class Surface {
   Surface& operator=(Surface&& other) noexcept;
   ~Surface() = default;
 
+  // The same size, colours and pixels.
+  friend bool operator==(const Surface&, const Surface&) = default;
+
   int Width() const { return width_; }
   int Height() const { return height_; }
   bool Empty() const { return width_ == 0 || height_ == 0; }

@@ -50,14 +50,14 @@ void Form::KeyDown(KeyCode key, int shift) {
       e_.startup.ApplyScreenMode();
     }
   } else if (key == KeyCode::kEnter) {
-    if (!input.EnterHeld) {
-      input.EnterHeld = true;
+    if (!e_.state.input.EnterHeld) {
+      e_.state.input.EnterHeld = true;
       input.PressHandler(MouseButton::kLeft, 0, static_cast<float>(pointer.x),
                          static_cast<float>(pointer.y));
     }
   } else if (key == KeyCode::kSpace) {
-    if (!input.SpaceHeld) {
-      input.SpaceHeld = true;
+    if (!e_.state.input.SpaceHeld) {
+      e_.state.input.SpaceHeld = true;
       input.PressHandler(MouseButton::kRight, 0, static_cast<float>(pointer.x),
                          static_cast<float>(pointer.y));
     }
@@ -67,12 +67,12 @@ void Form::KeyDown(KeyCode key, int shift) {
 void Form::KeyUp(KeyCode key, int /*shift*/) {
   Input& input = e_.input;
   Point pointer = e_.host.GetCursorPos();
-  if (key == KeyCode::kEnter && input.EnterHeld) {
-    input.EnterHeld = false;
+  if (key == KeyCode::kEnter && e_.state.input.EnterHeld) {
+    e_.state.input.EnterHeld = false;
     input.ReleaseHandler(MouseButton::kLeft, 0, static_cast<float>(pointer.x),
                          static_cast<float>(pointer.y));
-  } else if (key == KeyCode::kSpace && input.SpaceHeld) {
-    input.SpaceHeld = false;
+  } else if (key == KeyCode::kSpace && e_.state.input.SpaceHeld) {
+    e_.state.input.SpaceHeld = false;
     input.ReleaseHandler(MouseButton::kRight, 0, static_cast<float>(pointer.x),
                          static_cast<float>(pointer.y));
   }
