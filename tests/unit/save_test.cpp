@@ -3,6 +3,8 @@
 // saves that must never be lost.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <random>
@@ -338,6 +340,33 @@ TEST(SaveFiles, ASaveIsNeverLostOrTorn) {
   for (const auto& entry : fs::directory_iterator(g.game() / "data")) {
     EXPECT_FALSE(entry.path().filename().string().starts_with(".save")) << entry.path();
   }
+
+  // What a writer killed before its rename left beside the save is removed
+  // when that save is next written: files of our naming whose process is
+  // gone (or had this process's number before it). A live writer's file,
+  // other saves' files, other names and anything not a plain file stay.
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string self = std::to_string(getpid());
+  const std::string dead = std::to_string(gone);
+  const std::vector<std::string> stale = {".save.txt.tsumugi." + dead + ".3.tmp",
+                                          ".save.txt.tsumugi." + self + ".77.tmp"};
+  const std::vector<std::string> kept = {
+      ".save.txt.tsumugi.1.0.tmp",  // process 1 is alive
+      ".other.txt.tsumugi." + dead + ".1.tmp",
+      ".save.txt.tmp." + dead + ".1",
+      ".save.txt.tsumugi." + dead + ".x.tmp",
+      ".save.txt.tsumugi.0" + dead + ".1.tmp",
+      "save.txt.tsumugi." + dead + ".1.tmp",
+      ".save.txt.tsumugi." + dead + ".1.tmp.bak"};
+  for (const std::string& name : stale) WriteFile(g.Data(name), "half a save");
+  for (const std::string& name : kept) WriteFile(g.Data(name), "someone's");
+  fs::create_directory(g.Data(".save.txt.tsumugi." + dead + ".9.tmp"));
+  ASSERT_TRUE(g.Lines({".sav"}));
+  for (const std::string& name : stale) EXPECT_FALSE(fs::exists(g.Data(name))) << name;
+  for (const std::string& name : kept) EXPECT_EQ(ReadFile(g.Data(name)), "someone's") << name;
+  EXPECT_TRUE(fs::is_directory(g.Data(".save.txt.tsumugi." + dead + ".9.tmp")));
 
   // A character CP932 lacks: the file is UTF-8 with a byte-order mark.
   ASSERT_TRUE(g.Lines({".let name = 𠮷", ".sav u.dat", ".let name = x", ".lod u.dat"}));
