@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "common/file_lookup.h"
+#include "common/game_text.h"
 #include "common/strings.h"
 #include "common/text_codec.h"
 #include "engine/buttons/buttons.h"
@@ -64,63 +65,13 @@ struct Expanded {
 
 bool Built(std::u16string_view text) { return text.find(kUnknown) != std::u16string_view::npos; }
 
-// A text file of the game as the checker reads it: its bytes, read line by
-// line, each line decoded only when it is read, so that a file of 64 MB
-// costs its bytes and never a UTF-16 copy of the whole or a string for
-// every line. The lines and characters are those the engine gets
-// (DecodeGameText, then SplitLines): the encoding is chosen for the whole
-// file, CR LF, LF and a lone CR end a line, and neither CP932 nor UTF-8 has
-// a character that holds a CR or LF byte.
-class GameText {
- public:
-  bool Read(const fs::path& path, std::string* error, FileProblem* problem) {
-    bytes_.clear();
-    if (!ReadWholeFile(path, &bytes_, error, kMaxTextFileBytes, problem)) return false;
-    const std::string_view bytes = bytes_;
-    const bool bom = bytes.starts_with("\xEF\xBB\xBF");
-    first_ = bom ? 3 : 0;
-    bool non_ascii = false;
-    binary_ = false;
-    for (const char c : bytes) {
-      non_ascii |= static_cast<unsigned char>(c) >= 0x80;
-      binary_ |= c == '\0';
-    }
-    utf8_ = bom || (non_ascii && IsValidUtf8(bytes));
-    lines_ = 0;
-    ForEachLine([this](std::string_view) { ++lines_; });
-    return true;
-  }
-
-  // The number of lines.
-  size_t size() const { return lines_; }
-  // The file holds NUL bytes: it is no text file.
-  bool binary() const { return binary_; }
-
-  // Calls f(bytes) with each line as it is on disk, without its line end.
-  template <typename F>
-  void ForEachLine(F&& f) const {
-    const char* const data = bytes_.data();
-    const size_t size = bytes_.size();
-    for (size_t at = first_; at < size;) {
-      size_t end = at;
-      while (end < size && data[end] != '\r' && data[end] != '\n') ++end;
-      f(std::string_view(data + at, end - at));
-      if (end == size) break;
-      at = end + (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n' ? 2 : 1);
-    }
-  }
-  // A line of the file, decoded.
-  std::u16string Decode(std::string_view line) const {
-    return utf8_ ? Utf8ToUtf16(line) : Cp932ToUtf16(line);
-  }
-
- private:
-  std::string bytes_;
-  size_t first_ = 0;
-  size_t lines_ = 0;
-  bool utf8_ = false;
-  bool binary_ = false;
-};
+// Reads a text file of the game; false when it cannot be read.
+bool ReadGameText(const fs::path& path, GameText* text, std::string* error, FileProblem* problem) {
+  std::string bytes;
+  if (!ReadWholeFile(path, &bytes, error, kMaxTextFileBytes, problem)) return false;
+  *text = GameText(std::move(bytes));
+  return true;
+}
 
 // A scenario of the catalogue, as the checks of other files need it.
 struct Scenario {
@@ -426,7 +377,7 @@ void GameChecker::ReadConfig() {
     std::string error;
     FileProblem problem;
     GameText text;
-    if (!text.Read(*found.path, &error, &problem)) {
+    if (!ReadGameText(*found.path, &text, &error, &problem)) {
       Report(Severity::kError, *found.path, 0, "cannot be read: " + error);
     } else {
       const fs::path& path = *found.path;
@@ -547,7 +498,7 @@ bool GameChecker::ReadCatalogue() {
     file.path = entry.path;
     std::string error;
     FileProblem problem;
-    if (!text.Read(entry.path, &error, &problem)) {
+    if (!ReadGameText(entry.path, &text, &error, &problem)) {
       Report(Severity::kError, entry.path, 0, "cannot be read: " + error);
     } else if (text.binary()) {
       // It is listed, but a jump to it stops the engine.
@@ -706,7 +657,7 @@ void GameChecker::CheckScenario(const Scenario& scenario) {
   GameText text;
   std::string error;
   FileProblem problem;
-  if (!text.Read(scenario.path, &error, &problem)) {
+  if (!ReadGameText(scenario.path, &text, &error, &problem)) {
     line_ = 0;
     Error("cannot be read: " + error);
     return;

@@ -212,6 +212,10 @@ TEST(SaveFiles, SingleFlagsAndVariablesAndWhatFullLoadsDoWithVariables) {
                 "\x81\x20"),
        {".lod in.dat"},
        "long"},
+      // A variable as long as a line of a save file may be loads.
+      {golden + ".let name = " + std::string(kMaxSaveLineText - 12, 'y') + "\r\n",
+       {".lod in.dat"},
+       "longest"},
       // One the configuration no longer declares stops the load.
       {golden + Crlf(".let gone = 1\n"),
        {".lod in.dat"},
@@ -236,6 +240,9 @@ TEST(SaveFiles, SingleFlagsAndVariablesAndWhatFullLoadsDoWithVariables) {
     } else if (what == "name") {
       EXPECT_TRUE(v.TextValues[v.FindTextVariable(u"name")] == u"5" ||
                   v.TextValues[v.FindTextVariable(u"name")] == u"7");
+    } else if (what == "longest") {
+      const std::u16string& name = v.TextValues[v.FindTextVariable(u"name")];
+      EXPECT_TRUE(name == std::u16string(kMaxSaveLineText - 12, u'y')) << name.size();
     } else if (what == "long") {
       const PageMemory& m = g.engine().text.RecallMemories[0];
       EXPECT_EQ(m.Lines[0].Text.size(), 1000000u);
@@ -271,6 +278,12 @@ TEST(SaveFiles, AFileThatIsNoSaveLoadsNothingAndSaysWhy) {
       {std::string(golden).insert(20, 1, '\0'), "テキストファイルではありません"},
       {garbage, "行目"},
       {"", "ファイルが途中で終わっています"},
+      // Lines longer than any save holds: a variable, a stored line's text.
+      {golden + ".let name = " + std::string(kMaxSaveLineText, 'x') + "\r\n",
+       "行が長すぎます（2097152文字まで）"},
+      {std::string(golden).insert(golden.find("FFFFFF 000000 ") + 14,
+                                  std::string(kMaxSaveLineText, 'x')),
+       "行が長すぎます"},
   };
   for (const auto& [file, why] : cases) {
     SaveGame g(";\n");
@@ -283,6 +296,21 @@ TEST(SaveFiles, AFileThatIsNoSaveLoadsNothingAndSaysWhy) {
     EXPECT_NE(box.find(why), std::string::npos) << box;
     g.engine().vars.IntegerValues[g.engine().vars.LookUpIntegerVariable(u"score")] = 0;
     EXPECT_EQ(g.engine().saves.Capture(), before) << why;
+  }
+
+  // One variable or flag of such a file: the flag is read before the line
+  // too long, the variable is not.
+  {
+    SaveGame g(";\n");
+    g.Start();
+    WriteFile(g.Data("save.txt"),
+              std::string(golden).insert(golden.find(":VarSection\r\n") + 13,
+                                         ".let name = " + std::string(kMaxSaveLineText, 'x') +
+                                             "\r\n"));
+    ASSERT_TRUE(g.Lines({".lod save.txt flag017", ".lod save.txt name"}));
+    EXPECT_TRUE(g.engine().vars.Flags[17]);
+    EXPECT_NE(g.OnlyMessage().find("行が長すぎます"), std::string::npos) << g.Output();
+    EXPECT_TRUE(g.engine().vars.TextValues[0].empty());
   }
 
   // A folder, a link to nowhere, a file too large to be a save.
