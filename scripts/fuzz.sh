@@ -2,8 +2,8 @@
 # Builds the libFuzzer targets with clang (in build-fuzz/) and runs each for
 # a given time, under AddressSanitizer and UndefinedBehaviorSanitizer.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   (default 300 s each; every target)
-# Targets: script expression picture save media. Each starts from its seeds
-# in tests/fuzz/corpus/TARGET and keeps what it learns in
+# Targets: script expression picture save media snapshot. Each starts from
+# its seeds in tests/fuzz/corpus/TARGET and keeps what it learns in
 # build-fuzz/corpus/TARGET; an input that crashes is written to
 # build-fuzz/findings/TARGET/ (copy it to tests/fuzz/regressions/TARGET/ so
 # that the test suite runs it from then on). Exits 1 when a target crashed.
@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-300}
 shift || true
 targets=("$@")
-if ((${#targets[@]} == 0)); then targets=(script expression picture save media); fi
+if ((${#targets[@]} == 0)); then targets=(script expression picture save media snapshot); fi
 out=build-fuzz
 
 # TSUMUGI_FUZZ_BUILT=1: the targets are built already (several runs of this

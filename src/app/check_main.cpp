@@ -20,7 +20,9 @@ constexpr const char* kCheckUsage =
     "Reads the game in GAMEDIR (default: the current folder) without playing it:\n"
     "its settings file, its configuration file and every scenario. Each fault is\n"
     "one line, FILE:LINE: error: MESSAGE (or warning:), as compilers write them;\n"
-    "with --json each is a JSON object on its own line.\n"
+    "with --json each is a JSON object on its own line. At most 1000 findings of\n"
+    "one file are listed, the first in line order; a note then says how many\n"
+    "more there were.\n"
     "\n"
     "Exit status: 0 no errors (warnings aside), 1 errors found, 2 bad command line.\n";
 
@@ -36,6 +38,8 @@ std::string Shown(const std::filesystem::path& file, const std::filesystem::path
 }
 
 }  // namespace
+
+static_assert(check::kMaxFindingsPerFile == 1000, "the usage text names the limit");
 
 int CheckMain(int argc, char** argv) {
   bool json = false;
@@ -70,36 +74,49 @@ int CheckMain(int argc, char** argv) {
     return 2;
   }
 
-  const std::vector<check::Finding> findings = check::CheckGame(options);
-  size_t errors = 0;
+  // Each finding is written as soon as the checker hands it on, through a
+  // buffer of its own: a game with a million findings is never held whole.
   std::string out;
-  for (const check::Finding& f : findings) {
-    const bool is_error = f.severity == check::Severity::kError;
-    errors += is_error;
-    const std::string file = Shown(f.file, options.game_folder, written);
-    if (json) {
-      out += "{\"file\":" + headless::JsonString(Utf8ToUtf16(file)) +
-             ",\"line\":" + std::to_string(f.line) + ",\"severity\":\"" +
-             (is_error ? "error" : "warning") +
-             "\",\"message\":" + headless::JsonString(Utf8ToUtf16(f.message)) + "}\n";
-    } else {
-      std::string line = file + (f.line > 0 ? ":" + std::to_string(f.line) : std::string()) +
-                         ": " + (is_error ? "error: " : "warning: ") + f.message;
-      // One finding, one line, whatever a file name or a quoted line holds:
-      // control characters other than the tab are shown as "?".
-      for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t') c = '?';
-      }
-      out += line + "\n";
-    }
+  std::string shown_for;  // the file `shown` names, as the checker wrote it
+  std::string shown;
+  const check::CheckCounts counts =
+      check::CheckGame(options, [&](const check::Finding& f) {
+        // A file's findings come together: its name is worked out once.
+        if (shown.empty() || shown_for != f.file.native()) {
+          shown = Shown(f.file, options.game_folder, written);
+          shown_for = f.file.native();
+        }
+        const char* severity = f.severity == check::Severity::kError     ? "error"
+                               : f.severity == check::Severity::kWarning ? "warning"
+                                                                         : "note";
+        if (json) {
+          out += "{\"file\":" + headless::JsonString(Utf8ToUtf16(shown)) +
+                 ",\"line\":" + std::to_string(f.line) + ",\"severity\":\"" + severity +
+                 "\",\"message\":" + headless::JsonString(Utf8ToUtf16(f.message)) + "}\n";
+        } else {
+          const size_t start = out.size();
+          out += shown;
+          if (f.line > 0) out += ":" + std::to_string(f.line);
+          out += std::string(": ") + severity + ": " + f.message;
+          // One finding, one line, whatever a file name or a quoted line
+          // holds: control characters other than the tab are shown as "?".
+          for (size_t i = start; i < out.size(); ++i) {
+            if (static_cast<unsigned char>(out[i]) < 0x20 && out[i] != '\t') out[i] = '?';
+          }
+          out += '\n';
+        }
+        if (out.size() >= (size_t{1} << 16)) {
+          std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+          out.clear();
+        }
+      });
+  std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+  std::cout.flush();
+  if (counts.errors + counts.warnings > 0) {
+    std::cerr << "tsumugi check: " << counts.errors << (counts.errors == 1 ? " error, " : " errors, ")
+              << counts.warnings << (counts.warnings == 1 ? " warning\n" : " warnings\n");
   }
-  std::cout << out << std::flush;
-  if (!findings.empty()) {
-    std::cerr << "tsumugi check: " << errors << (errors == 1 ? " error, " : " errors, ")
-              << findings.size() - errors
-              << (findings.size() - errors == 1 ? " warning\n" : " warnings\n");
-  }
-  return errors > 0 ? 1 : 0;
+  return counts.errors > 0 ? 1 : 0;
 }
 
 }  // namespace tsumugi

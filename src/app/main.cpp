@@ -58,10 +58,27 @@ constexpr const char* kUsage =
     "  --help              this text\n"
     "  --version           the version\n"
     "\n"
+    "Keys and mouse in the window:\n"
+    "  left button, Enter   go on: a click wait, a choice, a button\n"
+    "  right button, Space  held: fast-forward the text and the pauses the game\n"
+    "                       lets pass; a click goes on there, or goes back to an\n"
+    "                       earlier page where the game allows it\n"
+    "  arrow keys           move the pointer by 10 of the game's pixels, to point\n"
+    "                       at a choice or a button without the mouse\n"
+    "  F4, Alt+Enter        switch between the window and full screen\n"
+    "  Escape               end the game, as closing the window does\n"
+    "\n"
+    "The --input file holds one action a line: click X Y, rclick X Y,\n"
+    "press|release left|right X Y, move X Y, key|keydown|keyup NAME (Enter,\n"
+    "Space, Escape, F4, AltEnter, Left, Up, Right, Down), answer yes|no,\n"
+    "screenshot FILE.png, wait MS; \"#\" starts a comment.\n"
+    "\n"
     "Exit status: 0 normal end, 1 ended after an error message, 2 bad command\n"
     "line or input file, 3 --max-time ran out (or an endless loop was stopped),\n"
     "4 a file the runner was asked to write could not be written, 128+N ended\n"
-    "by signal N (SIGTERM, SIGINT).\n";
+    "by signal N (SIGTERM, SIGINT).\n"
+    "\n"
+    "More in the manual page: man tsumugi.\n";
 
 // A file the runner was asked to write (a screenshot) could not be written.
 constexpr int kWriteFailed = 4;

@@ -1,12 +1,14 @@
 #include "check/checker.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
 
 #include "common/file_lookup.h"
+#include "common/game_text.h"
 #include "common/strings.h"
 #include "common/text_codec.h"
 #include "engine/buttons/buttons.h"
@@ -55,11 +57,6 @@ Words ArgumentsOf(std::u16string_view line) { return {line.substr(std::min<size_
 
 std::string Quote(std::u16string_view text) { return "\"" + Utf16ToUtf8(text) + "\""; }
 
-// The engine's own message, for the author to recognise it.
-std::string Stops(std::u16string_view message) {
-  return " (the engine stops with \"" + Utf16ToUtf8(message) + "\")";
-}
-
 struct Expanded {
   std::u16string text;
   // Some part of it is the value of a variable.
@@ -68,21 +65,154 @@ struct Expanded {
 
 bool Built(std::u16string_view text) { return text.find(kUnknown) != std::u16string_view::npos; }
 
+// Reads a text file of the game; false when it cannot be read.
+bool ReadGameText(const fs::path& path, GameText* text, std::string* error, FileProblem* problem) {
+  std::string bytes;
+  if (!ReadWholeFile(path, &bytes, error, kMaxTextFileBytes, problem)) return false;
+  *text = GameText(std::move(bytes));
+  return true;
+}
+
+// A scenario of the catalogue, as the checks of other files need it.
+struct Scenario {
+  fs::path path;
+  // It was read (when not, that is reported and its lines are not checked).
+  bool read = false;
+  bool binary = false;
+  // The hash of each label name with the number of the first line that
+  // carries it, sorted by hash: jumps and the check of labels written twice
+  // need no more, and no file's lines are held while others are checked.
+  std::vector<std::pair<uint64_t, int>> labels;
+
+  static uint64_t LabelHash(std::u16string_view name) {
+    return std::hash<std::u16string_view>{}(name);
+  }
+  // The first line of a label, or 0 when there is none.
+  int LabelLine(std::u16string_view name) const { return LabelLine(LabelHash(name)); }
+  int LabelLine(uint64_t hash) const {
+    const auto it = std::lower_bound(labels.begin(), labels.end(), std::make_pair(hash, 0));
+    return it != labels.end() && it->first == hash ? it->second : 0;
+  }
+};
+
+// The findings of one file, held until the file has been read so that they
+// can be handed on in line order. At most kMaxFindingsPerFile are kept: the
+// first in line order (in the order found within a line); the others are
+// counted.
+class FileFindings {
+ public:
+  explicit FileFindings(fs::path file) : file_(std::move(file)) {}
+
+  const fs::path& file() const { return file_; }
+
+  // Findings reported while early is set come first among those of their
+  // line (a file's blocks are checked after its lines, but said first).
+  void ReportEarly(bool early) { early_ = early; }
+
+  void Add(int line, Severity severity, std::string message) {
+    Kept kept{line, early_ ? early_order_++ : order_++, severity, std::move(message)};
+    if (kept_.size() < kMaxFindingsPerFile) {
+      kept_.push_back(std::move(kept));
+      if (kept_.size() == kMaxFindingsPerFile) std::make_heap(kept_.begin(), kept_.end());
+      return;
+    }
+    // Full: the last finding kept in line order makes room for an earlier one.
+    if (!(kept < kept_.front())) {
+      LeaveOut(kept.severity);
+      return;
+    }
+    std::pop_heap(kept_.begin(), kept_.end());
+    LeaveOut(kept_.back().severity);
+    kept_.back() = std::move(kept);
+    std::push_heap(kept_.begin(), kept_.end());
+  }
+
+  void Emit(const std::function<void(const Finding&)>& emit) {
+    std::sort(kept_.begin(), kept_.end());
+    Finding finding{file_, 0, Severity::kError, {}};
+    for (Kept& kept : kept_) {
+      finding.line = kept.line;
+      finding.severity = kept.severity;
+      finding.message = std::move(kept.message);
+      emit(finding);
+    }
+    kept_.clear();
+    if (left_out_errors_ + left_out_warnings_ == 0) return;
+    finding.line = 0;
+    finding.severity = Severity::kNote;
+    finding.message = std::to_string(left_out_errors_ + left_out_warnings_) +
+                      " more findings in this file are not listed (" +
+                      std::to_string(left_out_errors_) + " errors, " +
+                      std::to_string(left_out_warnings_) + " warnings): only the first " +
+                      std::to_string(kMaxFindingsPerFile) + " of a file are";
+    emit(finding);
+  }
+
+ private:
+  struct Kept {
+    int line;
+    uint64_t order;
+    Severity severity;
+    std::string message;
+    bool operator<(const Kept& other) const {
+      return line != other.line ? line < other.line : order < other.order;
+    }
+  };
+  void LeaveOut(Severity severity) {
+    ++(severity == Severity::kError ? left_out_errors_ : left_out_warnings_);
+  }
+
+  fs::path file_;
+  std::vector<Kept> kept_;
+  bool early_ = false;
+  uint64_t early_order_ = 0;
+  uint64_t order_ = uint64_t{1} << 62;
+  size_t left_out_errors_ = 0;
+  size_t left_out_warnings_ = 0;
+};
+
 class GameChecker {
  public:
-  explicit GameChecker(const CheckOptions& options)
-      : options_(options), root_(RealPath(options.game_folder).value_or(options.game_folder)) {}
+  GameChecker(const CheckOptions& options, const std::function<void(const Finding&)>& emit)
+      : options_(options),
+        root_(RealPath(options.game_folder).value_or(options.game_folder)),
+        emit_(emit) {}
 
-  std::vector<Finding> Run();
+  CheckCounts Run();
 
  private:
   // --- Reporting ---------------------------------------------------------
   void Report(Severity severity, const fs::path& file, int line, std::string message) {
-    findings_.push_back({file, line, severity, std::move(message)});
+    FindingsOf(file).Add(line, severity, std::move(message));
+    Count(severity);
   }
-  void Error(std::string message) { Report(Severity::kError, *file_, line_, std::move(message)); }
+  void Error(std::string message) {
+    findings_->Add(line_, Severity::kError, std::move(message));
+    Count(Severity::kError);
+  }
   void Warning(std::string message) {
-    Report(Severity::kWarning, *file_, line_, std::move(message));
+    findings_->Add(line_, Severity::kWarning, std::move(message));
+    Count(Severity::kWarning);
+  }
+  void Count(Severity severity) {
+    ++(severity == Severity::kError ? counts_.errors : counts_.warnings);
+  }
+  // The findings held for a file, new ones after those of the files met
+  // before it.
+  FileFindings& FindingsOf(const fs::path& file);
+  // Hands on the findings held, file by file in the order met, and forgets
+  // them.
+  void EmitHeld();
+  // Sets the file the lines being checked belong to.
+  void Enter(const fs::path& file) { findings_ = &FindingsOf(file); }
+
+  // The engine's own message, for the author to recognise it. The same few
+  // messages come again and again: each is converted once.
+  std::string Stops(std::u16string_view message) {
+    if (const auto it = stops_.find(message); it != stops_.end()) return it->second;
+    std::string text = " (the engine stops with \"" + Utf16ToUtf8(message) + "\")";
+    if (stops_.size() < 1024) stops_.emplace(message, text);
+    return text;
   }
 
   // --- The game ------------------------------------------------------------
@@ -90,11 +220,10 @@ class GameChecker {
   void ReadConfig();
   void ConfigLine(std::u16string_view line);
   bool ReadCatalogue();
-  void CheckScenario(const ScenarioFile& file);
+  void CheckScenario(const Scenario& scenario);
 
   // --- Lines -----------------------------------------------------------------
   void CheckBlocks(const ScenarioOutline& outline);
-  void CheckFlow(const ScenarioFile& file, const ScenarioOutline& outline);
   void CheckLine(std::u16string_view line, LineRole role);
   void CheckCommand(std::u16string_view line);
   void CheckPictureCommand(std::u16string_view line, bool sprite);
@@ -144,7 +273,7 @@ class GameChecker {
   std::vector<std::u16string> texts_;
   int page_count_ = Pages::kDefaultPageCount;
   std::vector<std::u16string> names_;
-  std::vector<ScenarioFile> files_;
+  std::vector<Scenario> files_;
 
   // The dispatcher's own command table: an engine is built on a host
   // without a window and asked, nothing runs.
@@ -158,26 +287,68 @@ class GameChecker {
     std::string spelt_on_disk;  // the name on disk, when it differs from the one used
   };
   std::unordered_map<std::u16string, NamedFile> lookups_;
+  std::unordered_map<std::u16string, std::string, LabelHash, std::equal_to<>> stops_;
 
-  // Where the line being checked is.
-  const fs::path* file_ = nullptr;
+  // Where the line being checked is: its number and the findings of its
+  // file.
   int line_ = 0;
-  std::vector<Finding> findings_;
+  FileFindings* findings_ = nullptr;
+
+  // The files with findings not yet handed on, in the order met.
+  std::vector<std::unique_ptr<FileFindings>> held_;
+  const std::function<void(const Finding&)>& emit_;
+  CheckCounts counts_;
 };
 
 // --- The game --------------------------------------------------------------------
 
-std::vector<Finding> GameChecker::Run() {
+FileFindings& GameChecker::FindingsOf(const fs::path& file) {
+  if (findings_ && findings_->file().native() == file.native()) return *findings_;
+  for (const auto& held : held_) {
+    if (held->file().native() == file.native()) return *held;
+  }
+  held_.push_back(std::make_unique<FileFindings>(file));
+  return *held_.back();
+}
+
+void GameChecker::EmitHeld() {
+  for (const auto& held : held_) held->Emit(emit_);
+  held_.clear();
+  findings_ = nullptr;
+}
+
+CheckCounts GameChecker::Run() {
   host_ = std::make_unique<headless::HeadlessHost>(headless::HeadlessOptions());
   EngineOptions engine_options;
   engine_options.game_folder = options_.game_folder;
   engine_ = std::make_unique<Engine>(*host_, engine_options);
 
-  if (!ReadSettings()) return std::move(findings_);
-  ReadConfig();
-  if (!ReadCatalogue()) return std::move(findings_);
-  for (const ScenarioFile& file : files_) CheckScenario(file);
-  return std::move(findings_);
+  if (ReadSettings()) {
+    ReadConfig();
+    if (ReadCatalogue()) {
+      // A scenario already reported about (an unreadable one, or the
+      // settings file read as a scenario) keeps its place among the files
+      // met first, its lines' findings with it.
+      std::vector<bool> checked(files_.size(), false);
+      for (size_t i = 0; i < files_.size(); ++i) {
+        for (const auto& held : held_) {
+          if (held->file().native() != files_[i].path.native()) continue;
+          CheckScenario(files_[i]);
+          checked[i] = true;
+          break;
+        }
+      }
+      EmitHeld();
+      // The others one by one: only one file's findings are held at a time.
+      for (size_t i = 0; i < files_.size(); ++i) {
+        if (checked[i]) continue;
+        CheckScenario(files_[i]);
+        EmitHeld();
+      }
+    }
+  }
+  EmitHeld();
+  return counts_;
 }
 
 bool GameChecker::ReadSettings() {
@@ -203,22 +374,26 @@ void GameChecker::ReadConfig() {
   // Names with the lines that declare them, integers and texts.
   std::vector<std::pair<std::u16string, int>> declared[2];
   if (found.path) {
-    std::string bytes, error;
+    std::string error;
     FileProblem problem;
-    if (!ReadWholeFile(*found.path, &bytes, &error, kMaxTextFileBytes, &problem)) {
+    GameText text;
+    if (!ReadGameText(*found.path, &text, &error, &problem)) {
       Report(Severity::kError, *found.path, 0, "cannot be read: " + error);
     } else {
       const fs::path& path = *found.path;
-      file_ = &path;
-      const std::vector<std::u16string> lines = SplitLines(DecodeGameText(bytes));
+      Enter(path);
       int count = 0;
-      for (line_ = 1; line_ <= static_cast<int>(lines.size()); ++line_) {
-        const std::u16string_view line = WithoutLeadingTabs(lines[line_ - 1]);
+      line_ = 0;
+      text.ForEachLine([&](std::string_view bytes) {
+        ++line_;
+        if (count > ConfigFile::kMaxVariables) return;
+        const std::u16string raw = text.Decode(bytes);
+        const std::u16string_view line = WithoutLeadingTabs(raw);
         Words words{line};
         const std::u16string_view first = words.Next();
         if (first != u".int" && first != u".str") {
           ConfigLine(line);
-          continue;
+          return;
         }
         // Declarations run to the end of the line or to two spaces in a row.
         std::vector<std::u16string> names;
@@ -238,8 +413,7 @@ void GameChecker::ReadConfig() {
           }
           for (std::u16string& n : names) declared[first == u".int" ? 0 : 1].emplace_back(std::move(n), line_);
         }
-        if (count > ConfigFile::kMaxVariables) break;
-      }
+      });
       // A name declared twice is one variable; the second declaration was
       // probably meant to be another.
       for (auto& list : declared) {
@@ -318,18 +492,37 @@ bool GameChecker::ReadCatalogue() {
                Stops(u"シナリオファイル（テキスト）の数が２５４を超えています。"));
     return false;
   }
+  GameText text;
   for (FoundScenario& entry : found) {
-    ScenarioFile file;
-    file.name = entry.name;
+    Scenario file;
+    file.path = entry.path;
     std::string error;
     FileProblem problem;
-    if (!ReadScenarioFile(entry.path, &file, &error, &problem)) {
+    if (!ReadGameText(entry.path, &text, &error, &problem)) {
       Report(Severity::kError, entry.path, 0, "cannot be read: " + error);
-      file.path = entry.path;
-    } else if (file.binary) {
+    } else if (text.binary()) {
       // It is listed, but a jump to it stops the engine.
+      file.read = file.binary = true;
       Report(entry.name == u"start" ? Severity::kError : Severity::kWarning, entry.path, 0,
              "is not a text file (it holds NUL bytes): the engine refuses to run it");
+    } else {
+      file.read = true;
+      // Labels: the lines that begin with ":" after their tabs (which no
+      // byte of a character can be), the first line of a name winning.
+      int number = 0;
+      text.ForEachLine([&](std::string_view bytes) {
+        ++number;
+        const size_t first = bytes.find_first_not_of('\t');
+        if (first == std::string_view::npos || bytes[first] != ':') return;
+        const std::u16string line = text.Decode(bytes);
+        file.labels.emplace_back(Scenario::LabelHash(WithoutLeadingTabs(line).substr(1)), number);
+      });
+      std::stable_sort(file.labels.begin(), file.labels.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
+      file.labels.erase(std::unique(file.labels.begin(), file.labels.end(),
+                                    [](const auto& a, const auto& b) { return a.first == b.first; }),
+                        file.labels.end());
+      file.labels.shrink_to_fit();
     }
     names_.push_back(std::move(entry.name));
     files_.push_back(std::move(file));
@@ -340,31 +533,6 @@ bool GameChecker::ReadCatalogue() {
                Stops(u"ファイル「start" + extension + u"」が存在しません"));
   }
   return true;
-}
-
-void GameChecker::CheckScenario(const ScenarioFile& file) {
-  if (file.binary) return;
-  file_ = &file.path;
-  const ScenarioOutline outline = OutlineScenario(file.lines);
-  CheckBlocks(outline);
-  CheckFlow(file, outline);
-
-  // A second label of a name is never found: jumps stop at the first.
-  std::unordered_map<std::u16string_view, int, LabelHash> first_label;
-  for (size_t i = 0; i < file.lines.size(); ++i) {
-    line_ = static_cast<int>(i) + 1;
-    const std::u16string_view line = WithoutLeadingTabs(file.lines[i]);
-    const LineRole role = outline.roles[i];
-    if (role == LineRole::kLabel) {
-      auto [it, fresh] = first_label.emplace(line.substr(1), line_);
-      if (!fresh) {
-        Warning("label " + Quote(line) + " is also on line " + std::to_string(it->second) +
-                ": jumps always find that one");
-      }
-      continue;
-    }
-    CheckLine(line, role);
-  }
 }
 
 // --- Blocks and flow --------------------------------------------------------------
@@ -482,34 +650,62 @@ std::string Stopper(std::u16string_view line, LineRole role) {
   return Quote(line.substr(0, std::min(line.find(u' '), line.size())));
 }
 
-void GameChecker::CheckFlow(const ScenarioFile& file, const ScenarioOutline& outline) {
-  const std::vector<LineRole>& roles = outline.roles;
-  // Lines the flow may reach without a fault although they are no
-  // commands: the first ".1" of a menu whose list ends with ".0" (where the
-  // lines after ".0" stop), and closes of no block (reported as such).
-  std::vector<bool> may_reach(roles.size(), false);
-  for (const OutlineBlock& block : outline.blocks) {
-    if (block.kind != BlockKind::kChoice || block.list_end == 0) continue;
-    if (WithoutLeadingTabs(file.lines[block.list_end - 1]) != u".0") continue;
-    for (const auto& [n, line] : block.markers) {
-      if (n == 1) {
-        may_reach[line - 1] = true;
-        break;
-      }
-    }
+void GameChecker::CheckScenario(const Scenario& scenario) {
+  if (!scenario.read || scenario.binary) return;
+  Enter(scenario.path);
+  // Read again: only the file being checked is held.
+  GameText text;
+  std::string error;
+  FileProblem problem;
+  if (!ReadGameText(scenario.path, &text, &error, &problem)) {
+    line_ = 0;
+    Error("cannot be read: " + error);
+    return;
   }
-  for (int close : outline.stray_closes) may_reach[close - 1] = true;
 
+  // One reading: each line is outlined, then checked. The outline of a
+  // line depends only on the lines before it.
+  ScenarioOutliner outliner(text.size());
+  // The first label of a name whose first line beginning with ":" is a
+  // line of a list (rare; other labels need nothing beyond the index).
+  std::unordered_map<uint64_t, int> first_label;
+  // Per block: bit 0, its list of choices ended with ".0", so that the
+  // lines after ".0" run as soon as the menu is laid out and stop at its
+  // first ".1" without a fault; bit 1, a ".1" of it has been met.
+  std::vector<uint8_t> block_marks;
   bool reached = true;  // the first line is where a jump without a label lands
   int stopped_at = 0;   // the line that stopped the flow before, while not reached
+  std::string_view stopped_by;  // that line, as on disk
   bool reported = false;
-  for (size_t i = 0; i < roles.size(); ++i) {
-    line_ = static_cast<int>(i) + 1;
-    const std::u16string_view line = WithoutLeadingTabs(file.lines[i]);
-    const LineRole role = roles[i];
+  line_ = 0;
+  text.ForEachLine([&](std::string_view bytes) {
+    ++line_;
+    const std::u16string raw = text.Decode(bytes);
+    outliner.Add(raw);
+    const ScenarioOutline& so_far = outliner.SoFar();
+    const std::u16string_view line = WithoutLeadingTabs(raw);
+    const LineRole role = so_far.roles.back();
+    block_marks.resize(so_far.blocks.size(), 0);
+
+    // The flow: whether the lines before run on into this one.
+    bool may_reach = false;
+    if (role == LineRole::kListEnd && line == u".0" &&
+        so_far.blocks[static_cast<size_t>(outliner.Innermost())].kind == BlockKind::kChoice) {
+      block_marks[static_cast<size_t>(outliner.Innermost())] |= 1;
+    } else if (role == LineRole::kMarker && outliner.Innermost() >= 0) {
+      uint8_t& marks = block_marks[static_cast<size_t>(outliner.Innermost())];
+      if (so_far.blocks[static_cast<size_t>(outliner.Innermost())].markers.back().first == 1 &&
+          !(marks & 2)) {
+        may_reach = (marks & 1) != 0;
+        marks |= 2;
+      }
+    } else if (role == LineRole::kClose && !so_far.stray_closes.empty() &&
+               so_far.stray_closes.back() == line_) {
+      may_reach = true;  // reported as a close of no block
+    }
     const bool structure =
         role == LineRole::kMarker || role == LineRole::kCase || role == LineRole::kClose;
-    if (reached && structure && i > 0 && !may_reach[i]) {
+    if (reached && structure && line_ > 1 && !may_reach) {
       Error("the line before runs on into " + Quote(line) +
             ", which is no command: end the branch with \".skp\" or a jump" +
             Stops(u"ないコマンドを指定しました"));
@@ -519,18 +715,44 @@ void GameChecker::CheckFlow(const ScenarioFile& file, const ScenarioOutline& out
       reported = false;
     } else if (!reached && !reported && (role == LineRole::kCommand ||
                                          (role == LineRole::kText && !line.empty()))) {
-      const std::u16string_view stop = WithoutLeadingTabs(file.lines[stopped_at - 1]);
-      Warning("this line can never run: " + Stopper(stop, roles[stopped_at - 1]) + " on line " +
-              std::to_string(stopped_at) + " does not go on to it, and no label comes between");
+      const std::u16string stop_raw = text.Decode(stopped_by);
+      Warning("this line can never run: " +
+              Stopper(WithoutLeadingTabs(stop_raw), so_far.roles[stopped_at - 1]) +
+              " on line " + std::to_string(stopped_at) +
+              " does not go on to it, and no label comes between");
       reported = true;
     }
-    if (reached && !GoesOn(line, role)) {
+    const bool goes_on = GoesOn(line, role);
+    if (reached && !goes_on) {
       reached = false;
       stopped_at = line_;
-    } else if (GoesOn(line, role) && (role == LineRole::kListEnd)) {
+      stopped_by = bytes;
+    } else if (goes_on && role == LineRole::kListEnd) {
       reached = true;
     }
-  }
+
+    // The line's own checks.
+    if (role == LineRole::kLabel) {
+      // A second label of a name is never found: jumps stop at the first.
+      const uint64_t hash = Scenario::LabelHash(line.substr(1));
+      int first = scenario.LabelLine(hash);
+      if (first == 0 || first > line_ || so_far.roles[first - 1] != LineRole::kLabel) {
+        first = first_label.emplace(hash, line_).first->second;
+      }
+      if (first != line_) {
+        Warning("label " + Quote(line) + " is also on line " + std::to_string(first) +
+                ": jumps always find that one");
+      }
+      return;
+    }
+    CheckLine(line, role);
+  });
+
+  // The blocks, known only at the end of the file; their findings come
+  // first among those of a line.
+  findings_->ReportEarly(true);
+  CheckBlocks(outliner.Finish());
+  findings_->ReportEarly(false);
 }
 
 // --- Lines -------------------------------------------------------------------------
@@ -1050,7 +1272,7 @@ void GameChecker::CheckJump(std::u16string_view file_word, std::u16string_view l
           Stops(u"ファイル「" + name + extension + u"」は存在しません"));
     return;
   }
-  const ScenarioFile& target = files_[static_cast<size_t>(it - names_.begin())];
+  const Scenario& target = files_[static_cast<size_t>(it - names_.begin())];
   if (target.binary) {
     Error(std::string(command) + " to " + Quote(name + extension) + ", which is not a text file");
     return;
@@ -1127,22 +1349,15 @@ void GameChecker::CheckMedia(std::u16string_view word, std::u16string_view exten
 
 }  // namespace
 
+CheckCounts CheckGame(const CheckOptions& options,
+                      const std::function<void(const Finding&)>& emit) {
+  return GameChecker(options, emit).Run();
+}
+
 std::vector<Finding> CheckGame(const CheckOptions& options) {
-  std::vector<Finding> findings = GameChecker(options).Run();
-  // Each file's findings in line order; the files stay in the order met.
-  std::unordered_map<std::string, size_t> rank;
-  std::vector<std::pair<size_t, size_t>> keys;  // (file rank, index)
-  for (size_t i = 0; i < findings.size(); ++i) {
-    keys.emplace_back(rank.emplace(findings[i].file.native(), rank.size()).first->second, i);
-  }
-  std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first < b.first;
-    return findings[a.second].line < findings[b.second].line;
-  });
-  std::vector<Finding> sorted;
-  sorted.reserve(findings.size());
-  for (const auto& key : keys) sorted.push_back(std::move(findings[key.second]));
-  return sorted;
+  std::vector<Finding> findings;
+  CheckGame(options, [&](const Finding& finding) { findings.push_back(finding); });
+  return findings;
 }
 
 }  // namespace tsumugi::check

@@ -8,13 +8,16 @@
 // lines that can never run, and text the old engine could not show.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace tsumugi::check {
 
-enum class Severity { kWarning, kError };
+// kNote: not a fault; says how many findings of a file were left out.
+enum class Severity { kWarning, kError, kNote };
 
 struct Finding {
   // The file the finding is about (as found on disk).
@@ -33,8 +36,27 @@ struct CheckOptions {
   std::filesystem::path settings_file;
 };
 
-// Every finding, the settings file's and the configuration file's first,
-// then each scenario's in catalogue order, each file's in line order.
+// At most this many findings of one file are handed on, the first ones in
+// line order; a note then says how many more there were. A file of a
+// million broken lines is then read in bounded memory and reported in a
+// form a person can still read.
+inline constexpr size_t kMaxFindingsPerFile = 1000;
+
+// Every error and warning found, those left out of a long list included.
+struct CheckCounts {
+  size_t errors = 0;
+  size_t warnings = 0;
+};
+
+// Checks the game and hands each finding to `emit` as soon as the file it
+// is about has been read: the settings file's and the configuration file's
+// first, then each scenario's in catalogue order, each file's in line
+// order, a file's note of findings left out last. Only one file's findings
+// are held at a time.
+CheckCounts CheckGame(const CheckOptions& options,
+                      const std::function<void(const Finding&)>& emit);
+
+// Every finding, notes included, in the order above.
 std::vector<Finding> CheckGame(const CheckOptions& options);
 
 }  // namespace tsumugi::check

@@ -1,6 +1,8 @@
 #include "common/file_lookup.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -299,6 +301,64 @@ bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>* bytes, std::strin
   return ReadInto(path, bytes, error, max_bytes, problem);
 }
 
+namespace {
+
+// The temporary file a new version of the file `name` is written to before
+// it replaces it: hidden, beside it, named after it, this program and the
+// process writing it, so that a leftover is easy to recognise and to trace.
+std::string TemporaryName(const std::string& name, pid_t pid, unsigned n) {
+  return "." + name + ".tsumugi." + std::to_string(pid) + "." + std::to_string(n) + ".tmp";
+}
+
+// The process that wrote `entry` when it is a temporary file of `name`
+// (exactly TemporaryName's form), else 0.
+pid_t TemporaryFileWriter(std::string_view entry, std::string_view name) {
+  auto take = [&entry](std::string_view text) {
+    if (!entry.starts_with(text)) return false;
+    entry.remove_prefix(text.size());
+    return true;
+  };
+  auto number = [&entry](uint64_t* value) {
+    size_t digits = 0;
+    *value = 0;
+    while (digits < entry.size() && digits < 10 && entry[digits] >= '0' && entry[digits] <= '9') {
+      *value = *value * 10 + static_cast<uint64_t>(entry[digits] - '0');
+      ++digits;
+    }
+    const bool written = digits > 0 && (digits == 1 || entry[0] != '0');
+    entry.remove_prefix(digits);
+    return written;
+  };
+  uint64_t pid = 0, n = 0;
+  if (!take(".") || !take(name) || !take(".tsumugi.") || !number(&pid) || !take(".") ||
+      !number(&n) || entry != ".tmp" || pid == 0 || pid > INT32_MAX) {
+    return 0;
+  }
+  return static_cast<pid_t>(pid);
+}
+
+// Removes the temporary files of `name` in `dir` that no running process
+// writes: what a process killed while it wrote left behind. A file of this
+// process's own number is such a leftover too (of an earlier process that
+// had the number), as a file is never written twice at once here. Only
+// regular files of exactly our naming are touched, never another program's.
+void RemoveStaleTemporaryFiles(const fs::path& dir, const std::string& name) {
+  DIR* const listing = ::opendir(dir.c_str());
+  if (listing == nullptr) return;
+  const pid_t self = ::getpid();
+  while (const dirent* entry = ::readdir(listing)) {
+    const pid_t writer = TemporaryFileWriter(entry->d_name, name);
+    if (writer == 0) continue;
+    if (writer != self && (::kill(writer, 0) == 0 || errno == EPERM)) continue;  // still writing
+    struct stat st {};
+    const fs::path file = dir / entry->d_name;
+    if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(file.c_str());
+  }
+  ::closedir(listing);
+}
+
+}  // namespace
+
 bool WriteWholeFile(const fs::path& path_in, std::string_view bytes, std::string* error,
                     const std::function<void()>& before_rename) {
   // A link is followed: the file it leads to is replaced and the link kept.
@@ -322,13 +382,13 @@ bool WriteWholeFile(const fs::path& path_in, std::string_view bytes, std::string
   const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
 
   // A hidden name next to the target: the rename then stays within one file
-  // system, and a leftover from a crash is easy to recognise.
+  // system. What a killed writer left there goes first.
+  RemoveStaleTemporaryFiles(dir, name);
   static std::atomic<unsigned> counter{0};
   fs::path temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = dir / ("." + name + ".tmp." + std::to_string(::getpid()) + "." +
-                  std::to_string(counter.fetch_add(1)));
+    temp = dir / TemporaryName(name, ::getpid(), counter.fetch_add(1));
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }

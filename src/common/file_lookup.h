@@ -96,9 +96,11 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>* byte
                    std::string* error, uint64_t max_bytes, FileProblem* problem = nullptr);
 
 // Replaces the file at `path` with `bytes`. The data are written and flushed
-// to a temporary file in the same directory, which is then renamed over the
-// target, so an interrupted or failed write leaves either the old or the new
-// file, never a truncated one. A symbolic link at `path` is followed, and
+// to a temporary file in the same directory (".NAME.tsumugi.PID.N.tmp"),
+// which is then renamed over the target, so an interrupted or failed write
+// leaves either the old or the new file, never a truncated one. Temporary
+// files of the same target that a process killed while writing left behind
+// are removed first. A symbolic link at `path` is followed, and
 // the file it leads to is replaced; a path that names a folder, device or
 // FIFO is refused. On failure returns false, removes the temporary file and,
 // if `error` is not null, stores a description there. `before_rename`, when

@@ -197,6 +197,37 @@ TEST(HardeningPictures, BombsAndOversizedPicturesAreRefusedBeforeDecoding) {
   EXPECT_NE(w.Run().out.find("幅「640」、高さ「480」までに"), std::string::npos);
 }
 
+// Save files as large as a load reads (64 MB): a text of 60 million
+// characters is refused as damage without being decoded, and 32 million
+// empty lines load without a string apiece. Either once took several times
+// the file in memory.
+TEST(HardeningFiles, HugeSaveFilesLoadInBoundedMemory) {
+  Hostile h;
+  WriteCp932(h.data / "config.txt", ".str name\n");
+  // The last line shows what the variable holds, in the report of a jump.
+  h.Script(".lod savetext.txt\n.lod saveempty.txt\n.lod saveempty.txt name\n.jmp [name]\n");
+  std::string head = ":MemSection\r\n";
+  for (int i = 0; i < 10; ++i) head += "\r\n0\r\n";
+  for (int i = 0; i < 20; ++i) head += "\r\n0\r\n-1 0\r\n";
+  head += ":FlagSection\r\n";
+  for (int i = 0; i < 16; ++i) head += "0000000000000000\r\n";
+  head += ":VarSection\r\n";
+  WriteFile(h.data / "savetext.txt", head + ".let name = " + std::string(60 << 20, 'x') + "\r\n");
+  std::string empty = head;
+  empty.resize((64 << 20) - 20, '\n');
+  WriteFile(h.data / "saveempty.txt", empty + ".let name = found\r\n");
+  const RunResult run = h.Run();
+  std::cout << "[ memory ] huge save files: peak " << run.peak_kb / 1024 << " MB\n";
+  EXPECT_EQ(run.status, 1);
+  const std::vector<std::string> boxes = run.lines();
+  ASSERT_EQ(boxes.size(), 2u) << run.out;
+  EXPECT_EQ(boxes[0], OkBox("セーブファイル「" + (h.data / "savetext.txt").string() +
+                            "」を読み込めませんでした\r\n100行目：行が長すぎます（2097152文字ま"
+                            "で）\r\nロードせずに続けます"));
+  EXPECT_NE(boxes[1].find("found.txt"), std::string::npos) << boxes[1];
+  EXPECT_LT(run.peak_kb, 200 * 1024);
+}
+
 TEST(HardeningRunner, AnEndlessLoopOverLargePicturesIsStopped) {
   // Each loop loads two 2048 x 2048 pictures and lets no engine time pass:
   // the guard stops it after 30 s of real time.

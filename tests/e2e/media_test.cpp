@@ -2,8 +2,11 @@
 // and damaged media that must leave the game playing.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include "support/media_fixtures.h"
 #include "support/test_support.h"
@@ -156,6 +159,54 @@ TEST(BadMedia, GamesPlayOnWithoutThem) {
           << c.name << ": " << run.out;
     }
   }
+}
+
+// Track files that cannot be played, each named in one line on standard
+// error however often the game plays from the disc: a damaged one, and
+// files so named that are no track (a FIFO, a folder, a link that leads out
+// of the game folder, a link to nowhere), which are never opened.
+TEST(BadMedia, EachCdTrackFileThatCannotPlayIsNamedOnce) {
+  TempDir work;
+  const fs::path game = work / "game";
+  WriteFile(work / "outside/secret.wav", MakeWav(1000));
+  WriteFile(game / "cd/track06.wav", MakeWav(1000));
+  std::string noise(5000, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919) >> 3);
+  WriteFile(game / "cd/track02.ogg", noise);
+  ASSERT_EQ(mkfifo((game / "cd/track03.ogg").c_str(), 0600), 0);
+  fs::create_directories(game / "track04.wav");
+  fs::create_symlink(work / "outside/secret.wav", game / "cd/track05.mp3");
+  fs::create_symlink(work / "nowhere.wav", game / "Track07.flac");
+  WriteCp932(game / "data/start.txt",
+             ".acd 5 1\n.wat 300\n.acd 6 1\n.wat 300\n.acd 2 0\n.wat 1000\n.acd 3 1\n.acd 2 1\n"
+             ".acd 4 1\n.wat 100\n.acd 2 0\n.wat 100\n");
+  const fs::path mix = work / "mix.wav";
+  const RunResult run = RunTsumugi({"--headless", "--max-time", "60000", "--audio-out",
+                                    mix.string(), game.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  const std::string lines[] = {
+      "tsumugi: CD track file '" + (game / "cd/track03.ogg").string() +
+          "' is passed over: not a regular file (a FIFO); track 3 is silent",
+      "tsumugi: CD track file '" + (game / "track04.wav").string() +
+          "' is passed over: not a regular file (a folder); track 4 is silent",
+      "tsumugi: CD track file '" + (game / "cd/track05.mp3").string() +
+          "' is passed over: it lies outside the game folder; track 5 is silent",
+      "tsumugi: CD track file '" + (game / "Track07.flac").string() +
+          "' is passed over: a symbolic link that leads nowhere; track 7 is silent",
+      "tsumugi: cannot play '" + (game / "cd/track02.ogg").string() + "': ",
+  };
+  std::vector<std::string> said;
+  std::istringstream err(run.err);
+  for (std::string line; std::getline(err, line);) said.push_back(line);
+  ASSERT_EQ(said.size(), std::size(lines)) << run.err;
+  for (size_t i = 0; i < said.size(); ++i) EXPECT_TRUE(said[i].starts_with(lines[i])) << said[i];
+  EXPECT_TRUE(said.back().ends_with("; CD track 2 is silent")) << said.back();
+  // The file outside is not heard; the game's own track is.
+  const std::vector<int16_t> frames = Frames(ReadFile(mix));
+  ASSERT_GT(frames.size(), 2u * 26460);
+  EXPECT_TRUE(Silent(frames, 0, 13230));
+  EXPECT_FALSE(Silent(frames, 13230, 26460));
 }
 
 }  // namespace

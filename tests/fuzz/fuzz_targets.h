@@ -23,5 +23,8 @@ int Picture(const uint8_t* data, size_t size);
 int Save(const uint8_t* data, size_t size);
 // The media readers and devices (first byte: MIDI, sound, video, devices).
 int Media(const uint8_t* data, size_t size);
+// A snapshot file through the reader; what it accepts must be written and
+// read back unchanged.
+int Snapshot(const uint8_t* data, size_t size);
 
 }  // namespace tsumugi::fuzz

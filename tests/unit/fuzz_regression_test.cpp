@@ -34,6 +34,7 @@ TEST(FuzzInputs, EveryTargetRunsItsSeedsAndPastCrashes) {
   RunInputs("expression", Expression);
   RunInputs("picture", Picture);
   RunInputs("save", Save);
+  RunInputs("snapshot", Snapshot);
 }
 
 }  // namespace

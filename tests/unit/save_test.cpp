@@ -3,6 +3,8 @@
 // saves that must never be lost.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <random>
@@ -210,6 +212,10 @@ TEST(SaveFiles, SingleFlagsAndVariablesAndWhatFullLoadsDoWithVariables) {
                 "\x81\x20"),
        {".lod in.dat"},
        "long"},
+      // A variable as long as a line of a save file may be loads.
+      {golden + ".let name = " + std::string(kMaxSaveLineText - 12, 'y') + "\r\n",
+       {".lod in.dat"},
+       "longest"},
       // One the configuration no longer declares stops the load.
       {golden + Crlf(".let gone = 1\n"),
        {".lod in.dat"},
@@ -234,6 +240,10 @@ TEST(SaveFiles, SingleFlagsAndVariablesAndWhatFullLoadsDoWithVariables) {
     } else if (what == "name") {
       EXPECT_TRUE(g.engine().state.vars.TextValues[v.FindTextVariable(u"name")] == u"5" ||
                   g.engine().state.vars.TextValues[v.FindTextVariable(u"name")] == u"7");
+    } else if (what == "longest") {
+      const std::u16string& name =
+          g.engine().state.vars.TextValues[v.FindTextVariable(u"name")];
+      EXPECT_TRUE(name == std::u16string(kMaxSaveLineText - 12, u'y')) << name.size();
     } else if (what == "long") {
       const PageMemory& m = g.engine().state.text.RecallMemories[0];
       EXPECT_EQ(m.Lines[0].Text.size(), 1000000u);
@@ -269,6 +279,12 @@ TEST(SaveFiles, AFileThatIsNoSaveLoadsNothingAndSaysWhy) {
       {std::string(golden).insert(20, 1, '\0'), "テキストファイルではありません"},
       {garbage, "行目"},
       {"", "ファイルが途中で終わっています"},
+      // Lines longer than any save holds: a variable, a stored line's text.
+      {golden + ".let name = " + std::string(kMaxSaveLineText, 'x') + "\r\n",
+       "行が長すぎます（2097152文字まで）"},
+      {std::string(golden).insert(golden.find("FFFFFF 000000 ") + 14,
+                                  std::string(kMaxSaveLineText, 'x')),
+       "行が長すぎます"},
   };
   for (const auto& [file, why] : cases) {
     SaveGame g(";\n");
@@ -281,6 +297,21 @@ TEST(SaveFiles, AFileThatIsNoSaveLoadsNothingAndSaysWhy) {
     EXPECT_NE(box.find(why), std::string::npos) << box;
     g.engine().state.vars.IntegerValues[g.engine().vars.LookUpIntegerVariable(u"score")] = 0;
     EXPECT_EQ(g.engine().saves.Capture(), before) << why;
+  }
+
+  // One variable or flag of such a file: the flag is read before the line
+  // too long, the variable is not.
+  {
+    SaveGame g(";\n");
+    g.Start();
+    WriteFile(g.Data("save.txt"),
+              std::string(golden).insert(golden.find(":VarSection\r\n") + 13,
+                                         ".let name = " + std::string(kMaxSaveLineText, 'x') +
+                                             "\r\n"));
+    ASSERT_TRUE(g.Lines({".lod save.txt flag017", ".lod save.txt name"}));
+    EXPECT_TRUE(g.engine().state.vars.Flags[17]);
+    EXPECT_NE(g.OnlyMessage().find("行が長すぎます"), std::string::npos) << g.Output();
+    EXPECT_TRUE(g.engine().state.vars.TextValues[0].empty());
   }
 
   // A folder, a link to nowhere, a file too large to be a save.
@@ -338,6 +369,33 @@ TEST(SaveFiles, ASaveIsNeverLostOrTorn) {
   for (const auto& entry : fs::directory_iterator(g.game() / "data")) {
     EXPECT_FALSE(entry.path().filename().string().starts_with(".save")) << entry.path();
   }
+
+  // What a writer killed before its rename left beside the save is removed
+  // when that save is next written: files of our naming whose process is
+  // gone (or had this process's number before it). A live writer's file,
+  // other saves' files, other names and anything not a plain file stay.
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string self = std::to_string(getpid());
+  const std::string dead = std::to_string(gone);
+  const std::vector<std::string> stale = {".save.txt.tsumugi." + dead + ".3.tmp",
+                                          ".save.txt.tsumugi." + self + ".77.tmp"};
+  const std::vector<std::string> kept = {
+      ".save.txt.tsumugi.1.0.tmp",  // process 1 is alive
+      ".other.txt.tsumugi." + dead + ".1.tmp",
+      ".save.txt.tmp." + dead + ".1",
+      ".save.txt.tsumugi." + dead + ".x.tmp",
+      ".save.txt.tsumugi.0" + dead + ".1.tmp",
+      "save.txt.tsumugi." + dead + ".1.tmp",
+      ".save.txt.tsumugi." + dead + ".1.tmp.bak"};
+  for (const std::string& name : stale) WriteFile(g.Data(name), "half a save");
+  for (const std::string& name : kept) WriteFile(g.Data(name), "someone's");
+  fs::create_directory(g.Data(".save.txt.tsumugi." + dead + ".9.tmp"));
+  ASSERT_TRUE(g.Lines({".sav"}));
+  for (const std::string& name : stale) EXPECT_FALSE(fs::exists(g.Data(name))) << name;
+  for (const std::string& name : kept) EXPECT_EQ(ReadFile(g.Data(name)), "someone's") << name;
+  EXPECT_TRUE(fs::is_directory(g.Data(".save.txt.tsumugi." + dead + ".9.tmp")));
 
   // A character CP932 lacks: the file is UTF-8 with a byte-order mark.
   ASSERT_TRUE(g.Lines({".let name = 𠮷", ".sav u.dat", ".let name = x", ".lod u.dat"}));

@@ -44,13 +44,18 @@ SaveFiles::SaveFiles(Engine& engine) : e_(engine) {
 
 // --- The state ---------------------------------------------------------------------
 
-SaveState SaveFiles::Capture() const {
+SaveState SaveFiles::CaptureMemories() const {
   SaveState state;
   state.CallFile = e_.state.calls.MemoryFile;
   state.CallLine = e_.state.calls.MemoryLine;
   state.Recall = e_.state.text.RecallMemories;
   state.Button = e_.state.buttons.ButtonMemories;
   state.Flags = e_.state.vars.Flags;
+  return state;
+}
+
+SaveState SaveFiles::Capture() const {
+  SaveState state = CaptureMemories();
   const VariableState& vars = e_.state.vars;
   for (size_t i = 0; i < vars.IntegerNames.size(); ++i) {
     state.VariableLines.push_back(u".let " + vars.IntegerNames[i] + u" = " +
@@ -62,11 +67,11 @@ SaveState SaveFiles::Capture() const {
   return state;
 }
 
-void SaveFiles::Restore(const SaveState& state) {
+void SaveFiles::Restore(SaveState state) {
   e_.state.calls.MemoryFile = state.CallFile;
   e_.state.calls.MemoryLine = state.CallLine;
-  e_.state.text.RecallMemories = state.Recall;
-  e_.state.buttons.ButtonMemories = state.Button;
+  e_.state.text.RecallMemories = std::move(state.Recall);
+  e_.state.buttons.ButtonMemories = std::move(state.Button);
   e_.state.vars.Flags = state.Flags;
 }
 
@@ -176,8 +181,7 @@ void SaveFiles::ReportUnreadable(const fs::path& file, const std::u16string& why
                        u"」を読み込めませんでした\r\n" + why + u"\r\nロードせずに続けます");
 }
 
-std::optional<std::vector<std::u16string>> SaveFiles::ReadLines(const std::u16string& name,
-                                                                fs::path* found) {
+std::optional<GameText> SaveFiles::ReadText(const std::u16string& name, fs::path* found) {
   for (const fs::path& folder : Folders().read) {
     const std::optional<fs::path> path = PathIn(folder, name);
     std::error_code ec;
@@ -193,15 +197,17 @@ std::optional<std::vector<std::u16string>> SaveFiles::ReadLines(const std::u16st
       ReportUnreadable(*path, u"ファイルが大きすぎます");
       return std::nullopt;
     }
-    if (!ReadWholeFile(*path, &bytes, &error)) {
+    if (!ReadWholeFile(*path, &bytes, &error, kMaxSaveBytes)) {
       ReportUnreadable(*path, Utf8ToUtf16(error));
       return std::nullopt;
     }
-    if (bytes.find('\0') != std::string::npos) {
+    // The file is held as its bytes; lines are decoded one at a time.
+    GameText text(std::move(bytes));
+    if (text.binary()) {
       ReportUnreadable(*path, u"テキストファイルではありません");
       return std::nullopt;
     }
-    return SplitLines(DecodeGameText(bytes));
+    return text;
   }
   return std::nullopt;
 }
@@ -216,61 +222,109 @@ bool SaveFiles::Lod() {
   const std::u16string what = word.empty() ? u"" : vars.ExpandText(script.TakeRest());
   const std::u16string name = SaveFileName(word);
   fs::path file;
-  const std::optional<std::vector<std::u16string>> lines = ReadLines(name, &file);
-  if (!lines) return false;
+  const std::optional<GameText> text = ReadText(name, &file);
+  if (!text) return false;
   if (what.empty()) {
-    LoadAll(*lines, file);
+    LoadAll(*text, file);
   } else if (Variables::IsFlagWord(what)) {
-    LoadFlag(*lines, file, what);
+    LoadFlag(*text, file, what);
   } else {
-    LoadVariable(*lines, file, what);
+    LoadVariable(*text, file, what);
   }
   return false;
 }
 
-void SaveFiles::LoadAll(const std::vector<std::u16string>& lines, const fs::path& file) {
-  // The whole file is read and checked before anything changes.
-  SaveState state = Capture();
-  const std::optional<SaveFormatError> error = ReadSaveLines(
-      lines, &state, [this](const std::u16string& name) { return e_.script.FindScenario(name); });
+void SaveFiles::LoadAll(const GameText& text, const fs::path& file) {
+  // The whole file is read and checked before anything changes. The
+  // variable lines stay in the file's text until they run.
+  SaveState state = CaptureMemories();
+  size_t variables = 0;
+  const std::optional<SaveFormatError> error = ReadSave(
+      text, &state, [this](const std::u16string& name) { return e_.script.FindScenario(name); },
+      &variables);
   if (error) {
     ReportUnreadable(file, ToDecimal(error->line) + u"行目：" + error->what);
     return;
   }
-  Restore(state);
+  Restore(std::move(state));
   // The variables pass through ".let", as the lines say.
-  for (const std::u16string& line : state.VariableLines) e_.script.ExecuteLine(line);
+  ForEachVariableLine(text, variables,
+                      [this](std::u16string line) { e_.script.ExecuteLine(std::move(line)); });
 }
 
-void SaveFiles::LoadFlag(const std::vector<std::u16string>& lines, const fs::path& file,
-                         const std::u16string& flag) {
+// The lines of a save file one at a time, decoded, with their numbers; a
+// line too long for any save file is reported and ends the reading.
+class SaveFiles::LineWalk {
+ public:
+  LineWalk(SaveFiles& saves, const GameText& text, const fs::path& file)
+      : saves_(saves), text_(text), file_(file), at_(text.Start()) {}
+
+  // The next line into `line`; false at the end, or after a line too long.
+  bool Next(std::u16string* line) {
+    std::string_view bytes;
+    if (!text_.NextLine(&at_, &bytes)) return false;
+    ++number_;
+    if (DecodeSaveLine(text_, bytes, line)) return true;
+    TooLong();
+    return false;
+  }
+  // Reports the line last read as too long.
+  void TooLong() {
+    saves_.ReportUnreadable(file_, ToDecimal(number_) + u"行目：行が長すぎます（" +
+                                       ToDecimal(static_cast<int32_t>(kMaxSaveLineText)) +
+                                       u"文字まで）");
+    damaged_ = true;
+  }
+  // A line too long was met (and reported).
+  bool damaged() const { return damaged_; }
+
+ private:
+  SaveFiles& saves_;
+  const GameText& text_;
+  const fs::path& file_;
+  size_t at_;
+  int32_t number_ = 0;
+  bool damaged_ = false;
+};
+
+void SaveFiles::LoadFlag(const GameText& text, const fs::path& file, const std::u16string& flag) {
   const int number = e_.vars.FlagNumber(flag);
-  size_t at = 0;
-  while (at < lines.size() && lines[at] != u":FlagSection") ++at;
-  const size_t row = at + 1 + static_cast<size_t>(number / 16);
+  const size_t row = static_cast<size_t>(number / 16);
   const size_t column = static_cast<size_t>(number % 16);
-  if (at == lines.size() || row >= lines.size() || lines[row].size() <= column) {
-    ReportUnreadable(file, u"フラグ " + flag + u" がありません");
+  LineWalk walk(*this, text, file);
+  std::u16string line;
+  bool found = false;
+  while (!found && walk.Next(&line)) found = line == u":FlagSection";
+  for (size_t i = 0; found && walk.Next(&line); ++i) {
+    if (i < row) continue;
+    if (line.size() <= column) break;
+    e_.vars.WriteFlag(number, line[column] != u'0');
     return;
   }
-  e_.vars.WriteFlag(number, lines[row][column] != u'0');
+  if (!walk.damaged()) ReportUnreadable(file, u"フラグ " + flag + u" がありません");
 }
 
-void SaveFiles::LoadVariable(const std::vector<std::u16string>& lines, const fs::path& file,
+void SaveFiles::LoadVariable(const GameText& text, const fs::path& file,
                              const std::u16string& name) {
-  size_t at = 0;
-  while (at < lines.size() && lines[at] != u":VarSection") ++at;
-  if (at == lines.size()) {
+  LineWalk walk(*this, text, file);
+  std::u16string line;
+  bool found = false;
+  while (!found && walk.Next(&line)) found = line == u":VarSection";
+  if (walk.damaged()) return;
+  if (!found) {
     ReportUnreadable(file, u"「:VarSection」がありません");
     return;
   }
   const std::u16string head = u".let " + name + u" = ";
-  for (++at; at < lines.size(); ++at) {
-    if (lines[at].starts_with(head)) {
-      e_.script.ExecuteLine(lines[at]);
+  while (walk.Next(&line)) {
+    // A variable line is as long as a line of a save file may be, whole.
+    if (line.size() > kMaxSaveLineText) return walk.TooLong();
+    if (line.starts_with(head)) {
+      e_.script.ExecuteLine(std::move(line));
       return;
     }
   }
+  if (walk.damaged()) return;
   e_.script.ScriptError(u"セーブファイル内に存在しない変数を参照しました", false);
 }
 

@@ -33,7 +33,7 @@ class SaveFiles {
   // The engine's state as a save file holds it, and putting a loaded state
   // in place (memories and flags; the variable lines are run by the load).
   SaveState Capture() const;
-  void Restore(const SaveState& state);
+  void Restore(SaveState state);
 
   // The bytes of a save file: CP932 when every character has a CP932 form,
   // which keeps files interchangeable with old machines; otherwise UTF-8
@@ -55,14 +55,17 @@ class SaveFiles {
   // The save file of a name in a folder, when it lies inside that folder.
   std::optional<std::filesystem::path> PathIn(const std::filesystem::path& folder,
                                               const std::u16string& name);
-  // The lines of the first save file of that name the folders hold; nullopt
+  class LineWalk;
+
+  // The memories and flags, without the variables.
+  SaveState CaptureMemories() const;
+  // The text of the first save file of that name the folders hold; nullopt
   // when there is none (or it cannot be read, which is said in a box).
-  std::optional<std::vector<std::u16string>> ReadLines(const std::u16string& name,
-                                                       std::filesystem::path* found);
-  void LoadAll(const std::vector<std::u16string>& lines, const std::filesystem::path& file);
-  void LoadFlag(const std::vector<std::u16string>& lines, const std::filesystem::path& file,
+  std::optional<GameText> ReadText(const std::u16string& name, std::filesystem::path* found);
+  void LoadAll(const GameText& text, const std::filesystem::path& file);
+  void LoadFlag(const GameText& text, const std::filesystem::path& file,
                 const std::u16string& flag);
-  void LoadVariable(const std::vector<std::u16string>& lines, const std::filesystem::path& file,
+  void LoadVariable(const GameText& text, const std::filesystem::path& file,
                     const std::u16string& name);
   // The box for a file that is there but not a save file the engine can
   // read; the game goes on without loading.

@@ -93,9 +93,9 @@ struct Broken {
 
 class Reader {
  public:
-  Reader(const std::vector<std::u16string>& lines,
-         const std::function<int32_t(const std::u16string&)>& file_number)
-      : lines_(lines), file_number_(file_number) {}
+  Reader(const GameText& text, const std::function<int32_t(const std::u16string&)>& file_number,
+         size_t* variables)
+      : text_(text), at_(text.Start()), file_number_(file_number), variables_(variables) {}
 
   void Heading(const char16_t* heading) {
     if (Next() != heading) Fail(u"「" + std::u16string(heading) + u"」がありません");
@@ -120,6 +120,7 @@ class Reader {
       TextLine& line = stored[static_cast<size_t>(i)];
       line.TextColour = ColourOf(Word(rest));
       line.ShadowColour = ColourOf(Word(rest));
+      if (rest.size() > kMaxSaveLineText) TooLong();
       line.Text = rest;
     }
   }
@@ -131,22 +132,30 @@ class Reader {
     }
   }
   void RemainingLines(std::vector<std::u16string>& rest) {
-    rest.clear();
-    while (next_ < lines_.size()) {
+    if (variables_) {
+      *variables_ = at_;
+    } else {
+      rest.clear();
+    }
+    while (!text_.AtEnd(at_)) {
       const std::u16string& line = Next();
       if (line.empty()) continue;
       if (!line.starts_with(u".let ")) Fail(u"変数の行は「.let 」で始まります");
-      rest.push_back(line);
+      if (line.size() > kMaxSaveLineText) TooLong();
+      if (!variables_) rest.push_back(line);
     }
   }
 
  private:
   const std::u16string& Next() {
-    if (next_ >= lines_.size()) {
-      ++next_;
-      Fail(u"ファイルが途中で終わっています");
-    }
-    return lines_[next_++];
+    ++number_;
+    std::string_view bytes;
+    if (!text_.NextLine(&at_, &bytes)) Fail(u"ファイルが途中で終わっています");
+    if (!DecodeSaveLine(text_, bytes, &line_)) TooLong();
+    return line_;
+  }
+  [[noreturn]] void TooLong() {
+    Fail(u"行が長すぎます（" + ToDecimal(static_cast<int32_t>(kMaxSaveLineText)) + u"文字まで）");
   }
   // The first word of `rest`, which loses it and its space.
   static std::u16string_view Word(std::u16string_view& rest) {
@@ -165,13 +174,14 @@ class Reader {
     if (!value) Fail(u"「" + std::u16string(word) + u"」は色ではありません");
     return *value;
   }
-  [[noreturn]] void Fail(std::u16string what) {
-    throw Broken{{static_cast<int>(next_), std::move(what)}};
-  }
+  [[noreturn]] void Fail(std::u16string what) { throw Broken{{number_, std::move(what)}}; }
 
-  const std::vector<std::u16string>& lines_;
+  const GameText& text_;
+  size_t at_;  // where the next line begins
+  int number_ = 0;  // of the line last read, from 1
+  std::u16string line_;
   const std::function<int32_t(const std::u16string&)>& file_number_;
-  size_t next_ = 0;
+  size_t* variables_;
 };
 
 }  // namespace
@@ -185,16 +195,36 @@ std::vector<std::u16string> SaveLines(const SaveState& state,
   return std::move(writer.lines);
 }
 
-std::optional<SaveFormatError> ReadSaveLines(
-    const std::vector<std::u16string>& lines, SaveState* state,
-    const std::function<int32_t(const std::u16string&)>& file_number) {
-  Reader reader(lines, file_number);
+bool DecodeSaveLine(const GameText& text, std::string_view bytes, std::u16string* line) {
+  // A character takes at most three bytes for one UTF-16 unit: a line of
+  // more bytes than that is too long without decoding it.
+  constexpr size_t kMaxLength = kMaxSaveLineText + 32;
+  if (bytes.size() > 3 * kMaxLength) return false;
+  *line = text.Decode(bytes);
+  return line->size() <= kMaxLength;
+}
+
+std::optional<SaveFormatError> ReadSave(
+    const GameText& text, SaveState* state,
+    const std::function<int32_t(const std::u16string&)>& file_number, size_t* variables) {
+  Reader reader(text, file_number, variables);
   try {
     Layout(reader, *state);
   } catch (const Broken& broken) {
     return broken.error;
   }
   return std::nullopt;
+}
+
+void ForEachVariableLine(const GameText& text, size_t variables,
+                         const std::function<void(std::u16string line)>& f) {
+  std::string_view bytes;
+  std::u16string line;
+  for (size_t at = variables; text.NextLine(&at, &bytes);) {
+    if (bytes.empty()) continue;
+    // ReadSave has checked every line.
+    if (DecodeSaveLine(text, bytes, &line)) f(std::move(line));
+  }
 }
 
 }  // namespace tsumugi

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/game_text.h"
 #include "engine/text/text_window.h"
 
 namespace tsumugi {
@@ -34,19 +35,40 @@ struct SaveState {
 std::vector<std::u16string> SaveLines(const SaveState& state,
                                       const std::function<std::u16string(int32_t)>& file_name);
 
+// The most characters of text a line of a save file may hold: a variable's
+// ".let" line, or the text of a stored line (its two colours aside). That is
+// twice the longest text substitution builds, so that every text a game
+// makes fits with its name; a longer line is damage, and refusing it keeps
+// what a load holds beside the file to a few copies of such a line.
+inline constexpr size_t kMaxSaveLineText = size_t{2} << 20;
+
 // Where and why a save file does not follow the layout.
 struct SaveFormatError {
   int line = 0;  // counted from 1
   std::u16string what;
 };
 
-// Reads the lines of a whole save file into *state. Fields the file does not
-// hold (the choice numbers of stored lines, the texts beyond a memory's last
-// line) keep what *state had. `file_number(name)` gives the scenario file of
-// a catalogue name (it may end the engine with its own report). On a format
+// Decodes a line of a save file; false when it is longer than any line of a
+// save file can be (kMaxSaveLineText and two colour words).
+bool DecodeSaveLine(const GameText& text, std::string_view bytes, std::u16string* line);
+
+// Reads a whole save file into *state. Fields the file does not hold (the
+// choice numbers of stored lines, the texts beyond a memory's last line)
+// keep what *state had. `file_number(name)` gives the scenario file of a
+// catalogue name (it may end the engine with its own report). On a format
 // error *state may be half read: read into a copy.
-std::optional<SaveFormatError> ReadSaveLines(
-    const std::vector<std::u16string>& lines, SaveState* state,
-    const std::function<int32_t(const std::u16string&)>& file_number);
+//
+// With `variables`, the variable lines are checked but not copied into
+// state->VariableLines: `*variables` is where they begin in the text, for
+// ForEachVariableLine, so that a file of many variables is not held twice.
+std::optional<SaveFormatError> ReadSave(
+    const GameText& text, SaveState* state,
+    const std::function<int32_t(const std::u16string&)>& file_number,
+    size_t* variables = nullptr);
+
+// Calls f(line) with each variable line of a file ReadSave accepted, from
+// `variables` on, in order.
+void ForEachVariableLine(const GameText& text, size_t variables,
+                         const std::function<void(std::u16string line)>& f);
 
 }  // namespace tsumugi

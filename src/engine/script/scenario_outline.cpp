@@ -18,79 +18,80 @@ std::optional<int32_t> BranchMarkerNumber(std::u16string_view line) {
   return static_cast<int32_t>(n);
 }
 
-ScenarioOutline OutlineScenario(const std::vector<std::u16string>& lines) {
-  ScenarioOutline outline;
-  outline.roles.reserve(lines.size());
-  // The scan starts one level above the file, so that a "." at the top of
-  // the file shows as a close that leaves that level.
-  BlockScan scan;
-  std::vector<size_t> open;  // indexes into outline.blocks, innermost last
-  int number = 0;
+void ScenarioOutliner::Add(std::u16string_view raw) {
+  const int number = ++number_;
   auto expands_to_exit = [&](std::u16string_view word) {
-    if (word.find(u']') != std::u16string_view::npos && outline.uncertain_recall == 0) {
-      outline.uncertain_recall = number;
+    if (word.find(u']') != std::u16string_view::npos && outline_.uncertain_recall == 0) {
+      outline_.uncertain_recall = number;
     }
     return word == u"exit";
   };
-
-  for (const std::u16string& raw : lines) {
-    ++number;
-    const std::u16string_view line = WithoutLeadingTabs(raw);
-    const bool in_list = scan.in_list;
-    LineRole role;
-    switch (scan.Track(line, expands_to_exit)) {
-      case BlockScan::Step::kOpened:
+  const std::u16string_view line = WithoutLeadingTabs(raw);
+  const bool in_list = scan_.in_list;
+  LineRole role;
+  switch (scan_.Track(line, expands_to_exit)) {
+    case BlockScan::Step::kOpened:
+      role = LineRole::kCommand;
+      open_.push_back(outline_.blocks.size());
+      outline_.blocks.push_back({scan_.opened, number, 0, 0, 0, {}});
+      break;
+    case BlockScan::Step::kClosed:
+      role = LineRole::kClose;
+      if (open_.empty()) {
+        outline_.stray_closes.push_back(number);
+        scan_.depth = 1;
+      } else {
+        outline_.blocks[open_.back()].close_line = number;
+        open_.pop_back();
+      }
+      break;
+    case BlockScan::Step::kListEnded:
+      role = LineRole::kListEnd;
+      outline_.blocks[open_.back()].list_end = number;
+      break;
+    case BlockScan::Step::kNone:
+    default:
+      if (in_list) {
+        OutlineBlock& block = outline_.blocks[open_.back()];
+        ++block.items;
+        role = block.kind == BlockKind::kChoice ? LineRole::kChoice : LineRole::kButton;
+      } else if (line.empty()) {
+        role = LineRole::kText;
+      } else if (line[0] == u';') {
+        role = LineRole::kComment;
+      } else if (line[0] == u':') {
+        role = LineRole::kLabel;
+      } else if (line[0] != u'.') {
+        role = LineRole::kText;
+      } else {
         role = LineRole::kCommand;
-        open.push_back(outline.blocks.size());
-        outline.blocks.push_back({scan.opened, number, 0, 0, 0, {}});
-        break;
-      case BlockScan::Step::kClosed:
-        role = LineRole::kClose;
-        if (open.empty()) {
-          outline.stray_closes.push_back(number);
-          scan.depth = 1;
-        } else {
-          outline.blocks[open.back()].close_line = number;
-          open.pop_back();
-        }
-        break;
-      case BlockScan::Step::kListEnded:
-        role = LineRole::kListEnd;
-        outline.blocks[open.back()].list_end = number;
-        break;
-      case BlockScan::Step::kNone:
-      default:
-        if (in_list) {
-          OutlineBlock& block = outline.blocks[open.back()];
-          ++block.items;
-          role = block.kind == BlockKind::kChoice ? LineRole::kChoice : LineRole::kButton;
-        } else if (line.empty()) {
-          role = LineRole::kText;
-        } else if (line[0] == u';') {
-          role = LineRole::kComment;
-        } else if (line[0] == u':') {
-          role = LineRole::kLabel;
-        } else if (line[0] != u'.') {
-          role = LineRole::kText;
-        } else {
-          role = LineRole::kCommand;
-          if (!open.empty()) {
-            OutlineBlock& block = outline.blocks[open.back()];
-            if (block.kind == BlockKind::kCase && (IsCaseLine(line) || line == u".els")) {
-              role = LineRole::kCase;
-            } else if (block.kind == BlockKind::kChoice || block.kind == BlockKind::kButtons) {
-              if (const std::optional<int32_t> n = BranchMarkerNumber(line)) {
-                role = LineRole::kMarker;
-                block.markers.emplace_back(*n, number);
-              }
+        if (!open_.empty()) {
+          OutlineBlock& block = outline_.blocks[open_.back()];
+          if (block.kind == BlockKind::kCase && (IsCaseLine(line) || line == u".els")) {
+            role = LineRole::kCase;
+          } else if (block.kind == BlockKind::kChoice || block.kind == BlockKind::kButtons) {
+            if (const std::optional<int32_t> n = BranchMarkerNumber(line)) {
+              role = LineRole::kMarker;
+              block.markers.emplace_back(*n, number);
             }
           }
         }
-        break;
-    }
-    outline.roles.push_back(role);
+      }
+      break;
   }
+  outline_.roles.push_back(role);
+}
+
+ScenarioOutline ScenarioOutliner::Finish() {
+  ScenarioOutline outline = std::move(outline_);
+  *this = ScenarioOutliner();
   return outline;
+}
+
+ScenarioOutline OutlineScenario(const std::vector<std::u16string>& lines) {
+  ScenarioOutliner outliner(lines.size());
+  for (const std::u16string& line : lines) outliner.Add(line);
+  return outliner.Finish();
 }
 
 }  // namespace tsumugi

@@ -61,10 +61,36 @@ struct ScenarioOutline {
   int uncertain_recall = 0;
 };
 
-// Outlines a file's lines (as read, tabs not yet removed). A ".rcl" line
+// Outlines a file line by line, for a reader that holds one line at a time
+// (the checker decodes each line only when it reads it). A ".rcl" line
 // opens a block unless its first word is "exit"; a word with a "]" may be
 // substituted into anything, so `uncertain_recall` notes it and it counts
 // as opening a block (a recall point, its usual meaning).
+class ScenarioOutliner {
+ public:
+  // `lines`: how many lines will be added, when known.
+  explicit ScenarioOutliner(size_t lines = 0) { outline_.roles.reserve(lines); }
+  // The next line, as read (tabs not yet removed).
+  void Add(std::u16string_view raw);
+  // The outline of the lines added so far (blocks still open have no
+  // close line yet).
+  const ScenarioOutline& SoFar() const { return outline_; }
+  // The index in SoFar().blocks of the innermost block open after the
+  // lines added, or -1.
+  int Innermost() const { return open_.empty() ? -1 : static_cast<int>(open_.back()); }
+  // The outline of the lines added; the outliner is then empty again.
+  ScenarioOutline Finish();
+
+ private:
+  ScenarioOutline outline_;
+  // The scan starts one level above the file, so that a "." at the top of
+  // the file shows as a close that leaves that level.
+  BlockScan scan_;
+  std::vector<size_t> open_;  // indexes into outline_.blocks, innermost last
+  int number_ = 0;
+};
+
+// Outlines a file's lines (as read, tabs not yet removed).
 ScenarioOutline OutlineScenario(const std::vector<std::u16string>& lines);
 
 // The line without its leading tabs, as the reader sees it.

@@ -1,5 +1,7 @@
 #include "platform/media/cd_tracks.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 namespace tsumugi::media {
@@ -35,14 +37,26 @@ int TrackNumber(const std::string& file_name) {
   return number <= kMaxTrack ? number : 0;
 }
 
-void Scan(const std::filesystem::path& folder, CdTrackFiles& out) {
+// Why a file named as a track cannot be one; kNone for a track file.
+FileProblem TrackFileProblem(const std::filesystem::path& file, const std::filesystem::path& root) {
+  const std::optional<std::filesystem::path> real = RealPath(file);
+  if (!real) return FileProblem::kMissing;
+  if (!IsInside(root, *real)) return FileProblem::kOutside;
+  return FileKindProblem(*real);
+}
+
+void Scan(const std::filesystem::path& folder, const std::filesystem::path& root,
+          CdTrackFiles& out) {
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
        it.increment(ec)) {
-    std::error_code type_ec;
-    if (!it->is_regular_file(type_ec)) continue;
     const int n = TrackNumber(it->path().filename().string());
     if (n == 0) continue;
+    if (const FileProblem problem = TrackFileProblem(it->path(), root);
+        problem != FileProblem::kNone) {
+      out.passed_over.push_back({n, it->path(), problem});
+      continue;
+    }
     // The first file found for a number keeps it: the game folder before
     // "cd", and among spellings the first in name order.
     auto found = out.files.find(n);
@@ -57,16 +71,20 @@ void Scan(const std::filesystem::path& folder, CdTrackFiles& out) {
 
 CdTrackFiles FindCdTracks(const std::filesystem::path& game_folder) {
   CdTrackFiles out;
-  Scan(game_folder, out);
+  const std::filesystem::path root = RealPath(game_folder).value_or(game_folder);
+  Scan(game_folder, root, out);
   std::error_code ec;
   for (std::filesystem::directory_iterator it(game_folder, ec), end; !ec && it != end;
        it.increment(ec)) {
     std::error_code type_ec;
     if (it->is_directory(type_ec) && Lower(it->path().filename().string()) == "cd") {
-      Scan(it->path(), out);
+      Scan(it->path(), root, out);
     }
   }
   if (!out.files.empty()) out.count = out.files.rbegin()->first;
+  std::sort(out.passed_over.begin(), out.passed_over.end(), [](const auto& a, const auto& b) {
+    return a.track != b.track ? a.track < b.track : a.path < b.path;
+  });
   return out;
 }
 

@@ -108,6 +108,16 @@ bool MediaDevices::OpenCd(int slot, const std::filesystem::path& game_folder) {
   s->open = true;
   s->is_cd = true;
   s->disc = FindCdTracks(game_folder);
+  for (const PassedOverTrack& other : s->disc.passed_over) {
+    std::string line = "CD track file '" + other.path.string() + "' is passed over: " +
+                       (other.problem == FileProblem::kMissing
+                            ? "a symbolic link that leads nowhere"
+                            : DescribeFileProblem(other.problem));
+    if (!s->disc.files.contains(other.track)) {
+      line += "; track " + std::to_string(other.track) + " is silent";
+    }
+    ReportTrackFile(other.path, line);
+  }
   return true;
 }
 
@@ -148,10 +158,18 @@ void MediaDevices::LoadTrack(Slot& s, int track) {
   s.track = track;
   s.voice = Voice();
   auto file = s.disc.files.find(track);
-  if (file == s.disc.files.end()) return;
+  if (file == s.disc.files.end() || s.refused_tracks.contains(track)) return;
   std::string error;
   s.voice.source = AudioFile::Open(file->second, &error);
-  if (!s.voice.source) Report(file->second, error);
+  if (s.voice.source) return;
+  s.refused_tracks.insert(track);
+  ReportTrackFile(file->second, "cannot play '" + file->second.string() + "': " + error +
+                                    "; CD track " + std::to_string(track) + " is silent");
+}
+
+void MediaDevices::ReportTrackFile(const std::filesystem::path& file, const std::string& line) {
+  if (!reported_track_files_.insert(file).second || !options_.err) return;
+  *options_.err << "tsumugi: " << line << "\n";
 }
 
 void MediaDevices::PlayTracks(int slot, int from, int to) {

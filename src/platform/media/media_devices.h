@@ -15,6 +15,7 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,8 @@ class MediaDevices final : public MediaService {
     CdTrackFiles disc;
     int track = 0;
     int last_track = 0;
+    // Tracks whose file the decoders refused: not opened again.
+    std::set<int> refused_tracks;
   };
   struct Sound {
     Voice voice;
@@ -149,6 +152,8 @@ class MediaDevices final : public MediaService {
   MidiSynth* Synth();
   // Opens the file of track `track` (nothing for a missing file).
   void LoadTrack(Slot& s, int track);
+  // Says once, the first time, that a track file cannot be played.
+  void ReportTrackFile(const std::filesystem::path& file, const std::string& line);
   // Reads ahead until `frames` frames wait in the voice or its source is
   // done; `next` may put a following source in place (true) at the end.
   size_t Fill(Voice& v, size_t frames, const std::function<bool(Voice&)>& next);
@@ -167,6 +172,9 @@ class MediaDevices final : public MediaService {
   // The video whose latest picture is due in the box but not yet drawn.
   VideoFile* pending_picture_ = nullptr;
   std::function<void()> hold_;
+  // The track files said to be unplayable: each is named once a run,
+  // however often the game plays from the disc.
+  std::set<std::filesystem::path> reported_track_files_;
   std::unique_ptr<MidiSynth> synth_;
   bool synth_tried_ = false;
   uint64_t position_ = 0;
