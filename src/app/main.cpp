@@ -128,8 +128,7 @@ int RunEngine(HostType& host, const tsumugi::EngineOptions& options, const RunOu
   failed = write_failed(host) || failed;
   if (screenshot) {
     std::string error;
-    if (!tsumugi::gdi::WritePng(tsumugi::ComposeWithVideoBox(host.Screen(), host.Media().Box()),
-                                *screenshot, &error)) {
+    if (!tsumugi::gdi::WritePng(host.ShownScreen(), *screenshot, &error)) {
       std::cerr << "tsumugi: cannot write screenshot '" << *screenshot << "': " << error << "\n";
       failed = true;
     }

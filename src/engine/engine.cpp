@@ -1,5 +1,7 @@
 #include "engine/engine.h"
 
+#include <exception>
+
 namespace tsumugi {
 
 Engine::Engine(Host& host_in, EngineOptions options_in)
@@ -23,7 +25,8 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       cursor(*this),
       mci(*this),
       media(*this),
-      record(*this) {
+      record(*this),
+      player(*this) {
   host.SetEventSink(this);
 }
 
@@ -43,11 +46,34 @@ ExitStatus Engine::Run() {
   }
 }
 
+Engine::WaitBlocker::WaitBlocker(Engine& engine)
+    : e_(engine), exceptions_(std::uncaught_exceptions()) {
+  ++e_.wait_blockers;
+}
+
+Engine::WaitBlocker::~WaitBlocker() {
+  --e_.wait_blockers;
+  // Not while an end of the engine unwinds through it.
+  if (std::uncaught_exceptions() == exceptions_ && e_.AtEventLoop()) e_.player.AtWait();
+}
+
 void Engine::RebuildCaches() {
   text.RebuildPictures();
   graphics.ForgetPicture();
   buttons.RebuildPictures();
   cursor.RebuildPicture();
+}
+
+ExitStatus Engine::RunFrom(const Snapshot& snapshot) {
+  try {
+    startup.StartEngine(/*run_script=*/false);
+    ApplySnapshot(*this, snapshot, HeldInput::kAsTaken);
+    ResumeAfterSnapshot(*this, snapshot);
+    host.RunEventLoop();
+    form.EndEngine(ExitStatus::kNormal);
+  } catch (const EngineEnded& ended) {
+    return ended.status;
+  }
 }
 
 void Engine::OnMouseDown(MouseButton button, int shift, int x, int y) {

@@ -15,6 +15,7 @@
 #include "engine/graphics/picture_files.h"
 #include "engine/media/mci_play.h"
 #include "engine/media/media_commands.h"
+#include "engine/player/player_layer.h"
 #include "engine/save/save_files.h"
 #include "engine/script/catalogue.h"
 #include "engine/script/control_flow.h"
@@ -25,6 +26,7 @@
 #include "engine/startup/settings.h"
 #include "engine/startup/startup.h"
 #include "engine/state/game_state.h"
+#include "engine/state/snapshot.h"
 #include "engine/text/text_print.h"
 #include "engine/text/text_window.h"
 #include "engine/vars/variables.h"
@@ -69,6 +71,10 @@ class Engine final : public HostEvents {
 
   // Starts the engine and lets it live on events until it ends.
   ExitStatus Run();
+  // Starts the engine up to its first line, puts the snapshot in place
+  // instead of running it, and lets the game go on from there until it
+  // ends. The snapshot must fit the game (CheckSnapshot).
+  ExitStatus RunFrom(const Snapshot& snapshot);
 
   // HostEvents: the form's event routing.
   void OnMouseDown(MouseButton button, int shift, int x, int y) override;
@@ -84,6 +90,28 @@ class Engine final : public HostEvents {
   // Makes what the subsystems keep beside the state (pictures loaded from
   // files, the pointer picture) again from the state.
   void RebuildCaches();
+
+  // No script is on the stack: the engine waits for the player, and the
+  // whole game can be taken or replaced.
+  bool AtEventLoop() const { return script.Depth() == 0 && wait_blockers == 0; }
+  // The script runs at the top level, where a command that pauses leaves
+  // nothing to do after the pause but the script itself.
+  bool AtTopOfScript() const { return script.Depth() == 1 && wait_blockers == 0; }
+  // While one exists, the caller still has work to do after the script it
+  // ran comes back: it is no wait yet. The last one to go lets the
+  // player's layer act when the engine is back at the event loop.
+  class WaitBlocker {
+   public:
+    explicit WaitBlocker(Engine& engine);
+    ~WaitBlocker();
+    WaitBlocker(const WaitBlocker&) = delete;
+    WaitBlocker& operator=(const WaitBlocker&) = delete;
+
+   private:
+    Engine& e_;
+    int exceptions_;
+  };
+  int wait_blockers = 0;
 
   Host& host;
   const EngineOptions options;
@@ -111,6 +139,7 @@ class Engine final : public HostEvents {
   MciPlay mci;
   MediaCommands media;
   RunRecord record;
+  PlayerLayer player;
 };
 
 }  // namespace tsumugi

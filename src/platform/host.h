@@ -35,6 +35,9 @@ enum class KeyCode : int {
   kRight = 39,
   kDown = 40,
   kF4 = 115,
+  // The player's own keys: quick save and quick load.
+  kF5 = 116,
+  kF9 = 120,
 };
 
 // Shift-state bits of key and mouse events.
@@ -42,8 +45,21 @@ inline constexpr int kShiftMask = 1;
 inline constexpr int kCtrlMask = 2;
 inline constexpr int kAltMask = 4;
 
-enum class TimerId : int { kTimer1 = 0, kTimer3 = 1, kTimer4 = 2 };
-inline constexpr int kTimerCount = 3;
+// The game's three window timers, and one of the player's layer (the
+// notes Tsumugi shows over the game), which no game ever sees.
+enum class TimerId : int { kTimer1 = 0, kTimer3 = 1, kTimer4 = 2, kNote = 3 };
+inline constexpr int kTimerCount = 4;
+inline constexpr int kGameTimerCount = 3;
+
+// A timer as the engine set it, and how long until it next ticks: what a
+// snapshot of the game keeps of it.
+struct TimerSetting {
+  uint32_t interval = 0;
+  bool enabled = false;
+  uint32_t due_in = 0;
+
+  friend bool operator==(const TimerSetting&, const TimerSetting&) = default;
+};
 
 struct Point {
   int x = 0;
@@ -115,6 +131,10 @@ class Host {
   // --- Timers --------------------------------------------------------------
   virtual void SetTimerInterval(TimerId timer, uint32_t milliseconds) = 0;
   virtual void EnableTimer(TimerId timer, bool enabled) = 0;
+  // The timer as it stands, and putting one back: a restored timer next
+  // ticks `due_in` milliseconds from now, then at its interval.
+  virtual TimerSetting GetTimer(TimerId timer) = 0;
+  virtual void RestoreTimer(TimerId timer, const TimerSetting& setting) = 0;
 
   // --- Message boxes ---------------------------------------------------------
   virtual void MessageBoxOk(const std::u16string& text) = 0;
@@ -141,10 +161,23 @@ class Host {
   // The pointer, in pixels of the drawing area.
   virtual Point GetCursorPos() = 0;
   virtual void SetCursorPos(Point position) = 0;
+  // Where the pointer was when a game's state was taken, given back with
+  // it. A host whose pointer is the player's hand on a mouse leaves it
+  // there; a host that plays the player keeps its own pointer in step.
+  virtual void RestoreCursorPos(Point position) { (void)position; }
   // The pointer's picture over the window; nullptr gives the standard
   // arrow back. The image stays valid until the next call. A host without a
   // window has no pointer to show it on and may ignore it.
   virtual void SetCursorImage(const gdi::CursorImage* image) { (void)image; }
+
+  // The player's layer: a picture Tsumugi draws over the game at `at`
+  // (a note such as "保存しました"), shown with the screen and in screenshots
+  // until it is taken away (nullptr). It is never part of the screen the
+  // game draws on and reads. The picture stays valid until the next call.
+  virtual void SetOverlay(const gdi::Surface* overlay, Point at) = 0;
+  // What the player sees: the screen with the video box and the player's
+  // layer over it (screenshots are of this).
+  virtual gdi::Surface ShownScreen() = 0;
 
   // --- Media ------------------------------------------------------------------
   // The media devices, the wave player and the video box of this host.

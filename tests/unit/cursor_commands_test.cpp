@@ -67,9 +67,13 @@ class PointerRecordingHost final : public Host {
   void RunEventLoop() override { inner_.RunEventLoop(); }
   void SetTimerInterval(TimerId t, uint32_t ms) override { inner_.SetTimerInterval(t, ms); }
   void EnableTimer(TimerId t, bool on) override { inner_.EnableTimer(t, on); }
+  TimerSetting GetTimer(TimerId t) override { return inner_.GetTimer(t); }
+  void RestoreTimer(TimerId t, const TimerSetting& s) override { inner_.RestoreTimer(t, s); }
   void MessageBoxOk(const std::u16string& text) override { inner_.MessageBoxOk(text); }
   bool MessageBoxYesNo(const std::u16string& text) override { return inner_.MessageBoxYesNo(text); }
   gdi::Surface& Screen() override { return inner_.Screen(); }
+  void SetOverlay(const gdi::Surface* overlay, Point at) override { inner_.SetOverlay(overlay, at); }
+  gdi::Surface ShownScreen() override { return inner_.ShownScreen(); }
   void Refresh() override { inner_.Refresh(); }
   void SetCaption(const std::u16string& caption) override { inner_.SetCaption(caption); }
   void ShowWindow(bool visible) override { inner_.ShowWindow(visible); }

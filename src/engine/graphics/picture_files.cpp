@@ -48,6 +48,19 @@ std::filesystem::path PictureFiles::FindPictureFile(const std::u16string& name) 
                         false);
 }
 
+bool PictureFiles::PictureFileExists(const std::u16string& name) {
+  if (name.find(u'.') != std::u16string::npos) return FindFile(name).path.has_value();
+  return FindFile(name + u".bmp").path.has_value() || FindFile(name + u".jpg").path.has_value();
+}
+
+bool PictureFiles::MediaFileExists(std::u16string name, std::u16string_view extension) {
+  if (name.find(u'.') == std::u16string::npos) {
+    name += u'.';
+    name += extension;
+  }
+  return FindFile(name).path.has_value();
+}
+
 void PictureFiles::LoadPictureFile(const std::u16string& name, gdi::Surface* out) {
   const std::filesystem::path path = FindPictureFile(name);
   std::string error;

@@ -38,6 +38,11 @@ class PictureFiles {
   // error.
   std::filesystem::path FindPictureFile(const std::u16string& name);
 
+  // Whether FindPictureFile and MediaPath would find a file, without a
+  // word to anyone.
+  bool PictureFileExists(const std::u16string& name);
+  bool MediaFileExists(std::u16string name, std::u16string_view extension);
+
   // Finds the picture and loads it into *out (which takes its size). A file
   // that is not a picture the engine can read is reported, and the reason
   // goes to standard error.

@@ -101,6 +101,9 @@ void MciPlay::StopAllDevices() {
 
 void MciPlay::MciNotify() {
   MediaService& devices = Devices();
+  // A script run for one slot comes back to this loop: the engine waits
+  // only when every slot has been looked at.
+  Engine::WaitBlocker blocker(e_);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     if (!s_.DevicePlaying[slot]) continue;
     if (devices.Mode(slot) != DeviceMode::kStopped) continue;

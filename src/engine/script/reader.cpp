@@ -8,7 +8,8 @@ namespace tsumugi {
 Script::Script(Engine& engine) : e_(engine), s_(engine.state.script) {
   RegisterCommand(u"end", [this]() -> bool { e_.form.EndEngine(ExitStatus::kNormal); });
   RegisterCommand(u"cap", [this] {
-    e_.host.SetCaption(e_.vars.ExpandText(TakeArguments()));
+    e_.state.window.Caption = e_.vars.ExpandText(TakeArguments());
+    e_.host.SetCaption(e_.state.window.Caption);
     return false;
   });
 }
@@ -75,6 +76,18 @@ void Script::ReadScriptLine() {
 }
 
 void Script::RunScript() {
+  ++depth_;
+  try {
+    RunLines();
+  } catch (...) {
+    --depth_;
+    throw;
+  }
+  --depth_;
+  if (e_.AtEventLoop()) e_.player.AtWait();
+}
+
+void Script::RunLines() {
   for (;;) {
     if (AtEndOfFile()) return;
     e_.host.DoEvents();

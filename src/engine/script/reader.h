@@ -24,8 +24,11 @@ class Script {
   explicit Script(Engine& engine);
 
   // Runs lines until a command waits, the file ends, or (in a choice block)
-  // the line ".1" is read.
+  // the line ".1" is read. Back at the event loop, the player's layer may
+  // act.
   void RunScript();
+  // How many runs of the script are on the stack.
+  int Depth() const { return depth_; }
 
   // Executes CurrentLine (tabs already stripped). True when the run loop
   // must return: the command waits, or a choice block reached ".1".
@@ -84,8 +87,12 @@ class Script {
   static uint64_t CommandKey(std::u16string_view name);
   bool Dispatch();
 
+  // The run loop itself.
+  void RunLines();
+
   Engine& e_;
   ScriptState& s_;
+  int depth_ = 0;
   std::unordered_map<uint64_t, CommandHandler> commands_;
 };
 

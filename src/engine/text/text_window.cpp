@@ -19,7 +19,19 @@ TextWindow::TextWindow(Engine& engine) : e_(engine), s_(engine.state.text) {
   script.RegisterCommand(u"tcl", [this] { return Tcl(); });
   script.RegisterCommand(u"clk", [this] { return Clk(); });
   script.RegisterCommand(u"wat", [this] {
-    WaitMilliseconds(e_.vars.ArgToInteger(e_.script.TakeArguments()));
+    const int32_t milliseconds = e_.vars.ArgToInteger(e_.script.TakeArguments());
+    if (!e_.AtTopOfScript()) {
+      WaitMilliseconds(milliseconds);
+      return false;
+    }
+    // A pause at the top level is a wait the player's layer may take a
+    // snapshot in: after it only the script goes on.
+    struct PauseScope {
+      PlayerLayer& player;
+      ~PauseScope() { player.PauseEnds(); }
+    } scope{e_.player};
+    e_.player.PauseBegins(e_.host.TimeGetTime() + static_cast<uint32_t>(std::max(milliseconds, 0)));
+    WaitMilliseconds(milliseconds);
     return false;
   });
   script.RegisterCommand(u"mst", [this] { return Mst(); });

@@ -39,6 +39,9 @@ HeadlessHost::HeadlessHost(HeadlessOptions options)
                 .err = options_.err}) {
   watched_since_ms_ = CoarseNowMs();
   devices_.SetHold([this] { HoldForSound(); });
+  now_ = options_.start_time;
+  last_action_time_ = options_.last_action_time;
+  next_action_ = std::min(options_.first_action, options_.actions.size());
 }
 
 uint64_t HeadlessHost::PlayMediaTo(uint64_t time, bool stop_at_notification) {
@@ -199,7 +202,19 @@ void HeadlessHost::WaitEvents(uint32_t milliseconds) {
   DeliverDue();
 }
 
+void HeadlessHost::FinishAction(const Action& action) {
+  if (action.kind == Action::Kind::kClick) {
+    sink_->OnMouseUp(action.button, 0, action.point.x, action.point.y);
+  } else if (action.kind == Action::Kind::kKey) {
+    sink_->OnKeyUp(action.key, action.shift);
+  }
+}
+
 void HeadlessHost::RunEventLoop() {
+  if (options_.finish_first_action && next_action_ > 0 && sink_) {
+    options_.finish_first_action = false;
+    FinishAction(options_.actions[next_action_ - 1]);
+  }
   for (;;) {
     if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
     DeliverDue();
@@ -237,7 +252,9 @@ void HeadlessHost::Perform(const Action& action) {
   switch (action.kind) {
     case Kind::kClick:
       cursor_ = action.point;
+      second_half_pending_ = true;
       sink_->OnMouseDown(action.button, 0, action.point.x, action.point.y);
+      second_half_pending_ = false;
       sink_->OnMouseUp(action.button, 0, action.point.x, action.point.y);
       break;
     case Kind::kPress:
@@ -253,8 +270,10 @@ void HeadlessHost::Perform(const Action& action) {
       break;
     case Kind::kKey:
     case Kind::kKeyDown:
+      second_half_pending_ = action.kind == Kind::kKey;
       sink_->OnKeyDown(action.key, action.shift);
       if (action.key == KeyCode::kEscape) sink_->OnKeyPress(27);
+      second_half_pending_ = false;
       if (action.kind == Kind::kKey) sink_->OnKeyUp(action.key, action.shift);
       break;
     case Kind::kKeyUp:
@@ -265,7 +284,7 @@ void HeadlessHost::Perform(const Action& action) {
       break;
     case Kind::kScreenshot: {
       std::string error;
-      if (!gdi::WritePng(ComposeWithVideoBox(screen_, Media().Box()), action.file, &error)) {
+      if (!gdi::WritePng(ShownScreen(), action.file, &error)) {
         // A test that asked for a picture must not pass without it: the
         // run ends here, with its own exit status.
         if (options_.err) {
@@ -292,6 +311,24 @@ void HeadlessHost::EnableTimer(TimerId timer, bool enabled) {
   Timer& t = timers_[Index(timer)];
   if (enabled && !t.enabled) t.next_due = now_ + t.interval;
   t.enabled = enabled;
+}
+
+gdi::Surface HeadlessHost::ShownScreen() {
+  gdi::Surface shown;
+  ComposeShown(screen_, Media().Box(), overlay_, overlay_at_, &shown);
+  return shown;
+}
+
+TimerSetting HeadlessHost::GetTimer(TimerId timer) {
+  const Timer& t = timers_[Index(timer)];
+  return {t.interval, t.enabled, t.next_due > now_ ? static_cast<uint32_t>(t.next_due - now_) : 0};
+}
+
+void HeadlessHost::RestoreTimer(TimerId timer, const TimerSetting& setting) {
+  Timer& t = timers_[Index(timer)];
+  t.interval = setting.interval;
+  t.enabled = setting.enabled;
+  t.next_due = now_ + setting.due_in;
 }
 
 void HeadlessHost::MessageBoxOk(const std::u16string& text) {

@@ -42,6 +42,18 @@ struct HeadlessOptions {
   LocalDateTime start_date = kDefaultStartDate;
   // 2000-01-01T00:00:00, a Saturday.
   static constexpr LocalDateTime kDefaultStartDate{};
+
+  // A run that goes on from where another stood (a snapshot put back by a
+  // test or a tool): the engine time it starts at, the time of the action
+  // before it (timed actions count from there), and the first of `actions`
+  // still to come.
+  uint64_t start_time = 0;
+  uint64_t last_action_time = 0;
+  size_t first_action = 0;
+  // The run stood between the two halves of the action before
+  // `first_action` (a click's press and release, a key's down and up):
+  // it begins with the second half.
+  bool finish_first_action = false;
 };
 
 class HeadlessHost final : public Host {
@@ -59,6 +71,8 @@ class HeadlessHost final : public Host {
 
   void SetTimerInterval(TimerId timer, uint32_t milliseconds) override;
   void EnableTimer(TimerId timer, bool enabled) override;
+  TimerSetting GetTimer(TimerId timer) override;
+  void RestoreTimer(TimerId timer, const TimerSetting& setting) override;
 
   void MessageBoxOk(const std::u16string& text) override;
   bool MessageBoxYesNo(const std::u16string& text) override;
@@ -75,6 +89,12 @@ class HeadlessHost final : public Host {
   MediaService& Media() override { return options_.media ? *options_.media : devices_; }
   Point GetCursorPos() override { return cursor_; }
   void SetCursorPos(Point position) override { cursor_ = position; }
+  void RestoreCursorPos(Point position) override { cursor_ = position; }
+  void SetOverlay(const gdi::Surface* overlay, Point at) override {
+    overlay_ = overlay;
+    overlay_at_ = at;
+  }
+  gdi::Surface ShownScreen() override;
   void SetCursorImage(const gdi::CursorImage* image) override {
     cursor_image_ = image;
     ++cursor_image_changes_;
@@ -87,6 +107,11 @@ class HeadlessHost final : public Host {
 
   // What a test may want to look at.
   uint64_t Now() const { return now_; }
+  size_t NextAction() const { return next_action_; }
+  // Between the two halves of a click or a key: the press or the key-down
+  // has been delivered and is being handled, the release is to come.
+  bool SecondHalfPending() const { return second_half_pending_; }
+  uint64_t LastActionTime() const { return last_action_time_; }
   // How many times the clock has moved: a wait with nothing due on the way
   // is one step, however long.
   uint64_t ClockSteps() const { return clock_steps_; }
@@ -131,6 +156,8 @@ class HeadlessHost final : public Host {
   // order. Returns true when something was delivered.
   bool DeliverDue();
   void Perform(const Action& action);
+  // The second half of a click or a key.
+  void FinishAction(const Action& action);
   // Stops a script that loops without letting engine time pass, and ends
   // the engine when a stop signal came; called at every pump.
   void CheckForEndlessScript();
@@ -152,10 +179,13 @@ class HeadlessHost final : public Host {
   int display_restore_count_ = 0;
   int refresh_count_ = 0;
   Point cursor_;
+  const gdi::Surface* overlay_ = nullptr;
+  Point overlay_at_;
   const gdi::CursorImage* cursor_image_ = nullptr;
   int cursor_image_changes_ = 0;
   InstanceLock instance_lock_;
   bool write_failed_ = false;
+  bool second_half_pending_ = false;
 
   media::MediaDevices devices_;
   // The box as last shown, and the frames of the mix on their way out.

@@ -31,6 +31,8 @@ bool ParseKey(const std::string& name, KeyCode* key, int* shift) {
   else if (name == "Space") *key = KeyCode::kSpace;
   else if (name == "Escape") *key = KeyCode::kEscape;
   else if (name == "F4") *key = KeyCode::kF4;
+  else if (name == "F5") *key = KeyCode::kF5;
+  else if (name == "F9") *key = KeyCode::kF9;
   else if (name == "AltEnter") *key = KeyCode::kEnter, *shift = kAltMask;
   else if (name == "Left") *key = KeyCode::kLeft;
   else if (name == "Up") *key = KeyCode::kUp;
@@ -120,7 +122,7 @@ InputParseResult ParseInputScript(const std::string& text) {
                                         : Action::Kind::kKeyUp;
       if (w.size() != 2 || !ParseKey(w[1], &action.key, &action.shift)) {
         return fail("'" + verb +
-                    "' takes one of Enter, Space, Escape, F4, AltEnter, Left, Up, Right, Down");
+                    "' takes one of Enter, Space, Escape, F4, F5, F9, AltEnter, Left, Up, Right, Down");
       }
     } else if (verb == "answer") {
       action.kind = Action::Kind::kAnswer;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gdi/bitblt.h"
+
 namespace tsumugi {
 
 gdi::Surface ComposeWithVideoBox(const gdi::Surface& screen, const VideoBox& box) {
@@ -26,6 +28,15 @@ void ComposeWithVideoBox(const gdi::Surface& screen, const VideoBox& box, gdi::S
   for (int y = y0; y < y1; ++y) {
     std::memcpy(out->Row(y) + x0, box.picture.Row(y - box.top) + (x0 - box.left),
                 static_cast<size_t>(x1 - x0) * 4);
+  }
+}
+
+void ComposeShown(const gdi::Surface& screen, const VideoBox& box, const gdi::Surface* overlay,
+                  Point at, gdi::Surface* out) {
+  ComposeWithVideoBox(screen, box, out);
+  if (overlay != nullptr) {
+    gdi::BitBlt(*out, at.x, at.y, overlay->Width(), overlay->Height(), *overlay, 0, 0,
+                gdi::kSrcCopy);
   }
 }
 

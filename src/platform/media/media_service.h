@@ -57,6 +57,15 @@ gdi::Surface ComposeWithVideoBox(const gdi::Surface& screen, const VideoBox& box
 // The same into an existing surface of the screen's size (no allocation
 // once it has that size).
 void ComposeWithVideoBox(const gdi::Surface& screen, const VideoBox& box, gdi::Surface* out);
+// The same with the player's layer laid over it, when there is one.
+void ComposeShown(const gdi::Surface& screen, const VideoBox& box, const gdi::Surface* overlay,
+                  Point at, gdi::Surface* out);
+
+// What the media devices are doing, as plain data: what a snapshot of the
+// game keeps of them.
+struct MediaSnapshot {
+  friend bool operator==(const MediaSnapshot&, const MediaSnapshot&) = default;
+};
 
 class MediaService {
  public:

@@ -423,6 +423,12 @@ void SdlHost::Dispatch(const SDL_Event& event) {
         case SDLK_F4:
           key = KeyCode::kF4;
           break;
+        case SDLK_F5:
+          key = KeyCode::kF5;
+          break;
+        case SDLK_F9:
+          key = KeyCode::kF9;
+          break;
         case SDLK_LEFT:
           key = KeyCode::kLeft;
           break;
@@ -472,6 +478,19 @@ void SdlHost::EnableTimer(TimerId timer, bool enabled) {
   Timer& t = timers_[static_cast<size_t>(timer)];
   if (enabled && !t.enabled) t.next_due = TimeGetTime() + t.interval;
   t.enabled = enabled;
+}
+
+TimerSetting SdlHost::GetTimer(TimerId timer) {
+  const Timer& t = timers_[static_cast<size_t>(timer)];
+  const int32_t left = static_cast<int32_t>(t.next_due - TimeGetTime());
+  return {t.interval, t.enabled, left > 0 ? static_cast<uint32_t>(left) : 0};
+}
+
+void SdlHost::RestoreTimer(TimerId timer, const TimerSetting& setting) {
+  Timer& t = timers_[static_cast<size_t>(timer)];
+  t.interval = setting.interval;
+  t.enabled = setting.enabled;
+  t.next_due = TimeGetTime() + setting.due_in;
 }
 
 MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
@@ -544,13 +563,28 @@ uint32_t SdlHost::TimeToPresent(uint32_t cap) {
 void SdlHost::Present(bool whole) {
   pending_ = false;
   if (!presenter_) return;
-  // The video box is a window of its own over the drawing area.
+  // The video box is a window of its own over the drawing area, and the
+  // player's layer lies over both.
   const gdi::Surface* shown = &screen_;
-  if (devices_->Box().visible) {
-    ComposeWithVideoBox(screen_, devices_->Box(), &composed_);
+  if (devices_->Box().visible || overlay_ != nullptr) {
+    ComposeShown(screen_, devices_->Box(), overlay_, overlay_at_, &composed_);
     shown = &composed_;
   }
   presenter_->Present(*shown, whole, TimeGetTime());
+}
+
+void SdlHost::SetOverlay(const gdi::Surface* overlay, Point at) {
+  overlay_ = overlay;
+  overlay_at_ = at;
+  // The whole screen goes again: the region the note covered changed.
+  pending_ = true;
+  Present(true);
+}
+
+gdi::Surface SdlHost::ShownScreen() {
+  gdi::Surface shown;
+  ComposeShown(screen_, devices_->Box(), overlay_, overlay_at_, &shown);
+  return shown;
 }
 
 void SdlHost::OnWindowEvent(const SDL_WindowEvent& event) {

@@ -68,6 +68,8 @@ class SdlHost final : public Host {
   void RunEventLoop() override;
   void SetTimerInterval(TimerId timer, uint32_t milliseconds) override;
   void EnableTimer(TimerId timer, bool enabled) override;
+  TimerSetting GetTimer(TimerId timer) override;
+  void RestoreTimer(TimerId timer, const TimerSetting& setting) override;
   void MessageBoxOk(const std::u16string& text) override;
   bool MessageBoxYesNo(const std::u16string& text) override;
   gdi::Surface& Screen() override { return screen_; }
@@ -82,6 +84,8 @@ class SdlHost final : public Host {
   Point GetCursorPos() override;
   void SetCursorPos(Point position) override;
   void SetCursorImage(const gdi::CursorImage* image) override;
+  void SetOverlay(const gdi::Surface* overlay, Point at) override;
+  gdi::Surface ShownScreen() override;
   MediaService& Media() override { return *devices_; }
   bool AcquireInstanceLock(const std::string& game_folder) override;
   uint64_t RandomSeed() override;
@@ -173,8 +177,10 @@ class SdlHost final : public Host {
   std::vector<SDL_Event> peeked_keys_;
   // Presses and keys that arrived while the engine was held.
   std::deque<SDL_Event> deferred_;
-  // The screen with the video box laid over it.
+  // The screen with the video box and the player's layer laid over it.
   gdi::Surface composed_;
+  const gdi::Surface* overlay_ = nullptr;
+  Point overlay_at_;
 };
 
 }  // namespace tsumugi::sdl

@@ -23,6 +23,15 @@ void Form::MouseUp(MouseButton button, int shift, int x, int y) {
 }
 
 void Form::KeyDown(KeyCode key, int shift) {
+  // The player's own keys; the game never hears of them.
+  if (key == KeyCode::kF5) {
+    e_.player.QuickSaveKey();
+    return;
+  }
+  if (key == KeyCode::kF9) {
+    e_.player.QuickLoadKey();
+    return;
+  }
   Host& host = e_.host;
   Point pointer = host.GetCursorPos();
   switch (key) {
@@ -99,6 +108,9 @@ void Form::TimerTick(TimerId timer) {
       break;
     case TimerId::kTimer4:
       e_.buttons.TrackTick();
+      break;
+    case TimerId::kNote:
+      e_.player.NoteTimer();
       break;
   }
 }

@@ -1,0 +1,208 @@
+#include "engine/player/player_layer.h"
+
+#include <cstdio>
+
+#include "common/file_lookup.h"
+#include "common/text_codec.h"
+#include "engine/engine.h"
+#include "engine/snapshot/snapshot_file.h"
+#include "engine/state/snapshot.h"
+#include "platform/saves/save_folders.h"
+
+namespace tsumugi {
+
+namespace {
+
+constexpr char kQuickSaveName[] = "quicksave.png";
+
+std::string DateText(const LocalDateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return text;
+}
+
+// The text of the page on the screen: the window's lines up to the last
+// one that holds text.
+std::u16string PageText(const TextWindowState& text) {
+  int last = text.LastLineIndex;
+  while (last >= 0 && text.TextLines[static_cast<size_t>(last)].Text.empty()) --last;
+  std::u16string page;
+  for (int i = 0; i <= last; ++i) {
+    if (i > 0) page += u'\n';
+    page += text.TextLines[static_cast<size_t>(i)].Text;
+  }
+  return page;
+}
+
+std::u16string ProblemText(SnapshotProblem problem) {
+  switch (problem) {
+    case SnapshotProblem::kEmpty: return u"ファイルが空です";
+    case SnapshotProblem::kTooLarge: return u"ファイルが大きすぎます";
+    case SnapshotProblem::kNotASnapshot: return u"スナップショットではありません";
+    case SnapshotProblem::kNewerVersion: return u"新しい版のTsumugiで作られたスナップショットです";
+    case SnapshotProblem::kOtherGame: return u"別のゲームのスナップショットです";
+    case SnapshotProblem::kTruncated: return u"ファイルが途中で切れています";
+    case SnapshotProblem::kDamaged: return u"ファイルが壊れています";
+    default: return u"ファイルを読み込めません";
+  }
+}
+
+}  // namespace
+
+PlayerLayer::~PlayerLayer() {
+  // The host must not keep showing a picture that is about to go.
+  if (note_shown_) e_.host.SetOverlay(nullptr, {});
+}
+
+std::filesystem::path PlayerLayer::DataFolder() const {
+  if (e_.options.save_dir) return *e_.options.save_dir;
+  return GameDataFolder(e_.options.game_folder);
+}
+
+std::filesystem::path PlayerLayer::QuickSavePath() const { return DataFolder() / kQuickSaveName; }
+
+// --- Keys and waits ---------------------------------------------------------------------
+
+void PlayerLayer::QuickSaveKey() {
+  if (e_.AtEventLoop()) {
+    QuickSave(std::nullopt);
+  } else if (pause_end_ && e_.script.Depth() == 1) {
+    const int32_t left = static_cast<int32_t>(*pause_end_ - e_.host.TimeGetTime());
+    QuickSave(static_cast<uint32_t>(std::max(left, 0)));
+  } else {
+    save_pending_ = true;
+  }
+}
+
+void PlayerLayer::QuickLoadKey() {
+  if (e_.AtEventLoop()) {
+    QuickLoad();
+  } else {
+    load_pending_ = true;
+  }
+}
+
+void PlayerLayer::AtWait() {
+  if (snapshot_points) snapshot_points(std::nullopt);
+  if (save_pending_) {
+    save_pending_ = false;
+    QuickSave(std::nullopt);
+  }
+  if (load_pending_) {
+    load_pending_ = false;
+    QuickLoad();
+  }
+}
+
+void PlayerLayer::PauseBegins(uint32_t end) {
+  pause_end_ = end;
+  if (snapshot_points) {
+    const int32_t left = static_cast<int32_t>(end - e_.host.TimeGetTime());
+    snapshot_points(static_cast<uint32_t>(std::max(left, 0)));
+  }
+  if (save_pending_) {
+    save_pending_ = false;
+    const int32_t left = static_cast<int32_t>(end - e_.host.TimeGetTime());
+    QuickSave(static_cast<uint32_t>(std::max(left, 0)));
+  }
+}
+
+// --- Quick save and load ------------------------------------------------------------------
+
+void PlayerLayer::QuickSave(std::optional<uint32_t> pause_left) {
+  Host& host = e_.host;
+  const Snapshot snapshot = TakeSnapshot(e_, pause_left);
+  SnapshotFile file;
+  file.game = SnapshotGameName(e_);
+  file.metadata.caption = e_.state.window.Caption;
+  file.metadata.engine_time_ms = snapshot.engine_time;
+  file.metadata.date = DateText(host.LocalTime());
+  file.metadata.page_text = PageText(e_.state.text);
+  // The thumbnail is what the player sees, without a note of ours.
+  HideNote();
+  file.thumbnail = MakeThumbnail(host.ShownScreen());
+  file.payload = EncodeSnapshotPayload(snapshot);
+  const std::filesystem::path path = QuickSavePath();
+  std::error_code ec;
+  std::filesystem::create_directories(path.parent_path(), ec);
+  std::string error;
+  if (!WriteSnapshotFile(path, file, &error)) {
+    // The old quick save is as it was; the game goes on.
+    host.MessageBoxOk(u"スナップショット「" + Utf8ToUtf16(PathToUtf8(path)) +
+                      u"」に書き込めませんでした\r\n" + Utf8ToUtf16(error));
+    return;
+  }
+  ShowNote(u"保存しました");
+}
+
+void PlayerLayer::QuickLoad() {
+  Host& host = e_.host;
+  const std::filesystem::path path = QuickSavePath();
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+    ShowNote(u"クイックセーブがありません");
+    return;
+  }
+  const std::u16string where = u"スナップショット「" + Utf8ToUtf16(PathToUtf8(path)) + u"」";
+  SnapshotReadResult read = ReadSnapshotFile(path, SnapshotGameName(e_));
+  if (read.problem != SnapshotProblem::kNone) {
+    host.Diagnostic(PathToUtf8(path) + ": " + read.detail);
+    host.MessageBoxOk(where + u"を読み込めませんでした\r\n" + ProblemText(read.problem));
+    return;
+  }
+  Snapshot snapshot;
+  std::string why;
+  if (!DecodeSnapshotPayload(read.file.payload, &snapshot, &why)) {
+    host.Diagnostic(PathToUtf8(path) + ": " + why);
+    host.MessageBoxOk(where + u"を読み込めませんでした\r\n" +
+                      ProblemText(SnapshotProblem::kDamaged));
+    return;
+  }
+  std::vector<std::u16string> changed;
+  const std::u16string problem = CheckSnapshot(e_, snapshot, &changed);
+  if (!problem.empty()) {
+    host.MessageBoxOk(where + u"を読み込めませんでした\r\n" + problem);
+    return;
+  }
+  for (const std::u16string& name : changed) {
+    host.Diagnostic("the scenario " + Utf16ToUtf8(name) +
+                    " has changed since the snapshot was taken; going on at its recorded line");
+  }
+  save_pending_ = false;
+  load_pending_ = false;
+  pause_end_.reset();
+  HideNote();
+  ApplySnapshot(e_, snapshot, HeldInput::kAsNow);
+  ResumeAfterSnapshot(e_, snapshot);
+}
+
+// --- The note ------------------------------------------------------------------------------
+
+void PlayerLayer::ShowNote(const std::u16string& text) {
+  auto font = e_.fonts.GetFont({.face = u"ＭＳ ゴシック", .height = 16});
+  const Size extent = font->Extent(text, 0);
+  constexpr int kPad = 8;
+  note_ = gdi::Surface(extent.width + 2 * kPad, extent.height + 2 * kPad, 0x302828);
+  note_.Fill(0, 0, note_.Width(), 1, 0x909090);
+  note_.Fill(0, note_.Height() - 1, note_.Width(), 1, 0x909090);
+  note_.Fill(0, 0, 1, note_.Height(), 0x909090);
+  note_.Fill(note_.Width() - 1, 0, 1, note_.Height(), 0x909090);
+  font->Draw(note_, kPad, kPad, text, gdi::kWhite, 0);
+  Host& host = e_.host;
+  host.SetOverlay(&note_, {Graphics::kScreenWidth - note_.Width() - kPad, kPad});
+  note_shown_ = true;
+  host.SetTimerInterval(TimerId::kNote, kNoteMilliseconds);
+  host.EnableTimer(TimerId::kNote, true);
+}
+
+void PlayerLayer::HideNote() {
+  if (!note_shown_) return;
+  note_shown_ = false;
+  e_.host.EnableTimer(TimerId::kNote, false);
+  e_.host.SetOverlay(nullptr, {});
+}
+
+void PlayerLayer::NoteTimer() { HideNote(); }
+
+}  // namespace tsumugi

@@ -1,0 +1,76 @@
+// The player's layer: what Tsumugi offers the player beyond the game
+// itself, between the host's input and the engine. Quick save (F5) takes a
+// snapshot of the game into the game's data folder; quick load (F9) puts
+// the latest one back. A short note drawn over the game says what
+// happened; it lives on the host's overlay and a timer of its own, so the
+// game never sees it: no variable, timer, input flag or file of the game
+// changes because of this layer.
+//
+// Snapshots are taken only where no script is on the stack: at a wait, or
+// in a timed pause of the top level. A key that comes while the script
+// runs (typing, a transition) is kept and acted on at the next wait.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/gdi/surface.h"
+
+namespace tsumugi {
+
+class Engine;
+
+class PlayerLayer {
+ public:
+  // How long a note stays over the game.
+  static constexpr uint32_t kNoteMilliseconds = 1000;
+
+  explicit PlayerLayer(Engine& engine) : e_(engine) {}
+  ~PlayerLayer();
+  PlayerLayer(const PlayerLayer&) = delete;
+  PlayerLayer& operator=(const PlayerLayer&) = delete;
+
+  // F5 and F9.
+  void QuickSaveKey();
+  void QuickLoadKey();
+
+  // The script has come back to the event loop: a key kept meanwhile is
+  // acted on now.
+  void AtWait();
+  // A timed pause of the top level runs until engine time `end`: a quick
+  // save may be taken in it.
+  void PauseBegins(uint32_t end);
+  void PauseEnds() { pause_end_.reset(); }
+
+  // The note's timer: the note goes.
+  void NoteTimer();
+
+  // Called wherever a snapshot may be taken: at every wait (nullopt), and
+  // when a pause of the top level begins (its length). Tools and tests
+  // that follow a game wait by wait hang on here.
+  std::function<void(std::optional<uint32_t> pause_left)> snapshot_points;
+
+  // Where quick saves live: --save-dir, or the game's folder under
+  // $XDG_DATA_HOME/tsumugi/.
+  std::filesystem::path DataFolder() const;
+  std::filesystem::path QuickSavePath() const;
+
+ private:
+  void QuickSave(std::optional<uint32_t> pause_left);
+  void QuickLoad();
+  // Shows a note over the game for kNoteMilliseconds.
+  void ShowNote(const std::u16string& text);
+  void HideNote();
+
+  Engine& e_;
+  bool save_pending_ = false;
+  bool load_pending_ = false;
+  std::optional<uint32_t> pause_end_;
+  gdi::Surface note_;
+  bool note_shown_ = false;
+};
+
+}  // namespace tsumugi

@@ -1,0 +1,152 @@
+// Bytes of the game state: a writer and a reader that one description of
+// each structure (state_layout.h) walks the same way, so that they cannot
+// drift apart. Numbers are little-endian; texts are their UTF-16 units;
+// surfaces their size, colours and pixels.
+//
+// The reader checks every count and size against what is left of its
+// input before it takes memory for it, so a damaged or hostile input ends
+// the reading with an error, never with an allocation out of proportion to
+// the bytes that came in.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "platform/gdi/font.h"
+#include "platform/gdi/surface.h"
+
+namespace tsumugi {
+
+// Thrown by the reader at the first thing that does not fit; caught where
+// the reading began.
+struct StateReadError {
+  std::string what;
+};
+
+// The unsigned type of the bytes of an integer or an enumeration.
+template <typename T>
+struct BitsOf {
+  using type = std::make_unsigned_t<T>;
+};
+template <typename T>
+  requires std::is_enum_v<T>
+struct BitsOf<T> {
+  using type = std::make_unsigned_t<std::underlying_type_t<T>>;
+};
+
+class StateWriter {
+ public:
+  static constexpr bool kReading = false;
+
+  void operator()(bool& value) { Byte(value ? 1 : 0); }
+  template <typename T>
+    requires(std::is_integral_v<T> || std::is_enum_v<T>)
+  void operator()(T& value) {
+    using U = typename BitsOf<T>::type;
+    U bits = static_cast<U>(value);
+    for (size_t i = 0; i < sizeof(U); ++i) Byte(static_cast<uint8_t>(bits >> (8 * i)));
+  }
+  void operator()(std::u16string& text);
+  void operator()(std::string& text);
+  void operator()(std::filesystem::path& path);
+  void operator()(gdi::Surface& surface);
+  void operator()(std::mt19937& generator);
+  // A count of what follows (vectors).
+  void Count(size_t& count, size_t /*min_bytes_each*/) {
+    uint32_t n = static_cast<uint32_t>(count);
+    (*this)(n);
+  }
+
+  std::string bytes;
+
+ private:
+  void Byte(uint8_t b) { bytes.push_back(static_cast<char>(b)); }
+};
+
+class StateReader {
+ public:
+  static constexpr bool kReading = true;
+
+  explicit StateReader(std::string_view bytes) : bytes_(bytes) {}
+
+  void operator()(bool& value) {
+    const uint8_t b = Byte();
+    if (b > 1) Fail("a yes/no value is " + std::to_string(b));
+    value = b == 1;
+  }
+  template <typename T>
+    requires(std::is_integral_v<T> || std::is_enum_v<T>)
+  void operator()(T& value) {
+    using U = typename BitsOf<T>::type;
+    Need(sizeof(U));
+    U bits = 0;
+    for (size_t i = 0; i < sizeof(U); ++i) bits |= static_cast<U>(static_cast<U>(Byte()) << (8 * i));
+    value = static_cast<T>(bits);
+  }
+  void operator()(std::u16string& text);
+  void operator()(std::string& text);
+  void operator()(std::filesystem::path& path);
+  void operator()(gdi::Surface& surface);
+  void operator()(std::mt19937& generator);
+  // A count of what follows, each taking at least `min_bytes_each` bytes:
+  // more than the rest of the input can hold is damage.
+  void Count(size_t& count, size_t min_bytes_each);
+
+  bool AtEnd() const { return at_ == bytes_.size(); }
+  [[noreturn]] void Fail(const std::string& what) const { throw StateReadError{what}; }
+
+ private:
+  void Need(size_t n) const {
+    if (bytes_.size() - at_ < n) Fail("the state ends early");
+  }
+  uint8_t Byte() {
+    Need(1);
+    return static_cast<uint8_t>(bytes_[at_++]);
+  }
+
+  std::string_view bytes_;
+  size_t at_ = 0;
+};
+
+// Containers, walked element by element.
+template <typename Io, typename T, size_t N>
+void Walk(Io& io, std::array<T, N>& items) {
+  for (T& item : items) Walk(io, item);
+}
+
+template <typename Io, typename T>
+void Walk(Io& io, std::vector<T>& items) {
+  size_t count = items.size();
+  io.Count(count, 1);
+  if constexpr (Io::kReading) items.assign(count, T{});
+  for (T& item : items) Walk(io, item);
+}
+
+// Plain values.
+template <typename Io, typename T>
+  requires(std::is_arithmetic_v<T> || std::is_enum_v<T> ||
+           std::is_same_v<T, std::u16string> || std::is_same_v<T, std::string> ||
+           std::is_same_v<T, std::filesystem::path> || std::is_same_v<T, gdi::Surface> ||
+           std::is_same_v<T, std::mt19937>)
+void Walk(Io& io, T& value) {
+  io(value);
+}
+
+template <typename Io>
+void Walk(Io& io, gdi::LogFont& font) {
+  io(font.face);
+  int32_t height = font.height;
+  io(height);
+  font.height = height;
+  io(font.bold);
+  io(font.italic);
+}
+
+}  // namespace tsumugi
