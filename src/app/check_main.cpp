@@ -81,10 +81,13 @@ int CheckMain(int argc, char** argv) {
   std::string shown;
   const check::CheckCounts counts =
       check::CheckGame(options, [&](const check::Finding& f) {
-        // A file's findings come together: its name is worked out once.
+        // A file's findings come together: its name is worked out once, and
+        // the findings of the file before are written out.
         if (shown.empty() || shown_for != f.file.native()) {
           shown = Shown(f.file, options.game_folder, written);
           shown_for = f.file.native();
+          std::cout.write(out.data(), static_cast<std::streamsize>(out.size())).flush();
+          out.clear();
         }
         const char* severity = f.severity == check::Severity::kError     ? "error"
                                : f.severity == check::Severity::kWarning ? "warning"

@@ -665,7 +665,7 @@ void GameChecker::CheckScenario(const Scenario& scenario) {
 
   // One reading: each line is outlined, then checked. The outline of a
   // line depends only on the lines before it.
-  ScenarioOutliner outliner(text.size());
+  ScenarioOutliner outliner;
   // The first label of a name whose first line beginning with ":" is a
   // line of a list (rare; other labels need nothing beyond the index).
   std::unordered_map<uint64_t, int> first_label;

@@ -23,8 +23,6 @@ class GameText {
 
   // The file holds NUL bytes: it is no text file.
   bool binary() const { return binary_; }
-  // The number of lines.
-  size_t size() const { return lines_; }
 
   // Where the first line begins (after a UTF-8 byte-order mark).
   size_t Start() const { return start_; }
@@ -45,7 +43,6 @@ class GameText {
  private:
   std::string bytes_;
   size_t start_ = 0;
-  size_t lines_ = 0;
   bool utf8_ = false;
   bool binary_ = false;
 };

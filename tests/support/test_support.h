@@ -36,6 +36,14 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 void WriteCp932(const std::filesystem::path& path, const std::string& utf8_text);
 std::string ReadFile(const std::filesystem::path& path);
 
+// AddressSanitizer holds freed memory back (its quarantine) and keeps
+// shadow memory beside the rest: peaks of the sanitizer build are larger.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kSanitizerSlackKb = 512 << 10;
+#else
+constexpr long kSanitizerSlackKb = 0;
+#endif
+
 struct RunResult {
   int status = -1;
   std::string out;

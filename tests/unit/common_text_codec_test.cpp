@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/game_text.h"
 #include "common/text_codec.h"
 
 namespace tsumugi {
@@ -254,6 +255,34 @@ TEST(CommonSplitLinesTest, AllTerminatorsEndLines) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SplitLines(c.text), c.lines) << Utf16ToUtf8(c.text);
+  }
+}
+
+// A file read line by line from its bytes gives exactly the lines of the
+// whole file decoded and split: every kind of line end (also where SWAR
+// words of eight bytes begin and end), a byte-order mark, CP932 lead bytes
+// cut off by a line end, ill-formed UTF-8, NUL bytes.
+TEST(CommonGameTextTest, LinesAreThoseOfTheWholeFileDecodedAndSplit) {
+  const std::string long_line(21, 'x');
+  const std::vector<std::string> files = {
+      "",
+      "\xEF\xBB\xBF",
+      "a",
+      "a\r\nb\nc\rd",
+      "\n\r\r\n\n",
+      long_line + "\r" + long_line + "\n\r\n" + long_line,
+      "1234567\r\n12345678\n123456789\r",
+      kSentenceCp932 + "\r\n" + kSentenceCp932 + "\x82\r\x82\n\x82",
+      "\xEF\xBB\xBF" + Utf16ToUtf8(kSentence) + "\r\n\xE3\x81\r\xC3\xA9\n",
+      Utf16ToUtf8(kSentence) + "\n\xC3\xA9\r\n",
+      "\0a\r\n\0"s,
+  };
+  for (const std::string& bytes : files) {
+    const GameText text(bytes);
+    std::vector<std::u16string> lines;
+    text.ForEachLine([&](std::string_view line) { lines.push_back(text.Decode(line)); });
+    EXPECT_EQ(lines, SplitLines(DecodeGameText(bytes))) << Hex(bytes);
+    EXPECT_EQ(text.binary(), bytes.find('\0') != std::string::npos) << Hex(bytes);
   }
 }
 

@@ -424,8 +424,9 @@ SnapshotReadResult DecodeSnapshotFile(std::string_view bytes, std::string_view g
   if (ZSTD_isError(unpacked)) {
     return Refuse(P::kDamaged, std::string("the game's state: ") + ZSTD_getErrorName(unpacked));
   }
-  if (unpacked != payload_size)
+  if (unpacked != payload_size) {
     return Refuse(P::kDamaged, "the sizes of the game's state disagree");
+  }
   result.file.format_version = version;
   result.file.game = std::string(game);
   return result;
