@@ -98,8 +98,8 @@ struct Files {
 };
 
 const Files& TheFiles() {
-  static const Files* files = new Files();
-  return *files;
+  static const Files files;
+  return files;
 }
 
 // Every kind of medium at once, from the present frame: looping MIDI on
@@ -393,6 +393,7 @@ TEST(MediaRestore, AMediumWhoseFileIsGoneIsSilentAndStopsOnTime) {
                               "\ntsumugi: cannot play '" + wav.string() + "': " +
                               DescribeFileProblem(FileProblem::kMissing) + "\n");
   EXPECT_EQ(Hash(b.Box().picture), Hash(state.box.picture));
+  EXPECT_EQ(b.Capture(), state) << "silence stands in at the same place";
   Player play_b(b);
   play_b.PlayTo(50000);
   EXPECT_EQ(play_b.record.pictures.size(), 1u);

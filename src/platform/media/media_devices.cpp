@@ -569,7 +569,9 @@ MediaSlotSnapshot MediaDevices::CaptureSlot(Slot& s) {
       }
     } else {
       lengths.sound = s.voice.source ? MeasureSound(s.path) : 0;
-      if (s.video) lengths.video_us = VideoFile::ScanLength(s.path);
+      if (s.video && FileKindProblem(s.path) == FileProblem::kNone) {
+        lengths.video_us = VideoFile::ScanLength(s.path);
+      }
     }
     s.lengths = lengths;
   }
