@@ -151,7 +151,10 @@ void SetUpVideo(AVCodecContext* c, const void* params_arg) {
 }  // namespace
 
 std::string MakeWav(int milliseconds, int rate, int channels, int frequency, int amplitude) {
-  const int64_t frames = int64_t{milliseconds} * rate / 1000;
+  return MakeWavFrames(int64_t{milliseconds} * rate / 1000, rate, channels, frequency, amplitude);
+}
+
+std::string MakeWavFrames(int64_t frames, int rate, int channels, int frequency, int amplitude) {
   std::string data;
   for (int64_t i = 0; i < frames; ++i) {
     const int16_t v = Tone(i, rate, frequency, amplitude);

@@ -12,6 +12,9 @@ namespace tsumugi::test {
 // A 16-bit PCM WAV file of a sine tone.
 std::string MakeWav(int milliseconds, int rate = 22050, int channels = 1, int frequency = 440,
                     int amplitude = 8000);
+// The same, `frames` frames long.
+std::string MakeWavFrames(int64_t frames, int rate, int channels = 1, int frequency = 440,
+                          int amplitude = 8000);
 
 // A MIDI file. Each track is a list of (delta ticks, message bytes), meta
 // events written as FF TYPE DATA...; 480 ticks a quarter note, so 960 ticks

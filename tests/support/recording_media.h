@@ -18,6 +18,9 @@ class RecordingMedia final : public MediaService {
   std::array<DeviceMode, kSlotCount + 1> modes{};
   int tracks = 0;
   Size video_size{320, 240};
+  // What Capture answers, and the state Restore was given last.
+  MediaSnapshot captured;
+  MediaSnapshot restored;
 
   // The calls recorded since the last Take, and a fresh start.
   std::vector<std::string> Take() {
@@ -67,6 +70,14 @@ class RecordingMedia final : public MediaService {
   void StopSound() override { Log("sound stop"); }
   void WaitForSound() override { Log("sound wait"); }
   VideoBox& Box() override { return box_; }
+  MediaSnapshot Capture() override {
+    Log("capture");
+    return captured;
+  }
+  void Restore(const MediaSnapshot& state) override {
+    Log("restore");
+    restored = state;
+  }
 
  private:
   void Log(std::string call) { calls.push_back(std::move(call)); }

@@ -33,10 +33,13 @@ HeadlessHost::HeadlessHost(HeadlessOptions options)
     : options_(std::move(options)),
       screen_(640, 480, gdi::kBlack),
       // Sound is made only when someone listens: without --audio-out every
-      // medium still runs its course and ends at its time, in silence.
+      // medium still runs its course and ends at its time, in silence. A
+      // restored state goes on with the same samples the run would have
+      // made, so that runs repeat exactly.
       devices_({.sound = options_.audio_out != nullptr,
                 .soundfont = options_.soundfont,
-                .err = options_.err}) {
+                .err = options_.err,
+                .restore = RestoreMode::kExact}) {
   watched_since_ms_ = CoarseNowMs();
   devices_.SetHold([this] { HoldForSound(); });
   now_ = options_.start_time;

@@ -28,6 +28,7 @@ bool AudioFile::Start(std::string* error) {
   pending_.clear();
   taken_ = 0;
   flushed_ = false;
+  position_ = 0;
   stream_ = DecodingStream();
   if (!OpenStream(path_, AVMEDIA_TYPE_AUDIO, &stream_, error)) return false;
   packet_.reset(av_packet_alloc());
@@ -125,7 +126,17 @@ int AudioFile::Read(int16_t* out, int frames) {
     taken_ += static_cast<size_t>(n) * 2;
     done += n;
   }
+  position_ += static_cast<uint64_t>(done);
   return done;
+}
+
+void AudioFile::Seek(uint64_t frame, bool) {
+  if (frame < position_ && !Rewind()) return;
+  constexpr int kStep = 1 << 16;
+  while (position_ < frame) {
+    const int want = static_cast<int>(std::min<uint64_t>(kStep, frame - position_));
+    if (Read(nullptr, want) < want) break;
+  }
 }
 
 }  // namespace tsumugi::media

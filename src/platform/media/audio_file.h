@@ -24,6 +24,11 @@ class AudioFile final : public AudioSource {
   int Read(int16_t* out, int frames) override;
   // Opens the file again: every pass gives exactly the same samples.
   bool Rewind() override;
+  uint64_t Position() const override { return position_; }
+  // Decodes from the start and throws the frames away: a decoder keeps
+  // state from frame to frame (MP3 above all), so jumping to a time in the
+  // file would not give the same samples.
+  void Seek(uint64_t frame, bool exact) override;
 
  private:
   AudioFile() = default;
@@ -45,6 +50,7 @@ class AudioFile final : public AudioSource {
   std::vector<int16_t> pending_;
   size_t taken_ = 0;
   bool flushed_ = false;
+  uint64_t position_ = 0;
 };
 
 }  // namespace tsumugi::media

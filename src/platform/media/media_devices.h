@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -43,6 +44,8 @@ class MediaDevices final : public MediaService {
     std::filesystem::path soundfont;
     // Where the one line about a medium that cannot be played goes.
     std::ostream* err = nullptr;
+    // How Restore brings MIDI music back to its place.
+    RestoreMode restore = RestoreMode::kExact;
   };
 
   explicit MediaDevices(Options options);
@@ -73,6 +76,8 @@ class MediaDevices final : public MediaService {
     DrawPendingPicture();
     return box_;
   }
+  MediaSnapshot Capture() override;
+  void Restore(const MediaSnapshot& state) override;
 
   // --- For the host -----------------------------------------------------------
   // The host's way of holding the engine while the wave sound plays.
@@ -100,6 +105,16 @@ class MediaDevices final : public MediaService {
   bool VideoPlaysToItsEnd() const;
 
  private:
+  // Where a new pass (or CD track) starts among the frames a voice has read
+  // ahead of the mix, and where the pass before it stood then.
+  struct PassStart {
+    // Frames of the pass before still waiting in the buffer.
+    size_t offset = 0;
+    // The length of the pass before, its `given` at its end, its track.
+    uint64_t position = 0;
+    int64_t given = 0;
+    int track = 0;
+  };
   // A stream of sound being mixed, with the frames read ahead of the mix.
   struct Voice {
     std::unique_ptr<AudioSource> source;
@@ -108,8 +123,27 @@ class MediaDevices final : public MediaService {
     // The source has given everything it will.
     bool finished = false;
     // Frames given since the last start, so that an empty medium is not
-    // started again and again without end.
-    uint64_t given = 0;
+    // started again and again without end. Below zero after a restore
+    // while frames read ahead before are read again.
+    int64_t given = 0;
+    // The CD track the source plays.
+    int track = 0;
+    // Passes that start among the buffered frames, first first.
+    std::vector<PassStart> pass_starts;
+  };
+  // Where the mix stands in a voice: what a voice opened afresh and put at
+  // `position` of its pass needs to go on exactly as this one does.
+  struct Place {
+    uint64_t position = 0;
+    int64_t given = 0;
+    int track = 0;
+  };
+  // How long a medium plays, measured once for a snapshot: what a medium
+  // whose file has gone away keeps of it.
+  struct Lengths {
+    uint64_t sound = 0;
+    std::optional<int64_t> video_us;
+    int track = 0;
   };
   struct Slot {
     bool open = false;
@@ -117,6 +151,10 @@ class MediaDevices final : public MediaService {
     bool is_cd = false;
     Voice voice;
     std::unique_ptr<VideoFile> video;
+    // The length of a video whose file had gone away when it was restored:
+    // it goes on without pictures for as long.
+    std::optional<int64_t> lost_video_us;
+    std::optional<int64_t> lost_video_decoded_us;
     bool in_box = false;
     bool playing = false;
     // An empty medium that would start again at once sits silent instead.
@@ -124,33 +162,41 @@ class MediaDevices final : public MediaService {
     // Pictures drawn in the present pass.
     uint64_t pictures = 0;
     bool repeat = false;
-    // The frame at which the present pass started.
-    uint64_t start = 0;
-    std::optional<uint64_t> audio_end;
+    // The frame at which the present pass started. Frames of a slot may lie
+    // before the start of the mix once a state has been restored.
+    int64_t start = 0;
+    std::optional<int64_t> audio_end;
     // The frame at which the medium ended by itself, and whether the host
     // has been told.
-    std::optional<uint64_t> ended;
+    std::optional<int64_t> ended;
     bool notified = false;
     // An empty pass ended here; another empty pass from here never ends.
-    std::optional<uint64_t> empty_end;
+    std::optional<int64_t> empty_end;
     CdTrackFiles disc;
     int track = 0;
     int last_track = 0;
     // Tracks whose file the decoders refused: not opened again.
     std::set<int> refused_tracks;
+    // Tracks whose file had gone away when they were restored, with their
+    // length: they stay silent for as long.
+    std::map<int, uint64_t> lost_tracks;
+    std::optional<Lengths> lengths;
   };
   struct Sound {
     Voice voice;
     bool active = false;
     bool repeat = false;
-    std::optional<uint64_t> ended;
+    std::optional<int64_t> ended;
+    std::filesystem::path path;
+    std::optional<uint64_t> length;
   };
 
   Slot* SlotAt(int slot);
   void Report(const std::filesystem::path& file, const std::string& reason);
   std::unique_ptr<AudioSource> OpenAudio(const std::filesystem::path& file, std::string* error);
   MidiSynth* Synth();
-  // Opens the file of track `track` (nothing for a missing file).
+  // Opens the file of track `track` as the source of the slot's voice
+  // (none for a missing file), keeping what the voice has read ahead.
   void LoadTrack(Slot& s, int track);
   // Says once, the first time, that a track file cannot be played.
   void ReportTrackFile(const std::filesystem::path& file, const std::string& line);
@@ -160,10 +206,30 @@ class MediaDevices final : public MediaService {
   bool NextAfterEnd(Slot& s, Voice& v);
   // Whether the voice of a slot is mixed now.
   static bool Sounding(const Slot& s);
-  void EndPass(Slot& s, uint64_t frame);
-  void RestartVideo(Slot& s, uint64_t frame);
+  void EndPass(Slot& s, int64_t frame);
+  void RestartVideo(Slot& s, int64_t frame);
   // Draws the picture a video in the box has decoded but not drawn yet.
   void DrawPendingPicture();
+  // The video of a slot has pictures, or had them before its file went away.
+  static bool IsVideo(const Slot& s) { return s.video || s.lost_video_us; }
+  int64_t Now() const { return static_cast<int64_t>(position_); }
+  int64_t HeardNow() const { return static_cast<int64_t>(heard_); }
+
+  // Snapshots.
+  static Place PlaceOf(const Voice& v);
+  MediaSlotSnapshot CaptureSlot(Slot& s);
+  void RestoreSlot(int slot, const MediaSlotSnapshot& state);
+  void RestoreSound(const SoundSnapshot& state);
+  // Opens a file again for a restore (as a sound file only, or as music
+  // too) and puts it at `position`; null with a reason when it cannot be.
+  std::unique_ptr<AudioSource> Reopen(const std::filesystem::path& file, uint64_t position,
+                                      bool sound_file_only, std::string* error);
+  // Silence of `length` frames at `position`: what stands in for a medium
+  // whose file has gone away, so that it still ends on time.
+  static std::unique_ptr<AudioSource> StandIn(uint64_t length, uint64_t position);
+  // The length of the sound of a file, decoded to its end (0 when it has
+  // none).
+  uint64_t MeasureSound(const std::filesystem::path& file);
 
   Options options_;
   std::array<Slot, kSlotCount + 1> slots_;

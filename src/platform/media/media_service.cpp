@@ -7,6 +7,15 @@
 
 namespace tsumugi {
 
+bool operator==(const VideoBoxSnapshot& a, const VideoBoxSnapshot& b) {
+  const gdi::Surface& p = a.picture;
+  const gdi::Surface& q = b.picture;
+  return a.left == b.left && a.top == b.top && a.visible == b.visible &&
+         p.Width() == q.Width() && p.Height() == q.Height() && p.BackColor() == q.BackColor() &&
+         std::equal(p.Data(), p.Data() + static_cast<size_t>(p.Width()) * static_cast<size_t>(p.Height()),
+                    q.Data());
+}
+
 gdi::Surface ComposeWithVideoBox(const gdi::Surface& screen, const VideoBox& box) {
   gdi::Surface out;
   ComposeWithVideoBox(screen, box, &out);

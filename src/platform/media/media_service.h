@@ -10,10 +10,19 @@
 // No call reports a failure to the engine: a file the decoders refuse, a
 // missing SoundFont or a missing sound device leave the medium silent (and
 // a video without pictures), with one line on standard error.
+//
+// Capture tells the whole state of the slots, the wave sound and the video
+// box as plain data; Restore puts such a state back, in the same service or
+// in a fresh one of the same game, so that every medium goes on from where
+// it was.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
 
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
@@ -67,6 +76,110 @@ struct MediaSnapshot {
   friend bool operator==(const MediaSnapshot&, const MediaSnapshot&) = default;
 };
 
+// How a restore brings MIDI music back to its place. The synthesizer's
+// sounding notes, envelopes and reverb are state that only playing the song
+// re-creates.
+enum class RestoreMode {
+  // The song is rendered from its start up to the place and the sound
+  // thrown away: the music goes on sample for sample as if it had never
+  // been interrupted, at some 25 to 35 ms of work per second of music
+  // before the place. Sound files and videos are always decoded up to
+  // their place, which is quick.
+  kExact,
+  // The song's controllers, programs and pitch bends up to the place are
+  // sent at once and the notes held there are struck again: close to the
+  // ear, not the same samples, and done in a few milliseconds.
+  kFast,
+};
+
+// The state of one device slot. Frames are frames of the mix (44,100 a
+// second). Places inside the medium count from the start of its present
+// pass (a looping medium starts a new pass each time round; a CD, each
+// track); moments count from the moment of the capture, negative before
+// it, so that a state taken at one point of the mix can be put back at any
+// other.
+struct MediaSlotSnapshot {
+  bool open = false;
+  // The medium; empty for the CD, whose files are in `tracks`.
+  std::filesystem::path file;
+  bool is_cd = false;
+  bool in_box = false;
+  bool playing = false;
+  bool repeat = false;
+  // An empty medium that would start again at once, sitting silent.
+  bool stalled = false;
+  // Frames of the present pass (a CD: of `track`) the mix has taken.
+  uint64_t position = 0;
+  // Frames of the medium's sound counted since it was last started, less
+  // any the mix has not taken yet; it tells an empty pass from one that
+  // gave sound.
+  int64_t given = 0;
+  // Frames of one pass of the medium (a CD: of `track`): how long a
+  // medium whose file has gone away stays silent in its place.
+  uint64_t length = 0;
+  // Microseconds of a video's pictures, as its file tells them.
+  std::optional<int64_t> video_length_us;
+  // The moment the present pass started (the clock of a video's pictures).
+  int64_t pass_start = 0;
+  // Microseconds of the video decoded so far: its pictures up to there
+  // have been shown or passed over.
+  std::optional<int64_t> video_decoded_us;
+  // Pictures shown in the present pass.
+  uint64_t pictures = 0;
+  // The moment the sound of a video ran out.
+  std::optional<int64_t> audio_end;
+  // The moment the medium ended by itself, and whether the host was told.
+  std::optional<int64_t> ended;
+  bool notified = false;
+  // The moment an empty pass ended.
+  std::optional<int64_t> empty_end;
+  // The CD: its track files, the number of tracks, the present track, the
+  // last track of the span that plays, and the tracks whose file the
+  // decoders refused.
+  std::map<int, std::filesystem::path> tracks;
+  int track_count = 0;
+  int track = 0;
+  int last_track = 0;
+  std::set<int> refused_tracks;
+
+  friend bool operator==(const MediaSlotSnapshot&, const MediaSlotSnapshot&) = default;
+};
+
+// The wave sound, counted like a slot.
+struct SoundSnapshot {
+  bool active = false;
+  std::filesystem::path file;
+  bool repeat = false;
+  uint64_t position = 0;
+  int64_t given = 0;
+  uint64_t length = 0;
+  std::optional<int64_t> ended;
+
+  friend bool operator==(const SoundSnapshot&, const SoundSnapshot&) = default;
+};
+
+// The video box with its picture as pixels (its background colour
+// included), so that the player sees at once what was there.
+struct VideoBoxSnapshot {
+  int left = 0;
+  int top = 0;
+  gdi::Surface picture{640, 480, gdi::kBlack};
+  bool visible = false;
+
+  friend bool operator==(const VideoBoxSnapshot& a, const VideoBoxSnapshot& b);
+};
+
+struct MediaSnapshot {
+  // By slot number; element 0 is unused.
+  std::array<MediaSlotSnapshot, kSlotCount + 1> slots;
+  SoundSnapshot sound;
+  VideoBoxSnapshot box;
+  // A slot has stopped by itself and the host has not yet taken the news.
+  bool notification_due = false;
+
+  friend bool operator==(const MediaSnapshot&, const MediaSnapshot&) = default;
+};
+
 class MediaService {
  public:
   virtual ~MediaService() = default;
@@ -107,6 +220,16 @@ class MediaService {
   virtual void WaitForSound() = 0;
 
   virtual VideoBox& Box() = 0;
+
+  // --- Snapshots --------------------------------------------------------------
+  // The first capture of a medium decodes it once to its end, to know how
+  // long it plays.
+  virtual MediaSnapshot Capture() = 0;
+  // Closes whatever plays, opens each medium of `state` again and puts it
+  // at its place. A file that cannot be opened any more is named in one
+  // line on standard error and its medium stays silent for as long as it
+  // would have played, so that it still ends (or starts again) on time.
+  virtual void Restore(const MediaSnapshot& state) = 0;
 };
 
 }  // namespace tsumugi

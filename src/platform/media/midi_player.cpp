@@ -22,10 +22,11 @@ LazyLibrary& FluidSynth() {
   static LazyLibrary library(
       {"libfluidsynth.so.3", "libfluidsynth.so.2", "libfluidsynth.so"},
       {"delete_fluid_settings", "delete_fluid_synth", "fluid_set_log_function",
-      "fluid_settings_setint", "fluid_settings_setnum", "fluid_synth_cc",
-      "fluid_synth_channel_pressure", "fluid_synth_get_program", "fluid_synth_key_pressure",
-      "fluid_synth_noteoff", "fluid_synth_noteon", "fluid_synth_pitch_bend",
-      "fluid_synth_program_change", "fluid_synth_sfload", "fluid_synth_sysex",
+      "fluid_settings_setint", "fluid_settings_setnum", "fluid_synth_add_sfont", "fluid_synth_cc",
+      "fluid_synth_channel_pressure", "fluid_synth_get_program", "fluid_synth_get_sfont_by_id",
+      "fluid_synth_key_pressure", "fluid_synth_noteoff", "fluid_synth_noteon",
+      "fluid_synth_pitch_bend", "fluid_synth_program_change", "fluid_synth_remove_sfont",
+      "fluid_synth_sfload", "fluid_synth_sysex",
       "fluid_synth_system_reset", "fluid_synth_write_float", "new_fluid_settings",
       "new_fluid_synth"});
   return library;
@@ -47,14 +48,17 @@ LazyLibrary& FluidSynth() {
 #define fluid_set_log_function TSUMUGI_FLUID(fluid_set_log_function)
 #define fluid_settings_setint TSUMUGI_FLUID(fluid_settings_setint)
 #define fluid_settings_setnum TSUMUGI_FLUID(fluid_settings_setnum)
+#define fluid_synth_add_sfont TSUMUGI_FLUID(fluid_synth_add_sfont)
 #define fluid_synth_cc TSUMUGI_FLUID(fluid_synth_cc)
 #define fluid_synth_channel_pressure TSUMUGI_FLUID(fluid_synth_channel_pressure)
 #define fluid_synth_get_program TSUMUGI_FLUID(fluid_synth_get_program)
+#define fluid_synth_get_sfont_by_id TSUMUGI_FLUID(fluid_synth_get_sfont_by_id)
 #define fluid_synth_key_pressure TSUMUGI_FLUID(fluid_synth_key_pressure)
 #define fluid_synth_noteoff TSUMUGI_FLUID(fluid_synth_noteoff)
 #define fluid_synth_noteon TSUMUGI_FLUID(fluid_synth_noteon)
 #define fluid_synth_pitch_bend TSUMUGI_FLUID(fluid_synth_pitch_bend)
 #define fluid_synth_program_change TSUMUGI_FLUID(fluid_synth_program_change)
+#define fluid_synth_remove_sfont TSUMUGI_FLUID(fluid_synth_remove_sfont)
 #define fluid_synth_sfload TSUMUGI_FLUID(fluid_synth_sfload)
 #define fluid_synth_sysex TSUMUGI_FLUID(fluid_synth_sysex)
 #define fluid_synth_system_reset TSUMUGI_FLUID(fluid_synth_system_reset)
@@ -123,8 +127,8 @@ std::unique_ptr<MidiSynth> MidiSynth::Create(const std::filesystem::path& soundf
   // Samples are read when an instrument is first chosen, so that a large
   // SoundFont does not hold up the first song.
   fluid_settings_setint(s->settings_, "synth.dynamic-sample-loading", 1);
-  s->synth_ = new_fluid_synth(s->settings_);
-  if (!s->synth_) {
+  s->owner_ = new_fluid_synth(s->settings_);
+  if (!s->owner_) {
     *error = "cannot start the synthesizer";
     return nullptr;
   }
@@ -138,21 +142,58 @@ std::unique_ptr<MidiSynth> MidiSynth::Create(const std::filesystem::path& soundf
   }
   std::string fluid_error;
   last_fluid_error = &fluid_error;
-  const int id = fluid_synth_sfload(s->synth_, soundfont.c_str(), 1);
+  const int id = fluid_synth_sfload(s->owner_, soundfont.c_str(), 1);
   last_fluid_error = nullptr;
   if (id == FLUID_FAILED) {
     *error = fluid_error.empty() ? "not a SoundFont" : fluid_error;
     return nullptr;
   }
+  s->font_ = fluid_synth_get_sfont_by_id(s->owner_, id);
+  s->synth_ = s->NewPlayer();
+  if (!s->synth_) {
+    *error = "cannot start the synthesizer";
+    return nullptr;
+  }
   return s;
 }
 
+fluid_synth_t* MidiSynth::NewPlayer() {
+  fluid_synth_t* player = new_fluid_synth(settings_);
+  if (player && fluid_synth_add_sfont(player, font_) == FLUID_FAILED) {
+    delete_fluid_synth(player);
+    return nullptr;
+  }
+  return player;
+}
+
+void MidiSynth::DeletePlayer(fluid_synth_t* player) {
+  if (!player) return;
+  // The SoundFont belongs to the owner.
+  fluid_synth_remove_sfont(player, font_);
+  delete_fluid_synth(player);
+}
+
 MidiSynth::~MidiSynth() {
-  if (synth_) delete_fluid_synth(synth_);
+  DeletePlayer(synth_);
+  DeletePlayer(retired_);
+  if (owner_) delete_fluid_synth(owner_);
   if (settings_) delete_fluid_settings(settings_);
 }
 
-void MidiSynth::Reset() { fluid_synth_system_reset(synth_); }
+void MidiSynth::Reset() {
+  used_ = kBlock;
+  fluid_synth_t* fresh = NewPlayer();
+  if (!fresh) {
+    fluid_synth_system_reset(synth_);
+    return;
+  }
+  // The one before is kept until the next reset: the samples of its
+  // instruments stay loaded while the next song chooses its own, which
+  // are most often the same (a song starting again).
+  DeletePlayer(retired_);
+  retired_ = synth_;
+  synth_ = fresh;
+}
 
 void MidiSynth::Send(const uint8_t* m, size_t size) {
   if (size == 0) return;
@@ -202,13 +243,22 @@ void MidiSynth::Send(const uint8_t* m, size_t size) {
 }
 
 void MidiSynth::Render(int16_t* out, int frames) {
-  left_.resize(static_cast<size_t>(frames));
-  right_.resize(static_cast<size_t>(frames));
-  fluid_synth_write_float(synth_, frames, left_.data(), 0, 1, right_.data(), 0, 1);
-  for (int i = 0; i < frames; ++i) {
-    out[2 * i] = static_cast<int16_t>(std::clamp(std::lrint(left_[i] * 32767.0f), -32768L, 32767L));
-    out[2 * i + 1] =
-        static_cast<int16_t>(std::clamp(std::lrint(right_[i] * 32767.0f), -32768L, 32767L));
+  int done = 0;
+  while (done < frames) {
+    if (used_ == kBlock) {
+      fluid_synth_write_float(synth_, kBlock, left_.data(), 0, 1, right_.data(), 0, 1);
+      used_ = 0;
+    }
+    const int n = std::min(frames - done, kBlock - used_);
+    int16_t* to = out + static_cast<size_t>(done) * 2;
+    for (int i = 0; i < n; ++i) {
+      const size_t k = static_cast<size_t>(used_ + i);
+      to[2 * i] = static_cast<int16_t>(std::clamp(std::lrint(left_[k] * 32767.0f), -32768L, 32767L));
+      to[2 * i + 1] =
+          static_cast<int16_t>(std::clamp(std::lrint(right_[k] * 32767.0f), -32768L, 32767L));
+    }
+    used_ += n;
+    done += n;
   }
 }
 
@@ -240,6 +290,101 @@ bool MidiPlayer::Rewind() {
   position_ = 0;
   if (synth_) synth_->Reset();
   return true;
+}
+
+void MidiPlayer::Seek(uint64_t frame, bool exact) {
+  frame = std::min(frame, song_.length);
+  // A song just opened or rewound is at its start on a fresh synthesizer
+  // already.
+  if (position_ != 0 || next_ != 0) Rewind();
+  if (synth_ && exact) {
+    constexpr int kStep = 4096;
+    std::vector<int16_t> scratch(kStep * 2);
+    while (position_ < frame) {
+      if (Read(scratch.data(), static_cast<int>(std::min<uint64_t>(kStep, frame - position_))) == 0) break;
+    }
+    return;
+  }
+  Chase(frame);
+}
+
+void MidiPlayer::Chase(uint64_t frame) {
+  // The velocity of each key held down, and of each let go while the
+  // sustain pedal holds it on.
+  struct Channel {
+    bool pedal = false;
+    std::array<uint8_t, 128> held{};
+    std::array<uint8_t, 128> sustained{};
+    void Release(uint8_t key) {
+      if (pedal && held[key]) sustained[key] = held[key];
+      held[key] = 0;
+    }
+  };
+  std::array<Channel, 16> channels{};
+  for (; next_ < song_.events.size() && song_.events[next_].frame < frame; ++next_) {
+    if (!synth_) continue;
+    const MidiEvent& e = song_.events[next_];
+    const uint8_t* m = song_.bytes.data() + e.offset;
+    if (m[0] == 0xF0) {
+      synth_->Send(m, e.size);
+      if (IsMidiReset(m, e.size)) channels = {};
+      continue;
+    }
+    Channel& c = channels[m[0] & 0x0F];
+    const uint8_t a = e.size > 1 ? m[1] : 0;
+    const uint8_t b = e.size > 2 ? m[2] : 0;
+    switch (m[0] & 0xF0) {
+      case 0x90:
+        if (b != 0) {
+          c.held[a] = b;
+          c.sustained[a] = 0;
+          break;
+        }
+        [[fallthrough]];
+      case 0x80:
+        c.Release(a);
+        break;
+      case 0xA0:
+        // Pressure on one key matters only to a note that sounds.
+        break;
+      case 0xB0:
+        synth_->Send(m, e.size);
+        if (a == 64 || a == 121) {
+          // The sustain pedal, or every controller back to its default.
+          c.pedal = a == 64 && b >= 64;
+          if (!c.pedal) c.sustained = {};
+        } else if (a == 120) {
+          // All sound off.
+          c.held = {};
+          c.sustained = {};
+        } else if (a >= 123) {
+          // All notes off, also implied by the mode messages.
+          for (int key = 0; key < 128; ++key) c.Release(static_cast<uint8_t>(key));
+        }
+        break;
+      default:
+        // Program, channel pressure, pitch bend.
+        synth_->Send(m, e.size);
+        break;
+    }
+  }
+  position_ = frame;
+  if (!synth_) return;
+  for (int channel = 0; channel < 16; ++channel) {
+    const Channel& c = channels[static_cast<size_t>(channel)];
+    for (int key = 0; key < 128; ++key) {
+      const uint8_t velocity = c.held[static_cast<size_t>(key)] ? c.held[static_cast<size_t>(key)]
+                                                                : c.sustained[static_cast<size_t>(key)];
+      if (velocity == 0) continue;
+      const uint8_t on[3] = {static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(key), velocity};
+      synth_->Send(on, 3);
+      if (!c.held[static_cast<size_t>(key)]) {
+        // Let go again at once: the pedal keeps it sounding.
+        const uint8_t off[3] = {static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(key), 0};
+        synth_->Send(off, 3);
+      }
+    }
+  }
 }
 
 int MidiPlayer::Read(int16_t* out, int frames) {

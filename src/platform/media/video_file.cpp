@@ -27,7 +27,31 @@ std::unique_ptr<VideoFile> VideoFile::Open(const std::filesystem::path& path,
 
 VideoFile::~VideoFile() { sws_freeContext(scaler_); }
 
+std::optional<int64_t> VideoFile::ScanLength(const std::filesystem::path& path) {
+  VideoFile scan;
+  scan.path_ = path;
+  std::string error;
+  if (!scan.OpenFile(&error) || !scan.packet_) return std::nullopt;
+  AVPacket* packet = scan.packet_.get();
+  bool any = false;
+  while (av_read_frame(scan.stream_.format.get(), packet) >= 0) {
+    if (packet->stream_index == scan.stream_.index && packet->size > 0) {
+      scan.PlacePicture(packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts, packet->duration);
+      any = true;
+    }
+    av_packet_unref(packet);
+  }
+  if (!any) return std::nullopt;
+  return scan.last_end_;
+}
+
 bool VideoFile::Start(std::string* error) {
+  if (!OpenFile(error)) return false;
+  DecodeAhead();
+  return true;
+}
+
+bool VideoFile::OpenFile(std::string* error) {
   stream_ = DecodingStream();
   if (!OpenStream(path_, AVMEDIA_TYPE_VIDEO, &stream_, error)) return false;
   packet_.reset(av_packet_alloc());
@@ -50,7 +74,7 @@ bool VideoFile::Start(std::string* error) {
   first_timestamp_.reset();
   picture_time_ = 0;
   last_end_ = 0;
-  DecodeAhead();
+  decoded_until_.reset();
   return true;
 }
 
@@ -82,29 +106,32 @@ void VideoFile::DecodeAhead() {
       av_frame_unref(f);
       continue;
     }
-    // Times count from the first picture. A missing or backward time puts
-    // the picture right after the one before.
-    int64_t time = last_end_;
-    const int64_t ts = f->best_effort_timestamp;
-    if (ts != AV_NOPTS_VALUE && tick_us_ > 0) {
-      if (!first_timestamp_) first_timestamp_ = ts;
-      const double t = (static_cast<double>(ts) - static_cast<double>(*first_timestamp_)) * tick_us_;
-      if (t >= static_cast<double>(picture_time_) && t <= static_cast<double>(last_end_ + kMaxGapUs)) {
-        time = static_cast<int64_t>(t);
-      } else if (t > static_cast<double>(last_end_ + kMaxGapUs)) {
-        time = last_end_ + kMaxGapUs;
-      }
-    }
-    int64_t duration = default_duration_us_;
-    if (f->pkt_duration > 0 && tick_us_ > 0) {
-      duration = static_cast<int64_t>(
-          std::min(static_cast<double>(f->pkt_duration) * tick_us_, static_cast<double>(kMaxGapUs)));
-    }
-    picture_time_ = time;
-    last_end_ = std::max(last_end_, time + duration);
+    PlacePicture(f->best_effort_timestamp, f->pkt_duration);
     have_picture_ = true;
     return;
   }
+}
+
+void VideoFile::PlacePicture(int64_t ts, int64_t ticks) {
+  // Times count from the first picture. A missing or backward time puts
+  // the picture right after the one before.
+  int64_t time = last_end_;
+  if (ts != AV_NOPTS_VALUE && tick_us_ > 0) {
+    if (!first_timestamp_) first_timestamp_ = ts;
+    const double t = (static_cast<double>(ts) - static_cast<double>(*first_timestamp_)) * tick_us_;
+    if (t >= static_cast<double>(picture_time_) && t <= static_cast<double>(last_end_ + kMaxGapUs)) {
+      time = static_cast<int64_t>(t);
+    } else if (t > static_cast<double>(last_end_ + kMaxGapUs)) {
+      time = last_end_ + kMaxGapUs;
+    }
+  }
+  int64_t duration = default_duration_us_;
+  if (ticks > 0 && tick_us_ > 0) {
+    duration = static_cast<int64_t>(
+        std::min(static_cast<double>(ticks) * tick_us_, static_cast<double>(kMaxGapUs)));
+  }
+  picture_time_ = time;
+  last_end_ = std::max(last_end_, time + duration);
 }
 
 void VideoFile::Convert(const AVFrame* f, gdi::Surface* out) {
@@ -155,6 +182,7 @@ void VideoFile::Draw(const AVFrame* f, gdi::Surface* target) {
 }
 
 bool VideoFile::DecodeUntil(int64_t time) {
+  decoded_until_ = std::max(decoded_until_.value_or(time), time);
   if (!have_picture_ || picture_time_ > time) return false;
   // Of several pictures that are due only the last is kept: each due one
   // is put aside while the next is decoded (and one still held from before

@@ -21,6 +21,10 @@ namespace tsumugi::media {
 class VideoFile {
  public:
   static std::unique_ptr<VideoFile> Open(const std::filesystem::path& path, std::string* error);
+  // Microseconds from the start to the end of the last picture as the
+  // file's packets tell it, read without decoding a picture; nothing when
+  // the file has no pictures that can be read.
+  static std::optional<int64_t> ScanLength(const std::filesystem::path& path);
   ~VideoFile();
   VideoFile(const VideoFile&) = delete;
   VideoFile& operator=(const VideoFile&) = delete;
@@ -44,6 +48,9 @@ class VideoFile {
   // target, so one that is passed over before anyone looks need never be
   // converted and drawn.
   bool DecodeUntil(int64_t time);
+  // The latest time DecodeUntil was asked for since the start: decoding up
+  // to it again after opening the file puts the video back where it is.
+  std::optional<int64_t> DecodedUntil() const { return decoded_until_; }
   // Draws the held picture, if there is one still undrawn, and lets it go.
   void DrawHeld(gdi::Surface* target);
   // Draws the next picture now, whatever its time (for benchmarks).
@@ -55,9 +62,14 @@ class VideoFile {
  private:
   VideoFile() = default;
   bool Start(std::string* error);
+  // Opens the file and sets up the clock of its pictures.
+  bool OpenFile(std::string* error);
   // Decodes the picture after the one held; at the end of the file the
   // end time becomes known.
   void DecodeAhead();
+  // Gives the next picture its time, from its timestamp and length in
+  // ticks of the stream (AV_NOPTS_VALUE and 0 when unknown).
+  void PlacePicture(int64_t timestamp, int64_t duration);
   void Draw(const AVFrame* picture, gdi::Surface* target);
   // Converts a picture to surface pixels at its own size.
   void Convert(const AVFrame* picture, gdi::Surface* out);
@@ -86,6 +98,7 @@ class VideoFile {
   int64_t picture_time_ = 0;
   std::optional<int64_t> first_timestamp_;
   int64_t last_end_ = 0;
+  std::optional<int64_t> decoded_until_;
 };
 
 }  // namespace tsumugi::media

@@ -27,6 +27,10 @@ constexpr int kMaxCursorSize = 512;
 constexpr uint64_t kLookaheadFrames = 4000;
 // While media play, the engine's thread comes back this often to feed them.
 constexpr uint32_t kMediaPumpMs = 5;
+// A quick load in the window has to take a frame, not the seconds that
+// playing MIDI music up to its place again would: the music is chased to
+// its place instead, close to the ear but not the same samples.
+constexpr RestoreMode kRestoreMode = RestoreMode::kFast;
 // Presses and keys kept while a wave sound holds the engine.
 constexpr size_t kMaxDeferred = 256;
 // The longest a hold goes without looking for the player's request to
@@ -55,7 +59,7 @@ std::string BoxTextForLog(const std::u16string& text) {
 SdlHost::SdlHost(SdlOptions options)
     : screen_(kWidth, kHeight, gdi::kBlack), options_(std::move(options)) {
   devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
-      .sound = false, .soundfont = options_.soundfont, .err = options_.err});
+      .sound = false, .soundfont = options_.soundfont, .err = options_.err, .restore = kRestoreMode});
 }
 
 SdlHost::~SdlHost() {
@@ -176,7 +180,7 @@ bool SdlHost::Open(std::string* error) {
     std::string audio_error;
     if (audio_.Open(&audio_error)) {
       devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
-          .sound = true, .soundfont = options_.soundfont, .err = options_.err});
+          .sound = true, .soundfont = options_.soundfont, .err = options_.err, .restore = kRestoreMode});
     } else if (options_.err) {
       *options_.err << "tsumugi: no sound device (" << audio_error << "); the game plays silently\n";
     }
