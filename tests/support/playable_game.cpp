@@ -95,7 +95,8 @@ std::string PlayableGameMaker::Line(int depth) {
     case 18:
       return Pick({".rnd n 0 9", ".rnd m 1 3", ".now n = second", ".now m = millisecond"});
     case 19:
-      return depth < 2 ? ".cas n\n.= 1\n" + Scene(depth + 1) + ".els\n" + Text() + "\n." : Text();
+      return depth < 2 ? ".cas n\n.= 1\n" + Scene(depth + 1) + ".skp\n.els\n" + Text() + "\n.skp\n."
+                       : Text();
     case 20: case 21:
       return depth < 2 ? Menu(depth) : Text();
     case 22:
@@ -117,7 +118,8 @@ std::string PlayableGameMaker::Line(int depth) {
       return Pick({".tpr 20 20 見出し[n]", ".tpr off1 40 40 ページに", ".tpr font align 1",
                    ".tpr font color usual FFE080"});
     case 29:
-      return Pick({".sub other a 1", ".sub other b 2"});
+      // The second scenario calls no further: it would call itself for ever.
+      return in_other_ ? Text() : Pick({".sub other a 1", ".sub other b 2"});
     case 30:
       return Pick({".mcm 120 400", ".mcm 320 200", ".mmd 1 0", ".mmd 0 0", ".mmd 0 2"});
     case 31:
@@ -125,14 +127,15 @@ std::string PlayableGameMaker::Line(int depth) {
     case 32:
       return window_shown_ ? Text() : std::string(".bsc ") + Pick({"000000", "203040"});
     case 33:
-      return Pick({".sav quick1", ".lod quick1", ".lod quick1 n", ".lod quick1 flag010"});
+      return Pick({".sav save1", ".lod save1", ".lod save1 n", ".lod save1 flag010"});
     case 34:
       return Pick({".txt font color usual FFFFFF", ".txt font color selected FFE080",
                    ".tmd 1", ".tmd 0"});
     case 35:
       return ".cap " + Text();
     case 36:
-      return Pick({".unknown", ".jmp nowhere"});
+      // Rarely: a game that ends with a report.
+      return Below(10) == 0 ? Pick({".unknown", ".jmp nowhere"}) : Text();
     default:
       return Text();
   }
@@ -192,8 +195,10 @@ std::string PlayableGameMaker::MakeGame(const fs::path& game) {
   for (int i = 2 + Below(5); i > 0; --i) start += Scene(0);
   if (Below(2)) start += ".end\n";
   WriteCp932(game / "data/start.txt", start);
+  in_other_ = true;
   WriteCp932(game / "data/other.txt",
              ":a\n" + Text() + "\n.tcl 0 0\n.sub exit 1\n:b\n" + Scene(1) + ".sub exit 2\n");
+  in_other_ = false;
   return Input();
 }
 

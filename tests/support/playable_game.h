@@ -44,6 +44,8 @@ class PlayableGameMaker {
   // Whether the text window is shown as the script reads now (".avi" and
   // ".bsc" need it hidden).
   bool window_shown_ = false;
+  // The lines are those of the second scenario.
+  bool in_other_ = false;
 };
 
 }  // namespace tsumugi::test

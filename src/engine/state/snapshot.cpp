@@ -79,6 +79,35 @@ bool ValidRunState(RunStateKind state) {
   return static_cast<int>(state) >= 0 && static_cast<int>(state) <= 8;
 }
 
+// The media's files, each with what may be done to it.
+template <typename F>
+void ForEachMediaFile(MediaSnapshot& media, F f) {
+  for (MediaSlotSnapshot& slot : media.slots) {
+    f(slot.file);
+    for (auto& [track, file] : slot.tracks) f(file);
+  }
+  f(media.sound.file);
+}
+
+// A media file as a snapshot keeps it: relative to the game's folder, so
+// that the snapshot still plays when the game has moved.
+std::filesystem::path InGame(const std::filesystem::path& file,
+                             std::initializer_list<std::filesystem::path> roots) {
+  for (const std::filesystem::path& root : roots) {
+    std::filesystem::path relative = file.lexically_relative(root);
+    if (!relative.empty() && *relative.begin() != "..") return relative;
+  }
+  return file;
+}
+
+bool StaysInside(const std::filesystem::path& file) {
+  if (file.is_absolute() || file.has_root_name()) return false;
+  for (const std::filesystem::path& part : file) {
+    if (part == "..") return false;
+  }
+  return true;
+}
+
 bool Check(const Snapshot& s, std::string* why) {
   Checker c(why);
   const GameState& g = s.state;
@@ -138,6 +167,20 @@ bool Check(const Snapshot& s, std::string* why) {
   for (const PageMemory& m : b.ButtonMemories) c.Memory(m, files);
   c.That(s.screen.Width() == Graphics::kScreenWidth && s.screen.Height() == Graphics::kScreenHeight,
          "the screen's size");
+  MediaSnapshot media = s.media;
+  ForEachMediaFile(media, [&](std::filesystem::path& file) {
+    c.That(StaysInside(file), "a media file lies outside the game");
+  });
+  for (const MediaSlotSnapshot& slot : s.media.slots) {
+    c.That(slot.length == 0 || slot.position <= slot.length, "a medium's place is past its end");
+    c.That(slot.track >= 0 && slot.track <= slot.track_count && slot.last_track >= 0 &&
+               slot.last_track <= slot.track_count,
+           "a CD track");
+  }
+  c.That(s.media.sound.length == 0 || s.media.sound.position <= s.media.sound.length,
+         "the sound's place is past its end");
+  c.Side(s.media.box.picture.Width(), Graphics::kScreenWidth, "the video box's size");
+  c.Side(s.media.box.picture.Height(), Graphics::kScreenHeight, "the video box's size");
   for (const TimerSetting& timer : s.timers) {
     c.That(timer.interval <= 65535 && timer.due_in <= 65535, "a timer");
   }
@@ -161,6 +204,55 @@ void Walk(Io& io, TimerSetting& timer) {
 }
 
 template <typename Io>
+void Walk(Io& io, MediaSlotSnapshot& s) {
+  io(s.open);
+  io(s.file);
+  io(s.is_cd);
+  io(s.in_box);
+  io(s.playing);
+  io(s.repeat);
+  io(s.stalled);
+  io(s.position);
+  io(s.given);
+  io(s.length);
+  Walk(io, s.video_length_us);
+  io(s.pass_start);
+  Walk(io, s.video_decoded_us);
+  io(s.pictures);
+  Walk(io, s.audio_end);
+  Walk(io, s.ended);
+  io(s.notified);
+  Walk(io, s.empty_end);
+  Walk(io, s.tracks);
+  io(s.track_count);
+  io(s.track);
+  io(s.last_track);
+  Walk(io, s.refused_tracks);
+}
+
+template <typename Io>
+void Walk(Io& io, SoundSnapshot& s) {
+  io(s.active);
+  io(s.file);
+  io(s.repeat);
+  io(s.position);
+  io(s.given);
+  io(s.length);
+  Walk(io, s.ended);
+}
+
+template <typename Io>
+void Walk(Io& io, MediaSnapshot& s) {
+  Walk(io, s.slots);
+  Walk(io, s.sound);
+  io(s.box.left);
+  io(s.box.top);
+  io(s.box.picture);
+  io(s.box.visible);
+  io(s.notification_due);
+}
+
+template <typename Io>
 void Walk(Io& io, Snapshot& s) {
   Walk(io, s.scenarios);
   Walk(io, s.state);
@@ -168,6 +260,7 @@ void Walk(Io& io, Snapshot& s) {
   Walk(io, s.timers);
   io(s.pointer.x);
   io(s.pointer.y);
+  Walk(io, s.media);
   bool paused = s.pause_left.has_value();
   uint32_t left = s.pause_left.value_or(0);
   io(paused);
@@ -198,6 +291,12 @@ Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {
   s.screen = host.Screen();
   for (int i = 0; i < kGameTimerCount; ++i) s.timers[static_cast<size_t>(i)] = host.GetTimer(static_cast<TimerId>(i));
   s.pointer = host.GetCursorPos();
+  s.media = host.Media().Capture();
+  const std::filesystem::path& root = engine.picture_files.GameRoot();
+  const std::filesystem::path given = engine.options.game_folder.lexically_normal();
+  ForEachMediaFile(s.media, [&](std::filesystem::path& file) {
+    if (!file.empty()) file = InGame(file, {root, given});
+  });
   s.pause_left = pause_left;
   s.engine_time = host.TimeGetTime();
   return s;
@@ -249,11 +348,12 @@ std::u16string CheckSnapshot(Engine& engine, const Snapshot& snapshot,
   }
   for (const std::u16string& name : pictures) {
     if (!engine.picture_files.PictureFileExists(name)) {
-      return u"ピクチャー「" + name + u"」が存在しません";
+      // In the words the engine uses for a missing picture.
+      return u"「" + engine.settings.ScenarioFolder + name + u"」という名前の\r\nピクチャーファイルは存在しません";
     }
   }
   if (!g.cursor.Picture.empty() && !engine.picture_files.MediaFileExists(g.cursor.Picture, u"cur")) {
-    return u"カーソルファイル「" + g.cursor.Picture + u"」が存在しません";
+    return u"ファイル「" + engine.settings.ScenarioFolder + g.cursor.Picture + u"」は存在しません。";
   }
   return u"";
 }
@@ -261,10 +361,6 @@ std::u16string CheckSnapshot(Engine& engine, const Snapshot& snapshot,
 void ApplySnapshot(Engine& engine, const Snapshot& snapshot, HeldInput held) {
   Host& host = engine.host;
   const InputState now = engine.state.input;
-  // What plays now stops, as at the end of a game, before the state that
-  // says what plays is replaced.
-  engine.mci.StopAllDevices();
-  host.Media().StopSound();
   engine.state = snapshot.state;
   if (held == HeldInput::kAsNow) {
     InputState& input = engine.state.input;
@@ -279,6 +375,12 @@ void ApplySnapshot(Engine& engine, const Snapshot& snapshot, HeldInput held) {
     host.RestoreTimer(static_cast<TimerId>(i), snapshot.timers[static_cast<size_t>(i)]);
   }
   host.RestoreCursorPos(snapshot.pointer);
+  MediaSnapshot media = snapshot.media;
+  const std::filesystem::path& root = engine.picture_files.GameRoot();
+  ForEachMediaFile(media, [&](std::filesystem::path& file) {
+    if (!file.empty()) file = root / file;
+  });
+  host.Media().Restore(media);
   host.SetCaption(snapshot.state.window.Caption);
   host.Refresh();
 }

@@ -13,7 +13,10 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -127,6 +130,56 @@ void Walk(Io& io, std::vector<T>& items) {
   io.Count(count, 1);
   if constexpr (Io::kReading) items.assign(count, T{});
   for (T& item : items) Walk(io, item);
+}
+
+template <typename Io, typename T>
+void Walk(Io& io, std::optional<T>& item) {
+  bool present = item.has_value();
+  io(present);
+  if constexpr (Io::kReading) item = present ? std::optional<T>(T{}) : std::nullopt;
+  if (item) Walk(io, *item);
+}
+
+// Maps and sets are written in their order; the reader takes an entry out
+// of order or twice as damage, so that what it builds is what was written.
+template <typename Io, typename K, typename V>
+void Walk(Io& io, std::map<K, V>& items) {
+  size_t count = items.size();
+  io.Count(count, 2);
+  if constexpr (Io::kReading) {
+    items.clear();
+    for (size_t i = 0; i < count; ++i) {
+      K key{};
+      V value{};
+      Walk(io, key);
+      Walk(io, value);
+      if (!items.empty() && !(items.rbegin()->first < key)) io.Fail("a map is out of order");
+      items.emplace_hint(items.end(), std::move(key), std::move(value));
+    }
+  } else {
+    for (auto& [key, value] : items) {
+      K k = key;
+      Walk(io, k);
+      Walk(io, value);
+    }
+  }
+}
+
+template <typename Io, typename T>
+void Walk(Io& io, std::set<T>& items) {
+  size_t count = items.size();
+  io.Count(count, 1);
+  if constexpr (Io::kReading) {
+    items.clear();
+    for (size_t i = 0; i < count; ++i) {
+      T item{};
+      Walk(io, item);
+      if (!items.empty() && !(*items.rbegin() < item)) io.Fail("a set is out of order");
+      items.insert(items.end(), std::move(item));
+    }
+  } else {
+    for (T item : items) Walk(io, item);
+  }
 }
 
 // Plain values.

@@ -39,7 +39,8 @@ HeadlessHost::HeadlessHost(HeadlessOptions options)
       devices_({.sound = options_.audio_out != nullptr,
                 .soundfont = options_.soundfont,
                 .err = options_.err,
-                .restore = RestoreMode::kExact}) {
+                .restore = RestoreMode::kExact,
+                .start_frame = media::FrameAtMs(options_.start_time)}) {
   watched_since_ms_ = CoarseNowMs();
   devices_.SetHold([this] { HoldForSound(); });
   now_ = options_.start_time;

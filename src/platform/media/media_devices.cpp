@@ -35,7 +35,8 @@ bool LooksLikeMidi(const std::filesystem::path& file) {
 
 }  // namespace
 
-MediaDevices::MediaDevices(Options options) : options_(std::move(options)) {}
+MediaDevices::MediaDevices(Options options)
+    : options_(std::move(options)), position_(options_.start_frame), heard_(options_.start_frame) {}
 
 MediaDevices::~MediaDevices() = default;
 

@@ -46,6 +46,9 @@ class MediaDevices final : public MediaService {
     std::ostream* err = nullptr;
     // How Restore brings MIDI music back to its place.
     RestoreMode restore = RestoreMode::kExact;
+    // The frame the mix starts at: a run that goes on from a snapshot
+    // starts its clock, and so its mix, where the snapshot was taken.
+    uint64_t start_frame = 0;
   };
 
   explicit MediaDevices(Options options);

@@ -70,12 +70,6 @@ void ComposeWithVideoBox(const gdi::Surface& screen, const VideoBox& box, gdi::S
 void ComposeShown(const gdi::Surface& screen, const VideoBox& box, const gdi::Surface* overlay,
                   Point at, gdi::Surface* out);
 
-// What the media devices are doing, as plain data: what a snapshot of the
-// game keeps of them.
-struct MediaSnapshot {
-  friend bool operator==(const MediaSnapshot&, const MediaSnapshot&) = default;
-};
-
 // How a restore brings MIDI music back to its place. The synthesizer's
 // sounding notes, envelopes and reverb are state that only playing the song
 // re-creates.
