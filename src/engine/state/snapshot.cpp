@@ -269,18 +269,24 @@ void Walk(Io& io, Snapshot& s) {
   io(s.engine_time);
 }
 
-std::string SnapshotGameName(Engine& engine) {
-  // The set of scenario names; the catalogue keeps them sorted.
+std::string SnapshotGameName(const std::vector<std::u16string>& scenario_names) {
   Fnv fnv;
-  const Catalogue& catalogue = engine.catalogue;
-  for (int i = 1; i <= catalogue.CatalogueCount(); ++i) {
-    fnv.Add(catalogue.File(i).name);
+  for (const std::u16string& name : scenario_names) {
+    fnv.Add(name);
     fnv.Byte(0);
   }
   char name[40];
   std::snprintf(name, sizeof name, "scenarios-%016llx",
                 static_cast<unsigned long long>(fnv.Value()));
   return name;
+}
+
+std::string SnapshotGameName(Engine& engine) {
+  // The set of scenario names; the catalogue keeps them sorted.
+  std::vector<std::u16string> names;
+  const Catalogue& catalogue = engine.catalogue;
+  for (int i = 1; i <= catalogue.CatalogueCount(); ++i) names.push_back(catalogue.File(i).name);
+  return SnapshotGameName(names);
 }
 
 Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {

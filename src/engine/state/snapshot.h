@@ -54,6 +54,8 @@ struct Snapshot {
 // The name snapshot files give the game (a hash of its scenario names):
 // files of another game are refused by it.
 std::string SnapshotGameName(Engine& engine);
+// The same from the scenario names, sorted as the catalogue sorts them.
+std::string SnapshotGameName(const std::vector<std::u16string>& scenario_names);
 
 // The game as it stands. Only at a wait: no script may be on the stack
 // unless it is in a timed pause, whose remaining time is `pause_left`.
