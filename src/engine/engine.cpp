@@ -57,6 +57,15 @@ Engine::WaitBlocker::~WaitBlocker() {
   if (std::uncaught_exceptions() == exceptions_ && e_.AtEventLoop()) e_.player.AtWait();
 }
 
+// Counts an event of the host while it is handled.
+struct Engine::HostEvent {
+  explicit HostEvent(Engine& engine) : e(engine) { ++e.host_events; }
+  ~HostEvent() { --e.host_events; }
+  HostEvent(const HostEvent&) = delete;
+  HostEvent& operator=(const HostEvent&) = delete;
+  Engine& e;
+};
+
 void Engine::RebuildCaches() {
   text.RebuildPictures();
   graphics.ForgetPicture();
@@ -77,21 +86,26 @@ ExitStatus Engine::RunFrom(const Snapshot& snapshot) {
 }
 
 void Engine::OnMouseDown(MouseButton button, int shift, int x, int y) {
+  HostEvent event(*this);
   form.MouseDown(button, shift, x, y);
 }
 void Engine::OnMouseUp(MouseButton button, int shift, int x, int y) {
+  HostEvent event(*this);
   form.MouseUp(button, shift, x, y);
 }
 void Engine::OnKeyDown(KeyCode key, int shift) {
+  HostEvent event(*this);
   form.KeyDown(key, shift);
 }
 void Engine::OnKeyUp(KeyCode key, int shift) {
+  HostEvent event(*this);
   form.KeyUp(key, shift);
 }
 void Engine::OnKeyPress(int character) {
   form.KeyPress(character);
 }
 void Engine::OnTimer(TimerId timer) {
+  HostEvent event(*this);
   form.TimerTick(timer);
 }
 void Engine::OnCloseRequest() {
@@ -101,6 +115,7 @@ void Engine::OnTimeLimit() {
   form.EndEngine(ExitStatus::kTimeLimit);
 }
 void Engine::OnMediaNotify() {
+  HostEvent event(*this);
   mci.MciNotify();
 }
 

@@ -92,11 +92,17 @@ class Engine final : public HostEvents {
   void RebuildCaches();
 
   // No script is on the stack: the engine waits for the player, and the
-  // whole game can be taken or replaced.
-  bool AtEventLoop() const { return script.Depth() == 0 && wait_blockers == 0; }
+  // whole game can be taken or replaced. An event the host delivers while
+  // another one is handled (a handler that lets the host pump its events
+  // before it runs the script) is no wait: the outer handler has work left.
+  bool AtEventLoop() const {
+    return script.Depth() == 0 && wait_blockers == 0 && host_events <= 1;
+  }
   // The script runs at the top level, where a command that pauses leaves
   // nothing to do after the pause but the script itself.
-  bool AtTopOfScript() const { return script.Depth() == 1 && wait_blockers == 0; }
+  bool AtTopOfScript() const {
+    return script.Depth() == 1 && wait_blockers == 0 && host_events <= 1;
+  }
   // While one exists, the caller still has work to do after the script it
   // ran comes back: it is no wait yet. The last one to go lets the
   // player's layer act when the engine is back at the event loop.
@@ -112,6 +118,9 @@ class Engine final : public HostEvents {
     int exceptions_;
   };
   int wait_blockers = 0;
+  // How many events of the host are being handled, one inside another.
+  int host_events = 0;
+  struct HostEvent;
 
   Host& host;
   const EngineOptions options;

@@ -24,11 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int EnvNumber(const char* name, int fallback) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? std::atoi(value) : fallback;
-}
-
 class Maker {
  public:
   explicit Maker(uint32_t seed) : rng_(seed) {}

@@ -97,7 +97,8 @@ TEST(QuickSave, AcrossRunsTheGameGoesOnAsIfItHadNeverStopped) {
     Play play;
     // The first run saves at the wait and ends there; the note is drawn
     // over the game and goes after a second.
-    RunResult run = play.Run(wait.before + "key F5\nscreenshot noted.png\nwait 1000\n"
+    RunResult run = play.Run(wait.before +
+                             "key F5\nscreenshot noted.png\nwait 1000\n"
                              "screenshot saved.png\n");
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.out, "");
@@ -185,7 +186,8 @@ TEST(QuickSave, BadSnapshotsAreRefusedAndNothingChanges) {
     Play play;
     fs::create_directories(play.saves);
     prepare(play);
-    const RunResult run = play.Run(kToMenu + "key F9\n" + kToEvening + kToEnd + "screenshot end.png\n");
+    const RunResult run =
+        play.Run(kToMenu + "key F9\n" + kToEvening + kToEnd + "screenshot end.png\n");
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string path = play.QuickSave().string();
     EXPECT_EQ(run.out,
@@ -194,7 +196,8 @@ TEST(QuickSave, BadSnapshotsAreRefusedAndNothingChanges) {
     EXPECT_TRUE(play.Shot("end.png") == end);
   };
   for (const Case& c : cases) {
-    expect_refused(c.what, c.reason, [&](const Play& play) { WriteFile(play.QuickSave(), c.bytes); });
+    expect_refused(c.what, c.reason,
+                   [&](const Play& play) { WriteFile(play.QuickSave(), c.bytes); });
   }
   expect_refused("huge", "ファイルが大きすぎます", [&](const Play& play) {
     WriteFile(play.QuickSave(), good);
@@ -246,9 +249,9 @@ TEST(QuickSave, WithoutAQuickSaveOrAFolderToWriteTheGameGoesOn) {
     const RunResult run =
         play.Run(kToMenu + "key F5\n" + kToEvening + kToEnd + "screenshot end.png\n");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("スナップショット「" + play.QuickSave().string() +
-                           "」に書き込めませんでした"),
-              std::string::npos)
+    EXPECT_NE(
+        run.out.find("スナップショット「" + play.QuickSave().string() + "」に書き込めませんでした"),
+        std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("not a regular file (a folder)"), std::string::npos) << run.out;
     EXPECT_TRUE(play.Shot("end.png") == end);
@@ -261,8 +264,7 @@ TEST(QuickSave, APatchedGameIsRestoredAtTheRecordedLineWithOneLineSaid) {
   // The scenario gains a comment line at its end: the same game, patched.
   const fs::path start = play.game / "data/start.txt";
   WriteFile(start, ReadFile(start) + "; a translator's note\r\n");
-  const RunResult run =
-      play.Run("key F9\n" + kToEvening + kToEnd + "screenshot end.png\n");
+  const RunResult run = play.Run("key F9\n" + kToEvening + kToEnd + "screenshot end.png\n");
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.err,
             "tsumugi: the scenario start has changed since the snapshot was taken; going on at "

@@ -30,11 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int EnvNumber(const char* name, int fallback) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? std::atoi(value) : fallback;
-}
-
 // Where a run stood at a wait, and what it had written by then.
 struct Point {
   Snapshot snapshot;
@@ -42,9 +37,9 @@ struct Point {
   uint64_t last_action_time = 0;
   size_t out_length = 0;
   size_t trace_length = 0;
-  // Taken between the press and the release of a click, or a key's down
-  // and up.
-  bool second_half = false;
+  // Taken between the press and the release of this click, or a key's
+  // down and up.
+  std::optional<size_t> half_done;
 };
 
 // The parts of two states that differ, for the report.
@@ -212,8 +207,8 @@ TEST(SnapshotProperty, RestoredEqualsNeverLeft) {
           ADD_FAILURE() << "game " << i << ": a snapshot does not come back through its bytes ("
                         << why << ")";
         }
-        kept = Point{std::move(decoded), host_a.NextAction(), host_a.LastActionTime(),
-                     a.out.str().size(), a.trace.str().size(), host_a.SecondHalfPending()};
+        kept = Point{std::move(decoded), host_a.NextAction(),  host_a.LastActionTime(),
+                     a.out.str().size(), a.trace.str().size(), host_a.HalfDoneAction()};
         CopyFolder(saves_a, saves_kept);
       };
       a.status = engine.Run();
@@ -237,7 +232,7 @@ TEST(SnapshotProperty, RestoredEqualsNeverLeft) {
     options.start_time = kept->snapshot.engine_time;
     options.last_action_time = kept->last_action_time;
     options.first_action = kept->next_action;
-    options.finish_first_action = kept->second_half;
+    options.finish_action = kept->half_done;
     {
       headless::HeadlessHost host_b(options);
       Engine engine(host_b, GameOptions(game, saves_b));
@@ -249,7 +244,10 @@ TEST(SnapshotProperty, RestoredEqualsNeverLeft) {
     ++restored;
     const std::string what = "game " + std::to_string(i) + " (seed " + std::to_string(seed) +
                              "), restored at " + std::to_string(kept->snapshot.engine_time) +
-                             " ms" + (kept->snapshot.pause_left ? " in a pause" : "");
+                             " ms" + (kept->snapshot.pause_left ? " in a pause" : "") + ", before action " +
+                             std::to_string(kept->next_action + 1) + " of " +
+                             std::to_string(parsed.actions.size()) +
+                             (kept->half_done ? " (action " + std::to_string(*kept->half_done + 1) + " half done)" : "");
     bool same = true;
     auto expect = [&](bool ok, const std::string& detail) {
       if (ok) return;
@@ -267,14 +265,16 @@ TEST(SnapshotProperty, RestoredEqualsNeverLeft) {
     if (listen) {
       const std::string mix_a = MixFrom(a, media::FrameAtMs(kept->snapshot.engine_time));
       const std::string mix_b = MixFrom(b, 0);
-      expect(mix_a == mix_b, "the mix differs (" + std::to_string(mix_b.size()) + " bytes against " +
-                                 std::to_string(mix_a.size()) + ")");
+      expect(mix_a == mix_b, "the mix differs (" + std::to_string(mix_b.size()) +
+                                 " bytes against " + std::to_string(mix_a.size()) + ")");
     }
     if (!same) {
       ++failures;
       ADD_FAILURE() << what << ": script\n"
                     << ReadFile(game / "data/start.txt") << "\ninput\n"
-                    << input;
+                    << input << "\nstandard error, uninterrupted\n"
+                    << a.err.str() << "\nstandard error, restored\n"
+                    << b.err.str();
     }
   }
   std::cout << "[ snapshot] " << cases << " games, seed " << seed << ": " << waits << " waits and "

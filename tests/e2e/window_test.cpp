@@ -594,5 +594,38 @@ TEST(WindowBadInput, OptionsMissingSmallAndLostDisplays) {
   EXPECT_EQ(run.status, 0) << run.err;
 }
 
+// F5 in the window saves at the wait with a note over the game for a
+// second; F9 loads it back without a word.
+TEST(WindowInput, F5SavesWithANoteAndF9LoadsWithoutAWord) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
+  WindowGame g(".pic pattern\n.wat 600000\n");
+  const fs::path png = g.dir / "shot.png", saves = g.dir / "saves";
+  RunOptions options = WindowRun(d);
+  options.while_running = [&](pid_t pid) {
+    const std::string w = FirstWindowOf(d, pid);
+    ASSERT_FALSE(w.empty());
+    const Box window = GeometryOf(d, w);
+    ASSERT_TRUE(WaitFor([&] { return ShowsAtTwice(Screenshot(d, {1920, 1080}, false, png), window); }));
+    // Game pixel (626, 12), inside the note at the top right, is blue in
+    // the picture.
+    auto note_pixel = [&] {
+      return Screenshot(d, {1920, 1080}, false, png).PixelAt(window.x + 2 * 626, window.y + 2 * 12);
+    };
+    Tool(d, "xdotool mousemove --window " + w + " 10 10 key F5");
+    EXPECT_TRUE(WaitFor([&] { return fs::exists(saves / "quicksave.png"); }));
+    EXPECT_TRUE(WaitFor([&] { return note_pixel() != kBlue; })) << "see " << png;
+    EXPECT_TRUE(WaitFor([&] { return note_pixel() == kBlue; })) << "see " << png;
+    Tool(d, "xdotool key F9");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(WindowsOf(d, pid).size(), 1u) << "no box";
+    EXPECT_TRUE(ShowsAtTwice(Screenshot(d, {1920, 1080}, false, png), window)) << "see " << png;
+    Tool(d, "xdotool key Escape");
+  };
+  const RunResult run = RunTsumugi({"--save-dir", saves.string(), g.game.string()}, options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+}
+
 }  // namespace
 }  // namespace tsumugi::test

@@ -38,17 +38,24 @@ const char* PlayableGameMaker::Pick(std::initializer_list<const char*> items) {
 }
 
 std::string PlayableGameMaker::Text() {
-  static constexpr const char* kWords[] = {
-      "朝の光が差し込んできました。", "「おはよう」", "[n]回目です。", "[s]と書いてある。",
-      "川の水は冷たい。", "ABCdef 123", "遠くで鐘が鳴った。", "長い長い長い長い長い長い長い長い一行。",
-      "短い。", "\\n改行のあと"};
+  static constexpr const char* kWords[] = {"朝の光が差し込んできました。",
+                                           "「おはよう」",
+                                           "[n]回目です。",
+                                           "[s]と書いてある。",
+                                           "川の水は冷たい。",
+                                           "ABCdef 123",
+                                           "遠くで鐘が鳴った。",
+                                           "長い長い長い長い長い長い長い長い一行。",
+                                           "短い。",
+                                           "\\n改行のあと"};
   return kWords[Below(static_cast<int>(std::size(kWords)))];
 }
 
 std::string PlayableGameMaker::Menu(int depth) {
   const int count = 2 + Below(2);
   std::string block = ".slt\n";
-  for (int i = 1; i <= count; ++i) block += std::string(Pick({"はい", "いいえ", "丘へ", "川へ"})) + "\n";
+  for (int i = 1; i <= count; ++i)
+    block += std::string(Pick({"はい", "いいえ", "丘へ", "川へ"})) + "\n";
   block += Below(4) == 0 ? ".0\n" + Line(depth + 1) + "\n.1\n" : ".\n.1\n";
   for (int i = 1; i <= count; ++i) {
     if (i > 1) block += "." + std::to_string(i) + "\n";
@@ -69,11 +76,19 @@ std::string PlayableGameMaker::Buttons(int depth) {
 
 std::string PlayableGameMaker::Line(int depth) {
   switch (Below(40)) {
-    case 0: case 1: case 2: case 3: case 4: case 5: case 6:
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
       return Text();
-    case 7: case 8:
+    case 7:
+    case 8:
       return Pick({".tcl 0 0", ".tcl 0 1", ".tcl 1 0", ".tcl 0 2"});
-    case 9: case 10:
+    case 9:
+    case 10:
       return Pick({".clk 0", ".clk 1"});
     case 11:
       return std::string(".wat ") + Pick({"0", "30", "200", "1000"});
@@ -90,14 +105,15 @@ std::string PlayableGameMaker::Line(int depth) {
       window_shown_ = Below(2) == 0;
       return window_shown_ ? ".tsw" : Pick({".thd 0", ".thd 1"});
     case 17:
-      return Pick({".let n = n + 1", ".let m = n * 3 - 1", ".let s = [n]と[m]",
-                   ".let flag010 = 1", ".let flag010 = 0"});
+      return Pick({".let n = n + 1", ".let m = n * 3 - 1", ".let s = [n]と[m]", ".let flag010 = 1",
+                   ".let flag010 = 0"});
     case 18:
       return Pick({".rnd n 0 9", ".rnd m 1 3", ".now n = second", ".now m = millisecond"});
     case 19:
       return depth < 2 ? ".cas n\n.= 1\n" + Scene(depth + 1) + ".skp\n.els\n" + Text() + "\n.skp\n."
                        : Text();
-    case 20: case 21:
+    case 20:
+    case 21:
       return depth < 2 ? Menu(depth) : Text();
     case 22:
       return depth < 1 ? Buttons(depth) : Text();
@@ -113,7 +129,8 @@ std::string PlayableGameMaker::Line(int depth) {
     case 26:
       return Pick({".acd 2 0", ".acd 3 1", ".acd stop 0"});
     case 27:
-      return window_shown_ ? Text() : std::string(".avi movie ") + Pick({"0", "1"}) + " " + Pick({"0", "1"});
+      return window_shown_ ? Text()
+                           : std::string(".avi movie ") + Pick({"0", "1"}) + " " + Pick({"0", "1"});
     case 28:
       return Pick({".tpr 20 20 見出し[n]", ".tpr off1 40 40 ページに", ".tpr font align 1",
                    ".tpr font color usual FFE080"});
@@ -129,8 +146,8 @@ std::string PlayableGameMaker::Line(int depth) {
     case 33:
       return Pick({".sav save1", ".lod save1", ".lod save1 n", ".lod save1 flag010"});
     case 34:
-      return Pick({".txt font color usual FFFFFF", ".txt font color selected FFE080",
-                   ".tmd 1", ".tmd 0"});
+      return Pick(
+          {".txt font color usual FFFFFF", ".txt font color selected FFE080", ".tmd 1", ".tmd 0"});
     case 35:
       return ".cap " + Text();
     case 36:
@@ -171,8 +188,8 @@ std::string PlayableGameMaker::Input() {
         input += "wait " + std::to_string(Below(600)) + "\nclick 320 400\n";
         break;
       case 5:
-        input += "press right 320 400\nwait " + std::to_string(Below(300)) +
-                 "\nrelease right 320 400\n";
+        input +=
+            "press right 320 400\nwait " + std::to_string(Below(300)) + "\nrelease right 320 400\n";
         break;
       default:
         input += "click 320 400\n";
@@ -183,9 +200,10 @@ std::string PlayableGameMaker::Input() {
 
 std::string PlayableGameMaker::MakeGame(const fs::path& game) {
   window_shown_ = false;
-  std::string start = std::string(".cap 紬のテスト\n.txt space pic window\n.txt space pos 0 312\n"
-                                  ".txt canvas pos 28 18\n.txt canvas size 584 124\n"
-                                  ".txt maxline 4\n.txt font size 24\n.txt font leading 6\n") +
+  std::string start = std::string(
+                          ".cap 紬のテスト\n.txt space pic window\n.txt space pos 0 312\n"
+                          ".txt canvas pos 28 18\n.txt canvas size 584 124\n"
+                          ".txt maxline 4\n.txt font size 24\n.txt font leading 6\n") +
                       (Below(2) ? ".mst tcl clk 0 4 5 500\n" : "") +
                       (Below(3) ? ".tsp 20 1\n" : ".tsp 0 0\n");
   if (Below(4) != 0) {

@@ -208,6 +208,11 @@ void VirtualDisplay::Stop() {
   pid_ = -1;
 }
 
+int EnvNumber(const char* name, int fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? std::atoi(value) : fallback;
+}
+
 std::string OkBox(const std::string& utf8_text) {
   return "{\"box\":\"ok\",\"text\":" + headless::JsonString(Utf8ToUtf16(utf8_text)) + "}";
 }

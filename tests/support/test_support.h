@@ -102,6 +102,10 @@ class VirtualDisplay {
   std::string name_;
 };
 
+// The number in an environment variable (long runs of the random tests),
+// or `fallback` when it is not set.
+int EnvNumber(const char* name, int fallback);
+
 // The JSON line the runner prints for an OK message box with this text
 // (UTF-8, CR LF written as "\r\n").
 std::string OkBox(const std::string& utf8_text);

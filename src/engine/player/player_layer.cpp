@@ -37,14 +37,22 @@ std::u16string PageText(const TextWindowState& text) {
 
 std::u16string ProblemText(SnapshotProblem problem) {
   switch (problem) {
-    case SnapshotProblem::kEmpty: return u"ファイルが空です";
-    case SnapshotProblem::kTooLarge: return u"ファイルが大きすぎます";
-    case SnapshotProblem::kNotASnapshot: return u"スナップショットではありません";
-    case SnapshotProblem::kNewerVersion: return u"新しい版のTsumugiで作られたスナップショットです";
-    case SnapshotProblem::kOtherGame: return u"別のゲームのスナップショットです";
-    case SnapshotProblem::kTruncated: return u"ファイルが途中で切れています";
-    case SnapshotProblem::kDamaged: return u"ファイルが壊れています";
-    default: return u"ファイルを読み込めません";
+    case SnapshotProblem::kEmpty:
+      return u"ファイルが空です";
+    case SnapshotProblem::kTooLarge:
+      return u"ファイルが大きすぎます";
+    case SnapshotProblem::kNotASnapshot:
+      return u"スナップショットではありません";
+    case SnapshotProblem::kNewerVersion:
+      return u"新しい版のTsumugiで作られたスナップショットです";
+    case SnapshotProblem::kOtherGame:
+      return u"別のゲームのスナップショットです";
+    case SnapshotProblem::kTruncated:
+      return u"ファイルが途中で切れています";
+    case SnapshotProblem::kDamaged:
+      return u"ファイルが壊れています";
+    default:
+      return u"ファイルを読み込めません";
   }
 }
 
@@ -60,7 +68,9 @@ std::filesystem::path PlayerLayer::DataFolder() const {
   return GameDataFolder(e_.options.game_folder);
 }
 
-std::filesystem::path PlayerLayer::QuickSavePath() const { return DataFolder() / kQuickSaveName; }
+std::filesystem::path PlayerLayer::QuickSavePath() const {
+  return DataFolder() / kQuickSaveName;
+}
 
 // --- Keys and waits ---------------------------------------------------------------------
 
@@ -203,6 +213,8 @@ void PlayerLayer::HideNote() {
   e_.host.SetOverlay(nullptr, {});
 }
 
-void PlayerLayer::NoteTimer() { HideNote(); }
+void PlayerLayer::NoteTimer() {
+  HideNote();
+}
 
 }  // namespace tsumugi

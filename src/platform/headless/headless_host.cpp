@@ -215,9 +215,10 @@ void HeadlessHost::FinishAction(const Action& action) {
 }
 
 void HeadlessHost::RunEventLoop() {
-  if (options_.finish_first_action && next_action_ > 0 && sink_) {
-    options_.finish_first_action = false;
-    FinishAction(options_.actions[next_action_ - 1]);
+  if (options_.finish_action && *options_.finish_action < options_.actions.size() && sink_) {
+    const size_t index = *options_.finish_action;
+    options_.finish_action.reset();
+    FinishAction(options_.actions[index]);
   }
   for (;;) {
     if (StopSignal() != 0 && sink_) sink_->OnCloseRequest();
@@ -250,15 +251,23 @@ void HeadlessHost::RunEventLoop() {
   }
 }
 
+template <typename Deliver>
+void HeadlessHost::FirstHalf(Deliver deliver) {
+  // Actions performed while this one is handled have their own halves;
+  // the outermost is the one still to finish when they are done.
+  const bool outermost = !half_done_;
+  if (outermost) half_done_ = next_action_ - 1;
+  deliver();
+  if (outermost) half_done_.reset();
+}
+
 void HeadlessHost::Perform(const Action& action) {
   if (!sink_) return;
   using Kind = Action::Kind;
   switch (action.kind) {
     case Kind::kClick:
       cursor_ = action.point;
-      second_half_pending_ = true;
-      sink_->OnMouseDown(action.button, 0, action.point.x, action.point.y);
-      second_half_pending_ = false;
+      FirstHalf([&] { sink_->OnMouseDown(action.button, 0, action.point.x, action.point.y); });
       sink_->OnMouseUp(action.button, 0, action.point.x, action.point.y);
       break;
     case Kind::kPress:
@@ -274,10 +283,12 @@ void HeadlessHost::Perform(const Action& action) {
       break;
     case Kind::kKey:
     case Kind::kKeyDown:
-      second_half_pending_ = action.kind == Kind::kKey;
-      sink_->OnKeyDown(action.key, action.shift);
+      if (action.kind == Kind::kKey) {
+        FirstHalf([&] { sink_->OnKeyDown(action.key, action.shift); });
+      } else {
+        sink_->OnKeyDown(action.key, action.shift);
+      }
       if (action.key == KeyCode::kEscape) sink_->OnKeyPress(27);
-      second_half_pending_ = false;
       if (action.kind == Kind::kKey) sink_->OnKeyUp(action.key, action.shift);
       break;
     case Kind::kKeyUp:

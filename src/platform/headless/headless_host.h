@@ -50,10 +50,9 @@ struct HeadlessOptions {
   uint64_t start_time = 0;
   uint64_t last_action_time = 0;
   size_t first_action = 0;
-  // The run stood between the two halves of the action before
-  // `first_action` (a click's press and release, a key's down and up):
-  // it begins with the second half.
-  bool finish_first_action = false;
+  // The run stood between the two halves of this action (a click's press
+  // and release, a key's down and up): it begins with the second half.
+  std::optional<size_t> finish_action;
 };
 
 class HeadlessHost final : public Host {
@@ -108,9 +107,10 @@ class HeadlessHost final : public Host {
   // What a test may want to look at.
   uint64_t Now() const { return now_; }
   size_t NextAction() const { return next_action_; }
-  // Between the two halves of a click or a key: the press or the key-down
-  // has been delivered and is being handled, the release is to come.
-  bool SecondHalfPending() const { return second_half_pending_; }
+  // The click or key whose press or key-down has been delivered and is
+  // being handled, its release to come (the outermost, when actions are
+  // performed while another one is handled).
+  std::optional<size_t> HalfDoneAction() const { return half_done_; }
   uint64_t LastActionTime() const { return last_action_time_; }
   // How many times the clock has moved: a wait with nothing due on the way
   // is one step, however long.
@@ -155,7 +155,11 @@ class HeadlessHost final : public Host {
   // Delivers every timer tick and timed action that is due now, in time
   // order. Returns true when something was delivered.
   bool DeliverDue();
+  // Performs the action at next_action_ - 1.
   void Perform(const Action& action);
+  // Delivers the first half of that action, remembering it as half done.
+  template <typename Deliver>
+  void FirstHalf(Deliver deliver);
   // The second half of a click or a key.
   void FinishAction(const Action& action);
   // Stops a script that loops without letting engine time pass, and ends
@@ -185,7 +189,7 @@ class HeadlessHost final : public Host {
   int cursor_image_changes_ = 0;
   InstanceLock instance_lock_;
   bool write_failed_ = false;
-  bool second_half_pending_ = false;
+  std::optional<size_t> half_done_;
 
   media::MediaDevices devices_;
   // The box as last shown, and the frames of the mix on their way out.
