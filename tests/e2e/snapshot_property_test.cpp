@@ -6,10 +6,10 @@
 // lines run, the final state of the whole game, the final screen and the
 // mix.
 //
-// The test command plays 2,000 games; for a long run (N games,
+// The test command plays 2,000 games in four shards; for a long run (N games,
 // from seed S):
 //   TSUMUGI_SNAPSHOT_CASES=N TSUMUGI_SNAPSHOT_SEED=S build/tests/tsumugi_tests
-//   --gtest_filter='SnapshotProperty*'
+//   --gtest_filter='*SnapshotProperty*'
 // TSUMUGI_SNAPSHOT_MIX_EVERY=K makes and compares the mix of every K-th
 // game (0: none).
 #include <gtest/gtest.h>
@@ -155,8 +155,22 @@ void CopyFolder(const fs::path& from, const fs::path& to) {
   if (fs::exists(from)) fs::copy(from, to, fs::copy_options::recursive);
 }
 
-TEST(SnapshotProperty, RestoredEqualsNeverLeft) {
-  const int cases = EnvNumber("TSUMUGI_SNAPSHOT_CASES", 2000);
+// The games are played in four shards, one test each, so that the test
+// command runs them side by side. The sanitizer build, several times
+// slower, plays a fifth of them.
+constexpr int kShards = 4;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kDefaultCases = 400;
+#else
+constexpr int kDefaultCases = 2000;
+#endif
+
+class SnapshotProperty : public testing::TestWithParam<int> {};
+
+TEST_P(SnapshotProperty, RestoredEqualsNeverLeft) {
+  const int all = EnvNumber("TSUMUGI_SNAPSHOT_CASES", kDefaultCases);
+  const int shard = GetParam();
+  const int cases = all / kShards + (shard < all % kShards ? 1 : 0);
   const int seed = EnvNumber("TSUMUGI_SNAPSHOT_SEED", 1);
   // Every so many games are played with their mix made and compared.
   const int mix_every = EnvNumber("TSUMUGI_SNAPSHOT_MIX_EVERY", 4);
@@ -168,7 +182,8 @@ TEST(SnapshotProperty, RestoredEqualsNeverLeft) {
   int failures = 0;
   // The first game's number: a failure reported as game N of a seed is
   // played again alone with TSUMUGI_SNAPSHOT_FIRST=N TSUMUGI_SNAPSHOT_CASES=1.
-  const int first = EnvNumber("TSUMUGI_SNAPSHOT_FIRST", 0);
+  const int first = EnvNumber("TSUMUGI_SNAPSHOT_FIRST", 0) + shard * (all / kShards) +
+                    std::min(shard, all % kShards);
   for (int i = first; i < first + cases && failures < 3; ++i) {
     const uint32_t game_seed = static_cast<uint32_t>(seed) * 1000003u + static_cast<uint32_t>(i);
     PlayableGameMaker maker(game_seed);
@@ -277,13 +292,15 @@ TEST(SnapshotProperty, RestoredEqualsNeverLeft) {
                     << b.err.str();
     }
   }
-  std::cout << "[ snapshot] " << cases << " games, seed " << seed << ": " << waits << " waits and "
+  std::cout << "[ snapshot] " << cases << " games from " << first << ", seed " << seed << ": " << waits << " waits and "
             << pauses << " pauses passed, " << restored << " restored, " << endless << " endless; ";
   for (const auto& [status, count] : statuses) {
     std::cout << "status " << static_cast<int>(status) << " x" << count << "  ";
   }
   std::cout << "\n";
 }
+
+INSTANTIATE_TEST_SUITE_P(Shards, SnapshotProperty, testing::Range(0, kShards));
 
 }  // namespace
 }  // namespace tsumugi::test
