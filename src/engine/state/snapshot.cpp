@@ -306,10 +306,14 @@ Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {
 }
 
 std::string EncodeSnapshotPayload(const Snapshot& snapshot) {
-  StateWriter writer;
   // The layout takes the snapshot by reference for the reader's sake; the
-  // writer only reads it.
-  Walk(writer, const_cast<Snapshot&>(snapshot));
+  // sizer and the writer only read it.
+  Snapshot& s = const_cast<Snapshot&>(snapshot);
+  StateSizer sizer;
+  Walk(sizer, s);
+  StateWriter writer;
+  writer.bytes.reserve(sizer.bytes);
+  Walk(writer, s);
   return std::move(writer.bytes);
 }
 
