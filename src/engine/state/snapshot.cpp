@@ -290,29 +290,36 @@ std::string SnapshotGameName(Engine& engine) {
 }
 
 Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {
-  Snapshot s;
   Host& host = engine.host;
-  s.scenarios = MarksOf(engine);
-  s.state = engine.state;
-  s.screen = host.Screen();
+  // Built from copies of the state and the screen: a default snapshot would
+  // first fill pictures of its own, megabytes of them, only to overwrite
+  // them.
+  Snapshot s{.scenarios = MarksOf(engine),
+             .state = engine.state,
+             .screen = host.Screen(),
+             .timers = {},
+             .pointer = host.GetCursorPos(),
+             .media = host.Media().Capture(),
+             .pause_left = pause_left,
+             .engine_time = host.TimeGetTime()};
   for (int i = 0; i < kGameTimerCount; ++i) s.timers[static_cast<size_t>(i)] = host.GetTimer(static_cast<TimerId>(i));
-  s.pointer = host.GetCursorPos();
-  s.media = host.Media().Capture();
   const std::filesystem::path& root = engine.picture_files.GameRoot();
   const std::filesystem::path given = engine.options.game_folder.lexically_normal();
   ForEachMediaFile(s.media, [&](std::filesystem::path& file) {
     if (!file.empty()) file = InGame(file, {root, given});
   });
-  s.pause_left = pause_left;
-  s.engine_time = host.TimeGetTime();
   return s;
 }
 
 std::string EncodeSnapshotPayload(const Snapshot& snapshot) {
-  StateWriter writer;
   // The layout takes the snapshot by reference for the reader's sake; the
-  // writer only reads it.
-  Walk(writer, const_cast<Snapshot&>(snapshot));
+  // sizer and the writer only read it.
+  Snapshot& s = const_cast<Snapshot&>(snapshot);
+  StateSizer sizer;
+  Walk(sizer, s);
+  StateWriter writer;
+  writer.bytes.reserve(sizer.bytes);
+  Walk(writer, s);
   return std::move(writer.bytes);
 }
 

@@ -41,11 +41,12 @@ void StateWriter::operator()(gdi::Surface& surface) {
   (*this)(fore);
   // Pixels as they are stored, 0x00RRGGBB, little-endian.
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  const size_t at = bytes.size();
-  bytes.resize(at + count * 4);
   if constexpr (std::endian::native == std::endian::little) {
-    if (count != 0) std::memcpy(bytes.data() + at, surface.Data(), count * 4);
+    // Appended as they are, without clearing the room first.
+    if (count != 0) bytes.append(reinterpret_cast<const char*>(surface.Data()), count * 4);
   } else {
+    const size_t at = bytes.size();
+    bytes.resize(at + count * 4);
     for (size_t i = 0; i < count; ++i) {
       const uint32_t p = surface.Data()[i];
       for (size_t b = 0; b < 4; ++b) bytes[at + i * 4 + b] = static_cast<char>(p >> (8 * b));

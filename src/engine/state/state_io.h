@@ -73,6 +73,34 @@ class StateWriter {
   void Byte(uint8_t b) { bytes.push_back(static_cast<char>(b)); }
 };
 
+// Counts the bytes StateWriter writes for the same walk, so that the writer
+// can take its memory at once instead of growing through copies of a state
+// of many megabytes. Exact but for the random generator, counted at its
+// longest.
+class StateSizer {
+ public:
+  static constexpr bool kReading = false;
+
+  void operator()(bool&) { bytes += 1; }
+  template <typename T>
+    requires(std::is_integral_v<T> || std::is_enum_v<T>)
+  void operator()(T&) {
+    bytes += sizeof(typename BitsOf<T>::type);
+  }
+  void operator()(std::u16string& text) { bytes += 4 + 2 * text.size(); }
+  void operator()(std::string& text) { bytes += 4 + text.size(); }
+  void operator()(std::filesystem::path& path) { bytes += 4 + path.native().size(); }
+  void operator()(gdi::Surface& surface) {
+    bytes += 16 + static_cast<size_t>(surface.Width()) * static_cast<size_t>(surface.Height()) * 4;
+  }
+  // Its words as text: 624 numbers and the position, each of at most ten
+  // digits, and the spaces between them.
+  void operator()(std::mt19937&) { bytes += 4 + 625 * 11; }
+  void Count(size_t&, size_t) { bytes += 4; }
+
+  size_t bytes = 0;
+};
+
 class StateReader {
  public:
   static constexpr bool kReading = true;
