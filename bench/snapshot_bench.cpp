@@ -84,41 +84,6 @@ namespace fs = std::filesystem;
 
 constexpr double kMiB = 1 << 20;
 
-// --- What a quick save writes -----------------------------------------------------------
-
-std::string DateText(const LocalDateTime& t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return text;
-}
-
-// The window's lines up to the last one that holds text, as the player's
-// layer writes them.
-std::u16string PageText(const TextWindowState& text) {
-  int last = text.LastLineIndex;
-  while (last >= 0 && text.TextLines[static_cast<size_t>(last)].Text.empty()) --last;
-  std::u16string page;
-  for (int i = 0; i <= last; ++i) {
-    if (i > 0) page += u'\n';
-    page += text.TextLines[static_cast<size_t>(i)].Text;
-  }
-  return page;
-}
-
-// The file of a quick save without its thumbnail and state.
-SnapshotFile FileOf(Engine& e, const Snapshot& snapshot) {
-  SnapshotFile file;
-  file.game = SnapshotGameName(e);
-  file.metadata.caption = e.state.window.Caption;
-  file.metadata.engine_time_ms = snapshot.engine_time;
-  file.metadata.date = DateText(e.host.LocalTime());
-  file.metadata.page_text = PageText(e.state.text);
-  return file;
-}
-
-// --- What a snapshot holds in memory -------------------------------------------------------
-
 }  // namespace
 
 // Walks a snapshot's state as the writer does and counts the bytes it keeps
@@ -259,7 +224,7 @@ class Subject {
     kept = InfoOf(snapshot);
     file = folder / "saves" / "quicksave.png";
     fs::create_directories(file.parent_path());
-    SnapshotFile f = FileOf(e, snapshot);
+    SnapshotFile f = SnapshotFileFor(e, snapshot);
     f.thumbnail = MakeThumbnail(host().ShownScreen());
     f.payload = EncodeSnapshotPayload(snapshot);
     std::string error, empty;
@@ -469,7 +434,7 @@ void Iterate(benchmark::State& state, const char* name, Step step) {
 std::string QuickSave(Subject& game) {
   Engine& e = game.engine();
   const Snapshot snapshot = TakeSnapshot(e, std::nullopt);
-  SnapshotFile file = FileOf(e, snapshot);
+  SnapshotFile file = SnapshotFileFor(e, snapshot);
   file.thumbnail = MakeThumbnail(game.host().ShownScreen());
   file.payload = EncodeSnapshotPayload(snapshot);
   std::error_code ec;
@@ -513,7 +478,7 @@ void BM_Thumbnail(benchmark::State& state) {
 // Compression and the PNG, in memory; with `empty`, around an empty state.
 void Pack(benchmark::State& state, const char* name, bool empty) {
   Subject& game = TheGame(state.range(0));
-  SnapshotFile file = FileOf(game.engine(), game.snapshot);
+  SnapshotFile file = SnapshotFileFor(game.engine(), game.snapshot);
   file.thumbnail = MakeThumbnail(game.host().ShownScreen());
   if (!empty) file.payload = EncodeSnapshotPayload(game.snapshot);
   Iterate(state, name, [&] {

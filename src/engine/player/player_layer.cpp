@@ -1,6 +1,5 @@
 #include "engine/player/player_layer.h"
 
-#include <cstdio>
 
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
@@ -14,26 +13,6 @@ namespace tsumugi {
 namespace {
 
 constexpr char kQuickSaveName[] = "quicksave.png";
-
-std::string DateText(const LocalDateTime& t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return text;
-}
-
-// The text of the page on the screen: the window's lines up to the last
-// one that holds text.
-std::u16string PageText(const TextWindowState& text) {
-  int last = text.LastLineIndex;
-  while (last >= 0 && text.TextLines[static_cast<size_t>(last)].Text.empty()) --last;
-  std::u16string page;
-  for (int i = 0; i <= last; ++i) {
-    if (i > 0) page += u'\n';
-    page += text.TextLines[static_cast<size_t>(i)].Text;
-  }
-  return page;
-}
 
 std::u16string ProblemText(SnapshotProblem problem) {
   switch (problem) {
@@ -123,12 +102,7 @@ void PlayerLayer::PauseBegins(uint32_t end) {
 void PlayerLayer::QuickSave(std::optional<uint32_t> pause_left) {
   Host& host = e_.host;
   const Snapshot snapshot = TakeSnapshot(e_, pause_left);
-  SnapshotFile file;
-  file.game = SnapshotGameName(e_);
-  file.metadata.caption = e_.state.window.Caption;
-  file.metadata.engine_time_ms = snapshot.engine_time;
-  file.metadata.date = DateText(host.LocalTime());
-  file.metadata.page_text = PageText(e_.state.text);
+  SnapshotFile file = SnapshotFileFor(e_, snapshot);
   // The thumbnail is what the player sees, without a note of ours.
   HideNote();
   file.thumbnail = MakeThumbnail(host.ShownScreen());

@@ -187,6 +187,26 @@ bool Check(const Snapshot& s, std::string* why) {
   return c.ok;
 }
 
+std::string DateText(const LocalDateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return text;
+}
+
+// The text of the page on the screen: the window's lines up to the last
+// one that holds text.
+std::u16string PageText(const TextWindowState& text) {
+  int last = text.LastLineIndex;
+  while (last >= 0 && text.TextLines[static_cast<size_t>(last)].Text.empty()) --last;
+  std::u16string page;
+  for (int i = 0; i <= last; ++i) {
+    if (i > 0) page += u'\n';
+    page += text.TextLines[static_cast<size_t>(i)].Text;
+  }
+  return page;
+}
+
 }  // namespace
 
 // The layout of a snapshot's state, beside the game state's own.
@@ -287,6 +307,16 @@ std::string SnapshotGameName(Engine& engine) {
   const Catalogue& catalogue = engine.catalogue;
   for (int i = 1; i <= catalogue.CatalogueCount(); ++i) names.push_back(catalogue.File(i).name);
   return SnapshotGameName(names);
+}
+
+SnapshotFile SnapshotFileFor(Engine& engine, const Snapshot& snapshot) {
+  SnapshotFile file;
+  file.game = SnapshotGameName(engine);
+  file.metadata.caption = snapshot.state.window.Caption;
+  file.metadata.engine_time_ms = snapshot.engine_time;
+  file.metadata.date = DateText(engine.host.LocalTime());
+  file.metadata.page_text = PageText(snapshot.state.text);
+  return file;
 }
 
 Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {

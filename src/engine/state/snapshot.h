@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/snapshot/snapshot_file.h"
 #include "engine/state/game_state.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
@@ -56,6 +57,11 @@ struct Snapshot {
 std::string SnapshotGameName(Engine& engine);
 // The same from the scenario names, sorted as the catalogue sorts them.
 std::string SnapshotGameName(const std::vector<std::u16string>& scenario_names);
+
+// The file a snapshot is kept in, without its thumbnail and payload: the
+// game's name, and the caption, engine time, date and page text that other
+// programs show.
+[[nodiscard]] SnapshotFile SnapshotFileFor(Engine& engine, const Snapshot& snapshot);
 
 // The game as it stands. Only at a wait: no script may be on the stack
 // unless it is in a timed pause, whose remaining time is `pause_left`.
