@@ -142,7 +142,7 @@ def main():
                     if m.get("first"):
                         status, timed_out = run(
                             [test_binary, "--gtest_fail_fast", "--gtest_filter=" + m["first"]],
-                            max(1, deadline - time.time()), args.log)
+                            max(1, min(args.test_timeout, deadline - time.time())), args.log)
                         if timed_out or status != 0:
                             verdict, how = "killed", ("timed out in " if timed_out else "by ") + m["first"]
                     if verdict == "survived":
