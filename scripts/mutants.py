@@ -147,8 +147,8 @@ def main():
                             verdict, how = "killed", ("timed out in " if timed_out else "by ") + m["first"]
                     if verdict == "survived":
                         status, timed_out = run(
-                            ["nice", "ctest", "--test-dir", build, "-j", args.jobs,
-                             "--stop-on-failure", "--timeout", str(args.test_timeout)],
+                            ["nice", "ctest", "--test-dir", build, "-j", args.jobs, "--stop-on-failure",
+                             "--output-on-failure", "--timeout", str(args.test_timeout)],
                             max(1, deadline - time.time()), args.log)
                         if timed_out or status != 0:
                             verdict = "killed"
