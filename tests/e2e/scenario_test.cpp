@@ -11,6 +11,8 @@
 //   status     optional: the exit status (default 0)
 //   pixels     optional: lines "FILE X Y RRGGBB" checked against screenshots
 //              written by the run (end.png is the screen at the end)
+//   sound      optional: lines "FROM TO loud|silent" (milliseconds of engine
+//              time) checked against the mix the run writes (--audio-out)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -63,6 +65,10 @@ TEST_P(Scenario, PlaysAsExpected) {
   if (fs::exists(source / "args")) {
     for (const std::string& w : SplitWords(ReadFile(source / "args"))) args.push_back(w);
   }
+  if (fs::exists(source / "sound")) {
+    args.push_back("--audio-out");
+    args.push_back("mix.wav");
+  }
   if (fs::exists(source / "input")) {
     args.push_back("--input");
     args.push_back((source / "input").string());
@@ -95,6 +101,27 @@ TEST_P(Scenario, PlaysAsExpected) {
       int x = std::stoi(w[1]), y = std::stoi(w[2]);
       uint32_t want = static_cast<uint32_t>(std::stoul(w[3], nullptr, 16));
       EXPECT_EQ(shot.PixelAt(x, y), want) << w[0] << " at " << x << "," << y;
+    }
+  }
+
+  if (fs::exists(source / "sound")) {
+    // 16-bit stereo at 44,100 frames a second after a 44-byte header.
+    const std::string mix = ReadFile(work / "mix.wav");
+    std::istringstream checks(ReadFile(source / "sound"));
+    std::string line;
+    while (std::getline(checks, line)) {
+      std::vector<std::string> w = SplitWords(line);
+      if (w.empty() || w[0][0] == '#') continue;
+      ASSERT_EQ(w.size(), 3u) << "bad sound check: " << line;
+      const size_t from = 44 + std::stoul(w[0]) * 441 / 10 * 4;
+      const size_t to = 44 + std::stoul(w[1]) * 441 / 10 * 4;
+      ASSERT_LE(to, mix.size()) << "the mix ends before " << line;
+      int peak = 0;
+      for (size_t i = from; i + 1 < to; i += 2) {
+        const auto sample = static_cast<int16_t>((mix[i] & 0xFF) | (mix[i + 1] << 8));
+        peak = std::max(peak, std::abs(int{sample}));
+      }
+      EXPECT_TRUE(w[2] == "loud" ? peak > 500 : peak == 0) << line << ": peak " << peak;
     }
   }
 }
