@@ -1,5 +1,6 @@
-// Picture files of the text window and markers: finding them by name, the
-// missing-file reports, unreadable files, and transparency masks.
+// Picture files of the text window and markers: the missing-file reports,
+// unreadable files, and transparency masks (how names are found is played
+// by the scenarios).
 #include <gtest/gtest.h>
 
 #include "platform/gdi/bitblt.h"
@@ -7,34 +8,6 @@
 
 namespace tsumugi::test {
 namespace {
-
-std::string Name(const std::filesystem::path& p) {
-  return p.filename().string();
-}
-
-TEST(PictureFileLookup, ExtensionsCaseAndFolders) {
-  TextGame g;
-  g.File("face.bmp", "x");
-  g.File("face.jpg", "x");
-  g.File("only.jpg", "x");
-  g.File("Sub/Pic.BMP", "x");
-  g.File("odd.name.png", "x");
-  std::filesystem::create_directories(g.game() / "data" / "dir.bmp");
-  g.File("dir.jpg", "x");
-  g.Start();
-  PictureFiles& files = g.engine().picture_files;
-  // A bitmap wins over a JPEG of the same name...
-  EXPECT_EQ(Name(files.FindPictureFile(u"face")), "face.bmp");
-  // ...but a name with an extension is used as written.
-  EXPECT_EQ(Name(files.FindPictureFile(u"face.jpg")), "face.jpg");
-  EXPECT_EQ(Name(files.FindPictureFile(u"only")), "only.jpg");
-  EXPECT_EQ(Name(files.FindPictureFile(u"odd.name.png")), "odd.name.png");
-  // Names written for a file system that ignores case, with backslashes.
-  EXPECT_EQ(files.FindPictureFile(u"sub\\pic"), g.game() / "data" / "Sub" / "Pic.BMP");
-  EXPECT_EQ(Name(files.FindPictureFile(u"FACE")), "face.bmp");
-  // Only ordinary files count.
-  EXPECT_EQ(Name(files.FindPictureFile(u"dir")), "dir.jpg");
-}
 
 TEST(PictureFileLookup, BothMissingFileMessagesExactly) {
   TextGame g;

@@ -1,5 +1,5 @@
-// The text settings command ".txt": its forms, the order of its checks,
-// every refusal, and the print settings it resets.
+// The text settings command ".txt": the order of its checks and every
+// refusal (what the settings do on the screen is played by the scenarios).
 #include <gtest/gtest.h>
 
 #include "unit/text_test_game.h"
@@ -88,88 +88,6 @@ TEST(TextSettingsRefusals, WindowStatesThatAreAccepted) {
   EXPECT_NE(g.Error(".txt font color nothing notacolour"), "");
 }
 
-TEST(TextSettings, LineCountAndWindowGeometry) {
-  TextGame g;
-  g.Picture("win.bmp", 200, 100, [](int x, int) { return x < 100 ? 0xFF00FFu : 0x123456u; });
-  g.Start();
-  TextWindowState& t = g.text();
-  g.Line(".txt maxline 3");
-  EXPECT_EQ(t.LastLineIndex, 2);
-  ASSERT_EQ(t.TextLines.size(), 3u);
-  // New records are black until text starts on them.
-  EXPECT_EQ(t.TextLines[2].TextColour, 0x000000u);
-  g.Lines({".tsp 0", "a", "b", "c", "d"});
-  EXPECT_EQ(t.TextLines[0].Text, u"b");
-  EXPECT_EQ(t.TextLines[2].Text, u"d");
-  g.Lines({".tcl 2"});
-
-  g.Lines({".txt space pic win", ".txt space pos 10 20", ".txt canvas pos 3 4",
-           ".txt canvas size 150 60"});
-  EXPECT_EQ(g.window().WindowPicture().Width(), 200);
-  EXPECT_EQ(t.PicTextSave.Width(), 200);
-  EXPECT_EQ(t.PicTextSpace.Height(), 100);
-  // The key colour was blackened and masked.
-  EXPECT_EQ(g.window().WindowPicture().PixelAt(50, 50), 0x000000u);
-  EXPECT_EQ(g.window().WindowMask().PixelAt(50, 50), 0xFFFFFFu);
-  EXPECT_EQ(g.window().WindowPicture().PixelAt(150, 50), 0x123456u);
-  EXPECT_EQ(g.window().WindowMask().PixelAt(150, 50), 0x000000u);
-  EXPECT_EQ(t.WindowX, 10);
-  EXPECT_EQ(t.WindowY, 20);
-  EXPECT_EQ(t.CanvasX, 3);
-  EXPECT_EQ(t.CanvasY, 4);
-  EXPECT_EQ(t.PicTextCanvas.Width(), 150);
-  EXPECT_EQ(t.PicTextCanvas.Height(), 60);
-
-  // A window without picture: only the text shows over the screen.
-  g.Lines({".txt space pic screen 640 160", ".txt space pos 0 0", ".txt canvas pos 0 0"});
-  EXPECT_EQ(g.window().WindowPicture().Width(), 640);
-  EXPECT_EQ(g.window().WindowMask().PixelAt(639, 159), 0xFFFFFFu);
-  g.host().Screen().Fill(0, 0, 640, 480, 0x336699);
-  g.Lines({".tsw", ".tsp 0", "■", ".clk 0"});
-  EXPECT_EQ(g.Screen(100, 100), 0x996633u);
-  EXPECT_EQ(g.Screen(16, 16), 0xFFFFFFu);
-}
-
-TEST(TextSettings, FontFormsAndTheirEffect) {
-  TextGame g({{"config.txt", ".str which\n"}});
-  g.Start();
-  TextWindowState& t = g.text();
-  g.Line(".txt font size 24");
-  EXPECT_EQ(g.window().SampleHeight(), 24);
-  g.Line(".txt font leading 6");
-  EXPECT_EQ(g.window().LineHeight(), 30);
-  g.Line(".txt font style 3");
-  EXPECT_TRUE(t.Canvas.font.bold);
-  EXPECT_TRUE(t.Canvas.font.italic);
-  g.Line(".txt font style 4");  // no change, no report
-  EXPECT_TRUE(t.Canvas.font.bold);
-  g.Line(".txt font style 0");
-  EXPECT_FALSE(t.Canvas.font.bold);
-  // The face is the whole rest of the line, blanks included, unexpanded.
-  g.Line(".txt font name ＭＳ 明朝 [x]");
-  EXPECT_EQ(t.Canvas.font.face, u"ＭＳ 明朝 [x]");
-  g.Lines({".txt font name ＭＳ ゴシック", ".txt font size 32", ".txt font leading 0"});
-  g.Line(".txt font spacing 4");
-  EXPECT_EQ(t.CharacterSpacing, 4);
-  EXPECT_EQ(t.Canvas.char_extra, 4);
-  // Keywords may come from variables.
-  g.engine().state.vars.TextValues[0] = u"offset";
-  g.Line(".txt font [which] 5");
-  EXPECT_EQ(t.ShadowOffset, 5);
-  g.Line(".txt font edge 7");
-  EXPECT_TRUE(t.EdgeOn);
-  // Unknown words change nothing and report nothing.
-  g.Lines({".txt nothing 1", ".txt font nothing 1", ".txt"});
-  EXPECT_EQ(g.Output(), "");
-
-  // With a spacing of 4, seventeen full-width characters (17 x 36 = 612)
-  // fit a 608-pixel canvas: the spacing after the last one does not count.
-  g.Line(".txt canvas size 608 480");
-  g.Lines({".tsp 0", "あいうえおかきくけこさしすせそたちつ"});
-  EXPECT_EQ(t.TextLines[0].Text.size(), 17u);
-  EXPECT_EQ(t.TextLines[1].Text, u"つ");
-}
-
 TEST(TextSettings, AFaceThatDoesNotExistFallsBackAndStillDraws) {
   TextGame g;
   g.Start();
@@ -177,28 +95,6 @@ TEST(TextSettings, AFaceThatDoesNotExistFallsBackAndStillDraws) {
   EXPECT_EQ(g.window().SampleHeight(), 32);
   EXPECT_EQ(g.Canvas(16, 16), 0xFFFFFFu);
   EXPECT_EQ(g.Output(), "");
-}
-
-TEST(TextSettings, EveryTxtResetsThePrintSettingsToTheWindows) {
-  TextGame g;
-  g.Start();
-  TextPrinter& p = g.engine().printer;
-  g.Lines({".tpr font align 2", ".tpr font leading 9", ".tpr font color usual red"});
-  EXPECT_EQ(g.state().print.PrintAlign, 2);
-  g.Lines({".txt font leading 3", ".txt font offset 4", ".txt font edge 1", ".txt font spacing 2",
-           ".txt font color usual blue"});
-  EXPECT_EQ(g.state().print.PrintAlign, 0);
-  EXPECT_EQ(g.state().print.PrintLeading, 3);
-  EXPECT_EQ(g.state().print.PrintShadowOffset, 4);
-  EXPECT_TRUE(g.state().print.PrintEdgeOn);
-  EXPECT_EQ(g.state().print.PrintSpacing, 2);
-  EXPECT_EQ(g.state().print.PrintColour, 0xFF0000u);
-  EXPECT_EQ(p.ScreenContext().char_extra, 2);
-  EXPECT_EQ(p.PageContext(2).char_extra, 2);
-  // Even a ".txt" that changes nothing resets them.
-  g.Line(".tpr font align 1");
-  g.Line(".txt nothing");
-  EXPECT_EQ(g.state().print.PrintAlign, 0);
 }
 
 }  // namespace
