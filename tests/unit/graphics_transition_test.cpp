@@ -1,14 +1,7 @@
 // Wipe-pattern and cross-fade transitions of ".pic" and ".spr": the drawing
-// steps, the frame series and the pacing on the engine's clock.
+// steps and the levels of the frames (the frame series and their pacing on
+// the engine's clock are played by the scenarios).
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <bit>
-#include <climits>
-#include <cmath>
-#include <random>
-#include <utility>
-#include <vector>
 
 #include "common/text_codec.h"
 #include "engine/graphics/transitions.h"
@@ -17,30 +10,6 @@
 
 namespace tsumugi::test {
 namespace {
-
-TEST(GraphicsTransitionSteps, ClipTransferKeepsOnlyPixelsBothSurfacesHave) {
-  Transfer t{-3, 5, 10, 10, 2, -4};
-  ASSERT_TRUE(ClipTransfer(t, 20, 12, 8, 8));
-  // Columns: destination from 0 (i >= 3), source up to 7 (i < 6).
-  EXPECT_EQ(t.x, 0);
-  EXPECT_EQ(t.sx, 5);
-  EXPECT_EQ(t.width, 3);
-  // Rows: source from 0 (j >= 4), destination below 12 (j < 7).
-  EXPECT_EQ(t.y, 9);
-  EXPECT_EQ(t.sy, 0);
-  EXPECT_EQ(t.height, 3);
-
-  for (Transfer bad : {Transfer{0, 0, 0, 5, 0, 0}, Transfer{0, 0, 5, -1, 0, 0},
-                       Transfer{INT_MAX, 0, INT_MAX, 5, 0, 0}, Transfer{0, 0, 5, 5, INT_MIN, 0},
-                       Transfer{INT_MIN, INT_MIN, INT_MAX, INT_MAX, INT_MAX, INT_MAX}}) {
-    EXPECT_FALSE(ClipTransfer(bad, 640, 480, 640, 480));
-  }
-  // A rectangle larger than both surfaces is cut to them.
-  Transfer whole{-10, -10, INT_MAX, INT_MAX, -10, -10};
-  ASSERT_TRUE(ClipTransfer(whole, 640, 480, 640, 480));
-  EXPECT_EQ((std::pair{whole.x, whole.width}), (std::pair{0, 640}));
-  EXPECT_EQ((std::pair{whole.y, whole.height}), (std::pair{0, 480}));
-}
 
 TEST(GraphicsTransitionSteps, PatternFramesAreTiledFromTheTopLeftAndCutToTheScreen) {
   TempDir dir;
@@ -94,11 +63,6 @@ TEST(GraphicsTransitionSteps, WipeFrameShowsTheSourceWherePatternIsBlack) {
   }
 }
 
-// Two decimal digits, as effect words write levels and counts.
-std::u16string FrameDigits(int n) {
-  return std::u16string{static_cast<char16_t>(u'0' + n / 10), static_cast<char16_t>(u'0' + n % 10)};
-}
-
 uint32_t MixPixel(uint32_t source, uint32_t destination, float level) {
   uint32_t out = 0;
   for (int shift = 0; shift < 24; shift += 8) {
@@ -115,7 +79,8 @@ TEST(GraphicsCrossFadeEffect, WordsGiveLevelsAndFrameCounts) {
     float start, end;
     int count;
   };
-  // (The frame counts of the usual words are checked on the clock below.)
+  // (The frame counts of the usual words are played on the clock by the
+  // scenarios.)
   for (const Case& c : {Case{u"0099", 0.0f, 9.9f, 100}, Case{u"0010200", 0.0f, 1.0f, 20},
                         Case{u"001000", 0.0f, 1.0f, 0}}) {
     const std::optional<CrossFade> fade = ParseCrossFade(c.word);
@@ -142,186 +107,6 @@ TEST(GraphicsCrossFadeEffect, WordsGiveLevelsAndFrameCounts) {
   EXPECT_EQ(CrossFadeLevel(CrossFade{0.3f, 0.7f, 1}, 0), 0.3f);
   const float middle = CrossFadeLevel(CrossFade{0.0f, 1.0f, 11}, 5);
   EXPECT_EQ(middle, 0.5f);
-}
-
-// The mix as the formula reads, written plainly: source x level +
-// destination x (1 - level), the factor in single precision, the sum in
-// double precision, rounded to the nearest integer with halves to even.
-uint8_t Formula(uint8_t source, uint8_t destination, float level) {
-  const float k = 1.0f - level;
-  const double sum = static_cast<double>(source) * static_cast<double>(level) +
-                     static_cast<double>(destination) * static_cast<double>(k);
-  return static_cast<uint8_t>(std::nearbyint(sum));
-}
-
-TEST(GraphicsCrossFadeEffect, EveryLevelAnEffectWordGivesMixesExactlyAsTheFormula) {
-  // Every drawable level of every effect word "SSEE" and "SSEEFF": a level
-  // is drawable only from 0 to 1, so words whose both levels are above 1.0
-  // give none.
-  std::vector<uint32_t> levels;
-  for (int a = 0; a <= 99; ++a) {
-    for (int b = 0; b <= 99; ++b) {
-      if (a > 10 && b > 10) continue;
-      const std::u16string pair = FrameDigits(a) + FrameDigits(b);
-      for (int count = 0; count <= 99; ++count) {
-        const std::optional<CrossFade> fade =
-            ParseCrossFade(count == 0 ? pair : pair + FrameDigits(count));
-        ASSERT_TRUE(fade.has_value());
-        for (int i = 0; i < fade->count; ++i) {
-          const float level = CrossFadeLevel(*fade, i);
-          if (gdi::IsDrawableLevel(level)) levels.push_back(std::bit_cast<uint32_t>(level));
-        }
-      }
-    }
-  }
-  std::sort(levels.begin(), levels.end());
-  levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
-  ASSERT_GT(levels.size(), 100000u);
-
-  // Random bytes; each level mixes its own stretch of them (an odd length,
-  // so the vector kernel also runs its tail).
-  constexpr size_t kStretch = 67;
-  std::mt19937 random(5);
-  std::vector<uint8_t> source(1 << 16), destination(1 << 16), out(kStretch);
-  for (size_t i = 0; i < source.size(); ++i) {
-    source[i] = static_cast<uint8_t>(random());
-    destination[i] = static_cast<uint8_t>(random());
-  }
-  for (gdi::MixKernel kernel : {gdi::MixKernel::kPortable, gdi::MixKernel::kAvx2}) {
-    if (!gdi::MixKernelAvailable(kernel)) continue;
-    for (size_t n = 0; n < levels.size(); ++n) {
-      const float level = std::bit_cast<float>(levels[n]);
-      const size_t at = (n * 977) % (source.size() - kStretch);
-      gdi::MixBytes(source.data() + at, destination.data() + at, out.data(), kStretch, level,
-                    kernel);
-      for (size_t i = 0; i < kStretch; ++i) {
-        ASSERT_EQ(out[i], Formula(source[at + i], destination[at + i], level))
-            << "kernel " << static_cast<int>(kernel) << " level " << std::hexfloat << level;
-      }
-    }
-  }
-}
-
-TEST(GraphicsWipe, TheSeriesRunsUpToTheFirstMissingFrame) {
-  GraphicsGame g;
-  for (int i = 0; i < 16; ++i)
-    g.Picture("pat2" + std::string(i < 10 ? "0" : "") + std::to_string(i), 4, 4, 0);
-  g.Picture("bg", 8, 8, 0xFFFFFF);
-  g.Start();
-  // The hold per frame is the wait for both commands.
-  EXPECT_EQ(g.Duration(".pic bg 2 30"), 16u * 30u);
-  EXPECT_EQ(g.Duration(".spr bg 2 30"), 16u * 30u);
-  g.Remove("pat207.bmp");
-  EXPECT_EQ(g.Duration(".pic bg 2 30"), 7u * 30u);
-
-  // A series of a hundred frames runs them all; frame 100 would be
-  // "pat3100".
-  for (int i = 0; i < 100; ++i) {
-    g.Picture("pat3" + std::string(i < 10 ? "0" : "") + std::to_string(i), 1, 1, 0);
-  }
-  EXPECT_EQ(g.Duration(".pic bg 3 1"), 100u);
-  EXPECT_EQ(g.Screen(7, 7), 0xFFFFFFu);
-
-  // Names of up to three characters are wipes.
-  g.Picture("patabc00", 1, 1, 0);
-  g.Picture("patabc01", 1, 1, 0);
-  EXPECT_EQ(g.Duration(".pic off1 bg abc 10 20 0"), 2u * 10u);
-  EXPECT_EQ(g.Page(1, 27, 7), 0xFFFFFFu);
-}
-
-TEST(GraphicsWipe, EveryFrameHasTheExtensionOfTheFirst) {
-  GraphicsGame g;
-  // Files are read by their content, so bitmaps stand in for JPEG files.
-  const std::filesystem::path data = g.fixture().game() / "data";
-  for (int i = 0; i < 3; ++i) WriteBitmap(data / ("pat50" + std::to_string(i) + ".jpg"), 4, 4, 0);
-  g.Picture("pat600", 4, 4, 0);
-  WriteBitmap(data / "pat601.jpg", 4, 4, 0);
-  g.Picture("bg", 8, 8, 0xFFFFFF);
-  g.Start();
-  // A series of JPEG files runs all its frames.
-  EXPECT_EQ(g.Duration(".pic bg 5 10"), 3u * 10u);
-  EXPECT_EQ(g.Screen(7, 7), 0xFFFFFFu);
-  // A series that starts with a bitmap ends where the bitmaps end.
-  EXPECT_EQ(g.Duration(".pic bg 6 10"), 10u);
-}
-
-TEST(GraphicsWipe, PatternsLaidOutInScreenCoordinatesAndTiled) {
-  GraphicsGame g;
-  // Black where x + y is even: those pixels take the picture.
-  g.Picture("pat900", 2, 2, [](int x, int y) { return (x + y) % 2 ? 0xFFFFFFu : 0u; });
-  g.Picture("red", 100, 100, 0xFF0000);
-  g.Start();
-  g.Run(".pic red 9 0 301 203");
-  for (int y = 200; y < 310; ++y) {
-    for (int x = 298; x < 405; ++x) {
-      const bool in = x >= 301 && x < 401 && y >= 203 && y < 303;
-      ASSERT_EQ(g.Screen(x, y), in && (x + y) % 2 == 0 ? 0xFF0000u : 0u) << x << "," << y;
-    }
-  }
-}
-
-TEST(GraphicsWipe, AWipeOfASurfaceOntoItselfReadsAnUndisturbedSource) {
-  GraphicsGame g;
-  g.Picture("pat900", 5, 5, 0);  // all black: the whole source
-  g.Picture("pat800", 2, 1, [](int x, int) { return x == 0 ? 0u : 0xFFFFFFu; });
-  g.Picture("bg", 640, 480, [](int x, int y) { return static_cast<uint32_t>(x << 12 | y); });
-  g.Start();
-  g.Run(".pic bg");
-  const gdi::Surface before = g.ScreenSurface();
-  // The rectangle overlaps its source: (0..199) goes to (100..299).
-  g.Run(".pic screen screen 9 0 100 10 200 50 0 10");
-  for (int y = 10; y < 60; ++y) {
-    for (int x = 0; x < 320; ++x) {
-      const uint32_t expected =
-          x >= 100 && x < 300 ? before.PixelAt(x - 100, y) : before.PixelAt(x, y);
-      ASSERT_EQ(g.Screen(x, y), expected) << x << "," << y;
-    }
-  }
-  // The same through a page.
-  g.Run(".pic off1 bg");
-  g.Run(".pic off1 off1 8 0 1 0 300 1 0 0");
-  for (int x = 0; x < 302; ++x) {
-    // Black pattern pixels lie on even columns.
-    const bool moved = x >= 1 && x <= 300 && x % 2 == 0;
-    const uint32_t expected = moved ? before.PixelAt(x - 1, 0) : before.PixelAt(x, 0);
-    ASSERT_EQ(g.Page(1, x, 0), expected) << x;
-  }
-  // The same page written with two different words is still one surface:
-  // an all-black wipe over a rectangle overlapping its own source moves the
-  // source as it was, not as the wipe's first step left it.
-  g.Run(".pic off1 bg");
-  g.Run(".pic off1 off01 9 0 100 0 200 1 0 0");
-  for (int x = 0; x < 320; ++x) {
-    const uint32_t expected =
-        x >= 100 && x < 300 ? before.PixelAt(x - 100, 0) : before.PixelAt(x, 0);
-    ASSERT_EQ(g.Page(1, x, 0), expected) << x;
-  }
-}
-
-TEST(GraphicsCrossFade, FrameCountsAndHoldsOnTheEngineClock) {
-  GraphicsGame g;
-  g.Picture("bg", 8, 8, 0xFFFFFF);
-  g.Start();
-  // Twenty frames from 0.0 to 1.0 with wait 30: ".pic" holds each frame for
-  // wait x count, ".spr" for wait.
-  EXPECT_EQ(g.Duration(".pic bg 001020 30"), 20u * 600u);
-  EXPECT_EQ(g.Duration(".spr bg 001020 30"), 20u * 30u);
-  // Four digits: |end - start| x 10 + 1 frames.
-  EXPECT_EQ(g.Duration(".spr bg 0010 10"), 11u * 10u);
-  EXPECT_EQ(g.Duration(".spr bg 0510 10"), 6u * 10u);
-  EXPECT_EQ(g.Duration(".spr bg 1000 10"), 11u * 10u);
-  // 0.7 - 0.4 in single precision is just below 0.3: the count is rounded,
-  // not cut, to 4 frames.
-  EXPECT_EQ(g.Duration(".spr bg 0407 10"), 4u * 10u);
-  EXPECT_EQ(g.Duration(".pic bg 1010 100"), 100u);
-  // A five-character effect takes the frame count from its fifth one.
-  EXPECT_EQ(g.Duration(".spr bg 00103 10"), 3u * 10u);
-  // Levels past 1.0 draw nothing but are paced.
-  EXPECT_EQ(g.Duration(".pic bg 0099 1"), 100u * 100u);
-  EXPECT_EQ(g.Duration(".spr bg 009999 1"), 99u);
-  EXPECT_EQ(g.Duration(".spr bg 9999 1"), 1u);
-  // A negative wait holds nothing.
-  EXPECT_EQ(g.Duration(".pic bg 0010 -5"), 0u);
 }
 
 TEST(GraphicsCrossFade, TheLastFrameIsAtTheEndLevelAndOneFrameAtItsLevel) {
@@ -363,40 +148,6 @@ TEST(GraphicsCrossFade, EscapeDuringAFadeEndsTheEngineAndFreesTheBuffers) {
   // Frames are held 1100 ms; events run after each frame.
   EXPECT_EQ(f.host().Now(), 1100u);
   EXPECT_FALSE(f.engine().graphics.Blend().Active());
-}
-
-TEST(GraphicsRefresh, EveryFrameDrawnOnTheScreenIsShownAndDrawingOnPagesIsNot) {
-  GraphicsGame g;
-  g.Picture("bg", 8, 8, 0xFFFFFF);
-  g.Picture("chara", 4, 4, [](int x, int y) { return x == y ? 0xFF00FFu : 0x00C000u; });
-  for (int i = 0; i < 3; ++i) g.Picture("pat40" + std::to_string(i), 2, 2, 0);
-  g.Start();
-  const headless::HeadlessHost& host = g.fixture().host();
-  struct Case {
-    const char* line;
-    int refreshes;
-  };
-  for (const Case& c :
-       {Case{".pic bg", 1}, Case{".spr chara", 1}, Case{".pic screen bg 4", 3},
-        Case{".spr chara 4", 3}, Case{".pic bg 0010", 11}, Case{".spr chara 001005", 5},
-        Case{".pic off1 bg", 0}, Case{".spr off1 chara", 0}, Case{".pic off1 bg 4", 0},
-        Case{".spr off2 chara 0010", 0}, Case{".bsc red", 1}}) {
-    const int before = host.RefreshCount();
-    g.Run(c.line);
-    EXPECT_EQ(host.RefreshCount() - before, c.refreshes) << c.line;
-  }
-}
-
-TEST(GraphicsPacing, APictureAtOnceHoldsFromTheStartOfTheCommand) {
-  GraphicsGame g;
-  g.Picture("bg", 8, 8, 0xFFFFFF);
-  g.Start();
-  EXPECT_EQ(g.Duration(".pic bg 0 500"), 500u);
-  EXPECT_EQ(g.Duration(".spr bg 0 500"), 500u);
-  EXPECT_EQ(g.Duration(".pic bg"), 0u);
-  // The hold is signed: a huge wait times a frame count is not wrapped
-  // into a short or negative one.
-  EXPECT_EQ(g.Duration(".pic bg 0010 2147483647 0 0 0 0"), uint64_t{11} * 2147483647u);
 }
 
 }  // namespace

@@ -37,30 +37,6 @@ TEST(StartupConfig, CaptionColourModeAndPages) {
   EXPECT_EQ(f.host().Caption(), u"物語 03");
   EXPECT_EQ(f.engine().settings.ColorModeIndex, 2);
   EXPECT_EQ(f.engine().pages.PageCount(), 5);
-
-  // An empty file, or a negative count, leaves the two pages.
-  for (auto [config, pages] : {std::pair{"", 2}, {".scr 0\n", 0}, {".scr -1\n", 2}}) {
-    EngineFixture g({{"data/start.txt", "\n"}, {"data/config.txt", config}});
-    g.StartWithoutRunning();
-    EXPECT_EQ(g.engine().pages.PageCount(), pages) << config;
-  }
-}
-
-TEST(StartupConfig, ColourModeTextShownInAWindowOnly) {
-  const std::string ini = "Style=Window\nZOrder=Normal\nColorMode2=16ビットで\n";
-  EngineFixture window(
-      {{"g.exe", "MZ"}, {"g.ini", ini}, {"start.txt", "\n"}, {"config.txt", ".cmd 2\n"}});
-  window.StartWithoutRunning();
-  EXPECT_EQ(window.OnlyMessage(), "16ビットで");
-
-  EngineFixture full(
-      {{"g.exe", "MZ"}, {"g.ini", ini}, {"start.txt", "\n"}, {"config.txt", ".cmd 2\n"}}, "", [] {
-        headless::HeadlessOptions o;
-        o.desktop = {640, 480};
-        return o;
-      }());
-  full.StartWithoutRunning();
-  EXPECT_EQ(full.Output(), "");
 }
 
 TEST(StartupConfig, ErrorsNameTheConfigurationFileAndLine) {
