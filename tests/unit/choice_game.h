@@ -14,18 +14,6 @@ class ChoiceGame : public TextGame {
   ChoiceGame(const std::string& start, const std::string& input)
       : TextGame({{"start.txt", start}}, input, /*crisp=*/true) {}
 
-  // Runs the scenario of a game started with Start() (after the test has
-  // set what a save file could bring), as Run() would.
-  ExitStatus RunStarted() {
-    try {
-      engine().script.RunScript();
-      host().RunEventLoop();
-      engine().form.EndEngine(ExitStatus::kNormal);
-    } catch (const EngineEnded& ended) {
-      return ended.status;
-    }
-  }
-
   // Branches end in a made-up command such as ".took2": the engine stops
   // there with its report, which names the line. Returns that line.
   std::string Probe() const {
