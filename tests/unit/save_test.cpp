@@ -1,6 +1,6 @@
-// Save files: the bytes of the format, states that survive a save and a
-// load, the name rules, the single flag and variable, damaged files, and
-// saves that must never be lost.
+// Save files: the bytes of the format, the single flag and variable,
+// damaged files, and saves that must never be lost (the name rules are
+// played by the scenarios).
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -83,109 +83,6 @@ TEST(SaveFiles, AGoldenFileLoadsIntoItsStateAndSavesBackToTheSameBytes) {
   EXPECT_TRUE(e.state.vars.Flags[255]);
   EXPECT_EQ(e.state.vars.IntegerValues[e.vars.LookUpIntegerVariable(u"score")], INT32_MIN);
   EXPECT_EQ(e.state.vars.TextValues[e.vars.FindTextVariable(u"name")], u"花子 と  空白");
-}
-
-TEST(SaveFiles, RandomStatesSurviveASaveAndALoad) {
-  std::mt19937 random(20261207);
-  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-  // Characters of both kinds: with "𠮷" or "♥" the file must be UTF-8.
-  const std::u16string alphabet[] = {u"a",  u" ", u"Z", u"ー", u"漢", u"か", u"カ",
-                                     u"　", u"!", u"]", u".",  u"♥",  u"𠮷"};
-  auto text = [&] {
-    std::u16string t;
-    for (int n = pick(12); n > 0; --n) t += alphabet[pick(std::size(alphabet))];
-    return t;
-  };
-  for (int round = 0; round < 20; ++round) {
-    SaveGame g(";\n");
-    g.Start();
-    Engine& e = g.engine();
-    SaveState state = e.saves.Capture();
-    for (int i = 0; i < kMemoryCount; ++i) {
-      state.CallFile[i] = pick(3);
-      state.CallLine[i] = static_cast<int32_t>(random());
-    }
-    for (PageMemoryTable* table : {&state.Recall, &state.Button}) {
-      for (PageMemory& m : *table) {
-        m.File = pick(3);
-        m.Line = static_cast<int32_t>(random());
-        m.LastLine = pick(65) - 1;
-        m.CurrentLine = pick(70);
-        for (int l = 0; l <= m.LastLine; ++l) {
-          m.Lines[l] = {text(), 0, static_cast<uint32_t>(random() & 0xFFFFFF),
-                        static_cast<uint32_t>(random() & 0xFFFFFF)};
-        }
-      }
-    }
-    for (bool& flag : state.Flags) flag = pick(2) != 0;
-    e.saves.Restore(state);
-    for (int32_t& value : e.state.vars.IntegerValues) value = static_cast<int32_t>(random());
-    // "[" would be expanded again on loading, as it must be.
-    e.state.vars.TextValues[0] = text();
-    const SaveState saved = e.saves.Capture();
-    ASSERT_TRUE(g.Lines({".sav"}));
-
-    e.saves.Restore(SaveState{});
-    for (int32_t& value : e.state.vars.IntegerValues) value = 0;
-    e.state.vars.TextValues[0].clear();
-    ASSERT_TRUE(g.Lines({".lod"})) << g.Output();
-    const SaveState loaded = e.saves.Capture();
-    EXPECT_EQ(loaded.VariableLines, saved.VariableLines);
-    EXPECT_TRUE(loaded == saved) << "round " << round;
-  }
-}
-
-TEST(SaveFiles, NamesFlagsAndVariablesAsGamesUseThem) {
-  struct Case {
-    std::vector<std::string> lines;
-    const char* file;     // a file that must exist afterwards, or ""
-    const char* message;  // the report, or "" for none
-  };
-  const std::string kBadName = "セーブファイル名が不正です";
-  const Case cases[] = {
-      {{".sav"}, "save.txt", ""},
-      {{".sav save1"}, "save1.txt", ""},
-      {{".sav game1.dat"}, "game1.dat", ""},
-      {{".sav game1"}, "", "セーブファイル名が不正です"},
-      {{".sav savings"}, "", "セーブファイル名が不正です"},
-      {{".sav start.TXT"}, "", "セーブファイル名が不正です"},
-      {{".sav ../save1.txt"}, "", "セーブファイル名が不正です"},
-      {{".sav story\\..\\..\\x.dat"}, "", "セーブファイル名が不正です"},
-      {{".sav /tmp/save1.txt"}, "", "セーブファイル名が不正です"},
-      {{".lod ..\\save1"}, "", "セーブファイル名が不正です"},
-      {{".sav story\\save2"}, "story/save2.txt", ""},
-      // A link that leads out of the folder is no way out.
-      {{".sav out.dat"}, "", "セーブファイル名が不正です"},
-      // The variable "s" is not the line of "score"; a name the file lacks
-      // is reported.
-      {{".let score = 5", ".sav", ".lod save item"},
-       "",
-       "セーブファイル内に存在しない変数を参照しました"},
-      {{".let score = 5", ".sav", ".let score = 1", ".lod save s"},
-       "",
-       "セーブファイル内に存在しない変数を参照しました"},
-  };
-  TempDir outside;
-  for (const Case& c : cases) {
-    SaveGame g(";\n");
-    g.Start();
-    fs::create_symlink(outside / "x.dat", g.Data("out.dat"));
-    std::vector<std::string> lines = c.lines;
-    bool ended = false;
-    try {
-      for (const std::string& line : lines) g.Line(line);
-    } catch (const EngineEnded&) {
-      ended = true;
-    }
-    EXPECT_EQ(ended, *c.message != 0) << lines.back();
-    if (*c.message) {
-      EXPECT_NE(g.OnlyMessage().find(c.message), std::string::npos) << lines.back();
-    }
-    if (*c.file) {
-      EXPECT_TRUE(fs::exists(g.Data(c.file))) << lines.back();
-    }
-    EXPECT_FALSE(fs::exists(outside / "x.dat"));
-  }
 }
 
 TEST(SaveFiles, SingleFlagsAndVariablesAndWhatFullLoadsDoWithVariables) {
