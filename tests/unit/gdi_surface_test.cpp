@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <utility>
 
 #include "platform/gdi/surface.h"
 
@@ -18,40 +17,6 @@ void Paint(Surface& s) {
   for (int y = 0; y < s.Height(); ++y) {
     for (int x = 0; x < s.Width(); ++x) s.SetPixel(x, y, Pattern(x, y));
   }
-}
-
-void ExpectSurfaceEq(const Surface& expected, const Surface& actual) {
-  ASSERT_EQ(expected.Width(), actual.Width());
-  ASSERT_EQ(expected.Height(), actual.Height());
-  for (int y = 0; y < expected.Height(); ++y) {
-    for (int x = 0; x < expected.Width(); ++x) {
-      EXPECT_EQ(expected.PixelAt(x, y), actual.PixelAt(x, y)) << "at " << x << "," << y;
-    }
-  }
-}
-
-// A ColorRef is 0x00BBGGRR, a pixel 0x00RRGGBB; the top byte never reaches
-// a pixel or a colour.
-TEST(GdiSurface, StartsFilledWithBackgroundAndConvertsColourLayouts) {
-  EXPECT_EQ(PixelFromColorRef(0xFF112233u), 0x00332211u);
-  EXPECT_EQ(ColorRefFromPixel(0xFF332211u), 0x00112233u);
-  EXPECT_TRUE(Surface().Empty());
-
-  Surface s(3, 2, 0x80123456);
-  EXPECT_EQ(s.Width(), 3);
-  EXPECT_EQ(s.Height(), 2);
-  EXPECT_EQ(s.BackColor(), 0x00123456u);
-  EXPECT_EQ(s.ForeColor(), kBlack);
-  for (int y = 0; y < 2; ++y) {
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(s.PixelAt(x, y), 0x00563412u);
-  }
-  s.SetForeColor(0x01123456);
-  EXPECT_EQ(s.ForeColor(), 0x00123456u);
-  s.SetPixel(2, 1, 0xFFABCDEF);
-  EXPECT_EQ(s.GetPixel(2, 1), 0x00ABCDEFu);
-  EXPECT_EQ(s.Data()[1 * s.Stride() + 2], 0x00EFCDABu);
-  s.Row(1)[1] = 0x00010203;
-  EXPECT_EQ(s.GetPixel(1, 1), 0x00030201u);
 }
 
 TEST(GdiSurface, SizesAreClampedToZeroAndTheMaximum) {
@@ -73,20 +38,6 @@ TEST(GdiSurface, SizesAreClampedToZeroAndTheMaximum) {
   s.Resize(3, -1);
   EXPECT_EQ(s.Width(), 3);
   EXPECT_EQ(s.Height(), 0);
-}
-
-TEST(GdiSurface, PointsOutsideAreInvalidAndIgnored) {
-  Surface s(4, 3, 0x00111111);
-  const Surface before = s;
-  const int points[][2] = {{-1, 0},      {0, -1},      {4, 0},
-                           {0, 3},       {4, 3},       {-1, -1},
-                           {INT_MIN, 0}, {0, INT_MAX}, {INT_MAX, INT_MIN}};
-  for (const auto& p : points) {
-    EXPECT_EQ(s.GetPixel(p[0], p[1]), kInvalidColor) << p[0] << "," << p[1];
-    s.SetPixel(p[0], p[1], 0x00FFFFFF);
-  }
-  ExpectSurfaceEq(before, s);
-  EXPECT_EQ(Surface().GetPixel(0, 0), kInvalidColor);
 }
 
 TEST(GdiSurface, FillIsClippedToTheSurface) {
@@ -155,25 +106,6 @@ TEST(GdiSurface, ResizeKeepsTopLeftContentAndFillsExposedArea) {
   s.SetBackColor(0x00ABCDEF);
   s.Clear();
   EXPECT_EQ(s.GetPixel(0, 0), 0x00ABCDEFu);
-}
-
-TEST(GdiSurface, CopiesAreIndependentAndMovedFromIsEmpty) {
-  Surface a(3, 2, 0x00102030);
-  a.SetForeColor(0x00405060);
-  Surface b = a;
-  b.SetPixel(0, 0, kWhite);
-  EXPECT_EQ(a.GetPixel(0, 0), 0x00102030u);
-
-  Surface c(1, 1);
-  c = std::move(b);
-  EXPECT_EQ(c.Width(), 3);
-  EXPECT_EQ(c.GetPixel(0, 0), kWhite);
-  EXPECT_EQ(c.ForeColor(), 0x00405060u);
-  EXPECT_TRUE(b.Empty());  // NOLINT(bugprone-use-after-move)
-  EXPECT_EQ(b.GetPixel(0, 0), kInvalidColor);
-  // A moved-from surface is usable again.
-  b.Resize(2, 2);
-  EXPECT_EQ(b.GetPixel(1, 1), b.BackColor());
 }
 
 }  // namespace

@@ -402,34 +402,6 @@ TEST(GdiTextStyle, SimulatedItalicSlantsWithoutChangingAdvances) {
 // ---------------------------------------------------------------------------
 // Glyph cache
 
-TEST(GdiTextGlyphCache, RedrawingALineRasterisesNothing) {
-  for (bool crisp : {false, true}) {
-    FontEngine engine(crisp);
-    const auto font = engine.GetFont(LogFont{});
-    EXPECT_EQ(engine.GetFont(LogFont{}), font);
-    EXPECT_EQ(engine.RasterisedGlyphCount(), 0u);
-
-    Surface canvas(640, 480);
-    font->Draw(canvas, 0, 0, u"ああいA", kWhite, 0);
-    EXPECT_EQ(engine.RasterisedGlyphCount(), 3u);
-    font->Draw(canvas, 2, 2, u"ああいA", kBlack, 0);
-    font->Draw(canvas, 0, 0, u"ああいA", kWhite, 4);
-    font->Draw(canvas, 5000, 0, u"Aいあ", kWhite, 0);
-    EXPECT_EQ(font->Extent(u"いA", 0).width, 48);
-    EXPECT_EQ(engine.RasterisedGlyphCount(), 3u);
-
-    font->Extent(u"う", 0);
-    EXPECT_EQ(engine.RasterisedGlyphCount(), 4u);
-    font->Draw(canvas, 0, 40, u"う", kWhite, 0);
-    EXPECT_EQ(engine.RasterisedGlyphCount(), 4u);
-
-    // Another size or style is another font with glyphs of its own.
-    engine.GetFont(LogFont{u"ＭＳ ゴシック", 24})->Draw(canvas, 0, 80, u"あ", kWhite, 0);
-    engine.GetFont(LogFont{u"ＭＳ ゴシック", 32, true})->Draw(canvas, 0, 80, u"あ", kWhite, 0);
-    EXPECT_EQ(engine.RasterisedGlyphCount(), 6u);
-  }
-}
-
 TEST(GdiTextGlyphCache, FontsOutliveTheirEngine) {
   std::shared_ptr<const Font> font;
   {
