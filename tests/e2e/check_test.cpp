@@ -101,6 +101,8 @@ TEST(Checker, ListsExactlyTheFaultsOfABrokenGame) {
                 "Hello [nobody], [name] has [item[score]] points\n"
                 ";! error: \"counter\" is neither a number nor an integer variable\n"
                 ".let score = counter + 1\n"
+                ";! error: division by 0\n"
+                ".let score = score % 0\n"
                 ";! error: flag \"flag300\"\n"
                 ".let flag300 = 1\n"
                 ";! error: memory number 12 is outside 0 to 9\n"

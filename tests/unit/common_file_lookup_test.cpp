@@ -121,9 +121,12 @@ TEST_F(CommonFindPathNoCaseTest, MissingComponentsGiveNothing) {
 }
 
 TEST_F(CommonFindPathNoCaseTest, OnlyLettersAreFoldedFullWidthOnesToo) {
-  // "[" / "{" and "@" / "`" differ in the same bit as "A" / "a".
+  // "[" / "{" and "@" / "`" differ in the same bit as "A" / "a"; the letters
+  // at both ends of the alphabet fold.
   Make("a[1]@.txt");
   EXPECT_EQ(FindPathNoCase(root_, "A[1]@.TXT"), root_ / "a[1]@.txt");
+  Make("az.bmp");
+  EXPECT_EQ(FindPathNoCase(root_, "AZ.BMP"), root_ / "az.bmp");
   EXPECT_EQ(FindPathNoCase(root_, "A{1}@.TXT"), std::nullopt);
   EXPECT_EQ(FindPathNoCase(root_, "A[1]`.TXT"), std::nullopt);
 

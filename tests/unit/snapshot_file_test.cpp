@@ -332,6 +332,7 @@ TEST(SnapshotFile, RefusesWhatIsNotThisGamesSnapshot) {
       {"another program's chunk", Join(foreign), P::kNotASnapshot},
       {"a newer version", Encode(newer), P::kNewerVersion},
       {"half a signature", good.substr(0, 4), P::kTruncated},
+      {"the last checksum cut", good.substr(0, good.size() - 2), P::kTruncated},
   };
   for (const auto& c : cases) {
     const SnapshotReadResult r = DecodeSnapshotFile(c.bytes, kGame);
