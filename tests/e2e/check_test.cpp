@@ -190,11 +190,13 @@ TEST(Checker, ListsExactlyTheFaultsOfABrokenGame) {
 }
 
 TEST(Checker, FindsNothingInTheSampleGameAndWritesLikeACompiler) {
-  const RunResult clean = RunTsumugi({"check", TSUMUGI_SAMPLE_GAME_DIR});
+  // A copy, as every test that reads the sample game through the binary
+  // uses: no two runs ever share its folder.
+  TempDir work;
+  const RunResult clean = RunTsumugi({"check", CopyOfSampleGame(work).string()});
   EXPECT_EQ(clean.status, 0) << clean.err;
   EXPECT_EQ(clean.out, "");
 
-  TempDir work;
   WriteCp932(work / "game/data/start.txt", "text\n.tcl 0 0\n.bad\n");
   const RunResult broken = RunTsumugi({"check", "game"}, work.path());
   EXPECT_EQ(broken.status, 1);
