@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <csignal>
-#include <cstring>
 #include <functional>
 #include <iostream>
 #include <regex>
@@ -494,50 +493,6 @@ TEST(WindowInput, AStormOfHeldKeysAndClicksDoesNotHoldBackSigterm) {
   // The goal is a fraction of a second; the bound leaves room for a busy
   // machine, far below the seconds a starved engine took.
   EXPECT_LT(after_signal, 2.0);
-}
-
-// The engine's thread's context switches so far (/proc/PID/status counts
-// the main thread's).
-long ContextSwitches(pid_t pid) {
-  const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
-  long total = 0;
-  for (const char* name : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
-    const size_t at = status.find(name);
-    if (at != std::string::npos) total += std::atol(status.c_str() + at + std::strlen(name));
-  }
-  return total;
-}
-
-TEST(WindowInput, AClickWaitSleepsButForTheMarkersBlink) {
-  VirtualDisplay d(1920, 1080);
-  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
-  // Without a marker nothing is due: the engine sleeps through 10 s. With
-  // one blinking every 500 ms it wakes about twice a second.
-  for (const bool marker : {false, true}) {
-    WindowGame g(std::string(marker ? ".mst clk clk 1 0 0 500\n" : "") + kClickWaitGame);
-    WriteBitmap(g.game / "data/clk.bmp", 16, 16, [](int, int) { return 0xFFFFFFu; });
-    const int seconds = marker ? 5 : 10;
-    long wakes = -1;
-    RunOptions options = WindowRun(d);
-    options.while_running = [&](pid_t pid) {
-      std::string w;
-      Box window;
-      ASSERT_TRUE(WaitForMenu(d, pid, 10, g.dir / "shot.png", &w, &window));
-      std::this_thread::sleep_for(std::chrono::seconds(1));
-      const long before = ContextSwitches(pid);
-      std::this_thread::sleep_for(std::chrono::seconds(seconds));
-      wakes = ContextSwitches(pid) - before;
-      Tool(d, "xdotool key Escape");
-    };
-    const RunResult run = RunTsumugi({"--no-sound", g.game.string()}, options);
-    EXPECT_EQ(run.status, 0) << run.err;
-    std::cout << "[ wakes  ] " << (marker ? "with" : "without") << " a blinking marker: " << wakes
-              << " in " << seconds << " s\n";
-    // A blink is one wake (a timer tick and its present); a few more for
-    // the X server's own traffic.
-    EXPECT_GE(wakes, 0);
-    EXPECT_LE(wakes, marker ? 2 * seconds + 5 : 5);
-  }
 }
 
 TEST(WindowBadInput, OptionsMissingSmallAndLostDisplays) {
