@@ -6,7 +6,6 @@
 #include "engine/engine.h"
 #include "engine/snapshot/snapshot_file.h"
 #include "engine/state/snapshot.h"
-#include "platform/saves/save_folders.h"
 
 namespace tsumugi {
 
@@ -44,7 +43,7 @@ PlayerLayer::~PlayerLayer() {
 
 std::filesystem::path PlayerLayer::DataFolder() const {
   if (e_.options.save_dir) return *e_.options.save_dir;
-  return GameDataFolder(e_.options.game_folder);
+  return e_.host.Storage().DataFolder(e_.options.game_folder);
 }
 
 std::filesystem::path PlayerLayer::QuickSavePath() const {

@@ -127,8 +127,8 @@ std::u16string SaveFiles::SaveFileName(std::u16string word) {
 
 const SaveFolders& SaveFiles::Folders() {
   if (!folders_) {
-    folders_ = ChooseSaveFolders(PathFromUtf16(e_.settings.ScenarioFolder), e_.options.game_folder,
-                                 e_.options.save_dir);
+    folders_ = e_.host.Storage().SaveFoldersFor(PathFromUtf16(e_.settings.ScenarioFolder),
+                                                e_.options.game_folder, e_.options.save_dir);
     if (!folders_->note.empty()) e_.host.Diagnostic(folders_->note);
   }
   return *folders_;
