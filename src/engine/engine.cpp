@@ -10,22 +10,30 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       fonts(options.crisp_text),
       startup(*this),
       form(*this),
-      catalogue(*this),
+      catalogue(host, settings, picture_files, form),
       script(*this),
       input(*this),
       flow(*this),
       vars(*this),
-      picture_files(*this),
-      pages(*this),
+      picture_files(options.game_folder, settings, host, script),
+      pages(state.pages),
       graphics(*this),
       text(*this),
       printer(*this),
       buttons(*this),
       saves(*this),
       cursor(*this),
-      mci(*this),
+      mci(host.Media(), state.media, options.game_folder,
+          [this](int slot) {
+            // The end of a video: the script goes on after its line.
+            media.HideVideoBox();
+            mci.StopDevice(slot);
+            state.input.RunState = RunStateKind::kRunning;
+            host.DoEvents();
+            script.RunScript();
+          }),
       media(*this),
-      record(*this),
+      record(host, catalogue, settings),
       player(*this) {
   host.SetEventSink(this);
 }
@@ -116,6 +124,9 @@ void Engine::OnTimeLimit() {
 }
 void Engine::OnMediaNotify() {
   HostEvent event(*this);
+  // A script run for one slot comes back to the notification's loop: the
+  // engine waits only when every slot has been looked at.
+  WaitBlocker blocker(*this);
   mci.MciNotify();
 }
 

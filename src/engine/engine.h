@@ -10,6 +10,7 @@
 
 #include "engine/buttons/buttons.h"
 #include "engine/cursor/cursor.h"
+#include "engine/engine_end.h"
 #include "engine/graphics/graphics.h"
 #include "engine/graphics/pages.h"
 #include "engine/graphics/picture_files.h"
@@ -34,19 +35,6 @@
 #include "platform/host.h"
 
 namespace tsumugi {
-
-enum class ExitStatus : int {
-  kNormal = 0,          // ".end", Escape, end of input
-  kError = 1,           // after an error report or a start-up message that ends
-  kBadCommandLine = 2,  // the command line or the input file is unusable
-  kTimeLimit = 3,       // the host's time limit ran out
-};
-
-// Thrown by EndEngine once the unload steps have run; unwinds whatever is on
-// the stack (script, pauses, event handlers) back to Engine::Run.
-struct EngineEnded {
-  ExitStatus status;
-};
 
 struct EngineOptions {
   // The game folder: it plays the part of the original program's folder.

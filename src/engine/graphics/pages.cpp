@@ -2,11 +2,9 @@
 
 #include <algorithm>
 
-#include "engine/engine.h"
+#include "engine/state/game_state.h"
 
 namespace tsumugi {
-
-Pages::Pages(Engine& engine) : s_(engine.state.pages) {}
 
 gdi::Surface* Pages::Page(int n) {
   if (n < 0 || n > s_.PageCount) return nullptr;

@@ -11,7 +11,6 @@
 
 namespace tsumugi {
 
-class Engine;
 
 class Pages {
  public:
@@ -23,7 +22,7 @@ class Pages {
   // The page count when the configuration file does not set one.
   static constexpr int kDefaultPageCount = 2;
 
-  explicit Pages(Engine& engine);
+  explicit Pages(PageState& state) : s_(state) {}
 
   // Page n, cleared to the base colour at its first use; nullptr when there
   // is no page n (page 0 always exists, pages 1 to PageCount after the

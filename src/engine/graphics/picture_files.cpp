@@ -2,7 +2,9 @@
 
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/startup/settings.h"
+#include "platform/host.h"
 #include "platform/gdi/bitblt.h"
 #include "platform/gdi/picture.h"
 
@@ -10,13 +12,13 @@ namespace tsumugi {
 
 const std::filesystem::path& PictureFiles::GameRoot() {
   if (game_root_.empty()) {
-    game_root_ = RealPath(e_.options.game_folder).value_or(e_.options.game_folder);
+    game_root_ = RealPath(game_folder_).value_or(game_folder_);
   }
   return game_root_;
 }
 
 GameFile PictureFiles::FindFile(const std::u16string& name) {
-  return FindGameFile(GameRoot(), PathFromUtf16(e_.settings.ScenarioFolder), Utf16ToUtf8(name));
+  return FindGameFile(GameRoot(), PathFromUtf16(settings_.ScenarioFolder), Utf16ToUtf8(name));
 }
 
 std::optional<std::filesystem::path> PictureFiles::LookUp(const std::u16string& name,
@@ -29,22 +31,22 @@ std::optional<std::filesystem::path> PictureFiles::LookUp(const std::u16string& 
 }
 
 void PictureFiles::ReportCauses(const std::string& causes) {
-  e_.host.Diagnostic("not found: " + causes);
+  dialogs_.Diagnostic("not found: " + causes);
 }
 
 std::filesystem::path PictureFiles::FindPictureFile(const std::u16string& name) {
-  const std::u16string& folder = e_.settings.ScenarioFolder;
+  const std::u16string& folder = settings_.ScenarioFolder;
   std::string causes;
   if (name.find(u'.') != std::u16string::npos) {
     if (std::optional<std::filesystem::path> found = LookUp(name, &causes)) return *found;
     ReportCauses(causes);
-    e_.script.ScriptError(u"ファイル「" + folder + name + u"」は存在しません。", false);
+    errors_.ScriptError(u"ファイル「" + folder + name + u"」は存在しません。", false);
   }
   // A bitmap wins over a JPEG of the same name.
   if (std::optional<std::filesystem::path> found = LookUp(name + u".bmp", &causes)) return *found;
   if (std::optional<std::filesystem::path> found = LookUp(name + u".jpg", &causes)) return *found;
   ReportCauses(causes);
-  e_.script.ScriptError(u"「" + folder + name + u"」という名前の\r\nピクチャーファイルは存在しません",
+  errors_.ScriptError(u"「" + folder + name + u"」という名前の\r\nピクチャーファイルは存在しません",
                         false);
 }
 
@@ -67,8 +69,8 @@ void PictureFiles::LoadPictureFile(const std::u16string& name, gdi::Surface* out
   if (!gdi::LoadPicture(path, out, &error)) {
     // A damaged or foreign file must not be shown as garbage or crash the
     // engine: the author learns which file it is, and why on standard error.
-    e_.host.Diagnostic(PathToUtf8(path) + ": " + error);
-    e_.script.ScriptError(
+    dialogs_.Diagnostic(PathToUtf8(path) + ": " + error);
+    errors_.ScriptError(
         u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) + u"」はピクチャーファイルとして読み込めません",
         false);
   }
@@ -82,7 +84,7 @@ std::filesystem::path PictureFiles::MediaPath(std::u16string name, std::u16strin
   std::string causes;
   if (std::optional<std::filesystem::path> found = LookUp(name, &causes)) return *found;
   ReportCauses(causes);
-  e_.script.ScriptError(u"ファイル「" + e_.settings.ScenarioFolder + name + u"」は存在しません。",
+  errors_.ScriptError(u"ファイル「" + settings_.ScenarioFolder + name + u"」は存在しません。",
                         false);
 }
 

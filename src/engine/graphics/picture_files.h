@@ -13,11 +13,16 @@
 
 namespace tsumugi {
 
-class Engine;
+class HostDialogs;
+class ScriptErrors;
+struct Settings;
 
 class PictureFiles {
  public:
-  explicit PictureFiles(Engine& engine) : e_(engine) {}
+  PictureFiles(std::filesystem::path game_folder, const Settings& settings, HostDialogs& dialogs,
+               ScriptErrors& errors)
+      : game_folder_(std::move(game_folder)), settings_(settings), dialogs_(dialogs),
+        errors_(errors) {}
 
   // The one lookup for every file a script names (pictures, cursors, window
   // and marker pictures, wipe patterns, media): `name` below the scenario
@@ -58,7 +63,10 @@ class PictureFiles {
   std::optional<std::filesystem::path> LookUp(const std::u16string& name, std::string* causes);
   void ReportCauses(const std::string& causes);
 
-  Engine& e_;
+  const std::filesystem::path game_folder_;
+  const Settings& settings_;
+  HostDialogs& dialogs_;
+  ScriptErrors& errors_;
   std::filesystem::path game_root_;
 };
 

@@ -6,7 +6,8 @@
 #include "common/file_lookup.h"
 #include "common/strings.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/graphics/picture_files.h"
+#include "engine/startup/settings.h"
 
 namespace tsumugi {
 
@@ -171,21 +172,21 @@ bool ReadScenarioFile(const fs::path& path, ScenarioFile* file, std::string* err
 }
 
 void Catalogue::BuildCatalogue() {
-  const Settings& settings = e_.settings;
+  const Settings& settings = settings_;
   std::vector<FoundScenario> found = ListScenarioFiles(
       {PathFromUtf16(settings.ScenarioFolder), settings.ScenarioExtension,
-       e_.picture_files.GameRoot(), [this](const std::string& text) { e_.host.Diagnostic(text); }},
+       files_on_disk_.GameRoot(), [this](const std::string& text) { dialogs_.Diagnostic(text); }},
       kMaxFiles);
 
   if (found.empty()) {
-    e_.host.Diagnostic("no scenario file (*" + Utf16ToUtf8(settings.ScenarioExtension) + ") in " +
+    dialogs_.Diagnostic("no scenario file (*" + Utf16ToUtf8(settings.ScenarioExtension) + ") in " +
                        Utf16ToUtf8(settings.ScenarioFolder) + " or its folders");
-    e_.host.MessageBoxOk(u"シナリオファイル（テキスト）が見つかりません。");
-    e_.form.EndEngine(ExitStatus::kError);
+    dialogs_.MessageBoxOk(u"シナリオファイル（テキスト）が見つかりません。");
+    end_.EndEngine(ExitStatus::kError);
   }
   if (found.size() > kMaxFiles) {
-    e_.host.MessageBoxOk(u"シナリオファイル（テキスト）の数が２５４を超えています。");
-    e_.form.EndEngine(ExitStatus::kError);
+    dialogs_.MessageBoxOk(u"シナリオファイル（テキスト）の数が２５４を超えています。");
+    end_.EndEngine(ExitStatus::kError);
   }
 
   names_.assign(1, std::u16string());
@@ -196,10 +197,10 @@ void Catalogue::BuildCatalogue() {
     std::string error;
     FileProblem problem = FileProblem::kNone;
     if (!ReadScenarioFile(entry.path, &file, &error, &problem)) {
-      e_.host.Diagnostic("scenario file " + PathToUtf8(entry.path) + ": " + error);
-      e_.host.MessageBoxOk(u"シナリオファイル「" + entry.name + settings.ScenarioExtension +
+      dialogs_.Diagnostic("scenario file " + PathToUtf8(entry.path) + ": " + error);
+      dialogs_.MessageBoxOk(u"シナリオファイル「" + entry.name + settings.ScenarioExtension +
                            u"」を読み込めません。\r\n" + DescribeFileProblemJapanese(problem));
-      e_.form.EndEngine(ExitStatus::kError);
+      end_.EndEngine(ExitStatus::kError);
     }
     names_.push_back(std::move(entry.name));
     files_.push_back(std::move(file));

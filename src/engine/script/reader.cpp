@@ -186,7 +186,7 @@ std::u16string Script::ErrorReportText(const std::u16string& file_name, int line
   return text;
 }
 
-void Script::ScriptError(const std::u16string& message, bool show_line) {
+void Script::DoScriptError(const std::u16string& message, bool show_line) {
   ScriptErrorAt(CurrentFileName(), s_.CurrentLineNumber, message, show_line);
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "engine/engine_end.h"
 #include "engine/state/game_state.h"
 
 namespace tsumugi {
@@ -19,7 +20,7 @@ class Engine;
 // returns to the event loop).
 using CommandHandler = std::function<bool()>;
 
-class Script {
+class Script final : public ScriptErrors {
  public:
   explicit Script(Engine& engine);
 
@@ -63,7 +64,7 @@ class Script {
 
   // The common error report: a header naming the file and line, the message,
   // optionally what is left of the line; then the engine ends.
-  [[noreturn]] void ScriptError(const std::u16string& message, bool show_line);
+  using ScriptErrors::ScriptError;
   // The text of a report for a place in a file.
   std::u16string ErrorReportText(const std::u16string& file_name, int line,
                                  const std::u16string& message, bool show_line) const;
@@ -84,6 +85,7 @@ class Script {
   std::u16string OutsideFileName;
 
  private:
+  [[noreturn]] void DoScriptError(const std::u16string& message, bool show_line) override;
   static uint64_t CommandKey(std::u16string_view name);
   bool Dispatch();
 

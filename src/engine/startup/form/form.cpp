@@ -128,7 +128,7 @@ void Form::Unload() {
   }
 }
 
-void Form::EndEngine(ExitStatus status) {
+void Form::DoEndEngine(ExitStatus status) {
   if (!ending_) {
     ending_ = true;
     Unload();
