@@ -32,9 +32,9 @@ Variables::Variables(Engine& engine) : e_(engine), s_(engine.state.vars) {
   // declarations of the configuration file.
   FinishDeclarations();
   Randomize();
-  e_.script.RegisterCommand(u"let", [this] { return Let(); });
-  e_.script.RegisterCommand(u"rnd", [this] { return Rnd(); });
-  e_.script.RegisterCommand(u"now", [this] { return Now(); });
+  e_.script.RegisterCommand(u"let", [this](CommandArgs& args) { return Let(args); });
+  e_.script.RegisterCommand(u"rnd", [this](CommandArgs& args) { return Rnd(args); });
+  e_.script.RegisterCommand(u"now", [this](CommandArgs& args) { return Now(args); });
 }
 
 // --- Declarations ------------------------------------------------------------
@@ -197,12 +197,7 @@ int32_t Variables::Apply(std::u16string_view op, int32_t left, int32_t right) {
   return static_cast<int32_t>(result);
 }
 
-int32_t Variables::EvaluateExpression() {
-  // Words are read off a view of the line and the line is cleared at the
-  // end, which is the same as taking each word off the line in turn but
-  // does not move the rest of a long line for every word. Nothing called
-  // here changes CurrentLine.
-  std::u16string_view rest = e_.state.script.CurrentLine;
+int32_t Variables::EvaluateExpression(std::u16string_view rest) {
   int32_t result = ArgToInteger(TakeWord(rest));
   while (!rest.empty()) {
     const std::u16string_view op = TakeWord(rest);
@@ -211,7 +206,6 @@ int32_t Variables::EvaluateExpression() {
     const int32_t operand = ArgToInteger(TakeWord(rest));
     result = Apply(op, result, operand);
   }
-  e_.state.script.CurrentLine.clear();
   return result;
 }
 
