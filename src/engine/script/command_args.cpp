@@ -97,6 +97,7 @@ void CommandArgs::Evaluate(Value& value) {
   value.evaluated = true;
   switch (spec.kind) {
     case ArgKind::kInteger:
+    case ArgKind::kLineCount:
     case ArgKind::kPlayMode:
       value.number = vars.ArgToInteger(value.word);
       return;

@@ -56,7 +56,7 @@ constexpr FormNode kTsp{u"", kTspArgs};
 
 // The window must be empty (and for "space" and "canvas" hidden) before the
 // words of a setting are read: those are read when the handler has looked.
-constexpr ArgSpec kTxtMaxlineArgs[] = {Int(u"LINES").Rest().Later()};
+constexpr ArgSpec kTxtMaxlineArgs[] = {Of(u"LINES", ArgKind::kLineCount).Rest().Later()};
 constexpr FormNode kTxtMaxline{u"maxline", kTxtMaxlineArgs};
 
 constexpr ArgSpec kWidthHeightArgs[] = {Int(u"WIDTH"), Int(u"HEIGHT").Rest().Later()};

@@ -25,6 +25,8 @@ enum class ArgKind : uint8_t {
   kInteger,
   // A memory number, 0 to 9.
   kMemory,
+  // The lines of the text window: 1 to the most a window holds.
+  kLineCount,
   // The mode of a media command: the modes 0 to `limit` play the file named
   // before it (only those look for the file).
   kPlayMode,
