@@ -397,8 +397,8 @@ void GameChecker::ReadConfig() {
           }
           count += static_cast<int>(names.size());
           if (count > ConfigFile::kMaxVariables) {
-            Error("more than " + std::to_string(ConfigFile::kMaxVariables) +
-                  " variables declared" + Stops(messages::kTooManyVariables));
+            Error("more than " + std::to_string(ConfigFile::kMaxVariables) + " variables declared" +
+                  Stops(messages::kTooManyVariables));
             break;
           }
           for (std::u16string& n : names) declared[first == u".int" ? 0 : 1].emplace_back(std::move(n), line_);
@@ -876,7 +876,8 @@ const FormNode* GameChecker::Chosen(std::span<const Branch> branches, LineWords&
       case Test::kNumberAfter: {
         const Expanded second = Expand(words.Second());
         if (second.built) return nullptr;
-        if (!second.text.empty() && ParseNumber(second.text).kind == NumberKind::kNotNumeric) continue;
+        if (!second.text.empty() && ParseNumber(second.text).kind == NumberKind::kNotNumeric)
+          continue;
         return branch.next;
       }
       case Test::kOtherwise:
@@ -1240,8 +1241,8 @@ void GameChecker::CheckJump(std::u16string_view file_word, std::u16string_view l
   }
   if (label.built || label.text.empty()) return;
   if (target.LabelLine(label.text) == 0) {
-    Error(command + " to label " + Quote(u":" + label.text) + ", which " +
-          Quote(name + extension) + " does not have" + Stops(messages::NoLabel(label.text)));
+    Error(command + " to label " + Quote(u":" + label.text) + ", which " + Quote(name + extension) +
+          " does not have" + Stops(messages::NoLabel(label.text)));
   }
 }
 

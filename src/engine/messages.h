@@ -11,10 +11,13 @@ namespace tsumugi::messages {
 inline constexpr std::u16string_view kUnknownCommand = u"ないコマンドを指定しました";
 inline constexpr std::u16string_view kBadMemoryNumber = u"メモリー番号が不正です";
 inline constexpr std::u16string_view kNoColour = u"ない色を指定しました";
-inline constexpr std::u16string_view kUndeclaredInteger = u"宣言されていない整数型変数が使われました";
+inline constexpr std::u16string_view kUndeclaredInteger =
+    u"宣言されていない整数型変数が使われました";
 inline constexpr std::u16string_view kUndeclaredVariable = u"宣言されていない変数が使われました";
-inline constexpr std::u16string_view kAssignsUndeclared = u"宣言されていない変数に代入しようとしました";
-inline constexpr std::u16string_view kBadFlagName = u"000～255の番号で終わらないフラグ名が使われました";
+inline constexpr std::u16string_view kAssignsUndeclared =
+    u"宣言されていない変数に代入しようとしました";
+inline constexpr std::u16string_view kBadFlagName =
+    u"000～255の番号で終わらないフラグ名が使われました";
 inline constexpr std::u16string_view kDivisionByZero = u"0で割り算をしようとしました";
 inline constexpr std::u16string_view kBadSaveName = u"セーブファイル名が不正です";
 inline constexpr std::u16string_view kNoPictureFile = u"ピクチャーファイルは存在しません";
@@ -36,7 +39,8 @@ inline std::u16string NoPrintPage(std::u16string_view word) {
   return u"「.tpr " + std::u16string(word) + u"」の描画先のページが存在しません";
 }
 inline std::u16string CrossFadeNotDigits(std::u16string_view effect) {
-  return u"クロスフェード「" + std::u16string(effect) + u"」のレベルとフレーム数は数字で指定してください";
+  return u"クロスフェード「" + std::u16string(effect) +
+         u"」のレベルとフレーム数は数字で指定してください";
 }
 inline std::u16string TrackNotNumeric(std::u16string_view word) {
   return u"「.acd」のトラック番号「" + std::u16string(word) + u"」が数値ではありません";
@@ -62,11 +66,13 @@ inline std::u16string NoButtonBranch(std::u16string_view marker) {
 }
 
 // --- Start-up -------------------------------------------------------------------------
-inline constexpr std::u16string_view kNoScenarioFiles = u"シナリオファイル（テキスト）が見つかりません。";
+inline constexpr std::u16string_view kNoScenarioFiles =
+    u"シナリオファイル（テキスト）が見つかりません。";
 inline constexpr std::u16string_view kTooManyScenarioFiles =
     u"シナリオファイル（テキスト）の数が２５４を超えています。";
 inline constexpr std::u16string_view kTooManyVariables = u"宣言された変数が多すぎます";
-inline constexpr std::u16string_view kTooManyPages = u"ページ数に１０００より大きい数は指定できません";
+inline constexpr std::u16string_view kTooManyPages =
+    u"ページ数に１０００より大きい数は指定できません";
 inline std::u16string BadDeclaration(std::u16string_view word) {
   return u"変数の宣言「" + std::u16string(word) + u"」が正しくありません";
 }

@@ -1,12 +1,13 @@
 // The command table against the engine and the checker: the engine runs
 // every command of the table, and a word that stops the engine is what the
 // checker reports, with the engine's own message.
+#include "engine/script/command_table.h"
+
 #include <gtest/gtest.h>
 
 #include "check/checker.h"
 #include "common/text_codec.h"
 #include "engine/engine.h"
-#include "engine/script/command_table.h"
 #include "support/engine_fixture.h"
 
 namespace tsumugi {
@@ -37,7 +38,8 @@ TEST(CommandTable, TheCheckerReportsWhatStopsTheEngine) {
       {".pic off7 base", "存在しないページ「off7」を指定しました"},
       {".pic there base", "存在しない描画先「there」を指定しました"},
       {".spr base 0", "「.spr」の転送元に「base」は指定できません"},
-      {".pic screen base 12x4", "クロスフェード「12x4」のレベルとフレーム数は数字で指定してください"},
+      {".pic screen base 12x4",
+       "クロスフェード「12x4」のレベルとフレーム数は数字で指定してください"},
       {".tpr off2 0 0 hi", "「.tpr off2」の描画先のページが存在しません"},
       {".txt maxline 0", "「.txt maxline」の引数は「0」以下には設定出来ません"},
       {".jmp start nowhere", "ラベル「nowhere」は存在しません"},

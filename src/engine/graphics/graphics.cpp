@@ -41,8 +41,10 @@ class BlendScope {
 }  // namespace
 
 Graphics::Graphics(Engine& engine) : e_(engine) {
-  e_.script.RegisterCommand(u"pic", [this](CommandArgs& args) { return PictureCommand(args, false); });
-  e_.script.RegisterCommand(u"spr", [this](CommandArgs& args) { return PictureCommand(args, true); });
+  e_.script.RegisterCommand(u"pic",
+                            [this](CommandArgs& args) { return PictureCommand(args, false); });
+  e_.script.RegisterCommand(u"spr",
+                            [this](CommandArgs& args) { return PictureCommand(args, true); });
   e_.script.RegisterCommand(u"bsc", [this](CommandArgs& args) { return BaseColourCommand(args); });
 }
 

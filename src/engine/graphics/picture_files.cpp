@@ -3,6 +3,7 @@
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "platform/gdi/bitblt.h"
 #include "platform/gdi/picture.h"
 
@@ -44,8 +45,9 @@ std::filesystem::path PictureFiles::FindPictureFile(const std::u16string& name) 
   if (std::optional<std::filesystem::path> found = LookUp(name + u".bmp", &causes)) return *found;
   if (std::optional<std::filesystem::path> found = LookUp(name + u".jpg", &causes)) return *found;
   ReportCauses(causes);
-  e_.script.ScriptError(u"「" + folder + name + u"」という名前の\r\nピクチャーファイルは存在しません",
-                        false);
+  e_.script.ScriptError(
+      u"「" + folder + name + u"」という名前の\r\n" + std::u16string(messages::kNoPictureFile),
+      false);
 }
 
 bool PictureFiles::PictureFileExists(const std::u16string& name) {

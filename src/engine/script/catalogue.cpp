@@ -7,6 +7,7 @@
 #include "common/strings.h"
 #include "common/text_codec.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 
 namespace tsumugi {
 
@@ -180,11 +181,11 @@ void Catalogue::BuildCatalogue() {
   if (found.empty()) {
     e_.host.Diagnostic("no scenario file (*" + Utf16ToUtf8(settings.ScenarioExtension) + ") in " +
                        Utf16ToUtf8(settings.ScenarioFolder) + " or its folders");
-    e_.host.MessageBoxOk(u"シナリオファイル（テキスト）が見つかりません。");
+    e_.host.MessageBoxOk(std::u16string(messages::kNoScenarioFiles));
     e_.form.EndEngine(ExitStatus::kError);
   }
   if (found.size() > kMaxFiles) {
-    e_.host.MessageBoxOk(u"シナリオファイル（テキスト）の数が２５４を超えています。");
+    e_.host.MessageBoxOk(std::u16string(messages::kTooManyScenarioFiles));
     e_.form.EndEngine(ExitStatus::kError);
   }
 

@@ -6,9 +6,15 @@ namespace tsumugi {
 
 namespace {
 
-constexpr ArgSpec Of(std::u16string_view label, ArgKind kind) { return {label, kind}; }
-constexpr ArgSpec Int(std::u16string_view label) { return {label, ArgKind::kInteger}; }
-constexpr ArgSpec Memory() { return {u"MEMORY", ArgKind::kMemory}; }
+constexpr ArgSpec Of(std::u16string_view label, ArgKind kind) {
+  return {label, kind};
+}
+constexpr ArgSpec Int(std::u16string_view label) {
+  return {label, ArgKind::kInteger};
+}
+constexpr ArgSpec Memory() {
+  return {u"MEMORY", ArgKind::kMemory};
+}
 constexpr ArgSpec Media(std::u16string_view extension) {
   return Of(u"NAME", ArgKind::kMedia).Detail(extension);
 }
@@ -37,13 +43,16 @@ constexpr ArgSpec kWatArgs[] = {Int(u"MILLISECONDS").Rest()};
 constexpr FormNode kWat{u"", kWatArgs};
 
 // The first picture is loaded before anything after it is read.
-constexpr ArgSpec kMstArgs[] = {
-    Of(u"TCL", ArgKind::kPicture),  Of(u"CLK", ArgKind::kPicture).Later(),
-    Int(u"MODE").Later(),           Int(u"X").Later(),
-    Int(u"Y").Later(),              Int(u"INTERVAL").Rest().Later()};
+constexpr ArgSpec kMstArgs[] = {Of(u"TCL", ArgKind::kPicture),
+                                Of(u"CLK", ArgKind::kPicture).Later(),
+                                Int(u"MODE").Later(),
+                                Int(u"X").Later(),
+                                Int(u"Y").Later(),
+                                Int(u"INTERVAL").Rest().Later()};
 constexpr FormNode kMstOff{u"off"};
 constexpr FormNode kMstOn{u"", kMstArgs};
-constexpr Branch kMstChoice[] = {{Test::kKeyword, u"off", &kMstOff}, {Test::kOtherwise, {}, &kMstOn}};
+constexpr Branch kMstChoice[] = {{Test::kKeyword, u"off", &kMstOff},
+                                 {Test::kOtherwise, {}, &kMstOn}};
 constexpr FormNode kMst{u"", {}, kMstChoice};
 
 constexpr ArgSpec kModeArgs[] = {Int(u"MODE").Rest()};
@@ -109,7 +118,8 @@ constexpr FormNode kTxt{u"", {}, kTxtChoice};
 // --- .tpr -------------------------------------------------------------------------------
 
 constexpr ArgSpec kTprFaceArgs[] = {Of(u"FACE", ArgKind::kText).Rest()};
-constexpr ArgSpec kTprSettingArgs[] = {Of(u"SETTING", ArgKind::kText), Int(u"VALUE").Rest().Later()};
+constexpr ArgSpec kTprSettingArgs[] = {Of(u"SETTING", ArgKind::kText),
+                                       Int(u"VALUE").Rest().Later()};
 constexpr FormNode kTprFontReset{u"font reset"};
 constexpr FormNode kTprFontColour{u"font color", kColourOfArgs};
 constexpr FormNode kTprFontName{u"font name", kTprFaceArgs};
@@ -121,10 +131,12 @@ constexpr Branch kTprFontChoice[] = {{Test::kKeyword, u"reset", &kTprFontReset},
 constexpr FormNode kTprFont{u"font", {}, kTprFontChoice};
 
 // The page is the keyword itself; a left-out target prints on the screen.
-constexpr ArgSpec kTprOff1Args[] = {Of(u"PAGE", ArgKind::kPrintPage).Taking(Take::kNothing).Detail(u"off1"),
-                                    Int(u"X"), Int(u"Y"), Of(u"TEXT", ArgKind::kShownText).Rest()};
-constexpr ArgSpec kTprOff2Args[] = {Of(u"PAGE", ArgKind::kPrintPage).Taking(Take::kNothing).Detail(u"off2"),
-                                    Int(u"X"), Int(u"Y"), Of(u"TEXT", ArgKind::kShownText).Rest()};
+constexpr ArgSpec kTprOff1Args[] = {
+    Of(u"PAGE", ArgKind::kPrintPage).Taking(Take::kNothing).Detail(u"off1"), Int(u"X"), Int(u"Y"),
+    Of(u"TEXT", ArgKind::kShownText).Rest()};
+constexpr ArgSpec kTprOff2Args[] = {
+    Of(u"PAGE", ArgKind::kPrintPage).Taking(Take::kNothing).Detail(u"off2"), Int(u"X"), Int(u"Y"),
+    Of(u"TEXT", ArgKind::kShownText).Rest()};
 constexpr ArgSpec kTprScreenArgs[] = {
     Of(u"PAGE", ArgKind::kPrintPage).Taking(Take::kNothing).Detail(u"screen"), Int(u"X"), Int(u"Y"),
     Of(u"TEXT", ArgKind::kShownText).Rest()};
@@ -145,7 +157,8 @@ constexpr FormNode kExit{u"exit", kExitArgs};
 
 constexpr ArgSpec kRclArgs[] = {Memory()};
 constexpr FormNode kRclPoint{u"", kRclArgs};
-constexpr Branch kRclChoice[] = {{Test::kKeyword, u"exit", &kExit}, {Test::kOtherwise, {}, &kRclPoint}};
+constexpr Branch kRclChoice[] = {{Test::kKeyword, u"exit", &kExit},
+                                 {Test::kOtherwise, {}, &kRclPoint}};
 constexpr FormNode kRcl{u"", {}, kRclChoice};
 
 // --- Pictures ------------------------------------------------------------------------------
@@ -153,9 +166,15 @@ constexpr FormNode kRcl{u"", {}, kRclChoice};
 // A left-out destination is the screen: then the second word is the
 // effect, a number, or there is none.
 constexpr std::array<ArgSpec, 10> PictureArgs(ArgSpec destination, ArgKind source) {
-  return {destination,  Of(u"SOURCE", source), Of(u"EFFECT", ArgKind::kEffect).Detail(u"0"),
-          Int(u"WAIT"), Int(u"X"),             Int(u"Y"),
-          Int(u"WIDTH"), Int(u"HEIGHT"),       Int(u"SX"),
+  return {destination,
+          Of(u"SOURCE", source),
+          Of(u"EFFECT", ArgKind::kEffect).Detail(u"0"),
+          Int(u"WAIT"),
+          Int(u"X"),
+          Int(u"Y"),
+          Int(u"WIDTH"),
+          Int(u"HEIGHT"),
+          Int(u"SX"),
           Int(u"SY")};
 }
 constexpr ArgSpec kOnScreen =
@@ -167,11 +186,13 @@ constexpr auto kSprOnScreenArgs = PictureArgs(kOnScreen, ArgKind::kSpriteSource)
 constexpr auto kSprArgs = PictureArgs(kDestination, ArgKind::kSpriteSource);
 constexpr FormNode kPicOnScreen{u"", kPicOnScreenArgs};
 constexpr FormNode kPicTo{u"", kPicArgs};
-constexpr Branch kPicChoice[] = {{Test::kNumberAfter, {}, &kPicOnScreen}, {Test::kOtherwise, {}, &kPicTo}};
+constexpr Branch kPicChoice[] = {{Test::kNumberAfter, {}, &kPicOnScreen},
+                                 {Test::kOtherwise, {}, &kPicTo}};
 constexpr FormNode kPic{u"", {}, kPicChoice};
 constexpr FormNode kSprOnScreen{u"", kSprOnScreenArgs};
 constexpr FormNode kSprTo{u"", kSprArgs};
-constexpr Branch kSprChoice[] = {{Test::kNumberAfter, {}, &kSprOnScreen}, {Test::kOtherwise, {}, &kSprTo}};
+constexpr Branch kSprChoice[] = {{Test::kNumberAfter, {}, &kSprOnScreen},
+                                 {Test::kOtherwise, {}, &kSprTo}};
 constexpr FormNode kSpr{u"", {}, kSprChoice};
 
 // The text window must be hidden before the colour is read.
@@ -180,7 +201,8 @@ constexpr FormNode kBsc{u"", kBscArgs};
 
 // --- Buttons ------------------------------------------------------------------------------
 
-constexpr Branch kBtnChoice[] = {{Test::kKeyword, u"exit", &kExit}, {Test::kOtherwise, {}, &kNoArguments}};
+constexpr Branch kBtnChoice[] = {{Test::kKeyword, u"exit", &kExit},
+                                 {Test::kOtherwise, {}, &kNoArguments}};
 constexpr FormNode kBtn{u"", {}, kBtnChoice};
 
 // --- Media ----------------------------------------------------------------------------------
@@ -194,10 +216,14 @@ constexpr FormNode kMidPlay{u"", kMidArgs};
 constexpr FormNode kMp3Play{u"", kMp3Args};
 constexpr FormNode kWavPlay{u"", kWavArgs};
 constexpr FormNode kAcdPlay{u"", kAcdArgs};
-constexpr Branch kMidChoice[] = {{Test::kKeyword, u"stop", &kStop}, {Test::kOtherwise, {}, &kMidPlay}};
-constexpr Branch kMp3Choice[] = {{Test::kKeyword, u"stop", &kStop}, {Test::kOtherwise, {}, &kMp3Play}};
-constexpr Branch kWavChoice[] = {{Test::kKeyword, u"stop", &kStop}, {Test::kOtherwise, {}, &kWavPlay}};
-constexpr Branch kAcdChoice[] = {{Test::kKeyword, u"stop", &kStop}, {Test::kOtherwise, {}, &kAcdPlay}};
+constexpr Branch kMidChoice[] = {{Test::kKeyword, u"stop", &kStop},
+                                 {Test::kOtherwise, {}, &kMidPlay}};
+constexpr Branch kMp3Choice[] = {{Test::kKeyword, u"stop", &kStop},
+                                 {Test::kOtherwise, {}, &kMp3Play}};
+constexpr Branch kWavChoice[] = {{Test::kKeyword, u"stop", &kStop},
+                                 {Test::kOtherwise, {}, &kWavPlay}};
+constexpr Branch kAcdChoice[] = {{Test::kKeyword, u"stop", &kStop},
+                                 {Test::kOtherwise, {}, &kAcdPlay}};
 constexpr FormNode kMid{u"", {}, kMidChoice};
 constexpr FormNode kMp3{u"", {}, kMp3Choice};
 constexpr FormNode kWav{u"", {}, kWavChoice};
@@ -215,7 +241,8 @@ constexpr FormNode kAvi{u"", kAviArgs};
 constexpr ArgSpec kCurArgs[] = {Media(u"cur").Rest()};
 constexpr FormNode kCurNormal{u"normal"};
 constexpr FormNode kCurFile{u"", kCurArgs};
-constexpr Branch kCurChoice[] = {{Test::kRestIs, u"normal", &kCurNormal}, {Test::kOtherwise, {}, &kCurFile}};
+constexpr Branch kCurChoice[] = {{Test::kRestIs, u"normal", &kCurNormal},
+                                 {Test::kOtherwise, {}, &kCurFile}};
 constexpr FormNode kCur{u"", {}, kCurChoice};
 
 constexpr FormNode kMcm{u"", kXYArgs};
@@ -231,7 +258,8 @@ constexpr FormNode kJmp{u"", kJmpArgs};
 // otherwise it is a label and the number follows.
 constexpr ArgSpec kSubExitArgs[] = {Memory().Rest()};
 constexpr ArgSpec kSubFileArgs[] = {Of(u"FILE", ArgKind::kScenario)};
-constexpr ArgSpec kSubNoLabelArgs[] = {Of(u"LABEL", ArgKind::kLabel).Taking(Take::kNothing), Memory()};
+constexpr ArgSpec kSubNoLabelArgs[] = {Of(u"LABEL", ArgKind::kLabel).Taking(Take::kNothing),
+                                       Memory()};
 constexpr ArgSpec kSubLabelArgs[] = {Of(u"LABEL", ArgKind::kLabel), Memory().Rest()};
 constexpr FormNode kSubExit{u"exit", kSubExitArgs};
 constexpr FormNode kSubNoLabel{u"", kSubNoLabelArgs};
@@ -239,7 +267,8 @@ constexpr FormNode kSubLabel{u"", kSubLabelArgs};
 constexpr Branch kSubLabelChoice[] = {{Test::kIntegerWord, {}, &kSubNoLabel},
                                       {Test::kOtherwise, {}, &kSubLabel}};
 constexpr FormNode kSubCall{u"", kSubFileArgs, kSubLabelChoice};
-constexpr Branch kSubChoice[] = {{Test::kKeyword, u"exit", &kSubExit}, {Test::kOtherwise, {}, &kSubCall}};
+constexpr Branch kSubChoice[] = {{Test::kKeyword, u"exit", &kSubExit},
+                                 {Test::kOtherwise, {}, &kSubCall}};
 constexpr FormNode kSub{u"", {}, kSubChoice};
 
 constexpr ArgSpec kCasArgs[] = {Of(u"EXPRESSION", ArgKind::kExpression).Rest()};
@@ -259,7 +288,8 @@ constexpr ArgSpec kNowArgs[] = {Of(u"TARGET", ArgKind::kIntegerTarget),
                                 Of(u"ITEM", ArgKind::kNowItem).Rest()};
 constexpr FormNode kNow{u"", kNowArgs};
 
-// --- Save files -------------------------------------------------------------------------------------
+// --- Save files
+// -------------------------------------------------------------------------------------
 
 constexpr ArgSpec kSavArgs[] = {Of(u"NAME", ArgKind::kSaveName).Rest()};
 constexpr FormNode kSav{u"", kSavArgs};
@@ -360,7 +390,9 @@ std::u16string_view LineWords::Take(::tsumugi::Take take) {
   return taken;
 }
 
-std::span<const CommandSpec> AllCommands() { return kCommands; }
+std::span<const CommandSpec> AllCommands() {
+  return kCommands;
+}
 
 const CommandSpec* FindCommand(std::u16string_view name) {
   for (const CommandSpec& command : kCommands) {

@@ -156,7 +156,8 @@ enum class Test : uint8_t {
 struct FormNode;
 
 struct Branch {
-  constexpr Branch(Test how, std::u16string_view word, const FormNode* node, bool put_word_back = false)
+  constexpr Branch(Test how, std::u16string_view word, const FormNode* node,
+                   bool put_word_back = false)
       : test(how), keyword(word), next(node), put_back(put_word_back) {}
 
   Test test = Test::kOtherwise;

@@ -2,6 +2,7 @@
 
 #include "common/strings.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 
 namespace tsumugi {
 
@@ -108,10 +109,10 @@ void ControlFlow::JumpToLabel(const std::u16string& file_word, const std::u16str
   e_.state.script.CurrentLineNumber = static_cast<int>(file.lines.size());
   // The name as the catalogue has it, so that a file word written with the
   // extension does not show it twice.
-  script.ScriptErrorAt(from_file, from_line,
-                       u"「" + file.name + e_.settings.ScenarioExtension + u"」には\r\nラベル「" +
-                           label + u"」は存在しません",
-                       false);
+  script.ScriptErrorAt(
+      from_file, from_line,
+      u"「" + file.name + e_.settings.ScenarioExtension + u"」には\r\n" + messages::NoLabel(label),
+      false);
 }
 
 // --- Commands ---------------------------------------------------------------------

@@ -138,11 +138,10 @@ int Script::FindScenario(std::u16string name) {
   int index = FindName(e_.catalogue.Names(), name, 1, e_.catalogue.CatalogueCount());
   if (index < 0) {
     if (s_.CurrentFile == 0) {
-      e_.host.MessageBoxOk(u"ファイル「" + name + extension +
-                           u"」が存在しません\r\n実行を中止します");
+      e_.host.MessageBoxOk(messages::NoStartScenario(name + extension) + u"\r\n実行を中止します");
       e_.form.EndEngine(ExitStatus::kError);
     }
-    ScriptError(u"ファイル「" + name + extension + u"」は存在しません", false);
+    ScriptError(messages::NoScenario(name + extension), false);
   }
   return index;
 }

@@ -35,8 +35,8 @@ bool Variables::Let(CommandArgs& args) {
     s_.TextValues[index] = ExpandText(value);
     return false;
   }
-  e_.script.ScriptError(u"変数名 " + target + u"\r\n\r\n" + std::u16string(messages::kAssignsUndeclared),
-                        false);
+  e_.script.ScriptError(
+      u"変数名 " + target + u"\r\n\r\n" + std::u16string(messages::kAssignsUndeclared), false);
 }
 
 // .rnd TARGET = LOW TO HIGH   (the words between are not read)

@@ -4,6 +4,7 @@
 
 #include "common/strings.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "engine/vars/number_text.h"
 
 namespace tsumugi {
@@ -104,9 +105,9 @@ void Variables::SetIntegerByName(std::u16string_view name, int32_t value) {
 }
 
 void Variables::ReportUndeclaredInteger(std::u16string_view name) {
-  e_.script.ScriptError(
-      u"変数名 " + std::u16string(name) + u"\r\n\r\n宣言されていない整数型変数が使われました",
-      false);
+  e_.script.ScriptError(u"変数名 " + std::u16string(name) + u"\r\n\r\n" +
+                            std::u16string(messages::kUndeclaredInteger),
+                        false);
 }
 
 void Variables::ReportOutOfRange(std::u16string_view word) {
@@ -130,9 +131,9 @@ int Variables::FlagNumber(std::u16string_view word) {
     }
     if (digits && number < kFlagCount) return number;
   }
-  e_.script.ScriptError(u"フラグ名 " + std::u16string(word) +
-                            u"\r\n\r\n000～255の番号で終わらないフラグ名が使われました",
-                        false);
+  e_.script.ScriptError(
+      u"フラグ名 " + std::u16string(word) + u"\r\n\r\n" + std::u16string(messages::kBadFlagName),
+      false);
 }
 
 // --- Arguments -------------------------------------------------------------------
@@ -177,8 +178,8 @@ int32_t Variables::Apply(std::u16string_view op, int32_t left, int32_t right) {
     result = int64_t{left} * right;
   } else if (op == u"/" || op == u"%") {
     if (right == 0) {
-      e_.script.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) +
-                                u" 0\r\n\r\n0で割り算をしようとしました",
+      e_.script.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) + u" 0\r\n\r\n" +
+                                std::u16string(messages::kDivisionByZero),
                             false);
     }
     // 64 bits keep -2147483648 / -1 defined; C++ truncates toward zero and
