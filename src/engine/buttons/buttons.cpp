@@ -1,15 +1,16 @@
 #include "engine/buttons/buttons.h"
 
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "platform/gdi/bitblt.h"
 
 namespace tsumugi {
 
 Buttons::Buttons(Engine& engine) : e_(engine), s_(engine.state.buttons) {
   Script& script = e_.script;
-  script.RegisterCommand(u"btn", [this] { return Btn(); });
-  script.RegisterCommand(u"bsw", [this] { return Bsw(); });
-  script.RegisterCommand(u"bhd", [this] { return Bhd(); });
+  script.RegisterCommand(u"btn", [this](CommandArgs& args) { return Btn(args); });
+  script.RegisterCommand(u"bsw", [this](CommandArgs& args) { return Bsw(args); });
+  script.RegisterCommand(u"bhd", [this](CommandArgs& args) { return Bhd(args); });
 }
 
 const ButtonState* Buttons::Find(int32_t n) const {
@@ -25,17 +26,13 @@ const ButtonState* Buttons::Find(int32_t n) const {
 // .1 ... .2 ... .                      the branches, each left with ".skp"
 //
 // .btn exit MEMORY MODE REDRAW         back to the page a taken button kept
-bool Buttons::Btn() {
+bool Buttons::Btn(CommandArgs& args) {
   Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  if (vars.ExpandText(script.NextArgument()) == u"exit") {
+  if (args.Form() == u"exit") {
     TextWindow& text = e_.text;
-    PageMemory& memory =
-        text.CheckedMemory(s_.ButtonMemories, vars.ArgToInteger(script.NextArgument()));
-    const int32_t mode = vars.ArgToInteger(script.NextArgument());
-    std::u16string rest = script.TakeRest();
-    text.ReturnToMemory(memory, mode, vars.ArgToInteger(rest));
+    PageMemory& memory = text.CheckedMemory(s_.ButtonMemories, args.Integer(0));
+    const int32_t mode = args.Integer(1);
+    text.ReturnToMemory(memory, mode, args.Integer(2));
     return false;
   }
 
@@ -46,7 +43,7 @@ bool Buttons::Btn() {
     script.ReadScriptLine();
     if (!e_.state.script.CurrentLine.empty() && e_.state.script.CurrentLine[0] == u'.') break;
     if (ButtonCount() >= kMaxButtons) {
-      script.ScriptError(u"ボタンは２５６個までしか定義できません", false);
+      script.ScriptError(std::u16string(messages::kTooManyButtons), false);
     }
     e_.record.LineRan(e_.state.script.CurrentFile, e_.state.script.CurrentLineNumber,
                       e_.state.script.CurrentLine);
@@ -93,7 +90,7 @@ void Buttons::DefineButton(ButtonState& b, Pictures& p) {
   b.Y = vars.ArgToInteger(script.NextArgument());
   b.MemoryNumber = vars.ArgToInteger(script.NextArgument());
   if (b.MemoryNumber < 0 || b.MemoryNumber >= kMemoryCount) {
-    script.ScriptError(u"メモリー番号が不正です", false);
+    script.ScriptError(std::u16string(messages::kBadMemoryNumber), false);
   }
 }
 
@@ -110,8 +107,8 @@ void Buttons::RebuildPictures() {
 
 // --- Showing and hiding ------------------------------------------------------------------
 
-bool Buttons::Bsw() {
-  e_.script.TakeArguments();
+// .bsw
+bool Buttons::Bsw(CommandArgs&) {
   s_.ButtonsShown = true;
   gdi::Surface& screen = e_.host.Screen();
   for (size_t i = 0; i < s_.Buttons.size(); ++i) {
@@ -128,8 +125,8 @@ bool Buttons::Bsw() {
 }
 
 // .bhd [KEEP]   0 (or nothing) puts back the screen under the buttons
-bool Buttons::Bhd() {
-  if (e_.vars.ArgToInteger(e_.script.TakeArguments()) == 0) {
+bool Buttons::Bhd(CommandArgs& args) {
+  if (args.Integer(0) == 0) {
     gdi::Surface& screen = e_.host.Screen();
     for (const ButtonState& b : s_.Buttons) {
       gdi::BitBlt(screen, b.X, b.Y, b.PicBtnSave.Width(), b.PicBtnSave.Height(), b.PicBtnSave, 0, 0,

@@ -12,6 +12,7 @@
 
 namespace tsumugi {
 
+class CommandArgs;
 class Engine;
 
 class Buttons {
@@ -57,9 +58,9 @@ class Buttons {
     gdi::Surface PicBtnCM;
   };
 
-  bool Btn();
-  bool Bsw();
-  bool Bhd();
+  bool Btn(CommandArgs& args);
+  bool Bsw(CommandArgs& args);
+  bool Bhd(CommandArgs& args);
   // Reads a definition line: the names, then the pictures loaded.
   void DefineButton(ButtonState& button, Pictures& pictures);
   void LoadMasked(const std::u16string& name, gdi::Surface& picture, gdi::Surface& mask);

@@ -7,9 +7,9 @@
 namespace tsumugi {
 
 Cursor::Cursor(Engine& engine) : e_(engine), s_(engine.state.cursor) {
-  e_.script.RegisterCommand(u"cur", [this] { return Cur(); });
-  e_.script.RegisterCommand(u"mcm", [this] { return Mcm(); });
-  e_.script.RegisterCommand(u"mmd", [this] { return Mmd(); });
+  e_.script.RegisterCommand(u"cur", [this](CommandArgs& args) { return Cur(args); });
+  e_.script.RegisterCommand(u"mcm", [this](CommandArgs& args) { return Mcm(args); });
+  e_.script.RegisterCommand(u"mmd", [this](CommandArgs& args) { return Mmd(args); });
 }
 
 Cursor::~Cursor() {
@@ -17,15 +17,15 @@ Cursor::~Cursor() {
   if (image_) e_.host.SetCursorImage(nullptr);
 }
 
-bool Cursor::Cur() {
-  // The whole rest of the line is one name: file names may hold blanks.
-  const std::u16string name = e_.vars.ExpandText(e_.script.TakeArguments());
-  if (name == u"normal") {
+// .cur NAME   or   .cur normal   (the name is the whole rest of the line)
+bool Cursor::Cur(CommandArgs& args) {
+  if (args.Form() == u"normal") {
     e_.host.SetCursorImage(nullptr);
     image_.reset();
     s_.Picture.clear();
     return false;
   }
+  const std::u16string& name = args.Text(0);
   ShowPicture(name);
   s_.Picture = name;
   return false;
@@ -57,12 +57,10 @@ void Cursor::ShowPicture(const std::u16string& name) {
   image_ = std::move(image);
 }
 
-bool Cursor::Mcm() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const int32_t x = e_.vars.ArgToInteger(script.NextArgument());
-  std::u16string rest = script.TakeRest();
-  const int32_t y = e_.vars.ArgToInteger(rest);
+// .mcm X Y
+bool Cursor::Mcm(CommandArgs& args) {
+  const int32_t x = args.Integer(0);
+  const int32_t y = args.Integer(1);
   // The host's pointer position is already in the drawing area's pixels.
   MovePointer({x, y});
   return false;
@@ -81,13 +79,11 @@ void Cursor::MovePointer(Point target) {
   }
 }
 
-bool Cursor::Mmd() {
-  Script& script = e_.script;
+// .mmd CLICK RIGHT
+bool Cursor::Mmd(CommandArgs& args) {
   InputState& input = e_.state.input;
-  script.DropCommandName();
-  const int32_t a = e_.vars.ArgToInteger(script.NextArgument());
-  std::u16string rest = script.TakeRest();
-  const int32_t b = e_.vars.ArgToInteger(rest);
+  const int32_t a = args.Integer(0);
+  const int32_t b = args.Integer(1);
   if (a == 0 || a == 1) input.ClickSkip = a == 1;
   if (b == 0 || b == 1) {
     input.RightClickReturns = b == 1;

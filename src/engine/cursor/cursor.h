@@ -11,6 +11,7 @@
 
 namespace tsumugi {
 
+class CommandArgs;
 class Engine;
 
 class Cursor {
@@ -36,12 +37,12 @@ class Cursor {
   void RebuildPicture();
 
  private:
-  bool Cur();
+  bool Cur(CommandArgs& args);
   // Loads the pointer picture of a name and shows it; a file that is no
   // pointer picture is reported.
   void ShowPicture(const std::u16string& name);
-  bool Mcm();
-  bool Mmd();
+  bool Mcm(CommandArgs& args);
+  bool Mmd(CommandArgs& args);
 
   Engine& e_;
   CursorState& s_;

@@ -10,6 +10,7 @@
 #include "common/strings.h"
 #include "common/text_codec.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "engine/vars/number_text.h"
 #include "platform/gdi/bitblt.h"
 
@@ -40,9 +41,11 @@ class BlendScope {
 }  // namespace
 
 Graphics::Graphics(Engine& engine) : e_(engine) {
-  e_.script.RegisterCommand(u"pic", [this] { return PictureCommand(false); });
-  e_.script.RegisterCommand(u"spr", [this] { return PictureCommand(true); });
-  e_.script.RegisterCommand(u"bsc", [this] { return BaseColourCommand(); });
+  e_.script.RegisterCommand(u"pic",
+                            [this](CommandArgs& args) { return PictureCommand(args, false); });
+  e_.script.RegisterCommand(u"spr",
+                            [this](CommandArgs& args) { return PictureCommand(args, true); });
+  e_.script.RegisterCommand(u"bsc", [this](CommandArgs& args) { return BaseColourCommand(args); });
 }
 
 void Graphics::ForgetPicture() {
@@ -67,12 +70,13 @@ void Graphics::BlendEnd() {
 
 // --- .bsc ---------------------------------------------------------------------
 
-bool Graphics::BaseColourCommand() {
+// .bsc COLOUR
+bool Graphics::BaseColourCommand(CommandArgs& args) {
   Script& script = e_.script;
   if (e_.state.text.TextWindowVisible) {
     script.ScriptError(u"「.bsc」は「.thd」がかかった状態でしか実行できません", false);
   }
-  const gdi::ColorRef colour = e_.vars.ColourValue(e_.vars.ExpandText(script.TakeArguments()));
+  const gdi::ColorRef colour = args.Colour(0);
   gdi::Surface& screen = e_.host.Screen();
   screen.SetBackColor(colour);
   e_.pages.SetBaseColour(colour);
@@ -90,12 +94,12 @@ bool Graphics::BaseColourCommand() {
 gdi::Surface& Graphics::PageOfWord(const std::u16string& word) {
   const ParsedNumber number = ParseNumber(std::u16string_view(word).substr(3));
   if (number.kind == NumberKind::kNotNumeric) {
-    e_.script.ScriptError(u"「" + word + u"」のページ番号が数値ではありません", false);
+    e_.script.ScriptError(messages::PageNotNumeric(word), false);
   }
   // A number beyond the integer range names no page either.
   gdi::Surface* page = number.kind == NumberKind::kValue ? e_.pages.Page(number.value) : nullptr;
   if (page == nullptr) {
-    e_.script.ScriptError(u"存在しないページ「" + word + u"」を指定しました", false);
+    e_.script.ScriptError(messages::NoPage(word), false);
   }
   return *page;
 }
@@ -103,7 +107,7 @@ gdi::Surface& Graphics::PageOfWord(const std::u16string& word) {
 gdi::Surface& Graphics::DestinationSurface(const std::u16string& word) {
   if (word == u"screen") return e_.host.Screen();
   if (word.starts_with(u"off")) return PageOfWord(word);
-  e_.script.ScriptError(u"存在しない描画先「" + word + u"」を指定しました", false);
+  e_.script.ScriptError(messages::NoDestination(word), false);
 }
 
 Graphics::SourceKind Graphics::KindOfSource(const std::u16string& word) const {
@@ -168,40 +172,25 @@ void Graphics::Pace(uint32_t frame_start, int64_t limit) {
 
 // --- .pic and .spr ------------------------------------------------------------
 
-bool Graphics::PictureCommand(bool sprite) {
+// .pic [DESTINATION] SOURCE [EFFECT] [WAIT] [X] [Y] [WIDTH] [HEIGHT] [SX] [SY]
+bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
   Host& host = e_.host;
   Script& script = e_.script;
-  Variables& vars = e_.vars;
   // The first frame starts with the command: loading files is part of it.
   const uint32_t frame_start = host.TimeGetTime();
 
-  script.NextArgument();  // the command word
-  {
-    // The destination may be left out: then the second word is the effect
-    // (a number) or the line has only the source.
-    const std::u16string saved = e_.state.script.CurrentLine;
-    script.NextArgument();
-    const std::u16string second = script.NextArgument();
-    e_.state.script.CurrentLine = saved;
-    if (second.empty() || ParseNumber(vars.ExpandText(second)).kind != NumberKind::kNotNumeric) {
-      e_.state.script.CurrentLine.insert(0, u"screen ");
-    }
-  }
-  const std::u16string destination_word = vars.ExpandText(script.NextArgument());
-  const std::u16string source_word = vars.ExpandText(script.NextArgument());
-  std::u16string effect = script.NextArgument();
-  if (effect.empty()) effect = u"0";
-  effect = vars.ExpandText(std::move(effect));
-  const int32_t wait = vars.ArgToInteger(script.NextArgument());
+  const std::u16string& destination_word = args.Text(0);
+  const std::u16string& source_word = args.Text(1);
+  const std::u16string& effect = args.Text(2);
+  const int32_t wait = args.Integer(3);
   Transfer t;
-  t.x = vars.ArgToInteger(script.NextArgument());
-  t.y = vars.ArgToInteger(script.NextArgument());
-  const std::u16string width_word = script.NextArgument();
-  t.width = vars.ArgToInteger(width_word);
-  t.height = vars.ArgToInteger(script.NextArgument());
-  t.sx = vars.ArgToInteger(script.NextArgument());
-  t.sy = vars.ArgToInteger(script.NextArgument());
-  const bool default_size = width_word.empty();
+  t.x = args.Integer(4);
+  t.y = args.Integer(5);
+  t.width = args.Integer(6);
+  t.height = args.Integer(7);
+  t.sx = args.Integer(8);
+  t.sy = args.Integer(9);
+  const bool default_size = !args.Given(6);
 
   gdi::Surface& dst = DestinationSurface(destination_word);
   gdi::Surface& screen = host.Screen();
@@ -210,7 +199,7 @@ bool Graphics::PictureCommand(bool sprite) {
   const gdi::Surface* src = nullptr;
   const SourceKind kind = KindOfSource(source_word);
   if (kind == SourceKind::kBase && sprite) {
-    script.ScriptError(u"「.spr」の転送元に「base」は指定できません", false);
+    script.ScriptError(std::u16string(messages::kSpriteOfBase), false);
   }
   if (kind == SourceKind::kPicture) {
     PreparePicture(source_word, sprite);
@@ -330,8 +319,7 @@ void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, c
   Host& host = e_.host;
   const std::optional<CrossFade> fade = ParseCrossFade(effect);
   if (!fade) {
-    e_.script.ScriptError(
-        u"クロスフェード「" + effect + u"」のレベルとフレーム数は数字で指定してください", false);
+    e_.script.ScriptError(messages::CrossFadeNotDigits(effect), false);
   }
 
   BlendScope scope(*this);
@@ -340,7 +328,7 @@ void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, c
   }
   const int count = fade->count;
   if (count < 1) {
-    e_.script.ScriptError(u"フレーム数に１より小さい数は指定できません。", false);
+    e_.script.ScriptError(std::u16string(messages::kNoFrames), false);
   }
   // ".pic" holds each frame longer the more frames there are.
   const int64_t limit = hold_grows_with_count ? wait_per_frame * count : wait_per_frame;

@@ -14,6 +14,7 @@
 
 namespace tsumugi {
 
+class CommandArgs;
 class Engine;
 
 class Graphics {
@@ -60,8 +61,8 @@ class Graphics {
   enum class SourceKind { kPicture, kScreen, kPage, kBase };
 
   // The shared handler of ".pic" (sprite false) and ".spr" (sprite true).
-  bool PictureCommand(bool sprite);
-  bool BaseColourCommand();
+  bool PictureCommand(CommandArgs& args, bool sprite);
+  bool BaseColourCommand(CommandArgs& args);
 
   // The surface of "screen" or "off" + n; anything else is reported.
   gdi::Surface& DestinationSurface(const std::u16string& word);

@@ -5,6 +5,7 @@
 #include "engine/engine_end.h"
 #include "engine/startup/settings.h"
 #include "platform/host.h"
+#include "engine/messages.h"
 #include "platform/gdi/bitblt.h"
 #include "platform/gdi/picture.h"
 
@@ -46,8 +47,9 @@ std::filesystem::path PictureFiles::FindPictureFile(const std::u16string& name) 
   if (std::optional<std::filesystem::path> found = LookUp(name + u".bmp", &causes)) return *found;
   if (std::optional<std::filesystem::path> found = LookUp(name + u".jpg", &causes)) return *found;
   ReportCauses(causes);
-  errors_.ScriptError(u"「" + folder + name + u"」という名前の\r\nピクチャーファイルは存在しません",
-                        false);
+  errors_.ScriptError(
+      u"「" + folder + name + u"」という名前の\r\n" + std::u16string(messages::kNoPictureFile),
+      false);
 }
 
 bool PictureFiles::PictureFileExists(const std::u16string& name) {

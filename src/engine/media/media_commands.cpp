@@ -10,25 +10,23 @@ namespace tsumugi {
 
 MediaCommands::MediaCommands(Engine& engine) : e_(engine) {
   Script& script = e_.script;
-  script.RegisterCommand(u"mid", [this] { return Music(kMidiSlot); });
-  script.RegisterCommand(u"mp3", [this] { return Music(kMp3Slot); });
-  script.RegisterCommand(u"wav", [this] { return Wav(); });
-  script.RegisterCommand(u"acd", [this] { return Acd(); });
-  script.RegisterCommand(u"avi", [this] { return Avi(); });
+  script.RegisterCommand(u"mid", [this](CommandArgs& args) { return Music(args, kMidiSlot); });
+  script.RegisterCommand(u"mp3", [this](CommandArgs& args) { return Music(args, kMp3Slot); });
+  script.RegisterCommand(u"wav", [this](CommandArgs& args) { return Wav(args); });
+  script.RegisterCommand(u"acd", [this](CommandArgs& args) { return Acd(args); });
+  script.RegisterCommand(u"avi", [this](CommandArgs& args) { return Avi(args); });
 }
 
 // .mid NAME|stop MODE     (0 repeated, 1 once; the mode is the rest of the line)
 // .mp3 NAME|stop MODE ...  (the same; the mode is the next word)
-bool MediaCommands::Music(int slot) {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string name = e_.vars.ExpandText(script.NextArgument());
-  if (name == u"stop") {
+bool MediaCommands::Music(CommandArgs& args, int slot) {
+  if (args.Form() == u"stop") {
     e_.mci.StopDevice(slot);
     return false;
   }
+  const std::u16string& name = args.Text(0);
   const bool midi = slot == kMidiSlot;
-  const int32_t mode = e_.vars.ArgToInteger(midi ? script.TakeRest() : script.NextArgument());
+  const int32_t mode = args.Integer(1);
   // Only the modes that play look for the file.
   if (mode != 0 && mode != 1) return false;
   const std::filesystem::path path = e_.picture_files.MediaPath(name, midi ? u"mid" : u"mp3");
@@ -41,16 +39,14 @@ bool MediaCommands::Music(int slot) {
 }
 
 // .wav NAME|stop MODE   (0 once, 1 once and wait for its end, 2 repeated)
-bool MediaCommands::Wav() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string name = e_.vars.ExpandText(script.NextArgument());
+bool MediaCommands::Wav(CommandArgs& args) {
   MediaService& devices = e_.host.Media();
-  if (name == u"stop") {
+  if (args.Form() == u"stop") {
     devices.StopSound();
     return false;
   }
-  const int32_t mode = e_.vars.ArgToInteger(script.TakeRest());
+  const std::u16string& name = args.Text(0);
+  const int32_t mode = args.Integer(1);
   if (mode < 0 || mode > 2) return false;
   devices.PlaySound(e_.picture_files.MediaPath(name, u"wav"), mode == 2);
   if (mode == 1) devices.WaitForSound();
@@ -58,24 +54,13 @@ bool MediaCommands::Wav() {
 }
 
 // .acd TRACK|stop MODE   (an empty track word is track 1)
-bool MediaCommands::Acd() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string word = e_.vars.ExpandText(script.NextArgument());
-  if (word == u"stop") {
+bool MediaCommands::Acd(CommandArgs& args) {
+  if (args.Form() == u"stop") {
     e_.mci.StopCd();
     return false;
   }
-  int32_t track = 1;
-  if (!word.empty()) {
-    const ParsedNumber number = ParseNumber(word);
-    if (number.kind == NumberKind::kNotNumeric) {
-      script.ScriptError(u"「.acd」のトラック番号「" + word + u"」が数値ではありません", false);
-    }
-    // A number beyond the integer range is beyond every disc too.
-    track = number.kind == NumberKind::kValue ? number.value : 0;
-  }
-  const int32_t mode = e_.vars.ArgToInteger(script.TakeRest());
+  const int32_t track = args.Integer(0);
+  const int32_t mode = args.Integer(1);
   if (mode == 0 || mode == 1) e_.mci.PlayCd(track, mode == 0);
   return false;
 }
@@ -83,17 +68,16 @@ bool MediaCommands::Acd() {
 // .avi NAME PLAYMODE SIZEMODE
 //   play mode 0 repeats until a click, 1 and 2 play once; size mode 0
 //   fills the drawing area, 1 centres the video at its own size.
-bool MediaCommands::Avi() {
+bool MediaCommands::Avi(CommandArgs& args) {
   Script& script = e_.script;
   if (e_.state.text.TextWindowVisible) {
     script.ScriptError(u"「.avi」は「.thd」がかかった状態でしか実行できません", false);
   }
-  script.DropCommandName();
-  const std::u16string name = e_.vars.ExpandText(script.NextArgument());
-  const int32_t play_mode = e_.vars.ArgToInteger(script.NextArgument());
+  const std::u16string& name = args.Text(0);
+  const int32_t play_mode = args.Integer(1);
   if (play_mode == 2) e_.state.input.RunState = RunStateKind::kRunning;
   e_.mci.OpenVideo(e_.picture_files.MediaPath(name, u"avi"));
-  ShowVideoBox(e_.vars.ArgToInteger(script.TakeRest()));
+  ShowVideoBox(args.Integer(2));
   e_.host.DoEvents();
   if (play_mode == 0) {
     e_.mci.PlayVideo(true);

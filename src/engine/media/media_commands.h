@@ -8,6 +8,7 @@
 
 namespace tsumugi {
 
+class CommandArgs;
 class Engine;
 
 class MediaCommands {
@@ -22,10 +23,10 @@ class MediaCommands {
 
  private:
   // ".mid" (slot 1) and ".mp3" (slot 2).
-  bool Music(int slot);
-  bool Wav();
-  bool Acd();
-  bool Avi();
+  bool Music(CommandArgs& args, int slot);
+  bool Wav(CommandArgs& args);
+  bool Acd(CommandArgs& args);
+  bool Avi(CommandArgs& args);
   // Places the box (keeping its place when `size_mode` is neither 0 nor 1)
   // and shows it, cleared to its background.
   void ShowVideoBox(int32_t size_mode);

@@ -4,6 +4,7 @@
 #include "common/strings.h"
 #include "common/text_codec.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 
 namespace tsumugi {
 
@@ -38,8 +39,8 @@ bool Inside(const fs::path& folder, const fs::path& path) {
 }  // namespace
 
 SaveFiles::SaveFiles(Engine& engine) : e_(engine) {
-  e_.script.RegisterCommand(u"sav", [this] { return Sav(); });
-  e_.script.RegisterCommand(u"lod", [this] { return Lod(); });
+  e_.script.RegisterCommand(u"sav", [this](CommandArgs& args) { return Sav(args); });
+  e_.script.RegisterCommand(u"lod", [this](CommandArgs& args) { return Lod(args); });
 }
 
 // --- The state ---------------------------------------------------------------------
@@ -121,7 +122,7 @@ std::optional<std::u16string> SaveFileNameFor(std::u16string name, std::u16strin
 std::u16string SaveFiles::SaveFileName(std::u16string word) {
   std::optional<std::u16string> name =
       SaveFileNameFor(std::move(word), e_.settings.ScenarioExtension);
-  if (!name) e_.script.ScriptError(u"セーブファイル名が不正です", false);
+  if (!name) e_.script.ScriptError(std::u16string(messages::kBadSaveName), false);
   return *name;
 }
 
@@ -153,13 +154,13 @@ std::optional<fs::path> SaveFiles::PathIn(const fs::path& folder, const std::u16
 // --- .sav --------------------------------------------------------------------------------
 
 // .sav [NAME]
-bool SaveFiles::Sav() {
-  const std::u16string name = SaveFileName(e_.vars.ExpandText(e_.script.TakeArguments()));
+bool SaveFiles::Sav(CommandArgs& args) {
+  const std::u16string name = SaveFileName(args.Text(0));
   const fs::path folder = Folders().write;
   std::error_code ec;
   fs::create_directories(folder, ec);
   const std::optional<fs::path> path = PathIn(folder, name);
-  if (!path) e_.script.ScriptError(u"セーブファイル名が不正です", false);
+  if (!path) e_.script.ScriptError(std::u16string(messages::kBadSaveName), false);
 
   const std::string bytes = Encode(SaveLines(Capture(), [this](int32_t file) {
     if (file < 1 || file > e_.catalogue.CatalogueCount()) return std::u16string();
@@ -213,13 +214,10 @@ std::optional<GameText> SaveFiles::ReadText(const std::u16string& name, fs::path
 }
 
 // .lod [NAME [FLAG-OR-VARIABLE]]
-bool SaveFiles::Lod() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  const std::u16string word = vars.ExpandText(script.NextArgument());
+bool SaveFiles::Lod(CommandArgs& args) {
+  const std::u16string& word = args.Text(0);
   // Without a name the whole default save is loaded, whatever follows.
-  const std::u16string what = word.empty() ? u"" : vars.ExpandText(script.TakeRest());
+  const std::u16string what = word.empty() ? u"" : args.Text(1);
   const std::u16string name = SaveFileName(word);
   fs::path file;
   const std::optional<GameText> text = ReadText(name, &file);

@@ -13,6 +13,7 @@
 
 namespace tsumugi {
 
+class CommandArgs;
 class Engine;
 
 // The save file name a script's word stands for: "save" and the scenario
@@ -45,8 +46,8 @@ class SaveFiles {
   std::function<void()> before_replace;
 
  private:
-  bool Sav();
-  bool Lod();
+  bool Sav(CommandArgs& args);
+  bool Lod(CommandArgs& args);
 
   // The file name a script's word stands for; names that could replace a
   // scenario or leave the save folder are reported.

@@ -8,6 +8,7 @@
 #include "common/text_codec.h"
 #include "engine/graphics/picture_files.h"
 #include "engine/startup/settings.h"
+#include "engine/messages.h"
 
 namespace tsumugi {
 
@@ -181,11 +182,11 @@ void Catalogue::BuildCatalogue() {
   if (found.empty()) {
     dialogs_.Diagnostic("no scenario file (*" + Utf16ToUtf8(settings.ScenarioExtension) + ") in " +
                        Utf16ToUtf8(settings.ScenarioFolder) + " or its folders");
-    dialogs_.MessageBoxOk(u"シナリオファイル（テキスト）が見つかりません。");
+    dialogs_.MessageBoxOk(std::u16string(messages::kNoScenarioFiles));
     end_.EndEngine(ExitStatus::kError);
   }
   if (found.size() > kMaxFiles) {
-    dialogs_.MessageBoxOk(u"シナリオファイル（テキスト）の数が２５４を超えています。");
+    dialogs_.MessageBoxOk(std::u16string(messages::kTooManyScenarioFiles));
     end_.EndEngine(ExitStatus::kError);
   }
 

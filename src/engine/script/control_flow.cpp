@@ -2,6 +2,7 @@
 
 #include "common/strings.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 
 namespace tsumugi {
 
@@ -36,10 +37,10 @@ auto ControlFlow::ExpandsToExit() {
 }
 
 ControlFlow::ControlFlow(Engine& engine) : e_(engine), s_(engine.state.calls) {
-  e_.script.RegisterCommand(u"jmp", [this] { return Jmp(); });
-  e_.script.RegisterCommand(u"sub", [this] { return Sub(); });
-  e_.script.RegisterCommand(u"skp", [this] { return Skp(); });
-  e_.script.RegisterCommand(u"cas", [this] { return Cas(); });
+  e_.script.RegisterCommand(u"jmp", [this](CommandArgs& args) { return Jmp(args); });
+  e_.script.RegisterCommand(u"sub", [this](CommandArgs& args) { return Sub(args); });
+  e_.script.RegisterCommand(u"skp", [this](CommandArgs& args) { return Skp(args); });
+  e_.script.RegisterCommand(u"cas", [this](CommandArgs& args) { return Cas(args); });
 }
 
 // --- Blocks ----------------------------------------------------------------------
@@ -108,59 +109,35 @@ void ControlFlow::JumpToLabel(const std::u16string& file_word, const std::u16str
   e_.state.script.CurrentLineNumber = static_cast<int>(file.lines.size());
   // The name as the catalogue has it, so that a file word written with the
   // extension does not show it twice.
-  script.ScriptErrorAt(from_file, from_line,
-                       u"「" + file.name + e_.settings.ScenarioExtension + u"」には\r\nラベル「" +
-                           label + u"」は存在しません",
-                       false);
+  script.ScriptErrorAt(
+      from_file, from_line,
+      u"「" + file.name + e_.settings.ScenarioExtension + u"」には\r\n" + messages::NoLabel(label),
+      false);
 }
 
 // --- Commands ---------------------------------------------------------------------
 
-int ControlFlow::CheckedMemoryNumber(int32_t number) {
-  if (number < 0 || number >= kMemoryCount) e_.script.ScriptError(u"メモリー番号が不正です", false);
-  return number;
-}
-
-bool ControlFlow::Jmp() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string file_word = e_.vars.ExpandText(script.NextArgument());
-  const std::u16string label = e_.vars.ExpandText(script.NextArgument());
-  JumpToLabel(file_word, label);
+// .jmp FILE LABEL
+bool ControlFlow::Jmp(CommandArgs& args) {
+  JumpToLabel(args.Text(0), args.Text(1));
   return false;
 }
 
-bool ControlFlow::Sub() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string file_word = e_.vars.ExpandText(script.NextArgument());
-  if (file_word == u"exit") {
-    ReturnFromCall();
+// .sub FILE [LABEL] MEMORY   or   .sub exit MEMORY
+bool ControlFlow::Sub(CommandArgs& args) {
+  if (args.Form() == u"exit") {
+    ReturnFromCall(args.Integer(0));
     return false;
   }
-  // The second word is the memory number when it reads as an integer
-  // (empty included); otherwise it is a label and the number follows.
-  const std::u16string second = script.NextArgument();
-  std::u16string label;
-  int32_t number;
-  if (e_.vars.IsIntegerArgument(second)) {
-    number = e_.vars.ArgToInteger(second);
-  } else {
-    label = e_.vars.ExpandText(second);
-    std::u16string rest = script.TakeRest();
-    number = e_.vars.ArgToInteger(rest);
-  }
-  const int memory = CheckedMemoryNumber(number);
+  const int memory = args.Integer(2);
   s_.MemoryFile[memory] = e_.state.script.CurrentFile;
   s_.MemoryLine[memory] = e_.state.script.CurrentLineNumber;
-  JumpToLabel(file_word, label);
+  JumpToLabel(args.Text(0), args.Text(1));
   return false;
 }
 
-void ControlFlow::ReturnFromCall() {
+void ControlFlow::ReturnFromCall(int memory) {
   Script& script = e_.script;
-  std::u16string rest = script.TakeRest();
-  const int memory = CheckedMemoryNumber(e_.vars.ArgToInteger(rest));
   // A save file can bring a file number the catalogue does not have; such a
   // memory is as unusable as an empty one.
   const int file = s_.MemoryFile[memory];
@@ -171,16 +148,17 @@ void ControlFlow::ReturnFromCall() {
   ReadLinesUntil(s_.MemoryLine[memory]);
 }
 
-bool ControlFlow::Skp() {
+// .skp
+bool ControlFlow::Skp(CommandArgs&) {
   e_.state.script.CurrentLine.clear();
   SkipBlock();
   return false;
 }
 
-bool ControlFlow::Cas() {
+// .cas EXPRESSION, then case lines ".OP EXPRESSION" and ".els"
+bool ControlFlow::Cas(CommandArgs& args) {
   Script& script = e_.script;
-  script.DropCommandName();
-  const int32_t value = e_.vars.EvaluateExpression();
+  const int32_t value = e_.vars.EvaluateExpression(args.Word(0));
   // Every line read counts for the nesting, the first one too: a "." right
   // after the ".cas" line closes an empty block.
   BlockScan scan;
@@ -198,9 +176,10 @@ bool ControlFlow::Cas() {
     if (depth_before != 1 || scan.depth != 1) continue;
     if (line == u".els") return false;
     if (!IsCaseLine(line)) continue;
-    const CaseOperator op = ParseCaseOperator(script.NextArgument());
+    LineWords words{line};
+    const CaseOperator op = ParseCaseOperator(words.Next());
     if (op == CaseOperator::kNone) continue;
-    if (Holds(op, value, e_.vars.EvaluateExpression())) return false;
+    if (Holds(op, value, e_.vars.EvaluateExpression(words.rest))) return false;
   }
 }
 

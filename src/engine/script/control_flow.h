@@ -12,6 +12,7 @@
 
 namespace tsumugi {
 
+class CommandArgs;
 class Engine;
 
 class ControlFlow {
@@ -45,13 +46,11 @@ class ControlFlow {
   void JumpToLabel(const std::u16string& file_word, const std::u16string& label);
 
  private:
-  bool Jmp();
-  bool Sub();
-  bool Skp();
-  bool Cas();
-  void ReturnFromCall();
-  // A memory number outside 0..9 is reported.
-  int CheckedMemoryNumber(int32_t number);
+  bool Jmp(CommandArgs& args);
+  bool Sub(CommandArgs& args);
+  bool Skp(CommandArgs& args);
+  bool Cas(CommandArgs& args);
+  void ReturnFromCall(int memory);
   // The block scanner's test of a ".rcl" line's first argument: the word
   // as the command would expand it.
   auto ExpandsToExit();

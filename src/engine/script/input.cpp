@@ -4,6 +4,7 @@
 
 #include "common/strings.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 
 namespace tsumugi {
 
@@ -191,11 +192,8 @@ void Input::BranchSearch(int32_t n, BranchKind kind) {
     script.ReadScriptLine();
     e_.flow.TrackBlock(scan, e_.state.script.CurrentLine);
     if (scan.depth == 0) {
-      script.ScriptError(kind == BranchKind::kChoice
-                             ? u"「.slt」内に選ばれた選択肢に対応する命令を指す「" + target +
-                                   u"」が見つかりませんでした"
-                             : u"「.btn」内に押されたボタンに対応する命令を指す「" + target +
-                                   u"」が見つかりませんでした",
+      script.ScriptError(kind == BranchKind::kChoice ? messages::NoChoiceBranch(target)
+                                                     : messages::NoButtonBranch(target),
                          false);
     }
   }

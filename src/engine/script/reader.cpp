@@ -1,14 +1,20 @@
 #include "engine/script/reader.h"
 
+#include <cassert>
+#include <stdexcept>
+
 #include "common/strings.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 
 namespace tsumugi {
 
 Script::Script(Engine& engine) : e_(engine), s_(engine.state.script) {
-  RegisterCommand(u"end", [this]() -> bool { e_.form.EndEngine(ExitStatus::kNormal); });
-  RegisterCommand(u"cap", [this] {
-    e_.state.window.Caption = e_.vars.ExpandText(TakeArguments());
+  // .end
+  RegisterCommand(u"end", [this](CommandArgs&) -> bool { e_.form.EndEngine(ExitStatus::kNormal); });
+  // .cap TEXT
+  RegisterCommand(u"cap", [this](CommandArgs& args) {
+    e_.state.window.Caption = args.Text(0);
     e_.host.SetCaption(e_.state.window.Caption);
     return false;
   });
@@ -21,7 +27,10 @@ uint64_t Script::CommandKey(std::u16string_view name) {
 }
 
 void Script::RegisterCommand(std::u16string_view name, CommandHandler handler) {
-  commands_[CommandKey(name)] = std::move(handler);
+  const CommandSpec* spec = FindCommand(name);
+  // A command the table does not describe could never be read.
+  if (spec == nullptr) throw std::logic_error("no such command in the command table");
+  commands_[CommandKey(name)] = {spec, std::move(handler)};
 }
 
 bool Script::HasCommand(std::u16string_view name) const {
@@ -49,21 +58,6 @@ std::u16string Script::NextArgument() {
     s_.CurrentLine.erase(0, space + 1);
   }
   return word;
-}
-
-void Script::DropCommandName() {
-  s_.CurrentLine.erase(0, std::min<size_t>(5, s_.CurrentLine.size()));
-}
-
-std::u16string Script::TakeArguments() {
-  DropCommandName();
-  return TakeRest();
-}
-
-std::u16string Script::TakeRest() {
-  std::u16string rest;
-  rest.swap(s_.CurrentLine);
-  return rest;
 }
 
 void Script::ReadScriptLine() {
@@ -128,8 +122,14 @@ bool Script::Dispatch() {
   // gives a short name that matches nothing.
   std::u16string_view name = std::u16string_view(s_.CurrentLine).substr(1, 3);
   auto it = commands_.find(CommandKey(name));
-  if (it == commands_.end()) ScriptError(u"ないコマンドを指定しました", true);
-  return it->second();
+  if (it == commands_.end()) ScriptError(std::u16string(messages::kUnknownCommand), true);
+  CommandArgs args(e_, *it->second.spec, s_.CurrentLine);
+  // What the command does not take stays on the line, as reading the line
+  // word by word leaves it.
+  s_.CurrentLine = args.Leftover();
+  const bool waits = it->second.handler(args);
+  assert(!waits || it->second.spec->may_wait);
+  return waits;
 }
 
 int Script::FindScenario(std::u16string name) {
@@ -138,11 +138,10 @@ int Script::FindScenario(std::u16string name) {
   int index = FindName(e_.catalogue.Names(), name, 1, e_.catalogue.CatalogueCount());
   if (index < 0) {
     if (s_.CurrentFile == 0) {
-      e_.host.MessageBoxOk(u"ファイル「" + name + extension +
-                           u"」が存在しません\r\n実行を中止します");
+      e_.host.MessageBoxOk(messages::NoStartScenario(name + extension) + u"\r\n実行を中止します");
       e_.form.EndEngine(ExitStatus::kError);
     }
-    ScriptError(u"ファイル「" + name + extension + u"」は存在しません", false);
+    ScriptError(messages::NoScenario(name + extension), false);
   }
   return index;
 }

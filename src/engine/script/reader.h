@@ -10,15 +10,17 @@
 #include <unordered_map>
 
 #include "engine/engine_end.h"
+#include "engine/script/command_args.h"
 #include "engine/state/game_state.h"
 
 namespace tsumugi {
 
 class Engine;
 
-// A command handler returns true when the command waits (the run loop then
-// returns to the event loop).
-using CommandHandler = std::function<bool()>;
+// A command handler gets its line's arguments read by the command table and
+// returns true when the command waits (the run loop then returns to the
+// event loop).
+using CommandHandler = std::function<bool(CommandArgs&)>;
 
 class Script final : public ScriptErrors {
  public:
@@ -39,13 +41,6 @@ class Script final : public ScriptErrors {
 
   // Takes the next word off CurrentLine: up to the first space, or all of it.
   std::u16string NextArgument();
-  // The rest of CurrentLine from its sixth character (after the command
-  // name and one separator); the line is consumed.
-  std::u16string TakeArguments();
-  // What is left of CurrentLine; the line is consumed.
-  std::u16string TakeRest();
-  // Drops the first five characters (a command name and its separator).
-  void DropCommandName();
 
   // Reads the next line for commands that consume lines; the end of the
   // file is an error.
@@ -76,7 +71,8 @@ class Script final : public ScriptErrors {
   [[noreturn]] void ScriptErrorAt(const std::u16string& file_name, int line,
                                   const std::u16string& message, bool show_line);
 
-  // Commands are registered by their three-character names.
+  // Commands are registered by their three-character names, each a command
+  // of the command table.
   void RegisterCommand(std::u16string_view name, CommandHandler handler);
   bool HasCommand(std::u16string_view name) const;
 
@@ -95,7 +91,11 @@ class Script final : public ScriptErrors {
   Engine& e_;
   ScriptState& s_;
   int depth_ = 0;
-  std::unordered_map<uint64_t, CommandHandler> commands_;
+  struct Command {
+    const CommandSpec* spec;
+    CommandHandler handler;
+  };
+  std::unordered_map<uint64_t, Command> commands_;
 };
 
 }  // namespace tsumugi

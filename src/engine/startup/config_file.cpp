@@ -5,6 +5,7 @@
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "engine/vars/number_text.h"
 
 namespace tsumugi {
@@ -18,11 +19,11 @@ void ConfigFile::Declare(bool integer) {
     if (word.empty()) break;
     names.clear();
     if (!ExpandDeclarationWord(word, names)) {
-      script.ScriptError(u"変数の宣言「" + word + u"」が正しくありません", false);
+      script.ScriptError(messages::BadDeclaration(word), false);
     }
     declared_ += static_cast<int>(names.size());
     if (declared_ > kMaxVariables) {
-      script.ScriptError(u"宣言された変数が多すぎます", false);
+      script.ScriptError(std::u16string(messages::kTooManyVariables), false);
     }
     for (const std::u16string& name : names) {
       e_.vars.DeclareVariable(integer ? VariableKind::kInteger : VariableKind::kText, name);
@@ -80,7 +81,7 @@ void ConfigFile::Read(int* page_count) {
         int n = e_.vars.ArgToInteger(e_.state.script.CurrentLine);
         static_assert(Pages::kMaxPageCount == 1000, "the message names the limit");
         if (n > Pages::kMaxPageCount) {
-          script.ScriptError(u"ページ数に１０００より大きい数は指定できません", false);
+          script.ScriptError(std::u16string(messages::kTooManyPages), false);
         }
         if (n >= 0) *page_count = n;
       } else if (first == u".cur" || first == u".bsc") {

@@ -5,6 +5,7 @@
 
 #include "common/text_codec.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "engine/state/state_layout.h"
 
 namespace tsumugi {
@@ -392,7 +393,8 @@ std::u16string CheckSnapshot(Engine& engine, const Snapshot& snapshot,
   for (const std::u16string& name : pictures) {
     if (!engine.picture_files.PictureFileExists(name)) {
       // In the words the engine uses for a missing picture.
-      return u"「" + engine.settings.ScenarioFolder + name + u"」という名前の\r\nピクチャーファイルは存在しません";
+      return u"「" + engine.settings.ScenarioFolder + name + u"」という名前の\r\n" +
+             std::u16string(messages::kNoPictureFile);
     }
   }
   if (!g.cursor.Picture.empty() && !engine.picture_files.MediaFileExists(g.cursor.Picture, u"cur")) {

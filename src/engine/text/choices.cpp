@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "engine/text/text_window.h"
 
 namespace tsumugi {
@@ -14,7 +15,7 @@ namespace tsumugi {
 // CHOICE...          one line per choice
 // . | .0             the end of the list; ".0" runs the lines up to ".1" at once
 // .1 ... .2 ... .    the branches, each left with ".skp"
-bool TextWindow::Slt() {
+bool TextWindow::Slt(CommandArgs&) {
   InputState& input = e_.state.input;
   s_.ShowRestAtOnce = false;
   input.RunState = RunStateKind::kLayingOutChoices;
@@ -158,21 +159,14 @@ void TextWindow::StoreSnapshot(PageMemory& memory) const {
 // .rcl SLOT                  the recall point; the block that follows runs
 //                            when the player returns here with a right press
 // .rcl exit SLOT KIND REDRAW back to the page kept in a recall memory
-bool TextWindow::Rcl() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  const std::u16string word = script.NextArgument();
-  if (vars.ExpandText(word) == u"exit") {
-    PageMemory& memory = CheckedMemory(s_.RecallMemories, vars.ArgToInteger(script.NextArgument()));
-    const int32_t kind = vars.ArgToInteger(script.NextArgument());
-    std::u16string rest = script.TakeRest();
-    ReturnToMemory(memory, kind, vars.ArgToInteger(rest));
+bool TextWindow::Rcl(CommandArgs& args) {
+  if (args.Form() == u"exit") {
+    PageMemory& memory = CheckedMemory(s_.RecallMemories, args.Integer(0));
+    const int32_t kind = args.Integer(1);
+    ReturnToMemory(memory, kind, args.Integer(2));
     return false;
   }
-  const int32_t slot = vars.ArgToInteger(word);
-  if (slot < 0 || slot >= kMemoryCount) script.ScriptError(u"メモリー番号が不正です", false);
-  s_.RecallSlot = slot;
+  s_.RecallSlot = args.Integer(0);
   s_.RecallFile = e_.state.script.CurrentFile;
   s_.RecallLine = e_.state.script.CurrentLineNumber;
   e_.state.script.CurrentLine.clear();
@@ -189,7 +183,9 @@ void TextWindow::ReturnToRecallPoint() {
 
 PageMemory& TextWindow::CheckedMemory(PageMemoryTable& table, int32_t number) {
   Script& script = e_.script;
-  if (number < 0 || number >= kMemoryCount) script.ScriptError(u"メモリー番号が不正です", false);
+  if (number < 0 || number >= kMemoryCount) {
+    script.ScriptError(std::u16string(messages::kBadMemoryNumber), false);
+  }
   PageMemory& memory = table[static_cast<size_t>(number)];
   // A save file can bring a file number the catalogue does not have; such a
   // memory is as unusable as an empty one.

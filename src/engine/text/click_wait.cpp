@@ -16,39 +16,32 @@ void TextWindow::CommonWaitStart() {
   s_.ShowRestAtOnce = false;
 }
 
-bool TextWindow::Tcl() {
-  Script& script = e_.script;
+// .tcl KIND CLEAR
+bool TextWindow::Tcl(CommandArgs& args) {
   Input& input = e_.input;
-  script.DropCommandName();
-  const std::u16string kind_word = script.NextArgument();
-  // The rest of the line is the clear mode, read only when the clear
-  // happens: at once, or when the click that ends the wait comes.
+  // The clear mode is read only when the clear happens: at once, or when
+  // the click that ends the wait comes.
   CommonWaitStart();
-  const int32_t kind = e_.vars.ArgToInteger(kind_word);
+  const int32_t kind = args.Integer(0);
   if (kind == 0 || (kind == 1 && !input.SkipTest())) {
     SnapshotPage();
     ShowClickMarker(0);
-    e_.state.input.TclClearMode = e_.state.script.CurrentLine;
+    e_.state.input.TclClearMode = args.Word(1);
     e_.state.input.RunState =
         kind == 0 ? RunStateKind::kWaitTextClick : RunStateKind::kWaitTextClickOrRight;
     return true;
   }
   if (kind == 1 || kind == 2) {
     if (s_.FastTypingDelay == 0) WaitMilliseconds(30);
-    const std::u16string mode = e_.state.script.CurrentLine;
-    ClearTextWindow(e_.vars.ArgToInteger(mode));
+    ClearTextWindow(args.Integer(1));
   }
   return false;
 }
 
-bool TextWindow::Clk() {
+// .clk KIND   (one character: a written 12 reads as 1)
+bool TextWindow::Clk(CommandArgs& args) {
   Input& input = e_.input;
-  std::u16string& line = e_.state.script.CurrentLine;
-  // The kind is the one character after the command and its blank, so a
-  // written 12 reads as 1.
-  const std::u16string kind_char = line.size() > 5 ? line.substr(5, 1) : std::u16string();
-  const int32_t kind = e_.vars.ArgToInteger(kind_char);
-  line.clear();
+  const int32_t kind = args.Integer(0);
   if (kind != 0 && kind != 1) return false;
   CommonWaitStart();
   if (kind == 1 && input.SkipTest()) return false;
@@ -58,18 +51,16 @@ bool TextWindow::Clk() {
   return true;
 }
 
-bool TextWindow::Mst() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  const std::u16string first = vars.ExpandText(script.NextArgument());
-  if (first == u"off") {
+// .mst TCL CLK MODE X Y INTERVAL   or   .mst off
+bool TextWindow::Mst(CommandArgs& args) {
+  if (args.Form() == u"off") {
     // The pictures and the blink interval stay for a later ".mst".
     s_.MarkerMode = 0;
     return false;
   }
+  const std::u16string& first = args.Text(0);
   LoadMaskedPicture(first, PicTcl, PicMTcl, kMaxMarkerWidth, kMaxMarkerHeight);
-  const std::u16string second = vars.ExpandText(script.NextArgument());
+  const std::u16string& second = args.Text(1);
   LoadMaskedPicture(second, PicClk, PicMClk, kMaxMarkerWidth, kMaxMarkerHeight);
   s_.TclMarkerName = first;
   s_.ClkMarkerName = second;
@@ -80,13 +71,12 @@ bool TextWindow::Mst() {
                         std::max(PicTcl.Height(), PicClk.Height()));
   s_.PicMarkWork.Resize(s_.PicMarkSave.Width(), s_.PicMarkSave.Height());
 
-  const int64_t mode = int64_t{vars.ArgToInteger(script.NextArgument())} + 1;
+  const int64_t mode = int64_t{args.Integer(2)} + 1;
   s_.MarkerMode = static_cast<int32_t>(std::min<int64_t>(mode, INT32_MAX));
-  s_.MarkerOffsetX = vars.ArgToInteger(script.NextArgument());
-  s_.MarkerOffsetY = vars.ArgToInteger(script.NextArgument());
-  std::u16string rest = script.TakeRest();
+  s_.MarkerOffsetX = args.Integer(3);
+  s_.MarkerOffsetY = args.Integer(4);
   // A window timer takes 0 to 65535 milliseconds; 0 never ticks.
-  const int32_t interval = std::clamp(vars.ArgToInteger(rest), 0, 65535);
+  const int32_t interval = std::clamp(args.Integer(5), 0, 65535);
   e_.host.SetTimerInterval(TimerId::kTimer3, static_cast<uint32_t>(interval));
   return false;
 }

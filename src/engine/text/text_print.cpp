@@ -5,7 +5,7 @@
 namespace tsumugi {
 
 TextPrinter::TextPrinter(Engine& engine) : e_(engine), s_(engine.state.print) {
-  e_.script.RegisterCommand(u"tpr", [this] { return Tpr(); });
+  e_.script.RegisterCommand(u"tpr", [this](CommandArgs& args) { return Tpr(args); });
 }
 
 TextContext& TextPrinter::PageContext(int n) {
@@ -38,36 +38,23 @@ void TextPrinter::ApplyTextFont() {
   s_.PrintAlign = 0;
 }
 
-bool TextPrinter::Tpr() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  std::u16string target = vars.ExpandText(script.NextArgument());
-  if (target == u"font") {
-    FontCommand();
+// .tpr [TARGET] X Y TEXT   or   .tpr font SETTING ...
+bool TextPrinter::Tpr(CommandArgs& args) {
+  if (args.Form().starts_with(u"font")) {
+    FontCommand(args);
     return false;
   }
-
+  const std::u16string& target = args.Text(0);
   gdi::Surface* surface = &e_.host.Screen();
   TextContext* context = &s_.Screen;
-  if (target == u"off1" || target == u"off2") {
+  if (target != u"screen") {
     const int page = target == u"off1" ? 1 : 2;
     surface = e_.pages.Page(page);
-    if (surface == nullptr) {
-      // Pages exist up to the count the configuration file gave.
-      script.ScriptError(u"「.tpr " + target + u"」の描画先のページが存在しません", false);
-    }
     context = &PageContext(page);
-  } else if (target != u"screen") {
-    // The target may be left out: the word is the x position.
-    e_.state.script.CurrentLine = target + u" " + e_.state.script.CurrentLine;
-    target = u"screen";
   }
-
-  const int32_t x = vars.ArgToInteger(script.NextArgument());
-  int64_t y = vars.ArgToInteger(script.NextArgument());
-  std::u16string rest = script.TakeRest();
-  const std::u16string text = vars.ExpandText(std::move(rest));
+  const int32_t x = args.Integer(1);
+  int64_t y = args.Integer(2);
+  const std::u16string& text = args.Text(3);
   if (text.empty()) return false;
 
   const gdi::Font& font = context->Font(e_.fonts);
@@ -113,47 +100,47 @@ bool TextPrinter::Tpr() {
   return false;
 }
 
-void TextPrinter::FontCommand() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  const std::u16string word = vars.ExpandText(script.NextArgument());
-  if (word == u"reset") {
+// .tpr font reset | font color WHICH COLOUR | font name FACE
+// .tpr font style|size|spacing|leading|offset|edge|align VALUE
+void TextPrinter::FontCommand(CommandArgs& args) {
+  const std::u16string_view form = args.Form();
+  if (form == u"font reset") {
     ApplyTextFont();
     return;
   }
-  if (word == u"color") {
-    const std::u16string which = vars.ExpandText(script.NextArgument());
+  if (form == u"font color") {
+    const std::u16string& which = args.Text(0);
     if (which != u"usual" && which != u"shadow") return;
-    std::u16string rest = script.TakeRest();
-    const gdi::ColorRef colour = vars.ColourValue(vars.ExpandText(std::move(rest)));
-    (which == u"usual" ? s_.PrintColour : s_.PrintShadowColour) = colour;
+    (which == u"usual" ? s_.PrintColour : s_.PrintShadowColour) = args.Colour(1);
     return;
   }
-  std::u16string rest = script.TakeRest();
-  if (word == u"name") {
-    const std::u16string face = vars.ExpandText(std::move(rest));
+  if (form == u"font name") {
+    const std::u16string& face = args.Text(0);
     ForEveryContext([&](TextContext& context) { context.font.face = face; });
-  } else if (word == u"style") {
-    const int32_t style = vars.ArgToInteger(rest);
+    return;
+  }
+  const std::u16string& word = args.Text(0);
+  if (word == u"style") {
+    const int32_t style = args.Integer(1);
     if (style < 0 || style > 3) return;
     ForEveryContext([&](TextContext& context) {
       context.font.bold = (style & 1) != 0;
       context.font.italic = (style & 2) != 0;
     });
   } else if (word == u"size") {
-    const int32_t size = vars.ArgToInteger(rest);
+    const int32_t size = args.Integer(1);
     ForEveryContext([&](TextContext& context) { context.font.height = size; });
   } else if (word == u"spacing") {
-    s_.PrintSpacing = vars.ArgToInteger(rest);
+    s_.PrintSpacing = args.Integer(1);
     ForEveryContext([&](TextContext& context) { context.char_extra = s_.PrintSpacing; });
   } else if (word == u"leading") {
-    s_.PrintLeading = vars.ArgToInteger(rest);
+    s_.PrintLeading = args.Integer(1);
   } else if (word == u"offset") {
-    s_.PrintShadowOffset = vars.ArgToInteger(rest);
+    s_.PrintShadowOffset = args.Integer(1);
   } else if (word == u"edge") {
-    s_.PrintEdgeOn = vars.ArgToInteger(rest) != 0;
+    s_.PrintEdgeOn = args.Integer(1) != 0;
   } else if (word == u"align") {
-    s_.PrintAlign = vars.ArgToInteger(rest);
+    s_.PrintAlign = args.Integer(1);
   }
 }
 

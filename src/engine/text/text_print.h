@@ -12,6 +12,7 @@
 
 namespace tsumugi {
 
+class CommandArgs;
 class Engine;
 
 class TextPrinter {
@@ -29,8 +30,8 @@ class TextPrinter {
   TextContext& PageContext(int n);
 
  private:
-  bool Tpr();
-  void FontCommand();
+  bool Tpr(CommandArgs& args);
+  void FontCommand(CommandArgs& args);
   // Applies a change to the screen and to every page.
   template <typename Change>
   void ForEveryContext(Change change);

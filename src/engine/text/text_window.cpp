@@ -16,10 +16,11 @@ constexpr char16_t kSampleText[] = u"サンプル";
 
 TextWindow::TextWindow(Engine& engine) : e_(engine), s_(engine.state.text) {
   Script& script = e_.script;
-  script.RegisterCommand(u"tcl", [this] { return Tcl(); });
-  script.RegisterCommand(u"clk", [this] { return Clk(); });
-  script.RegisterCommand(u"wat", [this] {
-    const int32_t milliseconds = e_.vars.ArgToInteger(e_.script.TakeArguments());
+  script.RegisterCommand(u"tcl", [this](CommandArgs& args) { return Tcl(args); });
+  script.RegisterCommand(u"clk", [this](CommandArgs& args) { return Clk(args); });
+  // .wat MILLISECONDS
+  script.RegisterCommand(u"wat", [this](CommandArgs& args) {
+    const int32_t milliseconds = args.Integer(0);
     if (!e_.AtTopOfScript()) {
       WaitMilliseconds(milliseconds);
       return false;
@@ -34,14 +35,14 @@ TextWindow::TextWindow(Engine& engine) : e_(engine), s_(engine.state.text) {
     WaitMilliseconds(milliseconds);
     return false;
   });
-  script.RegisterCommand(u"mst", [this] { return Mst(); });
-  script.RegisterCommand(u"tsw", [this] { return Tsw(); });
-  script.RegisterCommand(u"thd", [this] { return Thd(); });
-  script.RegisterCommand(u"tsp", [this] { return Tsp(); });
-  script.RegisterCommand(u"tmd", [this] { return Tmd(); });
-  script.RegisterCommand(u"txt", [this] { return Txt(); });
-  script.RegisterCommand(u"slt", [this] { return Slt(); });
-  script.RegisterCommand(u"rcl", [this] { return Rcl(); });
+  script.RegisterCommand(u"mst", [this](CommandArgs& args) { return Mst(args); });
+  script.RegisterCommand(u"tsw", [this](CommandArgs& args) { return Tsw(args); });
+  script.RegisterCommand(u"thd", [this](CommandArgs& args) { return Thd(args); });
+  script.RegisterCommand(u"tsp", [this](CommandArgs& args) { return Tsp(args); });
+  script.RegisterCommand(u"tmd", [this](CommandArgs& args) { return Tmd(args); });
+  script.RegisterCommand(u"txt", [this](CommandArgs& args) { return Txt(args); });
+  script.RegisterCommand(u"slt", [this](CommandArgs& args) { return Slt(args); });
+  script.RegisterCommand(u"rcl", [this](CommandArgs& args) { return Rcl(args); });
 
   RebuildPictures();
 }

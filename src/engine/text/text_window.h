@@ -18,6 +18,7 @@
 
 namespace tsumugi {
 
+class CommandArgs;
 class Engine;
 
 class TextWindow {
@@ -134,18 +135,18 @@ class TextWindow {
   };
 
   // The commands.
-  bool Slt();
-  bool Rcl();
-  bool Tcl();
-  bool Clk();
-  bool Mst();
-  bool Tsw();
-  bool Thd();
-  bool Tsp();
-  bool Tmd();
-  bool Txt();
-  void TxtSpaceOrCanvas(bool space);
-  void TxtFont();
+  bool Slt(CommandArgs& args);
+  bool Rcl(CommandArgs& args);
+  bool Tcl(CommandArgs& args);
+  bool Clk(CommandArgs& args);
+  bool Mst(CommandArgs& args);
+  bool Tsw(CommandArgs& args);
+  bool Thd(CommandArgs& args);
+  bool Tsp(CommandArgs& args);
+  bool Tmd(CommandArgs& args);
+  bool Txt(CommandArgs& args);
+  void TxtSpaceOrCanvas(CommandArgs& args, bool space);
+  void TxtFont(CommandArgs& args);
 
   // Marker and window helpers.
   void CommonWaitStart();

@@ -4,6 +4,7 @@
 
 #include "common/strings.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "engine/vars/number_text.h"
 #include "engine/vars/reference_walk.h"
 #include "engine/vars/variables.h"
@@ -42,8 +43,9 @@ void Variables::AppendReference(std::u16string_view inner, std::u16string& out) 
   } else if (index = FindTextVariable(inner); index >= 0) {
     out += s_.TextValues[index];
   } else {
-    e_.script.ScriptError(
-        u"変数名 " + std::u16string(inner) + u"\r\n\r\n宣言されていない変数が使われました", false);
+    e_.script.ScriptError(u"変数名 " + std::u16string(inner) + u"\r\n\r\n" +
+                              std::u16string(messages::kUndeclaredVariable),
+                          false);
   }
 }
 
@@ -86,7 +88,7 @@ uint32_t Variables::ColourValue(std::u16string_view word) {
       return (*rgb & 0xFF) << 16 | (*rgb & 0xFF00) | *rgb >> 16;
     }
   }
-  e_.script.ScriptError(u"ない色を指定しました", false);
+  e_.script.ScriptError(std::u16string(messages::kNoColour), false);
 }
 
 }  // namespace tsumugi

@@ -4,6 +4,7 @@
 
 #include "common/strings.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "engine/vars/number_text.h"
 
 namespace tsumugi {
@@ -32,9 +33,9 @@ Variables::Variables(Engine& engine) : e_(engine), s_(engine.state.vars) {
   // declarations of the configuration file.
   FinishDeclarations();
   Randomize();
-  e_.script.RegisterCommand(u"let", [this] { return Let(); });
-  e_.script.RegisterCommand(u"rnd", [this] { return Rnd(); });
-  e_.script.RegisterCommand(u"now", [this] { return Now(); });
+  e_.script.RegisterCommand(u"let", [this](CommandArgs& args) { return Let(args); });
+  e_.script.RegisterCommand(u"rnd", [this](CommandArgs& args) { return Rnd(args); });
+  e_.script.RegisterCommand(u"now", [this](CommandArgs& args) { return Now(args); });
 }
 
 // --- Declarations ------------------------------------------------------------
@@ -104,9 +105,9 @@ void Variables::SetIntegerByName(std::u16string_view name, int32_t value) {
 }
 
 void Variables::ReportUndeclaredInteger(std::u16string_view name) {
-  e_.script.ScriptError(
-      u"変数名 " + std::u16string(name) + u"\r\n\r\n宣言されていない整数型変数が使われました",
-      false);
+  e_.script.ScriptError(u"変数名 " + std::u16string(name) + u"\r\n\r\n" +
+                            std::u16string(messages::kUndeclaredInteger),
+                        false);
 }
 
 void Variables::ReportOutOfRange(std::u16string_view word) {
@@ -130,9 +131,9 @@ int Variables::FlagNumber(std::u16string_view word) {
     }
     if (digits && number < kFlagCount) return number;
   }
-  e_.script.ScriptError(u"フラグ名 " + std::u16string(word) +
-                            u"\r\n\r\n000～255の番号で終わらないフラグ名が使われました",
-                        false);
+  e_.script.ScriptError(
+      u"フラグ名 " + std::u16string(word) + u"\r\n\r\n" + std::u16string(messages::kBadFlagName),
+      false);
 }
 
 // --- Arguments -------------------------------------------------------------------
@@ -177,8 +178,8 @@ int32_t Variables::Apply(std::u16string_view op, int32_t left, int32_t right) {
     result = int64_t{left} * right;
   } else if (op == u"/" || op == u"%") {
     if (right == 0) {
-      e_.script.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) +
-                                u" 0\r\n\r\n0で割り算をしようとしました",
+      e_.script.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) + u" 0\r\n\r\n" +
+                                std::u16string(messages::kDivisionByZero),
                             false);
     }
     // 64 bits keep -2147483648 / -1 defined; C++ truncates toward zero and
@@ -197,12 +198,7 @@ int32_t Variables::Apply(std::u16string_view op, int32_t left, int32_t right) {
   return static_cast<int32_t>(result);
 }
 
-int32_t Variables::EvaluateExpression() {
-  // Words are read off a view of the line and the line is cleared at the
-  // end, which is the same as taking each word off the line in turn but
-  // does not move the rest of a long line for every word. Nothing called
-  // here changes CurrentLine.
-  std::u16string_view rest = e_.state.script.CurrentLine;
+int32_t Variables::EvaluateExpression(std::u16string_view rest) {
   int32_t result = ArgToInteger(TakeWord(rest));
   while (!rest.empty()) {
     const std::u16string_view op = TakeWord(rest);
@@ -211,7 +207,6 @@ int32_t Variables::EvaluateExpression() {
     const int32_t operand = ArgToInteger(TakeWord(rest));
     result = Apply(op, result, operand);
   }
-  e_.state.script.CurrentLine.clear();
   return result;
 }
 

@@ -15,6 +15,7 @@
 
 namespace tsumugi {
 
+class CommandArgs;
 class Engine;
 
 enum class VariableKind { kInteger, kText };
@@ -81,10 +82,9 @@ class Variables {
   // name: empty, numeric, or after substitution a flag, an integer variable
   // or numeric.
   bool IsIntegerArgument(std::u16string_view word);
-  // Evaluates the rest of the script's CurrentLine strictly left to right
-  // ("+", "-", "*", "/", "%"; any other operator word is skipped with its
-  // operand) and consumes it.
-  int32_t EvaluateExpression();
+  // Evaluates an expression strictly left to right ("+", "-", "*", "/",
+  // "%"; any other operator word is skipped with its operand).
+  int32_t EvaluateExpression(std::u16string_view text);
   // The text with every "[name]" and "[name^picture]" reference replaced.
   std::u16string ExpandText(std::u16string text);
   // A colour word (one of sixteen names or RRGGBB) as 0x00BBGGRR, the
@@ -100,9 +100,9 @@ class Variables {
   void AssignInteger(std::u16string_view target, int32_t value);
   float NextRandom();
 
-  bool Let();
-  bool Rnd();
-  bool Now();
+  bool Let(CommandArgs& args);
+  bool Rnd(CommandArgs& args);
+  bool Now(CommandArgs& args);
 
   [[noreturn]] void ReportOutOfRange(std::u16string_view word);
   [[noreturn]] void ReportUndeclaredInteger(std::u16string_view name);
