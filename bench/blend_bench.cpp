@@ -61,7 +61,7 @@ void BlendStepWith(benchmark::State& state, tsumugi::gdi::MixKernel kernel) {
   BlendBuffers blend(kernel);
   blend.Begin(destination, 0, 0, source, 0, 0, kWidth, kHeight);
   for (auto _ : state) {
-    blend.Step(destination, 0, 0, kLevel);
+    benchmark::DoNotOptimize(blend.Step(destination, 0, 0, kLevel));
     benchmark::DoNotOptimize(destination.Data());
     benchmark::ClobberMemory();
   }
@@ -149,7 +149,7 @@ void BM_WipeFrame(benchmark::State& state) {
       state.SkipWithError(error.c_str());
       break;
     }
-    tsumugi::WipeFrame(destination, 0, 0, kWidth, kHeight, source, 0, 0, pattern);
+    tsumugi::WipeFrame(destination, {{0, 0, kWidth, kHeight}, 0, 0}, source, pattern);
     benchmark::DoNotOptimize(destination.Data());
     benchmark::ClobberMemory();
   }

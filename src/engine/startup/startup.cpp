@@ -115,7 +115,7 @@ void Startup::StartEngine(bool run_script) {
       s);
   if (refusal) Refuse(*refusal);
   Size desktop = e_.host.DesktopSize();
-  s.DesktopIs640x480 = desktop.width == 640 && desktop.height == 480;
+  s.DesktopIs640x480 = desktop.width == gdi::kScreenWidth && desktop.height == gdi::kScreenHeight;
   if (s.DesktopIs640x480) {
     s.DisplayStyle = u"Full";
   } else if (has_settings_file && s.DisplayStyle == u"User") {
@@ -159,7 +159,8 @@ void Startup::ApplyScreenMode() {
     static constexpr int kDepthByMode[5] = {0, 8, 16, 24, 32};
     int mode = s.ColorModeIndex;
     int bits = (mode >= 0 && mode < 5) ? kDepthByMode[mode] : 0;
-    switch (host.ChangeDisplayMode(640, 480, bits, /*test_only=*/true)) {
+    switch (
+        host.ChangeDisplayMode(gdi::kScreenWidth, gdi::kScreenHeight, bits, /*test_only=*/true)) {
       case DisplayChange::kBadMode:
         host.MessageBoxOk(
             u"グラフィックスモードはサポートされていません\r\n"

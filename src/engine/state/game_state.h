@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/text/text_context.h"
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
@@ -136,8 +137,8 @@ using PageMemoryTable = std::array<PageMemory, kMemoryCount>;
 struct WindowPictureState {
   // Empty: blank.
   std::u16string Name;
-  int32_t BlankWidth = 640;
-  int32_t BlankHeight = 480;
+  int32_t BlankWidth = gdi::kScreenWidth;
+  int32_t BlankHeight = gdi::kScreenHeight;
 
   friend bool operator==(const WindowPictureState&, const WindowPictureState&) = default;
 };
@@ -181,12 +182,12 @@ struct TextWindowState {
 
   // --- The window's picture and what was drawn
   WindowPictureState WindowPicture;
-  gdi::Surface PicTextCanvas{640, 480, gdi::kBlack};
+  gdi::Surface PicTextCanvas{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
   // The screen under the window with the window picture laid over it: the
   // background the text is drawn on.
-  gdi::Surface PicTextSpace{640, 480, gdi::kBlack};
+  gdi::Surface PicTextSpace{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
   // The screen under the window as it was, for ".thd 0".
-  gdi::Surface PicTextSave{640, 480, gdi::kBlack};
+  gdi::Surface PicTextSave{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
 
   // --- The click marker
   // The pictures of ".tcl" and ".clk" waits; empty: none yet.

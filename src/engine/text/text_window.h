@@ -13,6 +13,7 @@
 
 #include "engine/state/game_state.h"
 #include "engine/text/text_context.h"
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
 
@@ -32,8 +33,8 @@ class TextWindow {
   static constexpr int kMaxWindowSide = 2048;
   // A click marker is shown whole on the 640x480 screen or not at all: a
   // larger picture would only cost memory (six surfaces of its size).
-  static constexpr int kMaxMarkerWidth = 640;
-  static constexpr int kMaxMarkerHeight = 480;
+  static constexpr int kMaxMarkerWidth = gdi::kScreenWidth;
+  static constexpr int kMaxMarkerHeight = gdi::kScreenHeight;
 
   // Registers the commands of the text window.
   explicit TextWindow(Engine& engine);

@@ -31,7 +31,7 @@ constexpr uint64_t kMixPiece = 4096;
 
 HeadlessHost::HeadlessHost(HeadlessOptions options)
     : options_(std::move(options)),
-      screen_(640, 480, gdi::kBlack),
+      screen_(gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack),
       // Sound is made only when someone listens: without --audio-out every
       // medium still runs its course and ends at its time, in silence. A
       // restored state goes on with the same samples the run would have

@@ -14,8 +14,6 @@
 namespace tsumugi::sdl {
 
 namespace {
-constexpr int kWidth = kGameWidth;
-constexpr int kHeight = kGameHeight;
 // The window may be made this small, but no smaller, by the player.
 constexpr int kMinimumWidth = 160;
 constexpr int kMinimumHeight = 120;
@@ -57,7 +55,7 @@ std::string BoxTextForLog(const std::u16string& text) {
 }  // namespace
 
 SdlHost::SdlHost(SdlOptions options)
-    : screen_(kWidth, kHeight, gdi::kBlack), options_(std::move(options)) {
+    : screen_(gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack), options_(std::move(options)) {
   devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
       .sound = false, .soundfont = options_.soundfont, .err = options_.err, .restore = kRestoreMode});
 }
@@ -508,7 +506,7 @@ MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
       .text = text,
       .yes_no = yes_no,
       .owner = window_,
-      .scale = std::max(1, InputViewport().w / kWidth),
+      .scale = std::max(1, InputViewport().width / gdi::kScreenWidth),
       // The game window repaints behind the box, and sound plays on.
       .other =
           [this, main_id](const SDL_Event& e) {
@@ -720,7 +718,7 @@ void SdlHost::UpdateCursor() {
     // square pixels kept, the hot spot on the same pixel of the picture.
     const gdi::CursorImage& image = *cursor_image_;
     const Rect viewport = InputViewport();
-    const double scale = std::max(1.0, viewport.w / static_cast<double>(kWidth));
+    const double scale = std::max(1.0, viewport.width / static_cast<double>(gdi::kScreenWidth));
     const int w = std::clamp(static_cast<int>(image.width * scale + 0.5), 1, kMaxCursorSize);
     const int h = std::clamp(static_cast<int>(image.height * scale + 0.5), 1, kMaxCursorSize);
     if (cursor_ && w == cursor_width_) return;
