@@ -143,6 +143,17 @@ struct WindowPictureState {
   friend bool operator==(const WindowPictureState&, const WindowPictureState&) = default;
 };
 
+// Where ".mst" puts the click marker: its mode number plus one, kept as the
+// script gave it. A number past the named ones leaves the marker where it
+// was shown last.
+enum class MarkerPlacement : int32_t {
+  kNone = 0,
+  kAfterTextWrapping = 1,  // after the text, on the next line when it does not fit
+  kAfterText = 2,
+  kFromCanvas = 3,  // at the offsets from the text canvas
+  kOnScreen = 4,    // at the offsets on the screen
+};
+
 struct TextWindowState {
   // --- Display lines
   std::vector<TextLine> TextLines = std::vector<TextLine>(14);
@@ -196,10 +207,7 @@ struct TextWindowState {
   // The screen under the marker, and the screen with the marker over it.
   gdi::Surface PicMarkSave;
   gdi::Surface PicMarkWork;
-  // 0 none; 1 after the text, moving to the next line when it does not fit;
-  // 2 after the text; 3 at the offsets from the canvas; 4 at the offsets on
-  // the screen.
-  int32_t MarkerMode = 0;
+  MarkerPlacement MarkerMode = MarkerPlacement::kNone;
   int32_t MarkerOffsetX = 0;
   int32_t MarkerOffsetY = 0;
   int32_t MarkerX = 0;

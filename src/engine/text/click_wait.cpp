@@ -27,7 +27,7 @@ bool TextWindow::Tcl() {
   const int32_t kind = e_.vars.ArgToInteger(kind_word);
   if (kind == 0 || (kind == 1 && !input.SkipTest())) {
     SnapshotPage();
-    ShowClickMarker(0);
+    ShowClickMarker(MarkerKind::kTextClick);
     e_.state.input.TclClearMode = e_.state.script.CurrentLine;
     e_.state.input.RunState =
         kind == 0 ? RunStateKind::kWaitTextClick : RunStateKind::kWaitTextClickOrRight;
@@ -53,7 +53,7 @@ bool TextWindow::Clk() {
   CommonWaitStart();
   if (kind == 1 && input.SkipTest()) return false;
   SnapshotPage();
-  ShowClickMarker(1);
+  ShowClickMarker(MarkerKind::kClick);
   e_.state.input.RunState = kind == 0 ? RunStateKind::kWaitClick : RunStateKind::kWaitClickOrRight;
   return true;
 }
@@ -65,7 +65,7 @@ bool TextWindow::Mst() {
   const std::u16string first = vars.ExpandText(script.NextArgument());
   if (first == u"off") {
     // The pictures and the blink interval stay for a later ".mst".
-    s_.MarkerMode = 0;
+    s_.MarkerMode = MarkerPlacement::kNone;
     return false;
   }
   LoadMaskedPicture(first, PicTcl, PicMTcl, kMaxMarkerWidth, kMaxMarkerHeight);
@@ -81,7 +81,7 @@ bool TextWindow::Mst() {
   s_.PicMarkWork.Resize(s_.PicMarkSave.Width(), s_.PicMarkSave.Height());
 
   const int64_t mode = int64_t{vars.ArgToInteger(script.NextArgument())} + 1;
-  s_.MarkerMode = static_cast<int32_t>(std::min<int64_t>(mode, INT32_MAX));
+  s_.MarkerMode = static_cast<MarkerPlacement>(std::min<int64_t>(mode, INT32_MAX));
   s_.MarkerOffsetX = vars.ArgToInteger(script.NextArgument());
   s_.MarkerOffsetY = vars.ArgToInteger(script.NextArgument());
   std::u16string rest = script.TakeRest();
@@ -93,11 +93,12 @@ bool TextWindow::Mst() {
 
 // --- The marker ----------------------------------------------------------------
 
-void TextWindow::ShowClickMarker(int kind) {
-  if (!s_.TextWindowVisible || s_.MarkerMode == 0) return;
+void TextWindow::ShowClickMarker(MarkerKind kind) {
+  if (!s_.TextWindowVisible || s_.MarkerMode == MarkerPlacement::kNone) return;
   const int64_t canvas_x = int64_t{s_.WindowX} + s_.CanvasX;
   const int64_t canvas_y = int64_t{s_.WindowY} + s_.CanvasY;
-  if (s_.MarkerMode == 1 || s_.MarkerMode == 2) {
+  if (s_.MarkerMode == MarkerPlacement::kAfterTextWrapping ||
+      s_.MarkerMode == MarkerPlacement::kAfterText) {
     int n = s_.LastLineIndex;
     while (n >= 0 && s_.TextLines[static_cast<size_t>(n)].Text.empty()) --n;
     int64_t mx = 0;
@@ -112,7 +113,8 @@ void TextWindow::ShowClickMarker(int kind) {
     } else {
       n = 0;
     }
-    if (s_.MarkerMode == 1 && mx + s_.MarkerOffsetX + PicTcl.Width() > s_.PicTextCanvas.Width()) {
+    if (s_.MarkerMode == MarkerPlacement::kAfterTextWrapping &&
+        mx + s_.MarkerOffsetX + PicTcl.Width() > s_.PicTextCanvas.Width()) {
       // The marker does not fit after the text: it goes to the start of the
       // next line, scrolling when there is none.
       mx = 0;
@@ -124,10 +126,10 @@ void TextWindow::ShowClickMarker(int kind) {
     }
     s_.MarkerX = ClampCoordinate(canvas_x + s_.MarkerOffsetX + mx);
     s_.MarkerY = ClampCoordinate(canvas_y + s_.MarkerOffsetY + my);
-  } else if (s_.MarkerMode == 3) {
+  } else if (s_.MarkerMode == MarkerPlacement::kFromCanvas) {
     s_.MarkerX = ClampCoordinate(canvas_x + s_.MarkerOffsetX);
     s_.MarkerY = ClampCoordinate(canvas_y + s_.MarkerOffsetY);
-  } else if (s_.MarkerMode == 4) {
+  } else if (s_.MarkerMode == MarkerPlacement::kOnScreen) {
     s_.MarkerX = s_.MarkerOffsetX;
     s_.MarkerY = s_.MarkerOffsetY;
   }
@@ -139,13 +141,11 @@ void TextWindow::ShowClickMarker(int kind) {
   s_.PicMarkWork.Clear();
   gdi::BitBlt(s_.PicMarkSave, 0, 0, w, h, screen, s_.MarkerX, s_.MarkerY, gdi::kSrcCopy);
   gdi::BitBlt(s_.PicMarkWork, 0, 0, w, h, screen, s_.MarkerX, s_.MarkerY, gdi::kSrcCopy);
-  if (kind == 0 || kind == 1) {
-    const gdi::Surface& mask = kind == 0 ? PicMTcl : PicMClk;
-    const gdi::Surface& picture = kind == 0 ? PicTcl : PicClk;
-    gdi::BitBlt(s_.PicMarkWork, 0, 0, mask.Width(), mask.Height(), mask, 0, 0, gdi::kSrcAnd);
-    gdi::BitBlt(s_.PicMarkWork, 0, 0, picture.Width(), picture.Height(), picture, 0, 0,
-                gdi::kSrcInvert);
-  }
+  const gdi::Surface& mask = kind == MarkerKind::kTextClick ? PicMTcl : PicMClk;
+  const gdi::Surface& picture = kind == MarkerKind::kTextClick ? PicTcl : PicClk;
+  gdi::BitBlt(s_.PicMarkWork, 0, 0, mask.Width(), mask.Height(), mask, 0, 0, gdi::kSrcAnd);
+  gdi::BitBlt(s_.PicMarkWork, 0, 0, picture.Width(), picture.Height(), picture, 0, 0,
+              gdi::kSrcInvert);
   ToScreen(s_.PicMarkWork, s_.MarkerX, s_.MarkerY, w, h);
   e_.host.Refresh();
   s_.MarkerShown = true;

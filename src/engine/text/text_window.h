@@ -53,9 +53,10 @@ class TextWindow {
   void ScrollTextUp();
 
   // --- Waits and the marker ------------------------------------------------
-  // Shows the click marker of a kind (0: ".tcl", 1: ".clk") and starts its
-  // blinking.
-  void ShowClickMarker(int kind);
+  // The marker of each wait.
+  enum class MarkerKind { kTextClick, kClick };  // ".tcl", ".clk"
+  // Shows the click marker of a kind and starts its blinking.
+  void ShowClickMarker(MarkerKind kind);
   // Stops the blinking and puts back the screen under the marker.
   void EraseClickMarker();
   // Clears the window: 0 at once, 1 by scrolling every line out; any other
