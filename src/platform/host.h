@@ -12,6 +12,7 @@
 #include <iostream>
 #include <string>
 
+#include "common/diagnostics.h"
 #include "platform/clock/local_time.h"
 
 namespace tsumugi::gdi {
@@ -199,7 +200,7 @@ class Host {
   // One line (UTF-8, without the newline) for the person running the engine,
   // on standard error: the real cause behind a message whose wording the
   // game expects ("too large", "outside the game folder", ...).
-  virtual void Diagnostic(const std::string& text) { std::cerr << "tsumugi: " << text << '\n'; }
+  virtual void Diagnostic(const std::string& text) { Complain(text); }
 };
 
 }  // namespace tsumugi

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "common/diagnostics.h"
 #include "common/text_codec.h"
 #include "platform/instance/stop_signals.h"
 #include "platform/sdl/x11_display.h"
@@ -133,7 +134,7 @@ bool SdlHost::Open(std::string* error) {
   }
   std::string note;
   windowed_size_ = OpeningWindowSize({usable.w, usable.h}, options_.scale, &note);
-  if (!note.empty() && options_.err) *options_.err << "tsumugi: " << note << "\n";
+  if (!note.empty() && options_.err) Complain(*options_.err, note);
 
   bool accelerated = options_.renderer == RendererChoice::kAccelerated ||
                      (options_.renderer == RendererChoice::kAuto && DisplayHasGraphicsCard());
@@ -147,7 +148,7 @@ bool SdlHost::Open(std::string* error) {
     if (!presenter_) {
       if (!window_) why = SDL_GetError();
       if (options_.err && options_.renderer == RendererChoice::kAccelerated) {
-        *options_.err << "tsumugi: no accelerated renderer (" << why << "); drawing in software\n";
+        Complain(*options_.err, "no accelerated renderer (" + why + "); drawing in software");
       }
       if (window_) SDL_DestroyWindow(window_);
       window_ = nullptr;
@@ -180,7 +181,7 @@ bool SdlHost::Open(std::string* error) {
       devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
           .sound = true, .soundfont = options_.soundfont, .err = options_.err, .restore = kRestoreMode});
     } else if (options_.err) {
-      *options_.err << "tsumugi: no sound device (" << audio_error << "); the game plays silently\n";
+      Complain(*options_.err, "no sound device (" + audio_error + "); the game plays silently");
     }
   }
   devices_->SetHold([this] { HoldForSound(); });
@@ -522,7 +523,7 @@ MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
   std::string error;
   const MessageBoxAnswer answer = RunMessageBox(*box_fonts_, request, &error);
   if (answer == MessageBoxAnswer::kFailed) {
-    std::cerr << "tsumugi: the message box could not be shown: " << error << std::endl;
+    Complain("the message box could not be shown: " + error);
   }
   return answer;
 }
@@ -530,21 +531,20 @@ MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
 void SdlHost::MessageBoxOk(const std::u16string& text) {
   // Every box is also on standard error, so that one the desktop fails to
   // show is never lost.
-  std::cerr << "tsumugi: message: " << BoxTextForLog(text) << std::endl;
+  Complain("message: " + BoxTextForLog(text));
   ShowBox(text, false);
 }
 
 bool SdlHost::MessageBoxYesNo(const std::u16string& text) {
-  std::cerr << "tsumugi: question: " << BoxTextForLog(text) << std::endl;
+  Complain("question: " + BoxTextForLog(text));
   const MessageBoxAnswer answer = ShowBox(text, true);
   if (answer == MessageBoxAnswer::kFailed) {
     // Unasked, the safe answer: No (for the style question, stay in a
     // window).
-    std::cerr << "tsumugi: answering no" << std::endl;
+    Complain("answering no");
     return false;
   }
-  std::cerr << "tsumugi: answer: " << (answer == MessageBoxAnswer::kYes ? "yes" : "no")
-            << std::endl;
+  Complain(std::string("answer: ") + (answer == MessageBoxAnswer::kYes ? "yes" : "no"));
   return answer == MessageBoxAnswer::kYes;
 }
 
