@@ -140,7 +140,7 @@ class Host {
   // --- Message boxes ---------------------------------------------------------
   virtual void MessageBoxOk(const std::u16string& text) = 0;
   // Returns true for Yes.
-  virtual bool MessageBoxYesNo(const std::u16string& text) = 0;
+  [[nodiscard]] virtual bool MessageBoxYesNo(const std::u16string& text) = 0;
 
   // --- The window ------------------------------------------------------------
   // The 640x480 drawing area. The engine draws on it and calls Refresh to let
@@ -155,8 +155,8 @@ class Host {
   virtual Size DesktopSize() = 0;
   // Asks for a 640x480 display at the given depth (0: any). With `test_only`
   // nothing changes; the result tells whether it could.
-  virtual DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
-                                          bool test_only) = 0;
+  [[nodiscard]] virtual DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
+                                                        bool test_only) = 0;
   virtual void RestoreDisplayMode() = 0;
 
   // The pointer, in pixels of the drawing area.
@@ -194,7 +194,7 @@ class Host {
   // --- Single instance -------------------------------------------------------
   // Takes the lock that keeps a second copy from playing the same game
   // folder at once. False when another copy holds it.
-  virtual bool AcquireInstanceLock(const std::string& game_folder) = 0;
+  [[nodiscard]] virtual bool AcquireInstanceLock(const std::string& game_folder) = 0;
 
   // --- Diagnostics -----------------------------------------------------------
   // One line (UTF-8, without the newline) for the person running the engine,

@@ -25,7 +25,7 @@ struct CrossFade {
 
 // Reads a cross-fade effect word; nullopt when a level or the frame count is
 // not written in digits (a sign, a space or a full-width digit included).
-std::optional<CrossFade> ParseCrossFade(std::u16string_view effect);
+[[nodiscard]] std::optional<CrossFade> ParseCrossFade(std::u16string_view effect);
 
 // The level of frame i (0 to count - 1) of a fade: the start level first,
 // the end level last, evenly between, in single precision. The last frame
@@ -39,7 +39,8 @@ float CrossFadeLevel(const CrossFade& fade, int i);
 // repeated over a 640 x 480 surface from the top-left corner (a picture
 // larger than that is cut to it). On failure returns false with the loader's
 // reason in *error and leaves `pattern` unchanged.
-bool LoadPatternFrame(const std::filesystem::path& file, gdi::Surface& pattern, std::string* error);
+[[nodiscard]] bool LoadPatternFrame(const std::filesystem::path& file, gdi::Surface& pattern,
+                                    std::string* error);
 
 // One frame of a wipe: inside the copy's destination, every destination pixel whose
 // pattern pixel (read at the destination's coordinates) is black takes the

@@ -171,7 +171,10 @@ void Startup::ApplyScreenMode() {
         // are needed: the process ends here.
         e_.form.EndWithoutUnload(ExitStatus::kError);
       case DisplayChange::kSuccessful:
-        host.ChangeDisplayMode(640, 480, bits, /*test_only=*/false);
+        // The test has just accepted the mode. Should the change fail all
+        // the same, the game goes on in the mode the display has.
+        static_cast<void>(host.ChangeDisplayMode(gdi::kScreenWidth, gdi::kScreenHeight, bits,
+                                                 /*test_only=*/false));
         break;
       case DisplayChange::kRestart:
         host.MessageBoxOk(

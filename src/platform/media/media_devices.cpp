@@ -201,11 +201,13 @@ void MediaDevices::SeekToStart(int slot) {
     LoadTrack(*s, 1);
     return;
   }
-  if (s->voice.source) s->voice.source->Rewind();
+  // A sound that cannot be read again gives nothing more and ends.
+  if (s->voice.source) static_cast<void>(s->voice.source->Rewind());
   s->voice.buffered = 0;
   s->voice.pass_starts.clear();
   s->voice.finished = false;
-  if (s->video) s->video->Rewind();
+  // A video that cannot be read again has no pictures left and ends.
+  if (s->video) static_cast<void>(s->video->Rewind());
 }
 
 void MediaDevices::SeekToTrack(int slot, int track) {
@@ -419,8 +421,9 @@ void MediaDevices::RestartVideo(Slot& s, int64_t frame) {
     s.stalled = true;
     return;
   }
-  if (s.video) s.video->Rewind();
-  if (s.voice.source) s.voice.source->Rewind();
+  // A video that cannot be read again has no pictures left and ends.
+  if (s.video) static_cast<void>(s.video->Rewind());
+  if (s.voice.source) static_cast<void>(s.voice.source->Rewind());  // as above, it ends
   s.voice.buffered = 0;
   s.voice.pass_starts.clear();
   s.voice.finished = false;

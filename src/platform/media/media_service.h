@@ -181,10 +181,10 @@ class MediaService {
   // --- Device slots 1 to 5 ----------------------------------------------------
   // Opens a MIDI, MP3 or video file on a slot. False when it cannot be
   // played; the slot then stays not open.
-  virtual bool Open(int slot, const std::filesystem::path& file) = 0;
+  [[nodiscard]] virtual bool Open(int slot, const std::filesystem::path& file) = 0;
   // Opens the CD drive on a slot. The disc is the track files of the game
   // folder (see CdTrackFiles).
-  virtual bool OpenCd(int slot, const std::filesystem::path& game_folder) = 0;
+  [[nodiscard]] virtual bool OpenCd(int slot, const std::filesystem::path& game_folder) = 0;
   // The number of tracks of the disc of an open CD slot; 0 without a disc.
   virtual int TrackCount(int slot) = 0;
   // The picture size of the video of an open video slot; 0 x 0 otherwise.

@@ -125,7 +125,9 @@ bool SdlHost::Open(std::string* error) {
   }
   EndCleanlyOnDisplayLoss();
   stop_wakeup_ = std::make_unique<StopWakeup>();
-  stop_wakeup_->Start();
+  // Without the thread a stop signal is still seen, only not during an
+  // idle wait for events: then at the next event.
+  static_cast<void>(stop_wakeup_->Start());
 
   SDL_Rect usable{0, 0, 0, 0};
   if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) {
