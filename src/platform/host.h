@@ -11,10 +11,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <iostream>
 #include <optional>
 #include <string>
 
+#include "common/diagnostics.h"
 #include "platform/clock/local_time.h"
 #include "platform/saves/save_folders.h"
 
@@ -162,12 +162,12 @@ class HostDialogs {
   virtual ~HostDialogs() = default;
   virtual void MessageBoxOk(const std::u16string& text) = 0;
   // Returns true for Yes.
-  virtual bool MessageBoxYesNo(const std::u16string& text) = 0;
+  [[nodiscard]] virtual bool MessageBoxYesNo(const std::u16string& text) = 0;
 
   // One line (UTF-8, without the newline) for the person running the engine,
   // on standard error: the real cause behind a message whose wording the
   // game expects ("too large", "outside the game folder", ...).
-  virtual void Diagnostic(const std::string& text) { std::cerr << "tsumugi: " << text << '\n'; }
+  virtual void Diagnostic(const std::string& text) { Complain(text); }
 };
 
 // The window: its drawing area and how it is presented, the display mode
@@ -187,8 +187,8 @@ class HostWindow {
   virtual Size DesktopSize() = 0;
   // Asks for a 640x480 display at the given depth (0: any). With `test_only`
   // nothing changes; the result tells whether it could.
-  virtual DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
-                                          bool test_only) = 0;
+  [[nodiscard]] virtual DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
+                                                        bool test_only) = 0;
   virtual void RestoreDisplayMode() = 0;
 
   // The pointer, in pixels of the drawing area.
@@ -220,7 +220,7 @@ class GameStorage {
   virtual ~GameStorage() = default;
   // Takes the lock that keeps a second copy from playing the same game
   // folder at once. False when another copy holds it.
-  virtual bool AcquireInstanceLock(const std::string& game_folder) = 0;
+  [[nodiscard]] virtual bool AcquireInstanceLock(const std::string& game_folder) = 0;
   // Where ".sav" writes and ".lod" looks (platform/saves).
   virtual SaveFolders SaveFoldersFor(const std::filesystem::path& scenario_folder,
                                      const std::filesystem::path& game_folder,

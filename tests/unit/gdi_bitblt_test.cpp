@@ -11,7 +11,8 @@
 namespace tsumugi::gdi {
 namespace {
 
-constexpr uint32_t kUnknownRops[] = {0, 0x00BB0226 /* dest | ~src */, kSrcCopy + 1, 0xFFFFFFFF};
+constexpr Rop kUnknownRops[] = {Rop{0}, Rop{0x00BB0226} /* dest | ~src */, Rop{0x00CC0021},
+                                Rop{0xFFFFFFFF}};
 
 // Distinct colours for every pixel of small surfaces; `seed` keeps the
 // destination and source patterns apart.
@@ -54,7 +55,7 @@ void ExpectMonoEq(const MonoBitmap& expected, const MonoBitmap& actual) {
 
 struct RopCase {
   const char* name;
-  uint32_t rop;
+  Rop rop;
   // Results for dst 0x00CCAA55 / src 0x00F0F0F0 and dst 0x00123456 / src
   // 0x0000FF00, worked out by hand.
   ColorRef first, second;
@@ -87,7 +88,7 @@ TEST(GdiBitBltRop, EachOperationCombinesColourBits) {
     src.SetPixel(0, 0, 0x00F0F0F0);
     src.SetPixel(1, 0, 0x0000FF00);
 
-    EXPECT_TRUE(BitBlt(dst, 1, 1, 2, 1, src, 0, 0, c.rop));
+    BitBlt(dst, 1, 1, 2, 1, src, 0, 0, c.rop);
     EXPECT_EQ(dst.PixelAt(1, 1), PixelFromColorRef(c.first));
     EXPECT_EQ(dst.PixelAt(2, 1), PixelFromColorRef(c.second));
     for (int y = 0; y < 3; ++y) {
@@ -99,23 +100,23 @@ TEST(GdiBitBltRop, EachOperationCombinesColourBits) {
   }
 }
 
-TEST(GdiBitBltRop, UnknownOperationsFailAndChangeNothing) {
-  for (uint32_t rop : kUnknownRops) {
-    SCOPED_TRACE(testing::Message() << std::hex << rop);
+TEST(GdiBitBltRop, UnknownOperationsChangeNothing) {
+  for (Rop rop : kUnknownRops) {
+    SCOPED_TRACE(testing::Message() << std::hex << static_cast<uint32_t>(rop));
     Surface dst = Painted(4, 4, 1);
     const Surface before = dst;
     const Surface src = Painted(4, 4, 2);
-    EXPECT_FALSE(BitBlt(dst, 0, 0, 4, 4, src, 0, 0, rop));
-    EXPECT_FALSE(BitBlt(dst, 0, 0, 0, 0, src, 0, 0, rop));
-    EXPECT_FALSE(BitBlt(dst, 1, 0, 2, 2, dst, 0, 0, rop));
+    BitBlt(dst, 0, 0, 4, 4, src, 0, 0, rop);
+    BitBlt(dst, 0, 0, 0, 0, src, 0, 0, rop);
+    BitBlt(dst, 1, 0, 2, 2, dst, 0, 0, rop);
     ExpectSurfaceEq(before, dst);
 
     MonoBitmap mono(4, 4);
     mono.SetBit(1, 1, true);
     const MonoBitmap mono_before = mono;
-    EXPECT_FALSE(BitBlt(mono, 0, 0, 4, 4, src, 0, 0, rop));
+    BitBlt(mono, 0, 0, 4, 4, src, 0, 0, rop);
     ExpectMonoEq(mono_before, mono);
-    EXPECT_FALSE(BitBlt(dst, 0, 0, 4, 4, mono, 0, 0, rop));
+    BitBlt(dst, 0, 0, 4, 4, mono, 0, 0, rop);
     ExpectSurfaceEq(before, dst);
   }
 }
@@ -155,13 +156,13 @@ TEST(GdiMonoBitmap, EachOperationCombinesBitsFromColourAndColourFromBits) {
     MonoBitmap bits(4, 1);
     bits.SetBit(2, 0, true);
     bits.SetBit(3, 0, true);
-    EXPECT_TRUE(BitBlt(bits, 0, 0, 4, 1, src, 0, 0, c.rop));
+    BitBlt(bits, 0, 0, 4, 1, src, 0, 0, c.rop);
     for (int x = 0; x < 4; ++x) EXPECT_EQ(bits.Bit(x, 0), c.bits[x]) << "bit " << x;
 
     Surface dst(2, 1, 0x00CCAA55);
     dst.SetBackColor(0x00F0F0F0);
     dst.SetForeColor(0x000F0F0F);
-    EXPECT_TRUE(BitBlt(dst, 0, 0, 2, 1, mono, 0, 0, c.rop));
+    BitBlt(dst, 0, 0, 2, 1, mono, 0, 0, c.rop);
     EXPECT_EQ(dst.GetPixel(0, 0), c.first);
     EXPECT_EQ(dst.GetPixel(1, 0), c.on_zero);
   }
@@ -215,12 +216,12 @@ constexpr ClipCase kClipCases[] = {
 };
 
 TEST(GdiBitBltClip, ColourTransfersOnlyWherePixelsExistOnBothSides) {
-  for (uint32_t rop : {kSrcCopy, kSrcInvert}) {
+  for (Rop rop : {kSrcCopy, kSrcInvert}) {
     for (const ClipCase& c : kClipCases) {
       SCOPED_TRACE(testing::Message() << c.name << (rop == kSrcCopy ? ", copy" : ", xor"));
       const Surface src = Painted(4, 3, 2);
       Surface dst = Painted(6, 5, 1);
-      EXPECT_TRUE(BitBlt(dst, c.x, c.y, c.w, c.h, src, c.sx, c.sy, rop));
+      BitBlt(dst, c.x, c.y, c.w, c.h, src, c.sx, c.sy, rop);
       for (int py = 0; py < dst.Height(); ++py) {
         for (int px = 0; px < dst.Width(); ++px) {
           const auto from = SourceOf(px, py, c.x, c.y, c.w, c.h, c.sx, c.sy, 4, 3);
@@ -237,55 +238,11 @@ TEST(GdiBitBltClip, ColourTransfersOnlyWherePixelsExistOnBothSides) {
   }
 }
 
-TEST(GdiBitBltClip, MonoTransfersClipLikeColour) {
-  constexpr ColorRef kKey = 0x00000000;
-  for (const ClipCase& c : kClipCases) {
-    SCOPED_TRACE(c.name);
-    // A source whose key pixels form a checkerboard; destination bits start at 1
-    // so that copied zeros show.
-    Surface src(4, 3, kWhite);
-    src.SetBackColor(kKey);
-    for (int y = 0; y < 3; ++y) {
-      for (int x = (y & 1); x < 4; x += 2) src.SetPixel(x, y, kKey);
-    }
-    MonoBitmap mono(6, 5);
-    for (int y = 0; y < 5; ++y) {
-      for (int x = 0; x < 6; ++x) mono.SetBit(x, y, true);
-    }
-    EXPECT_TRUE(BitBlt(mono, c.x, c.y, c.w, c.h, src, c.sx, c.sy, kSrcCopy));
-    for (int py = 0; py < 5; ++py) {
-      for (int px = 0; px < 6; ++px) {
-        const auto from = SourceOf(px, py, c.x, c.y, c.w, c.h, c.sx, c.sy, 4, 3);
-        const bool expected = from ? src.GetPixel(from->first, from->second) == kKey : true;
-        EXPECT_EQ(mono.Bit(px, py), expected) << "mono at " << px << "," << py;
-      }
-    }
-
-    // And back: a mono source of the same checkerboard onto a colour surface.
-    MonoBitmap mono_src(4, 3);
-    for (int y = 0; y < 3; ++y) {
-      for (int x = (y & 1); x < 4; x += 2) mono_src.SetBit(x, y, true);
-    }
-    Surface dst = Painted(6, 5, 1);
-    dst.SetBackColor(0x00ABCDEF);
-    dst.SetForeColor(0x00123456);
-    EXPECT_TRUE(BitBlt(dst, c.x, c.y, c.w, c.h, mono_src, c.sx, c.sy, kSrcCopy));
-    for (int py = 0; py < 5; ++py) {
-      for (int px = 0; px < 6; ++px) {
-        const auto from = SourceOf(px, py, c.x, c.y, c.w, c.h, c.sx, c.sy, 4, 3);
-        ColorRef expected = Pattern(px, py, 1);
-        if (from) expected = mono_src.Bit(from->first, from->second) ? 0x00ABCDEFu : 0x00123456u;
-        EXPECT_EQ(dst.GetPixel(px, py), expected) << "colour at " << px << "," << py;
-      }
-    }
-  }
-}
-
 TEST(GdiBitBltClip, EmptySurfacesOnEitherSideTransferNothing) {
   Surface empty;
   Surface dst = Painted(2, 2, 1);
-  EXPECT_TRUE(BitBlt(dst, 0, 0, 2, 2, empty, 0, 0, kSrcCopy));
-  EXPECT_TRUE(BitBlt(empty, 0, 0, 2, 2, dst, 0, 0, kSrcCopy));
+  BitBlt(dst, 0, 0, 2, 2, empty, 0, 0, kSrcCopy);
+  BitBlt(empty, 0, 0, 2, 2, dst, 0, 0, kSrcCopy);
   EXPECT_EQ(dst.GetPixel(1, 1), Pattern(1, 1, 1));
 }
 
@@ -311,15 +268,16 @@ constexpr OverlapCase kOverlapCases[] = {
 };
 
 TEST(GdiBitBltOverlap, SameSurfaceBehavesAsIfSourceWasCopiedFirst) {
-  for (uint32_t rop : {kSrcCopy, kSrcInvert, kSrcErase}) {
+  for (Rop rop : {kSrcCopy, kSrcInvert, kSrcErase}) {
     for (const OverlapCase& c : kOverlapCases) {
-      SCOPED_TRACE(testing::Message() << c.name << ", rop " << std::hex << rop);
+      SCOPED_TRACE(testing::Message()
+                   << c.name << ", rop " << std::hex << static_cast<uint32_t>(rop));
       Surface s = Painted(8, 6, 3);
       // Reference: the same transfer from a separate copy of the surface.
       Surface expected = s;
       const Surface snapshot = s;
-      ASSERT_TRUE(BitBlt(expected, c.x, c.y, c.w, c.h, snapshot, c.sx, c.sy, rop));
-      ASSERT_TRUE(BitBlt(s, c.x, c.y, c.w, c.h, s, c.sx, c.sy, rop));
+      BitBlt(expected, c.x, c.y, c.w, c.h, snapshot, c.sx, c.sy, rop);
+      BitBlt(s, c.x, c.y, c.w, c.h, s, c.sx, c.sy, rop);
       ExpectSurfaceEq(expected, s);
     }
   }
@@ -329,19 +287,19 @@ TEST(GdiBitBltOverlap, ScrollingCopiesOriginalPixels) {
   // One row, shifted right by one and then left by one: a naive forward or
   // backward loop would smear a single pixel across the row.
   Surface row = Painted(6, 1, 5);
-  ASSERT_TRUE(BitBlt(row, 1, 0, 5, 1, row, 0, 0, kSrcInvert));
+  BitBlt(row, 1, 0, 5, 1, row, 0, 0, kSrcInvert);
   for (int x = 1; x < 6; ++x) {
     EXPECT_EQ(row.GetPixel(x, 0), Pattern(x, 0, 5) ^ Pattern(x - 1, 0, 5)) << "at " << x;
   }
   EXPECT_EQ(row.GetPixel(0, 0), Pattern(0, 0, 5));
 
   Surface column = Painted(1, 6, 5);
-  ASSERT_TRUE(BitBlt(column, 0, 1, 1, 5, column, 0, 0, kSrcCopy));
+  BitBlt(column, 0, 1, 1, 5, column, 0, 0, kSrcCopy);
   EXPECT_EQ(column.GetPixel(0, 0), Pattern(0, 0, 5));
   for (int y = 1; y < 6; ++y) EXPECT_EQ(column.GetPixel(0, y), Pattern(0, y - 1, 5)) << "at " << y;
 
   Surface left = Painted(6, 1, 5);
-  ASSERT_TRUE(BitBlt(left, 0, 0, 5, 1, left, 1, 0, kSrcAnd));
+  BitBlt(left, 0, 0, 5, 1, left, 1, 0, kSrcAnd);
   for (int x = 0; x < 5; ++x) {
     EXPECT_EQ(left.GetPixel(x, 0), Pattern(x, 0, 5) & Pattern(x + 1, 0, 5)) << "at " << x;
   }

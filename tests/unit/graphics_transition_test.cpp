@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cmath>
 #include <random>
 #include <utility>
@@ -17,30 +16,6 @@
 
 namespace tsumugi::test {
 namespace {
-
-TEST(GraphicsTransitionSteps, ClipTransferKeepsOnlyPixelsBothSurfacesHave) {
-  Transfer t{-3, 5, 10, 10, 2, -4};
-  ASSERT_TRUE(ClipTransfer(t, 20, 12, 8, 8));
-  // Columns: destination from 0 (i >= 3), source up to 7 (i < 6).
-  EXPECT_EQ(t.x, 0);
-  EXPECT_EQ(t.sx, 5);
-  EXPECT_EQ(t.width, 3);
-  // Rows: source from 0 (j >= 4), destination below 12 (j < 7).
-  EXPECT_EQ(t.y, 9);
-  EXPECT_EQ(t.sy, 0);
-  EXPECT_EQ(t.height, 3);
-
-  for (Transfer bad : {Transfer{0, 0, 0, 5, 0, 0}, Transfer{0, 0, 5, -1, 0, 0},
-                       Transfer{INT_MAX, 0, INT_MAX, 5, 0, 0}, Transfer{0, 0, 5, 5, INT_MIN, 0},
-                       Transfer{INT_MIN, INT_MIN, INT_MAX, INT_MAX, INT_MAX, INT_MAX}}) {
-    EXPECT_FALSE(ClipTransfer(bad, 640, 480, 640, 480));
-  }
-  // A rectangle larger than both surfaces is cut to them.
-  Transfer whole{-10, -10, INT_MAX, INT_MAX, -10, -10};
-  ASSERT_TRUE(ClipTransfer(whole, 640, 480, 640, 480));
-  EXPECT_EQ((std::pair{whole.x, whole.width}), (std::pair{0, 640}));
-  EXPECT_EQ((std::pair{whole.y, whole.height}), (std::pair{0, 480}));
-}
 
 TEST(GraphicsTransitionSteps, PatternFramesAreTiledFromTheTopLeftAndCutToTheScreen) {
   TempDir dir;
@@ -83,7 +58,7 @@ TEST(GraphicsTransitionSteps, WipeFrameShowsTheSourceWherePatternIsBlack) {
   const uint32_t back = dst.PixelAt(0, 0);
   // Rectangle at (2, 2) of 6 x 10 taken from (1, 3); the source ends at row
   // 9, so only rows 2 to 8 of the destination have a source.
-  WipeFrame(dst, 2, 2, 6, 10, src, 1, 3, pattern);
+  WipeFrame(dst, {{2, 2, 6, 10}, 1, 3}, src, pattern);
   for (int y = 0; y < 10; ++y) {
     for (int x = 0; x < 10; ++x) {
       const bool inside = x >= 2 && x < 8 && y >= 2 && y < 9;

@@ -38,10 +38,10 @@ TEST(StartupEngine, F4AndAltEnterToggleTheStyleUnlessTheDesktopIs640x480) {
     EngineFixture f({{"data/start.txt", "idle\n"}}, "", options);
     f.StartWithoutRunning();
     Settings& s = f.engine().settings;
-    const std::u16string first = s.DisplayStyle;
-    EXPECT_EQ(first, small_desktop ? u"Full" : u"Window");
+    const DisplayStyleKind first = s.DisplayStyle;
+    EXPECT_EQ(first, small_desktop ? DisplayStyleKind::kFull : DisplayStyleKind::kWindow);
     f.engine().OnKeyDown(KeyCode::kF4, 0);
-    EXPECT_EQ(s.DisplayStyle, u"Full");
+    EXPECT_EQ(s.DisplayStyle, DisplayStyleKind::kFull);
     EXPECT_TRUE(f.host().FullScreen());
     f.engine().OnKeyDown(KeyCode::kEnter, kAltMask);
     EXPECT_EQ(s.DisplayStyle, first);

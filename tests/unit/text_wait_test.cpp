@@ -26,7 +26,7 @@ TEST(TextMarker, ModeOneFollowsTheTextAndMovesOnWhenItDoesNotFit) {
   g.Start();
   TextWindowState& t = g.text();
   g.Lines({".mst tcl clk 0 0 0 500", ".tsw", ".tsp 0", "■■"});
-  EXPECT_EQ(t.MarkerMode, 1);
+  EXPECT_EQ(t.MarkerMode, MarkerPlacement::kAfterTextWrapping);
   EXPECT_TRUE(g.Line(".tcl 0"));
   EXPECT_EQ(g.state().input.RunState, RunStateKind::kWaitTextClick);
   EXPECT_EQ(t.MarkerX, 64);
@@ -154,11 +154,11 @@ TEST(TextMarker, WithoutAWindowOrWithModeOffTheWaitHasNoMarker) {
   g.engine().OnMouseDown(MouseButton::kLeft, 0, 0, 0);
   // "off" keeps the pictures: a later mode brings the marker back.
   g.Lines({".tsw", ".mst off"});
-  EXPECT_EQ(g.text().MarkerMode, 0);
+  EXPECT_EQ(g.text().MarkerMode, MarkerPlacement::kNone);
   EXPECT_TRUE(g.Line(".clk 0"));
   EXPECT_EQ(g.Screen(8, 8), 0x000000u);
   g.engine().OnMouseDown(MouseButton::kLeft, 0, 0, 0);
-  g.text().MarkerMode = 4;
+  g.text().MarkerMode = MarkerPlacement::kOnScreen;
   g.Line(".clk 0");
   EXPECT_EQ(g.Screen(8, 8), kGreen);
 }

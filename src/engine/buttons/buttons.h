@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/state/game_state.h"
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
@@ -21,7 +22,7 @@ class Buttons {
   // pictures may have together (sixteen screens): far beyond any menu bar,
   // small enough that a runaway definition list cannot exhaust memory.
   static constexpr int kMaxButtons = 256;
-  static constexpr int64_t kMaxTotalPixels = int64_t{16} * 640 * 480;
+  static constexpr int64_t kMaxTotalPixels = int64_t{16} * gdi::kScreenWidth * gdi::kScreenHeight;
 
   // Registers ".btn", ".bsw" and ".bhd".
   explicit Buttons(Engine& engine);

@@ -5,6 +5,13 @@
 #include "engine/engine.h"
 
 namespace tsumugi {
+namespace {
+
+// The two numbers of ".mmd". Any other number leaves its setting alone.
+enum class LeftButtonMode : int32_t { kWaits = 0, kSkips = 1 };
+enum class RightButtonMode : int32_t { kClicks = 0, kReturns = 1, kOff = 2 };
+
+}  // namespace
 
 Cursor::Cursor(Engine& engine) : e_(engine), s_(engine.state.cursor) {
   e_.script.RegisterCommand(u"cur", [this](CommandArgs& args) { return Cur(args); });
@@ -84,11 +91,15 @@ bool Cursor::Mmd(CommandArgs& args) {
   InputState& input = e_.state.input;
   const int32_t a = args.Integer(0);
   const int32_t b = args.Integer(1);
-  if (a == 0 || a == 1) input.ClickSkip = a == 1;
-  if (b == 0 || b == 1) {
-    input.RightClickReturns = b == 1;
+  const auto left = static_cast<LeftButtonMode>(a);
+  const auto right = static_cast<RightButtonMode>(b);
+  if (left == LeftButtonMode::kWaits || left == LeftButtonMode::kSkips) {
+    input.ClickSkip = left == LeftButtonMode::kSkips;
+  }
+  if (right == RightButtonMode::kClicks || right == RightButtonMode::kReturns) {
+    input.RightClickReturns = right == RightButtonMode::kReturns;
     input.RightClickEnabled = true;
-  } else if (b == 2) {
+  } else if (right == RightButtonMode::kOff) {
     input.RightClickReturns = false;
     input.RightClickEnabled = false;
   }

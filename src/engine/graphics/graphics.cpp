@@ -57,11 +57,14 @@ void Graphics::ForgetPicture() {
 
 void Graphics::BlendBegin(const gdi::Surface& dst, int x, int y, const gdi::Surface& src, int sx,
                           int sy, int width, int height) {
-  blend_.Begin(dst, x, y, src, sx, sy, width, height);
+  // A refused size leaves a blend whose frames draw nothing, which is what
+  // the script gets for it: the fade still takes its time.
+  static_cast<void>(blend_.Begin(dst, x, y, src, sx, sy, width, height));
 }
 
 void Graphics::BlendStep(gdi::Surface& dst, int x, int y, float level) {
-  blend_.Step(dst, x, y, level);
+  // A frame at a level outside 0 to 1 is left out on purpose.
+  static_cast<void>(blend_.Step(dst, x, y, level));
 }
 
 void Graphics::BlendEnd() {
@@ -135,13 +138,13 @@ void Graphics::PreparePicture(const std::u16string& word, bool masked) {
   CharaPictureMasked = masked;
 }
 
-void Graphics::TakeSpriteRegion(const gdi::Surface& src, Transfer& t) {
+void Graphics::TakeSpriteRegion(const gdi::Surface& src, gdi::Blit& t) {
   // Only the part of the region that lies inside the source exists; the
   // rest of it is left out of the sprite (it shows the destination), and
   // the sprite's key colour is that of its first existing pixel, which is
   // the source pixel at (sx, sy) whenever that is inside the source.
-  Transfer region{0, 0, t.width, t.height, t.sx, t.sy};
-  if (!ClipTransfer(region, t.width, t.height, src.Width(), src.Height())) {
+  gdi::Blit region{{0, 0, t.width, t.height}, t.sx, t.sy};
+  if (!gdi::ClipBlit(region, {0, 0, t.width, t.height}, src.Bounds())) {
     PicChara.Resize(0, 0);
     PicMChara.Resize(0, 0);
     t.width = t.height = 0;
@@ -152,11 +155,7 @@ void Graphics::TakeSpriteRegion(const gdi::Surface& src, Transfer& t) {
   gdi::BitBlt(PicChara, 0, 0, region.width, region.height, src, region.sx, region.sy,
               gdi::kSrcCopy);
   MakeMask(PicMChara, PicChara);
-  t.x = static_cast<int>(std::clamp<int64_t>(int64_t{t.x} + region.x, INT_MIN, INT_MAX));
-  t.y = static_cast<int>(std::clamp<int64_t>(int64_t{t.y} + region.y, INT_MIN, INT_MAX));
-  t.width = region.width;
-  t.height = region.height;
-  t.sx = t.sy = 0;
+  t = {gdi::Rect{t.x, t.y, region.width, region.height}.Offset(region.x, region.y), 0, 0};
 }
 
 void Graphics::RefreshIfScreen(const gdi::Surface& dst) {
@@ -183,7 +182,7 @@ bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
   const std::u16string& source_word = args.Text(1);
   const std::u16string& effect = args.Text(2);
   const int32_t wait = args.Integer(3);
-  Transfer t;
+  gdi::Blit t;
   t.x = args.Integer(4);
   t.y = args.Integer(5);
   t.width = args.Integer(6);
@@ -213,15 +212,15 @@ bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
           : kind == SourceKind::kPage ? &PageOfWord(source_word)
                                       : &PicBack;
     if (default_size) {
-      t.width = kScreenWidth;
-      t.height = kScreenHeight;
+      t.width = gdi::kScreenWidth;
+      t.height = gdi::kScreenHeight;
     }
     if (kind == SourceKind::kBase) {
       // An even colour: whatever part of the rectangle is visible takes it,
       // read from the top-left corner of the blank surface.
       PicBack.Clear();
       t.sx = t.sy = 0;
-      if (!ClipTransfer(t, dst.Width(), dst.Height(), INT_MAX, INT_MAX)) t = Transfer{};
+      if (!gdi::ClipBlit(t, dst.Bounds(), {0, 0, INT_MAX, INT_MAX})) t = gdi::Blit{};
       t.sx = t.sy = 0;
     }
     if (sprite) {
@@ -248,10 +247,10 @@ bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
   // A transition changes only the visible part of the rectangle where a
   // source pixel exists. It works on that part alone, which keeps its
   // buffers within the screen's size whatever the script asks.
-  Transfer visible = t;
+  gdi::Blit visible = t;
   const gdi::Surface* from = src;
-  if (!ClipTransfer(visible, dst.Width(), dst.Height(), src->Width(), src->Height())) {
-    visible = Transfer{};
+  if (!gdi::ClipBlit(visible, dst.Bounds(), src->Bounds())) {
+    visible = gdi::Blit{};
   } else if (sprite) {
     // The finished picture is composed in PicBack first: the destination
     // with the sprite laid over it through its mask.
@@ -280,7 +279,7 @@ bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
   return false;
 }
 
-void Graphics::WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+void Graphics::WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                               const std::u16string& effect, int64_t wait, uint32_t frame_start) {
   Host& host = e_.host;
   // The series: "pat" + effect + frame number, all with the extension of
@@ -306,14 +305,14 @@ void Graphics::WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const 
                                 u"」はピクチャーファイルとして読み込めません",
                             false);
     }
-    WipeFrame(dst, t.x, t.y, t.width, t.height, src, t.sx, t.sy, PicPat);
+    WipeFrame(dst, t, src, PicPat);
     RefreshIfScreen(dst);
     Pace(frame_start, wait);
     host.DoEvents();
   }
 }
 
-void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                                    const std::u16string& effect, int64_t wait_per_frame,
                                    bool hold_grows_with_count, uint32_t frame_start) {
   Host& host = e_.host;

@@ -10,6 +10,7 @@
 
 #include "engine/graphics/transitions.h"
 #include "platform/gdi/blend.h"
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
@@ -19,9 +20,6 @@ class Engine;
 
 class Graphics {
  public:
-  static constexpr int kScreenWidth = 640;
-  static constexpr int kScreenHeight = 480;
-
   // Registers ".pic", ".spr" and ".bsc".
   explicit Graphics(Engine& engine);
 
@@ -43,13 +41,13 @@ class Graphics {
   // --- Surfaces -------------------------------------------------------------
   // Scratch: the blank "base" source, the copy of a source a wipe draws onto
   // itself, the composed region of a sprite transition.
-  gdi::Surface PicBack{kScreenWidth, kScreenHeight, gdi::kBlack};
+  gdi::Surface PicBack{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
   // The picture last loaded by ".pic" or ".spr" (or the region a ".spr" took
   // from a surface) and its transparency mask.
   gdi::Surface PicChara;
   gdi::Surface PicMChara{0, 0, gdi::kWhite};
   // The current wipe-pattern frame, tiled over the screen.
-  gdi::Surface PicPat{kScreenWidth, kScreenHeight, gdi::kBlack};
+  gdi::Surface PicPat{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
 
   // The picture cache: the source word whose picture PicChara holds, and
   // whether ".spr" prepared it (key-colour pixels black, mask built).
@@ -76,11 +74,11 @@ class Graphics {
   void PreparePicture(const std::u16string& word, bool masked);
   // ".spr" from a surface: the region becomes PicChara, masked. The region
   // is cut to the part inside src; `t` follows the cut.
-  void TakeSpriteRegion(const gdi::Surface& src, Transfer& t);
+  void TakeSpriteRegion(const gdi::Surface& src, gdi::Blit& t);
 
-  void WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+  void WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                       const std::u16string& effect, int64_t wait, uint32_t frame_start);
-  void CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+  void CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                            const std::u16string& effect, int64_t wait_per_frame,
                            bool hold_grows_with_count, uint32_t frame_start);
 

@@ -15,7 +15,7 @@ gdi::Surface* Pages::Page(int n) {
     s_.Pages.resize(static_cast<size_t>(s_.PageCount) + 1);
   }
   gdi::Surface& page = s_.Pages[static_cast<size_t>(n)];
-  if (page.Empty()) page = gdi::Surface(kWidth, kHeight, s_.BaseColour);
+  if (page.Empty()) page = gdi::Surface(gdi::kScreenWidth, gdi::kScreenHeight, s_.BaseColour);
   return &page;
 }
 

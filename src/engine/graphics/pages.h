@@ -14,8 +14,6 @@ namespace tsumugi {
 
 class Pages {
  public:
-  static constexpr int kWidth = 640;
-  static constexpr int kHeight = 480;
   // The highest page count a configuration file may give. Each page used
   // takes 1.2 MB, so this keeps a script that fills them all within memory.
   static constexpr int kMaxPageCount = 1000;

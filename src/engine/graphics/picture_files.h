@@ -45,8 +45,8 @@ class PictureFiles {
 
   // Whether FindPictureFile and MediaPath would find a file, without a
   // word to anyone.
-  bool PictureFileExists(const std::u16string& name);
-  bool MediaFileExists(std::u16string name, std::u16string_view extension);
+  [[nodiscard]] bool PictureFileExists(const std::u16string& name);
+  [[nodiscard]] bool MediaFileExists(std::u16string name, std::u16string_view extension);
 
   // Finds the picture and loads it into *out (which takes its size). A file
   // that is not a picture the engine can read is reported, and the reason
@@ -60,7 +60,8 @@ class PictureFiles {
 
  private:
   // FindFile's path, if any; otherwise the cause is added to *causes.
-  std::optional<std::filesystem::path> LookUp(const std::u16string& name, std::string* causes);
+  [[nodiscard]] std::optional<std::filesystem::path> LookUp(const std::u16string& name,
+                                                            std::string* causes);
   void ReportCauses(const std::string& causes);
 
   const std::filesystem::path game_folder_;

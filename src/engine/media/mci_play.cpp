@@ -11,9 +11,9 @@ void MciPlay::PlayFile(int slot, const std::filesystem::path& path, bool loop) {
   s_.DevicePlaying[slot] = true;
   s_.DeviceLoops[slot] = loop;
   // A file the devices refuse stays silent; the slot then never stops by
-  // itself.
+  // itself. The devices tell the player why.
   MediaService& devices = Devices();
-  devices.Open(slot, path);
+  static_cast<void>(devices.Open(slot, path));
   devices.Play(slot, false);
 }
 
@@ -30,7 +30,9 @@ void MciPlay::OpenVideo(const std::filesystem::path& path) {
   if (!std::filesystem::exists(path, ec)) return;
   StopDevice(kVideoSlot);
   s_.VideoOpen[kVideoSlot] = true;
-  Devices().Open(kVideoSlot, path);
+  // A video the devices refuse shows nothing and has no size; they tell the
+  // player why.
+  static_cast<void>(Devices().Open(kVideoSlot, path));
 }
 
 int32_t MciPlay::VideoSourceWidth() {
@@ -57,8 +59,8 @@ void MciPlay::PlayCd(int32_t track, bool loop) {
   s_.DevicePlaying[kCdSlot] = true;
   s_.DeviceLoops[kCdSlot] = loop;
   MediaService& devices = Devices();
-  devices.OpenCd(kCdSlot, game_folder_);
   // Without a disc there are no tracks, and the slot stops below.
+  static_cast<void>(devices.OpenCd(kCdSlot, game_folder_));
   s_.CdTrackCount = devices.TrackCount(kCdSlot);
   s_.CdTrack = track;
   if (track <= 0 || track > s_.CdTrackCount) {

@@ -91,8 +91,8 @@ bool MediaCommands::Avi(CommandArgs& args) {
 
 void MediaCommands::ShowVideoBox(int32_t size_mode) {
   VideoBox& box = e_.host.Media().Box();
-  constexpr int kWidth = Graphics::kScreenWidth;
-  constexpr int kHeight = Graphics::kScreenHeight;
+  constexpr int kWidth = gdi::kScreenWidth;
+  constexpr int kHeight = gdi::kScreenHeight;
   if (size_mode == 0) {
     box.left = 0;
     box.top = 0;

@@ -173,7 +173,7 @@ void PlayerLayer::ShowNote(const std::u16string& text) {
   note_.Fill(note_.Width() - 1, 0, 1, note_.Height(), 0x909090);
   font->Draw(note_, kPad, kPad, text, gdi::kWhite, 0);
   Host& host = e_.host;
-  host.SetOverlay(&note_, {Graphics::kScreenWidth - note_.Width() - kPad, kPad});
+  host.SetOverlay(&note_, {gdi::kScreenWidth - note_.Width() - kPad, kPad});
   note_shown_ = true;
   host.SetTimerInterval(TimerId::kNote, kNoteMilliseconds);
   host.EnableTimer(TimerId::kNote, true);

@@ -20,7 +20,8 @@ class Engine;
 // extension when the word is empty, the extension added when the name's last
 // part has no "."; nullopt for a name that could replace a scenario (the
 // scenario extension without the beginning "save") or leave the save folder.
-std::optional<std::u16string> SaveFileNameFor(std::u16string word, std::u16string_view extension);
+[[nodiscard]] std::optional<std::u16string> SaveFileNameFor(std::u16string word,
+                                                            std::u16string_view extension);
 
 class SaveFiles {
  public:
@@ -54,15 +55,16 @@ class SaveFiles {
   std::u16string SaveFileName(std::u16string word);
   const SaveFolders& Folders();
   // The save file of a name in a folder, when it lies inside that folder.
-  std::optional<std::filesystem::path> PathIn(const std::filesystem::path& folder,
-                                              const std::u16string& name);
+  [[nodiscard]] std::optional<std::filesystem::path> PathIn(const std::filesystem::path& folder,
+                                                            const std::u16string& name);
   class LineWalk;
 
   // The memories and flags, without the variables.
   SaveState CaptureMemories() const;
   // The text of the first save file of that name the folders hold; nullopt
   // when there is none (or it cannot be read, which is said in a box).
-  std::optional<GameText> ReadText(const std::u16string& name, std::filesystem::path* found);
+  [[nodiscard]] std::optional<GameText> ReadText(const std::u16string& name,
+                                                 std::filesystem::path* found);
   void LoadAll(const GameText& text, const std::filesystem::path& file);
   void LoadFlag(const GameText& text, const std::filesystem::path& file,
                 const std::u16string& flag);

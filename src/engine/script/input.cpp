@@ -57,7 +57,8 @@ bool Input::OnButton(int32_t n, float x, float y) const {
 
 void Input::EndClickWait(RunStateKind state) {
   TextWindow& text = e_.text;
-  if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != 0) text.EraseClickMarker();
+  if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != MarkerPlacement::kNone)
+    text.EraseClickMarker();
   if (state == RunStateKind::kWaitTextClick || state == RunStateKind::kWaitTextClickOrRight) {
     text.ClearTextWindow(e_.vars.ArgToInteger(s_.TclClearMode));
   }
@@ -131,7 +132,8 @@ void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
     s_.RunState = RunStateKind::kRunning;
     if (state == RunStateKind::kWaitChoice) {
       text.EndChoiceWait(0);
-    } else if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != 0) {
+    } else if (e_.state.text.TextWindowVisible &&
+               e_.state.text.MarkerMode != MarkerPlacement::kNone) {
       text.EraseClickMarker();
     }
     text.ReturnToRecallPoint();
@@ -169,7 +171,8 @@ void Input::ReleaseHandler(MouseButton button, int /*shift*/, float x, float y) 
   TextWindow& text = e_.text;
   if (s_.SavedRunState == RunStateKind::kWaitChoice) {
     text.EndChoiceWait(0);
-  } else if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != 0) {
+  } else if (e_.state.text.TextWindowVisible &&
+             e_.state.text.MarkerMode != MarkerPlacement::kNone) {
     text.EraseClickMarker();
   }
   buttons.EnterButtonBlock(pressed);

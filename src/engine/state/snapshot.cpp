@@ -152,8 +152,9 @@ bool Check(const Snapshot& s, std::string* why) {
   c.Side(pages.PageCount, Pages::kMaxPageCount, "the page count");
   c.That(pages.Pages.size() <= static_cast<size_t>(pages.PageCount) + 1, "the pages");
   for (const gdi::Surface& page : pages.Pages) {
-    c.That(page.Empty() || (page.Width() == Pages::kWidth && page.Height() == Pages::kHeight),
-           "a page's size");
+    c.That(
+        page.Empty() || (page.Width() == gdi::kScreenWidth && page.Height() == gdi::kScreenHeight),
+        "a page's size");
   }
   const ButtonsState& b = g.buttons;
   c.That(b.Buttons.size() <= static_cast<size_t>(Buttons::kMaxButtons), "the buttons");
@@ -166,7 +167,7 @@ bool Check(const Snapshot& s, std::string* why) {
     c.Side(button.PicBtnSave.Width(), gdi::Surface::kMaxDimension, "a button's size");
   }
   for (const PageMemory& m : b.ButtonMemories) c.Memory(m, files);
-  c.That(s.screen.Width() == Graphics::kScreenWidth && s.screen.Height() == Graphics::kScreenHeight,
+  c.That(s.screen.Width() == gdi::kScreenWidth && s.screen.Height() == gdi::kScreenHeight,
          "the screen's size");
   MediaSnapshot media = s.media;
   ForEachMediaFile(media, [&](std::filesystem::path& file) {
@@ -180,8 +181,8 @@ bool Check(const Snapshot& s, std::string* why) {
   }
   c.That(s.media.sound.length == 0 || s.media.sound.position <= s.media.sound.length,
          "the sound's place is past its end");
-  c.Side(s.media.box.picture.Width(), Graphics::kScreenWidth, "the video box's size");
-  c.Side(s.media.box.picture.Height(), Graphics::kScreenHeight, "the video box's size");
+  c.Side(s.media.box.picture.Width(), gdi::kScreenWidth, "the video box's size");
+  c.Side(s.media.box.picture.Height(), gdi::kScreenHeight, "the video box's size");
   for (const TimerSetting& timer : s.timers) {
     c.That(timer.interval <= 65535 && timer.due_in <= 65535, "a timer");
   }

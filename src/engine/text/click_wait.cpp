@@ -25,7 +25,7 @@ bool TextWindow::Tcl(CommandArgs& args) {
   const int32_t kind = args.Integer(0);
   if (kind == 0 || (kind == 1 && !input.SkipTest())) {
     SnapshotPage();
-    ShowClickMarker(0);
+    ShowClickMarker(MarkerKind::kTextClick);
     e_.state.input.TclClearMode = args.Word(1);
     e_.state.input.RunState =
         kind == 0 ? RunStateKind::kWaitTextClick : RunStateKind::kWaitTextClickOrRight;
@@ -46,7 +46,7 @@ bool TextWindow::Clk(CommandArgs& args) {
   CommonWaitStart();
   if (kind == 1 && input.SkipTest()) return false;
   SnapshotPage();
-  ShowClickMarker(1);
+  ShowClickMarker(MarkerKind::kClick);
   e_.state.input.RunState = kind == 0 ? RunStateKind::kWaitClick : RunStateKind::kWaitClickOrRight;
   return true;
 }
@@ -55,7 +55,7 @@ bool TextWindow::Clk(CommandArgs& args) {
 bool TextWindow::Mst(CommandArgs& args) {
   if (args.Form() == u"off") {
     // The pictures and the blink interval stay for a later ".mst".
-    s_.MarkerMode = 0;
+    s_.MarkerMode = MarkerPlacement::kNone;
     return false;
   }
   const std::u16string& first = args.Text(0);
@@ -72,7 +72,7 @@ bool TextWindow::Mst(CommandArgs& args) {
   s_.PicMarkWork.Resize(s_.PicMarkSave.Width(), s_.PicMarkSave.Height());
 
   const int64_t mode = int64_t{args.Integer(2)} + 1;
-  s_.MarkerMode = static_cast<int32_t>(std::min<int64_t>(mode, INT32_MAX));
+  s_.MarkerMode = static_cast<MarkerPlacement>(std::min<int64_t>(mode, INT32_MAX));
   s_.MarkerOffsetX = args.Integer(3);
   s_.MarkerOffsetY = args.Integer(4);
   // A window timer takes 0 to 65535 milliseconds; 0 never ticks.
@@ -83,11 +83,12 @@ bool TextWindow::Mst(CommandArgs& args) {
 
 // --- The marker ----------------------------------------------------------------
 
-void TextWindow::ShowClickMarker(int kind) {
-  if (!s_.TextWindowVisible || s_.MarkerMode == 0) return;
+void TextWindow::ShowClickMarker(MarkerKind kind) {
+  if (!s_.TextWindowVisible || s_.MarkerMode == MarkerPlacement::kNone) return;
   const int64_t canvas_x = int64_t{s_.WindowX} + s_.CanvasX;
   const int64_t canvas_y = int64_t{s_.WindowY} + s_.CanvasY;
-  if (s_.MarkerMode == 1 || s_.MarkerMode == 2) {
+  if (s_.MarkerMode == MarkerPlacement::kAfterTextWrapping ||
+      s_.MarkerMode == MarkerPlacement::kAfterText) {
     int n = s_.LastLineIndex;
     while (n >= 0 && s_.TextLines[static_cast<size_t>(n)].Text.empty()) --n;
     int64_t mx = 0;
@@ -102,7 +103,8 @@ void TextWindow::ShowClickMarker(int kind) {
     } else {
       n = 0;
     }
-    if (s_.MarkerMode == 1 && mx + s_.MarkerOffsetX + PicTcl.Width() > s_.PicTextCanvas.Width()) {
+    if (s_.MarkerMode == MarkerPlacement::kAfterTextWrapping &&
+        mx + s_.MarkerOffsetX + PicTcl.Width() > s_.PicTextCanvas.Width()) {
       // The marker does not fit after the text: it goes to the start of the
       // next line, scrolling when there is none.
       mx = 0;
@@ -114,10 +116,10 @@ void TextWindow::ShowClickMarker(int kind) {
     }
     s_.MarkerX = ClampCoordinate(canvas_x + s_.MarkerOffsetX + mx);
     s_.MarkerY = ClampCoordinate(canvas_y + s_.MarkerOffsetY + my);
-  } else if (s_.MarkerMode == 3) {
+  } else if (s_.MarkerMode == MarkerPlacement::kFromCanvas) {
     s_.MarkerX = ClampCoordinate(canvas_x + s_.MarkerOffsetX);
     s_.MarkerY = ClampCoordinate(canvas_y + s_.MarkerOffsetY);
-  } else if (s_.MarkerMode == 4) {
+  } else if (s_.MarkerMode == MarkerPlacement::kOnScreen) {
     s_.MarkerX = s_.MarkerOffsetX;
     s_.MarkerY = s_.MarkerOffsetY;
   }
@@ -129,13 +131,11 @@ void TextWindow::ShowClickMarker(int kind) {
   s_.PicMarkWork.Clear();
   gdi::BitBlt(s_.PicMarkSave, 0, 0, w, h, screen, s_.MarkerX, s_.MarkerY, gdi::kSrcCopy);
   gdi::BitBlt(s_.PicMarkWork, 0, 0, w, h, screen, s_.MarkerX, s_.MarkerY, gdi::kSrcCopy);
-  if (kind == 0 || kind == 1) {
-    const gdi::Surface& mask = kind == 0 ? PicMTcl : PicMClk;
-    const gdi::Surface& picture = kind == 0 ? PicTcl : PicClk;
-    gdi::BitBlt(s_.PicMarkWork, 0, 0, mask.Width(), mask.Height(), mask, 0, 0, gdi::kSrcAnd);
-    gdi::BitBlt(s_.PicMarkWork, 0, 0, picture.Width(), picture.Height(), picture, 0, 0,
-                gdi::kSrcInvert);
-  }
+  const gdi::Surface& mask = kind == MarkerKind::kTextClick ? PicMTcl : PicMClk;
+  const gdi::Surface& picture = kind == MarkerKind::kTextClick ? PicTcl : PicClk;
+  gdi::BitBlt(s_.PicMarkWork, 0, 0, mask.Width(), mask.Height(), mask, 0, 0, gdi::kSrcAnd);
+  gdi::BitBlt(s_.PicMarkWork, 0, 0, picture.Width(), picture.Height(), picture, 0, 0,
+              gdi::kSrcInvert);
   ToScreen(s_.PicMarkWork, s_.MarkerX, s_.MarkerY, w, h);
   e_.host.Refresh();
   s_.MarkerShown = true;

@@ -147,14 +147,15 @@ void TextWindow::DrawLineOn(gdi::Surface& target, int i, int x, int64_t y64) {
 }
 
 void TextWindow::RedrawBand(Reach reach, int64_t left64) {
-  const int64_t top = std::max<int64_t>(reach.top, 0);
-  const int64_t bottom = std::min<int64_t>(reach.bottom, s_.PicTextCanvas.Height());
-  const int64_t left = std::clamp<int64_t>(left64, 0, s_.PicTextCanvas.Width());
-  const int width = s_.PicTextCanvas.Width() - static_cast<int>(left);
-  if (top >= bottom || width <= 0) return;
-  const int band_left = static_cast<int>(left);
-  const int band_top = static_cast<int>(top);
-  const int height = static_cast<int>(bottom - top);
+  const gdi::Rect band = gdi::ClipEdges(left64, reach.top, s_.PicTextCanvas.Width(), reach.bottom,
+                                        s_.PicTextCanvas.Bounds());
+  if (band.Empty()) return;
+  const int band_left = band.x;
+  const int band_top = band.y;
+  const int width = band.width;
+  const int height = band.height;
+  const int64_t top = band.y;
+  const int64_t bottom = band.Bottom();
 
   // The area is composed aside and copied back, which clips every line to it.
   if (band_.Width() != width || band_.Height() != height) band_.Resize(width, height);

@@ -13,6 +13,7 @@
 
 #include "engine/state/game_state.h"
 #include "engine/text/text_context.h"
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
 
@@ -33,8 +34,8 @@ class TextWindow {
   static constexpr int kMaxWindowSide = 2048;
   // A click marker is shown whole on the 640x480 screen or not at all: a
   // larger picture would only cost memory (six surfaces of its size).
-  static constexpr int kMaxMarkerWidth = 640;
-  static constexpr int kMaxMarkerHeight = 480;
+  static constexpr int kMaxMarkerWidth = gdi::kScreenWidth;
+  static constexpr int kMaxMarkerHeight = gdi::kScreenHeight;
 
   // Registers the commands of the text window.
   explicit TextWindow(Engine& engine);
@@ -53,9 +54,10 @@ class TextWindow {
   void ScrollTextUp();
 
   // --- Waits and the marker ------------------------------------------------
-  // Shows the click marker of a kind (0: ".tcl", 1: ".clk") and starts its
-  // blinking.
-  void ShowClickMarker(int kind);
+  // The marker of each wait.
+  enum class MarkerKind { kTextClick, kClick };  // ".tcl", ".clk"
+  // Shows the click marker of a kind and starts its blinking.
+  void ShowClickMarker(MarkerKind kind);
   // Stops the blinking and puts back the screen under the marker.
   void EraseClickMarker();
   // Clears the window: 0 at once, 1 by scrolling every line out; any other
