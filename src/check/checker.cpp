@@ -226,7 +226,7 @@ class GameChecker {
   // The form a choice leads to, the words it decides by taken; nullptr when
   // the choice depends on a substituted value.
   const FormNode* Chosen(std::span<const Branch> branches, LineWords& words);
-  void CheckArgument(const ArgSpec& arg, std::u16string_view word, LineWalk& walk);
+  void CheckArgument(const ArgDef& arg, std::u16string_view word, LineWalk& walk);
   void CheckDestination(const Expanded& destination);
   void CheckSource(const Expanded& source, bool sprite);
   void CheckEffect(const Expanded& effect);
@@ -805,7 +805,7 @@ void GameChecker::CheckButtonDefinition(std::u16string_view line) {
 
 void GameChecker::CheckCommand(std::u16string_view line) {
   const std::u16string_view name = line.substr(1, std::min<size_t>(3, line.size() - 1));
-  const CommandSpec* command = FindCommand(name);
+  const CommandDef* command = FindCommand(name);
   if (command == nullptr) {
     Error("unknown command " + Quote(line.substr(0, 4)) + Stops(messages::kUnknownCommand));
     return;
@@ -827,14 +827,14 @@ void GameChecker::CheckCommand(std::u16string_view line) {
   for (const FormNode* node = command->root; node != nullptr;
        node = node->branches.empty() ? nullptr : Chosen(node->branches, words)) {
     for (size_t i = 0; i < node->args.size(); ++i) {
-      const ArgSpec& arg = node->args[i];
+      const ArgDef& arg = node->args[i];
       std::u16string_view word = words.Take(arg.take);
       if (word.empty() && arg.kind != ArgKind::kMedia) word = arg.detail;
       // A media file is looked for only when its mode plays.
       const bool played_later =
           arg.kind == ArgKind::kMedia &&
           std::any_of(node->args.begin() + static_cast<ptrdiff_t>(i), node->args.end(),
-                      [](const ArgSpec& a) { return a.kind == ArgKind::kPlayMode; });
+                      [](const ArgDef& a) { return a.kind == ArgKind::kPlayMode; });
       if (played_later) {
         walk.media = word;
         walk.extension = arg.detail;
@@ -889,7 +889,7 @@ const FormNode* GameChecker::Chosen(std::span<const Branch> branches, LineWords&
   return nullptr;
 }
 
-void GameChecker::CheckArgument(const ArgSpec& arg, std::u16string_view word, LineWalk& walk) {
+void GameChecker::CheckArgument(const ArgDef& arg, std::u16string_view word, LineWalk& walk) {
   switch (arg.kind) {
     case ArgKind::kInteger:
       CheckInteger(word);

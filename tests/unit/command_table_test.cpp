@@ -18,7 +18,7 @@ using test::EngineFixture;
 TEST(CommandTable, TheEngineRunsEveryCommand) {
   EngineFixture f({{"data/start.txt", ".end\n"}});
   f.StartWithoutRunning();
-  for (const CommandSpec& command : AllCommands()) {
+  for (const CommandDef& command : AllCommands()) {
     EXPECT_TRUE(f.engine().script.HasCommand(command.name)) << Utf16ToUtf8(Synopsis(command));
   }
 }

@@ -171,7 +171,7 @@ void Graphics::Pace(uint32_t frame_start, int64_t limit) {
 
 // --- .pic and .spr ------------------------------------------------------------
 
-// .pic [DESTINATION] SOURCE [EFFECT] [WAIT] [X] [Y] [WIDTH] [HEIGHT] [SX] [SY]
+// .pic [DESTINATION] SOURCE [EFFECT] [WAIT] [X] [Y] [WIDTH] [HEIGHT] [SX] [SY]  (.spr the same)
 bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
   Host& host = e_.host;
   Script& script = e_.script;

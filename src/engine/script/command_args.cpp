@@ -6,7 +6,7 @@
 
 namespace tsumugi {
 
-CommandArgs::CommandArgs(Engine& engine, const CommandSpec& command, std::u16string_view line)
+CommandArgs::CommandArgs(Engine& engine, const CommandDef& command, std::u16string_view line)
     : e_(engine), line_(line), words_(ArgumentsOf(line_)), node_(command.root) {
   // Handlers keep references to values while a later choice adds more.
   values_.reserve(16);
@@ -15,11 +15,11 @@ CommandArgs::CommandArgs(Engine& engine, const CommandSpec& command, std::u16str
 
 void CommandArgs::Read() {
   for (;;) {
-    for (const ArgSpec& spec : node_->args) {
+    for (const ArgDef& def : node_->args) {
       Value& value = values_.emplace_back();
-      value.spec = &spec;
-      value.word = words_.Take(spec.take);
-      if (!spec.later) Evaluate(value);
+      value.def = &def;
+      value.word = words_.Take(def.take);
+      if (!def.later) Evaluate(value);
     }
     if (node_->branches.empty()) return;
     if (node_->choose_later && !handler_chooses_) return;
@@ -93,9 +93,9 @@ CommandArgs::Value& CommandArgs::Evaluated(size_t i) {
 void CommandArgs::Evaluate(Value& value) {
   Variables& vars = e_.vars;
   Script& script = e_.script;
-  const ArgSpec& spec = *value.spec;
+  const ArgDef& def = *value.def;
   value.evaluated = true;
-  switch (spec.kind) {
+  switch (def.kind) {
     case ArgKind::kInteger:
     case ArgKind::kLineCount:
     case ArgKind::kPlayMode:
@@ -124,7 +124,7 @@ void CommandArgs::Evaluate(Value& value) {
       value.number = static_cast<int32_t>(vars.ColourValue(value.text));
       return;
     case ArgKind::kPrintPage:
-      value.text = vars.ExpandText(std::u16string(value.word.empty() ? spec.detail : value.word));
+      value.text = vars.ExpandText(std::u16string(value.word.empty() ? def.detail : value.word));
       // Pages exist up to the count the configuration file gave.
       if (value.text != u"screen" && e_.pages.Page(value.text == u"off1" ? 1 : 2) == nullptr) {
         script.ScriptError(messages::NoPrintPage(value.text), false);
@@ -153,7 +153,7 @@ void CommandArgs::Evaluate(Value& value) {
     case ArgKind::kIntegerTarget:
     case ArgKind::kVariableTarget:
     case ArgKind::kNowItem:
-      value.text = vars.ExpandText(value.word.empty() ? std::u16string(spec.detail) : value.word);
+      value.text = vars.ExpandText(value.word.empty() ? std::u16string(def.detail) : value.word);
       return;
   }
 }

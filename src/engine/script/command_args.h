@@ -18,7 +18,7 @@ class CommandArgs {
   // Reads a command line by the command's forms, evaluating each argument
   // in order as it is taken, except those marked `later`; the reading stops
   // at a choice left to the handler.
-  CommandArgs(Engine& engine, const CommandSpec& command, std::u16string_view line);
+  CommandArgs(Engine& engine, const CommandDef& command, std::u16string_view line);
   CommandArgs(const CommandArgs&) = delete;
   CommandArgs& operator=(const CommandArgs&) = delete;
 
@@ -46,7 +46,7 @@ class CommandArgs {
 
  private:
   struct Value {
-    const ArgSpec* spec = nullptr;
+    const ArgDef* def = nullptr;
     std::u16string word;
     std::u16string text;
     int32_t number = 0;

@@ -6,19 +6,19 @@ namespace tsumugi {
 
 namespace {
 
-constexpr ArgSpec Of(std::u16string_view label, ArgKind kind) {
+constexpr ArgDef Of(std::u16string_view label, ArgKind kind) {
   return {label, kind};
 }
-constexpr ArgSpec Int(std::u16string_view label) {
+constexpr ArgDef Int(std::u16string_view label) {
   return {label, ArgKind::kInteger};
 }
-constexpr ArgSpec Memory() {
+constexpr ArgDef Memory() {
   return {u"MEMORY", ArgKind::kMemory};
 }
-constexpr ArgSpec Media(std::u16string_view extension) {
+constexpr ArgDef Media(std::u16string_view extension) {
   return Of(u"NAME", ArgKind::kMedia).Detail(extension);
 }
-constexpr ArgSpec PlayMode(int32_t last_playing) {
+constexpr ArgDef PlayMode(int32_t last_playing) {
   return Of(u"MODE", ArgKind::kPlayMode).Limit(last_playing);
 }
 
@@ -28,22 +28,22 @@ constexpr FormNode kNothing{};
 
 // --- Lines of text and waits -------------------------------------------------------
 
-constexpr ArgSpec kCapArgs[] = {Of(u"TEXT", ArgKind::kShownText).Rest()};
+constexpr ArgDef kCapArgs[] = {Of(u"TEXT", ArgKind::kShownText).Rest()};
 constexpr FormNode kCap{u"", kCapArgs};
 
 // The kind is read after the wait starts; the clear mode only when the
 // clear happens, at once or after the click.
-constexpr ArgSpec kTclArgs[] = {Int(u"KIND").Later(), Int(u"CLEAR").Rest().Later()};
+constexpr ArgDef kTclArgs[] = {Int(u"KIND").Later(), Int(u"CLEAR").Rest().Later()};
 constexpr FormNode kTcl{u"", kTclArgs};
 
-constexpr ArgSpec kClkArgs[] = {Int(u"KIND").Taking(Take::kCharacter)};
+constexpr ArgDef kClkArgs[] = {Int(u"KIND").Taking(Take::kCharacter)};
 constexpr FormNode kClk{u"", kClkArgs};
 
-constexpr ArgSpec kWatArgs[] = {Int(u"MILLISECONDS").Rest()};
+constexpr ArgDef kWatArgs[] = {Int(u"MILLISECONDS").Rest()};
 constexpr FormNode kWat{u"", kWatArgs};
 
 // The first picture is loaded before anything after it is read.
-constexpr ArgSpec kMstArgs[] = {Of(u"TCL", ArgKind::kPicture),
+constexpr ArgDef kMstArgs[] = {Of(u"TCL", ArgKind::kPicture),
                                 Of(u"CLK", ArgKind::kPicture).Later(),
                                 Int(u"MODE").Later(),
                                 Int(u"X").Later(),
@@ -55,22 +55,22 @@ constexpr Branch kMstChoice[] = {{Test::kKeyword, u"off", &kMstOff},
                                  {Test::kOtherwise, {}, &kMstOn}};
 constexpr FormNode kMst{u"", {}, kMstChoice};
 
-constexpr ArgSpec kModeArgs[] = {Int(u"MODE").Rest()};
+constexpr ArgDef kModeArgs[] = {Int(u"MODE").Rest()};
 constexpr FormNode kMode{u"", kModeArgs};
 
-constexpr ArgSpec kTspArgs[] = {Int(u"DELAY"), Int(u"FAST").Rest()};
+constexpr ArgDef kTspArgs[] = {Int(u"DELAY"), Int(u"FAST").Rest()};
 constexpr FormNode kTsp{u"", kTspArgs};
 
 // --- .txt ---------------------------------------------------------------------------
 
 // The window must be empty (and for "space" and "canvas" hidden) before the
 // words of a setting are read: those are read when the handler has looked.
-constexpr ArgSpec kTxtMaxlineArgs[] = {Of(u"LINES", ArgKind::kLineCount).Rest().Later()};
+constexpr ArgDef kTxtMaxlineArgs[] = {Of(u"LINES", ArgKind::kLineCount).Rest().Later()};
 constexpr FormNode kTxtMaxline{u"maxline", kTxtMaxlineArgs};
 
-constexpr ArgSpec kWidthHeightArgs[] = {Int(u"WIDTH"), Int(u"HEIGHT").Rest().Later()};
-constexpr ArgSpec kXYArgs[] = {Int(u"X"), Int(u"Y").Rest()};
-constexpr ArgSpec kTxtPictureArgs[] = {Of(u"PICTURE", ArgKind::kPicture)};
+constexpr ArgDef kWidthHeightArgs[] = {Int(u"WIDTH"), Int(u"HEIGHT").Rest().Later()};
+constexpr ArgDef kXYArgs[] = {Int(u"X"), Int(u"Y").Rest()};
+constexpr ArgDef kTxtPictureArgs[] = {Of(u"PICTURE", ArgKind::kPicture)};
 
 constexpr FormNode kTxtSpacePicScreen{u"space pic screen", kWidthHeightArgs};
 constexpr FormNode kTxtSpacePicture{u"space pic", kTxtPictureArgs};
@@ -90,9 +90,9 @@ constexpr Branch kTxtCanvasChoice[] = {{Test::kKeyword, u"pos", &kTxtCanvasPos},
                                        {Test::kOtherwise, {}, &kNothing}};
 constexpr FormNode kTxtCanvas{u"canvas", {}, kTxtCanvasChoice, /*choose_later=*/true};
 
-constexpr ArgSpec kTxtFaceArgs[] = {Of(u"FACE", ArgKind::kFontFace).Rest()};
-constexpr ArgSpec kTxtValueArgs[] = {Int(u"VALUE").Rest().Later()};
-constexpr ArgSpec kColourOfArgs[] = {Of(u"WHICH", ArgKind::kText),
+constexpr ArgDef kTxtFaceArgs[] = {Of(u"FACE", ArgKind::kFontFace).Rest()};
+constexpr ArgDef kTxtValueArgs[] = {Int(u"VALUE").Rest().Later()};
+constexpr ArgDef kColourOfArgs[] = {Of(u"WHICH", ArgKind::kText),
                                      Of(u"COLOUR", ArgKind::kColour).Rest().Later()};
 constexpr FormNode kTxtFontName{u"font name", kTxtFaceArgs};
 constexpr FormNode kTxtFontValue{u"font value", kTxtValueArgs};
@@ -117,8 +117,8 @@ constexpr FormNode kTxt{u"", {}, kTxtChoice};
 
 // --- .tpr -------------------------------------------------------------------------------
 
-constexpr ArgSpec kTprFaceArgs[] = {Of(u"FACE", ArgKind::kText).Rest()};
-constexpr ArgSpec kTprSettingArgs[] = {Of(u"SETTING", ArgKind::kText),
+constexpr ArgDef kTprFaceArgs[] = {Of(u"FACE", ArgKind::kText).Rest()};
+constexpr ArgDef kTprSettingArgs[] = {Of(u"SETTING", ArgKind::kText),
                                        Int(u"VALUE").Rest().Later()};
 constexpr FormNode kTprFontReset{u"font reset"};
 constexpr FormNode kTprFontColour{u"font color", kColourOfArgs};
@@ -131,13 +131,13 @@ constexpr Branch kTprFontChoice[] = {{Test::kKeyword, u"reset", &kTprFontReset},
 constexpr FormNode kTprFont{u"font", {}, kTprFontChoice};
 
 // The page is the keyword itself; a left-out target prints on the screen.
-constexpr ArgSpec kTprOff1Args[] = {
+constexpr ArgDef kTprOff1Args[] = {
     Of(u"PAGE", ArgKind::kPrintPage).Taking(Take::kNothing).Detail(u"off1"), Int(u"X"), Int(u"Y"),
     Of(u"TEXT", ArgKind::kShownText).Rest()};
-constexpr ArgSpec kTprOff2Args[] = {
+constexpr ArgDef kTprOff2Args[] = {
     Of(u"PAGE", ArgKind::kPrintPage).Taking(Take::kNothing).Detail(u"off2"), Int(u"X"), Int(u"Y"),
     Of(u"TEXT", ArgKind::kShownText).Rest()};
-constexpr ArgSpec kTprScreenArgs[] = {
+constexpr ArgDef kTprScreenArgs[] = {
     Of(u"PAGE", ArgKind::kPrintPage).Taking(Take::kNothing).Detail(u"screen"), Int(u"X"), Int(u"Y"),
     Of(u"TEXT", ArgKind::kShownText).Rest()};
 constexpr FormNode kTprOff1{u"", kTprOff1Args};
@@ -152,10 +152,10 @@ constexpr FormNode kTpr{u"", {}, kTprChoice};
 
 // --- Choices and recall points ---------------------------------------------------------
 
-constexpr ArgSpec kExitArgs[] = {Memory(), Int(u"KIND").Later(), Int(u"REDRAW").Rest().Later()};
+constexpr ArgDef kExitArgs[] = {Memory(), Int(u"KIND").Later(), Int(u"REDRAW").Rest().Later()};
 constexpr FormNode kExit{u"exit", kExitArgs};
 
-constexpr ArgSpec kRclArgs[] = {Memory()};
+constexpr ArgDef kRclArgs[] = {Memory()};
 constexpr FormNode kRclPoint{u"", kRclArgs};
 constexpr Branch kRclChoice[] = {{Test::kKeyword, u"exit", &kExit},
                                  {Test::kOtherwise, {}, &kRclPoint}};
@@ -165,7 +165,7 @@ constexpr FormNode kRcl{u"", {}, kRclChoice};
 
 // A left-out destination is the screen: then the second word is the
 // effect, a number, or there is none.
-constexpr std::array<ArgSpec, 10> PictureArgs(ArgSpec destination, ArgKind source) {
+constexpr std::array<ArgDef, 10> PictureArgs(ArgDef destination, ArgKind source) {
   return {destination,
           Of(u"SOURCE", source),
           Of(u"EFFECT", ArgKind::kEffect).Detail(u"0"),
@@ -177,9 +177,9 @@ constexpr std::array<ArgSpec, 10> PictureArgs(ArgSpec destination, ArgKind sourc
           Int(u"SX"),
           Int(u"SY")};
 }
-constexpr ArgSpec kOnScreen =
+constexpr ArgDef kOnScreen =
     Of(u"DESTINATION", ArgKind::kDestination).Taking(Take::kNothing).Detail(u"screen");
-constexpr ArgSpec kDestination = Of(u"DESTINATION", ArgKind::kDestination);
+constexpr ArgDef kDestination = Of(u"DESTINATION", ArgKind::kDestination);
 constexpr auto kPicOnScreenArgs = PictureArgs(kOnScreen, ArgKind::kSource);
 constexpr auto kPicArgs = PictureArgs(kDestination, ArgKind::kSource);
 constexpr auto kSprOnScreenArgs = PictureArgs(kOnScreen, ArgKind::kSpriteSource);
@@ -196,7 +196,7 @@ constexpr Branch kSprChoice[] = {{Test::kNumberAfter, {}, &kSprOnScreen},
 constexpr FormNode kSpr{u"", {}, kSprChoice};
 
 // The text window must be hidden before the colour is read.
-constexpr ArgSpec kBscArgs[] = {Of(u"COLOUR", ArgKind::kColour).Rest().Later()};
+constexpr ArgDef kBscArgs[] = {Of(u"COLOUR", ArgKind::kColour).Rest().Later()};
 constexpr FormNode kBsc{u"", kBscArgs};
 
 // --- Buttons ------------------------------------------------------------------------------
@@ -208,10 +208,10 @@ constexpr FormNode kBtn{u"", {}, kBtnChoice};
 // --- Media ----------------------------------------------------------------------------------
 
 constexpr FormNode kStop{u"stop"};
-constexpr ArgSpec kMidArgs[] = {Media(u"mid"), PlayMode(1).Rest()};
-constexpr ArgSpec kMp3Args[] = {Media(u"mp3"), PlayMode(1)};
-constexpr ArgSpec kWavArgs[] = {Media(u"wav"), PlayMode(2).Rest()};
-constexpr ArgSpec kAcdArgs[] = {Of(u"TRACK", ArgKind::kTrack), Int(u"MODE").Rest()};
+constexpr ArgDef kMidArgs[] = {Media(u"mid"), PlayMode(1).Rest()};
+constexpr ArgDef kMp3Args[] = {Media(u"mp3"), PlayMode(1)};
+constexpr ArgDef kWavArgs[] = {Media(u"wav"), PlayMode(2).Rest()};
+constexpr ArgDef kAcdArgs[] = {Of(u"TRACK", ArgKind::kTrack), Int(u"MODE").Rest()};
 constexpr FormNode kMidPlay{u"", kMidArgs};
 constexpr FormNode kMp3Play{u"", kMp3Args};
 constexpr FormNode kWavPlay{u"", kWavArgs};
@@ -231,14 +231,14 @@ constexpr FormNode kAcd{u"", {}, kAcdChoice};
 
 // The text window must be hidden before anything is read; the size mode is
 // read once the video is open.
-constexpr ArgSpec kAviArgs[] = {Media(u"avi").Later(), Int(u"PLAYMODE").Later(),
+constexpr ArgDef kAviArgs[] = {Media(u"avi").Later(), Int(u"PLAYMODE").Later(),
                                 Int(u"SIZEMODE").Rest().Later()};
 constexpr FormNode kAvi{u"", kAviArgs};
 
 // --- The cursor -----------------------------------------------------------------------------
 
 // File names may hold blanks: the name is the whole rest of the line.
-constexpr ArgSpec kCurArgs[] = {Media(u"cur").Rest()};
+constexpr ArgDef kCurArgs[] = {Media(u"cur").Rest()};
 constexpr FormNode kCurNormal{u"normal"};
 constexpr FormNode kCurFile{u"", kCurArgs};
 constexpr Branch kCurChoice[] = {{Test::kRestIs, u"normal", &kCurNormal},
@@ -246,21 +246,21 @@ constexpr Branch kCurChoice[] = {{Test::kRestIs, u"normal", &kCurNormal},
 constexpr FormNode kCur{u"", {}, kCurChoice};
 
 constexpr FormNode kMcm{u"", kXYArgs};
-constexpr ArgSpec kMmdArgs[] = {Int(u"CLICK"), Int(u"RIGHT").Rest()};
+constexpr ArgDef kMmdArgs[] = {Int(u"CLICK"), Int(u"RIGHT").Rest()};
 constexpr FormNode kMmd{u"", kMmdArgs};
 
 // --- Control flow -----------------------------------------------------------------------------
 
-constexpr ArgSpec kJmpArgs[] = {Of(u"FILE", ArgKind::kScenario), Of(u"LABEL", ArgKind::kLabel)};
+constexpr ArgDef kJmpArgs[] = {Of(u"FILE", ArgKind::kScenario), Of(u"LABEL", ArgKind::kLabel)};
 constexpr FormNode kJmp{u"", kJmpArgs};
 
 // The second word is the memory number when it reads as an integer;
 // otherwise it is a label and the number follows.
-constexpr ArgSpec kSubExitArgs[] = {Memory().Rest()};
-constexpr ArgSpec kSubFileArgs[] = {Of(u"FILE", ArgKind::kScenario)};
-constexpr ArgSpec kSubNoLabelArgs[] = {Of(u"LABEL", ArgKind::kLabel).Taking(Take::kNothing),
+constexpr ArgDef kSubExitArgs[] = {Memory().Rest()};
+constexpr ArgDef kSubFileArgs[] = {Of(u"FILE", ArgKind::kScenario)};
+constexpr ArgDef kSubNoLabelArgs[] = {Of(u"LABEL", ArgKind::kLabel).Taking(Take::kNothing),
                                        Memory()};
-constexpr ArgSpec kSubLabelArgs[] = {Of(u"LABEL", ArgKind::kLabel), Memory().Rest()};
+constexpr ArgDef kSubLabelArgs[] = {Of(u"LABEL", ArgKind::kLabel), Memory().Rest()};
 constexpr FormNode kSubExit{u"exit", kSubExitArgs};
 constexpr FormNode kSubNoLabel{u"", kSubNoLabelArgs};
 constexpr FormNode kSubLabel{u"", kSubLabelArgs};
@@ -271,19 +271,19 @@ constexpr Branch kSubChoice[] = {{Test::kKeyword, u"exit", &kSubExit},
                                  {Test::kOtherwise, {}, &kSubCall}};
 constexpr FormNode kSub{u"", {}, kSubChoice};
 
-constexpr ArgSpec kCasArgs[] = {Of(u"EXPRESSION", ArgKind::kExpression).Rest()};
+constexpr ArgDef kCasArgs[] = {Of(u"EXPRESSION", ArgKind::kExpression).Rest()};
 constexpr FormNode kCas{u"", kCasArgs};
 
 // --- Values -------------------------------------------------------------------------------------
 
-constexpr ArgSpec kLetArgs[] = {Of(u"TARGET", ArgKind::kVariableTarget),
+constexpr ArgDef kLetArgs[] = {Of(u"TARGET", ArgKind::kVariableTarget),
                                 Of(u"=", ArgKind::kIgnored).Taking(Take::kTwoCharacters),
                                 Of(u"VALUE", ArgKind::kLetValue).Rest()};
 constexpr FormNode kLet{u"", kLetArgs};
-constexpr ArgSpec kRndArgs[] = {Of(u"TARGET", ArgKind::kIntegerTarget), Of(u"=", ArgKind::kIgnored),
+constexpr ArgDef kRndArgs[] = {Of(u"TARGET", ArgKind::kIntegerTarget), Of(u"=", ArgKind::kIgnored),
                                 Int(u"LOW"), Of(u"TO", ArgKind::kIgnored), Int(u"HIGH")};
 constexpr FormNode kRnd{u"", kRndArgs};
-constexpr ArgSpec kNowArgs[] = {Of(u"TARGET", ArgKind::kIntegerTarget),
+constexpr ArgDef kNowArgs[] = {Of(u"TARGET", ArgKind::kIntegerTarget),
                                 Of(u"=", ArgKind::kIgnored).Taking(Take::kTwoCharacters),
                                 Of(u"ITEM", ArgKind::kNowItem).Rest()};
 constexpr FormNode kNow{u"", kNowArgs};
@@ -291,14 +291,14 @@ constexpr FormNode kNow{u"", kNowArgs};
 // --- Save files
 // -------------------------------------------------------------------------------------
 
-constexpr ArgSpec kSavArgs[] = {Of(u"NAME", ArgKind::kSaveName).Rest()};
+constexpr ArgDef kSavArgs[] = {Of(u"NAME", ArgKind::kSaveName).Rest()};
 constexpr FormNode kSav{u"", kSavArgs};
 // Without a name the whole default save is loaded, whatever follows.
-constexpr ArgSpec kLodArgs[] = {Of(u"NAME", ArgKind::kSaveName),
+constexpr ArgDef kLodArgs[] = {Of(u"NAME", ArgKind::kSaveName),
                                 Of(u"WHAT", ArgKind::kLoadTarget).Rest().Later()};
 constexpr FormNode kLod{u"", kLodArgs};
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandDef kCommands[] = {
     {u"end", &kNoArguments},
     {u"cap", &kCap},
     {u"tcl", &kTcl, /*may_wait=*/true},
@@ -340,7 +340,7 @@ constexpr CommandSpec kCommands[] = {
 
 // Appends the shapes of a node's forms to `out`, each after `prefix`.
 void AddShapes(const FormNode& node, std::u16string prefix, std::u16string& out) {
-  for (const ArgSpec& arg : node.args) {
+  for (const ArgDef& arg : node.args) {
     if (arg.take != Take::kNothing) prefix += u" " + std::u16string(arg.label);
   }
   if (node.branches.empty()) {
@@ -390,18 +390,18 @@ std::u16string_view LineWords::Take(::tsumugi::Take take) {
   return taken;
 }
 
-std::span<const CommandSpec> AllCommands() {
+std::span<const CommandDef> AllCommands() {
   return kCommands;
 }
 
-const CommandSpec* FindCommand(std::u16string_view name) {
-  for (const CommandSpec& command : kCommands) {
+const CommandDef* FindCommand(std::u16string_view name) {
+  for (const CommandDef& command : kCommands) {
     if (command.name == name) return &command;
   }
   return nullptr;
 }
 
-std::u16string Synopsis(const CommandSpec& command) {
+std::u16string Synopsis(const CommandDef& command) {
   std::u16string out;
   AddShapes(*command.root, u"." + std::u16string(command.name), out);
   return out;

@@ -95,8 +95,8 @@ enum class Take : uint8_t {
   kNothing,
 };
 
-struct ArgSpec {
-  constexpr ArgSpec(std::u16string_view label_as_shown, ArgKind kind_of_word)
+struct ArgDef {
+  constexpr ArgDef(std::u16string_view label_as_shown, ArgKind kind_of_word)
       : label(label_as_shown), kind(kind_of_word) {}
 
   // As a synopsis shows it: MEMORY, X, NAME.
@@ -112,28 +112,28 @@ struct ArgSpec {
   // The last mode of a kPlayMode that plays.
   int32_t limit = 0;
 
-  constexpr ArgSpec Rest() const {
-    ArgSpec a = *this;
+  constexpr ArgDef Rest() const {
+    ArgDef a = *this;
     a.take = Take::kRest;
     return a;
   }
-  constexpr ArgSpec Later() const {
-    ArgSpec a = *this;
+  constexpr ArgDef Later() const {
+    ArgDef a = *this;
     a.later = true;
     return a;
   }
-  constexpr ArgSpec Taking(Take take_how) const {
-    ArgSpec a = *this;
+  constexpr ArgDef Taking(Take take_how) const {
+    ArgDef a = *this;
     a.take = take_how;
     return a;
   }
-  constexpr ArgSpec Detail(std::u16string_view d) const {
-    ArgSpec a = *this;
+  constexpr ArgDef Detail(std::u16string_view d) const {
+    ArgDef a = *this;
     a.detail = d;
     return a;
   }
-  constexpr ArgSpec Limit(int32_t last) const {
-    ArgSpec a = *this;
+  constexpr ArgDef Limit(int32_t last) const {
+    ArgDef a = *this;
     a.limit = last;
     return a;
   }
@@ -169,14 +169,14 @@ struct Branch {
 };
 
 struct FormNode {
-  constexpr FormNode(std::u16string_view name = {}, std::span<const ArgSpec> arguments = {},
+  constexpr FormNode(std::u16string_view name = {}, std::span<const ArgDef> arguments = {},
                      std::span<const Branch> choice = {}, bool handler_chooses = false)
       : form(name), args(arguments), branches(choice), choose_later(handler_chooses) {}
 
   // The name handlers know the form by: "exit", "font color"; empty for a
   // command's only form.
   std::u16string_view form;
-  std::span<const ArgSpec> args;
+  std::span<const ArgDef> args;
   // After the arguments: the choice of the next node, if any.
   std::span<const Branch> branches;
   // The choice waits for the handler (CommandArgs::Choose), which checks
@@ -184,8 +184,8 @@ struct FormNode {
   bool choose_later = false;
 };
 
-struct CommandSpec {
-  constexpr CommandSpec(std::u16string_view command_name, const FormNode* forms, bool waits = false)
+struct CommandDef {
+  constexpr CommandDef(std::u16string_view command_name, const FormNode* forms, bool waits = false)
       : name(command_name), root(forms), may_wait(waits) {}
 
   // The three characters after the ".".
@@ -196,9 +196,9 @@ struct CommandSpec {
 };
 
 // Every command, in no particular order.
-std::span<const CommandSpec> AllCommands();
+std::span<const CommandDef> AllCommands();
 // The command of a name, or nullptr.
-const CommandSpec* FindCommand(std::u16string_view name);
+const CommandDef* FindCommand(std::u16string_view name);
 
 // The words of a command line as commands take them.
 struct LineWords {
@@ -228,6 +228,6 @@ inline LineWords ArgumentsOf(std::u16string_view line) {
 
 // The shape of each form of a command, one line each: ".btn exit MEMORY MODE
 // REDRAW".
-std::u16string Synopsis(const CommandSpec& command);
+std::u16string Synopsis(const CommandDef& command);
 
 }  // namespace tsumugi

@@ -27,10 +27,10 @@ uint64_t Script::CommandKey(std::u16string_view name) {
 }
 
 void Script::RegisterCommand(std::u16string_view name, CommandHandler handler) {
-  const CommandSpec* spec = FindCommand(name);
+  const CommandDef* def = FindCommand(name);
   // A command the table does not describe could never be read.
-  if (spec == nullptr) throw std::logic_error("no such command in the command table");
-  commands_[CommandKey(name)] = {spec, std::move(handler)};
+  if (def == nullptr) throw std::logic_error("no such command in the command table");
+  commands_[CommandKey(name)] = {def, std::move(handler)};
 }
 
 bool Script::HasCommand(std::u16string_view name) const {
@@ -123,12 +123,12 @@ bool Script::Dispatch() {
   std::u16string_view name = std::u16string_view(s_.CurrentLine).substr(1, 3);
   auto it = commands_.find(CommandKey(name));
   if (it == commands_.end()) ScriptError(std::u16string(messages::kUnknownCommand), true);
-  CommandArgs args(e_, *it->second.spec, s_.CurrentLine);
+  CommandArgs args(e_, *it->second.def, s_.CurrentLine);
   // What the command does not take stays on the line, as reading the line
   // word by word leaves it.
   s_.CurrentLine = args.Leftover();
   const bool waits = it->second.handler(args);
-  assert(!waits || it->second.spec->may_wait);
+  assert(!waits || it->second.def->may_wait);
   return waits;
 }
 

@@ -1,6 +1,6 @@
-// The script reader and command dispatcher: the reading position, the word
-// splitter every command uses, the run loop with its command table, and the
-// common error report.
+// The script reader and command dispatcher: the reading position, the run
+// loop, the dispatcher that reads each command line by the command table
+// and hands its handler the arguments, and the common error report.
 #pragma once
 
 #include <cstdint>
@@ -92,7 +92,7 @@ class Script final : public ScriptErrors {
   ScriptState& s_;
   int depth_ = 0;
   struct Command {
-    const CommandSpec* spec;
+    const CommandDef* def;
     CommandHandler handler;
   };
   std::unordered_map<uint64_t, Command> commands_;
