@@ -10,19 +10,29 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       fonts(options.crisp_text),
       startup(*this),
       form(*this),
-      catalogue(host, settings, picture_files, form),
-      script(*this),
-      input(*this),
-      flow(*this),
-      vars(*this),
-      picture_files(options.game_folder, settings, host, script),
+      catalogue(host.Dialogs(), settings, files, form),
+      script(host.Events(), host.Dialogs(), catalogue, settings, form, record, vars, pages,
+             state.input, state.script,
+             {.show_text_line = [this] { text.ShowTextLine(); },
+              .run_returned =
+                  [this] {
+                    if (AtEventLoop()) player.AtWait();
+                  }}),
+      input(host.Clock(), host.Events(), host.Window(), script, flow, vars, text, buttons, mci,
+            media, state.buttons, state.script, state.text, state.input),
+      flow(settings, catalogue, script, vars, state.script, state.calls),
+      vars(host.Clock(), options, script, state.vars),
+      files(options.game_folder, settings, host.Dialogs(), script),
       pages(state.pages),
-      graphics(*this),
-      text(*this),
-      printer(*this),
-      buttons(*this),
-      saves(*this),
-      cursor(*this),
+      graphics(host.Clock(), host.Events(), host.Dialogs(), host.Window(), script, files, pages,
+               media, state.text),
+      text(host.Clock(), host.Events(), host.Window(), fonts, catalogue, script, flow, vars, files,
+           printer, record, state.buttons, state.input, state.script, state.text),
+      printer(host.Window(), fonts, pages, state.text, state.print),
+      buttons(host.Window(), script, flow, vars, files, text, record, state.script, state.buttons),
+      saves(host.Dialogs(), host.Storage(), options, settings, catalogue, script, vars,
+            state.buttons, state.calls, state.text, state.vars),
+      cursor(host.Clock(), host.Dialogs(), host.Window(), script, files, state.input, state.cursor),
       mci(host.Media(), state.media, options.game_folder,
           [this](int slot) {
             // The end of a video: the script goes on after its line.
@@ -32,9 +42,11 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
             host.DoEvents();
             script.RunScript();
           }),
-      media(*this),
-      record(host, catalogue, settings),
+      media(host.Events(), host.Window(), host.Media(), script, files, mci, state.input,
+            state.text),
+      record(host.Clock(), catalogue, settings),
       player(*this) {
+  RegisterCommands();
   host.SetEventSink(this);
 }
 

@@ -1,7 +1,7 @@
 // The picture and cursor loaders: the first byte chooses the file's
 // extension (bitmap, JPEG, cursor, icon), the rest is the file. A picture
 // that loads is masked, as the engine does before drawing it.
-#include "engine/graphics/picture_files.h"
+#include "engine/files/game_files.h"
 #include "fuzz/fuzz_targets.h"
 #include "fuzz/scratch.h"
 #include "platform/gdi/cursor_image.h"

@@ -59,12 +59,11 @@ TEST(InputStates, RightPressesResumeOnlyTheWaitsThatAcceptThem) {
 TEST(InputModes, SkipModeLetsAHeldLeftButtonPassWaitsOfKindOne) {
   TextGame g;
   g.Start();
-  Input& in = g.input();
   g.Line(".mmd 1 0");
   EXPECT_TRUE(g.state().input.ClickSkip);
   Press(g, MouseButton::kLeft);  // while the script runs
   EXPECT_TRUE(g.state().input.LeftHeld);
-  EXPECT_TRUE(in.FastForwardHeld());
+  EXPECT_TRUE(g.state().input.FastForwardHeld());
   EXPECT_FALSE(g.Line(".clk 1"));
   EXPECT_FALSE(g.Line(".tcl 1"));
   // Kind 0 still waits.
@@ -78,7 +77,6 @@ TEST(InputModes, SkipModeLetsAHeldLeftButtonPassWaitsOfKindOne) {
 TEST(InputModes, MouseModeWordsAndTheirTable) {
   TextGame g;
   g.Start();
-  Input& in = g.input();
   g.Line(".mmd 1 2");
   EXPECT_TRUE(g.state().input.ClickSkip);
   EXPECT_FALSE(g.state().input.RightClickEnabled);
@@ -87,8 +85,8 @@ TEST(InputModes, MouseModeWordsAndTheirTable) {
   // speeds up typing.
   Press(g, MouseButton::kRight);
   EXPECT_TRUE(g.state().input.RightHeld);
-  EXPECT_FALSE(in.SkipTest());
-  EXPECT_FALSE(in.FastForwardHeld());
+  EXPECT_FALSE(g.state().input.SkipTest());
+  EXPECT_FALSE(g.state().input.FastForwardHeld());
   EXPECT_EQ(g.Duration("ab"), 400u);
   Release(g, MouseButton::kRight);
   g.Line(".mmd 5 5");
@@ -101,11 +99,11 @@ TEST(InputModes, MouseModeWordsAndTheirTable) {
   // In return mode a held right button still types fast but does not pass
   // waits.
   g.state().input.RightHeld = true;
-  EXPECT_TRUE(in.FastForwardHeld());
-  EXPECT_FALSE(in.SkipTest());
+  EXPECT_TRUE(g.state().input.FastForwardHeld());
+  EXPECT_FALSE(g.state().input.SkipTest());
   g.Line(".mmd 7 0");
   EXPECT_FALSE(g.state().input.RightClickReturns);
-  EXPECT_TRUE(in.SkipTest());
+  EXPECT_TRUE(g.state().input.SkipTest());
 }
 
 TEST(InputStates, PressPositionsAreRecordedAtWaits) {

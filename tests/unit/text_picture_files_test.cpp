@@ -22,7 +22,7 @@ TEST(PictureFileLookup, ExtensionsCaseAndFolders) {
   std::filesystem::create_directories(g.game() / "data" / "dir.bmp");
   g.File("dir.jpg", "x");
   g.Start();
-  PictureFiles& files = g.engine().picture_files;
+  GameFiles& files = g.engine().files;
   // A bitmap wins over a JPEG of the same name...
   EXPECT_EQ(Name(files.FindPictureFile(u"face")), "face.bmp");
   // ...but a name with an extension is used as written.

@@ -2,7 +2,10 @@
 
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/files/game_files.h"
+#include "engine/script/command_args.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 namespace {
@@ -13,21 +16,25 @@ enum class RightButtonMode : int32_t { kClicks = 0, kReturns = 1, kOff = 2 };
 
 }  // namespace
 
-Cursor::Cursor(Engine& engine) : e_(engine), s_(engine.state.cursor) {
-  e_.script.RegisterCommand(u"cur", [this](CommandArgs& args) { return Cur(args); });
-  e_.script.RegisterCommand(u"mcm", [this](CommandArgs& args) { return Mcm(args); });
-  e_.script.RegisterCommand(u"mmd", [this](CommandArgs& args) { return Mmd(args); });
-}
+Cursor::Cursor(HostClock& clock, HostDialogs& dialogs, HostWindow& window, ScriptErrors& errors,
+               GameFiles& files, InputState& input_state, CursorState& state)
+    : clock_(clock),
+      dialogs_(dialogs),
+      window_(window),
+      errors_(errors),
+      files_(files),
+      input_state_(input_state),
+      s_(state) {}
 
 Cursor::~Cursor() {
   // The host must not keep showing a picture that is about to be freed.
-  if (image_) e_.host.SetCursorImage(nullptr);
+  if (image_) window_.SetCursorImage(nullptr);
 }
 
 // .cur NAME   or   .cur normal   (the name is the whole rest of the line)
 bool Cursor::Cur(CommandArgs& args) {
   if (args.Form() == u"normal") {
-    e_.host.SetCursorImage(nullptr);
+    window_.SetCursorImage(nullptr);
     image_.reset();
     s_.Picture.clear();
     return false;
@@ -40,7 +47,7 @@ bool Cursor::Cur(CommandArgs& args) {
 
 void Cursor::RebuildPicture() {
   if (s_.Picture.empty()) {
-    e_.host.SetCursorImage(nullptr);
+    window_.SetCursorImage(nullptr);
     image_.reset();
   } else {
     ShowPicture(s_.Picture);
@@ -48,19 +55,19 @@ void Cursor::RebuildPicture() {
 }
 
 void Cursor::ShowPicture(const std::u16string& name) {
-  const std::filesystem::path path = e_.picture_files.MediaPath(name, u"cur");
+  const std::filesystem::path path = files_.MediaPath(name, u"cur");
   auto image = std::make_unique<gdi::CursorImage>();
   std::string error;
   if (!gdi::LoadCursorImage(path, image.get(), &error)) {
     // A file that is there but is no cursor or icon would otherwise leave
     // the author wondering why the pointer did not change.
-    e_.host.Diagnostic(PathToUtf8(path) + ": " + error);
-    e_.script.ScriptError(
+    dialogs_.Diagnostic(PathToUtf8(path) + ": " + error);
+    errors_.ScriptError(
         u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) + u"」はカーソルファイルとして読み込めません",
         false);
   }
   // The host switches to the new picture before the old one is freed.
-  e_.host.SetCursorImage(image.get());
+  window_.SetCursorImage(image.get());
   image_ = std::move(image);
 }
 
@@ -74,21 +81,20 @@ bool Cursor::Mcm(CommandArgs& args) {
 }
 
 void Cursor::MovePointer(Point target) {
-  Host& host = e_.host;
-  const Point start = host.GetCursorPos();
+  const Point start = window_.GetCursorPos();
   const int64_t dx = int64_t{target.x} - start.x;
   const int64_t dy = int64_t{target.y} - start.y;
   for (int i = 1; i <= kGlideSteps; ++i) {
     // Each step is truncated toward zero; the last one lands on the target.
-    host.SetCursorPos({static_cast<int>(start.x + i * dx / kGlideSteps),
-                       static_cast<int>(start.y + i * dy / kGlideSteps)});
-    host.Sleep(1);
+    window_.SetCursorPos({static_cast<int>(start.x + i * dx / kGlideSteps),
+                          static_cast<int>(start.y + i * dy / kGlideSteps)});
+    clock_.Sleep(1);
   }
 }
 
 // .mmd CLICK RIGHT
 bool Cursor::Mmd(CommandArgs& args) {
-  InputState& input = e_.state.input;
+  InputState& input = input_state_;
   const int32_t a = args.Integer(0);
   const int32_t b = args.Integer(1);
   const auto left = static_cast<LeftButtonMode>(a);

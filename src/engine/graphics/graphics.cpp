@@ -9,10 +9,15 @@
 #include "common/file_lookup.h"
 #include "common/strings.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/files/game_files.h"
+#include "engine/graphics/pages.h"
+#include "engine/media/media_commands.h"
 #include "engine/messages.h"
+#include "engine/script/command_args.h"
 #include "engine/vars/number_text.h"
 #include "platform/gdi/bitblt.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -40,13 +45,18 @@ class BlendScope {
 
 }  // namespace
 
-Graphics::Graphics(Engine& engine) : e_(engine) {
-  e_.script.RegisterCommand(u"pic",
-                            [this](CommandArgs& args) { return PictureCommand(args, false); });
-  e_.script.RegisterCommand(u"spr",
-                            [this](CommandArgs& args) { return PictureCommand(args, true); });
-  e_.script.RegisterCommand(u"bsc", [this](CommandArgs& args) { return BaseColourCommand(args); });
-}
+Graphics::Graphics(HostClock& clock, EventPump& events, HostDialogs& dialogs, HostWindow& window,
+                   ScriptErrors& errors, GameFiles& files, Pages& pages, MediaCommands& media,
+                   TextWindowState& text_state)
+    : clock_(clock),
+      events_(events),
+      dialogs_(dialogs),
+      window_(window),
+      errors_(errors),
+      files_(files),
+      pages_(pages),
+      media_(media),
+      text_state_(text_state) {}
 
 void Graphics::ForgetPicture() {
   CharaPictureName.clear();
@@ -75,20 +85,20 @@ void Graphics::BlendEnd() {
 
 // .bsc COLOUR
 bool Graphics::BaseColourCommand(CommandArgs& args) {
-  Script& script = e_.script;
-  if (e_.state.text.TextWindowVisible) {
+  ScriptErrors& script = errors_;
+  if (text_state_.TextWindowVisible) {
     script.ScriptError(u"「.bsc」は「.thd」がかかった状態でしか実行できません", false);
   }
   const gdi::ColorRef colour = args.Colour(0);
-  gdi::Surface& screen = e_.host.Screen();
+  gdi::Surface& screen = window_.Screen();
   screen.SetBackColor(colour);
-  e_.pages.SetBaseColour(colour);
+  pages_.SetBaseColour(colour);
   // The scratch surface takes the colour for the next "base" source; it is
   // cleared when that is used.
   PicBack.SetBackColor(colour);
-  e_.media.SetVideoBackColour(colour);
+  media_.SetVideoBackColour(colour);
   screen.Clear();
-  e_.host.Refresh();
+  window_.Refresh();
   return false;
 }
 
@@ -97,20 +107,20 @@ bool Graphics::BaseColourCommand(CommandArgs& args) {
 gdi::Surface& Graphics::PageOfWord(const std::u16string& word) {
   const ParsedNumber number = ParseNumber(std::u16string_view(word).substr(3));
   if (number.kind == NumberKind::kNotNumeric) {
-    e_.script.ScriptError(messages::PageNotNumeric(word), false);
+    errors_.ScriptError(messages::PageNotNumeric(word), false);
   }
   // A number beyond the integer range names no page either.
-  gdi::Surface* page = number.kind == NumberKind::kValue ? e_.pages.Page(number.value) : nullptr;
+  gdi::Surface* page = number.kind == NumberKind::kValue ? pages_.Page(number.value) : nullptr;
   if (page == nullptr) {
-    e_.script.ScriptError(messages::NoPage(word), false);
+    errors_.ScriptError(messages::NoPage(word), false);
   }
   return *page;
 }
 
 gdi::Surface& Graphics::DestinationSurface(const std::u16string& word) {
-  if (word == u"screen") return e_.host.Screen();
+  if (word == u"screen") return window_.Screen();
   if (word.starts_with(u"off")) return PageOfWord(word);
-  e_.script.ScriptError(messages::NoDestination(word), false);
+  errors_.ScriptError(messages::NoDestination(word), false);
 }
 
 Graphics::SourceKind Graphics::KindOfSource(const std::u16string& word) const {
@@ -131,7 +141,7 @@ void Graphics::PreparePicture(const std::u16string& word, bool masked) {
     CharaPictureName.clear();
     PicChara.Resize(0, 0);
     PicMChara.Resize(0, 0);
-    e_.picture_files.LoadPictureFile(word, &PicChara);
+    files_.LoadPictureFile(word, &PicChara);
     if (masked) MakeMask(PicMChara, PicChara);
   }
   CharaPictureName = word;
@@ -159,24 +169,23 @@ void Graphics::TakeSpriteRegion(const gdi::Surface& src, gdi::Blit& t) {
 }
 
 void Graphics::RefreshIfScreen(const gdi::Surface& dst) {
-  if (&dst == &e_.host.Screen()) e_.host.Refresh();
+  if (&dst == &window_.Screen()) window_.Refresh();
 }
 
 void Graphics::Pace(uint32_t frame_start, int64_t limit) {
   // Differences of the wrapping millisecond clock are signed 32-bit.
   limit = std::clamp<int64_t>(limit, INT32_MIN, INT32_MAX);
-  const int32_t elapsed = static_cast<int32_t>(e_.host.TimeGetTime() - frame_start);
-  if (elapsed < limit) e_.host.Sleep(static_cast<uint32_t>(limit - elapsed));
+  const int32_t elapsed = static_cast<int32_t>(clock_.TimeGetTime() - frame_start);
+  if (elapsed < limit) clock_.Sleep(static_cast<uint32_t>(limit - elapsed));
 }
 
 // --- .pic and .spr ------------------------------------------------------------
 
 // .pic [DESTINATION] SOURCE [EFFECT] [WAIT] [X] [Y] [WIDTH] [HEIGHT] [SX] [SY]  (.spr the same)
 bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
-  Host& host = e_.host;
-  Script& script = e_.script;
+  ScriptErrors& script = errors_;
   // The first frame starts with the command: loading files is part of it.
-  const uint32_t frame_start = host.TimeGetTime();
+  const uint32_t frame_start = clock_.TimeGetTime();
 
   const std::u16string& destination_word = args.Text(0);
   const std::u16string& source_word = args.Text(1);
@@ -192,7 +201,7 @@ bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
   const bool default_size = !args.Given(6);
 
   gdi::Surface& dst = DestinationSurface(destination_word);
-  gdi::Surface& screen = host.Screen();
+  gdi::Surface& screen = window_.Screen();
 
   // The source.
   const gdi::Surface* src = nullptr;
@@ -240,7 +249,7 @@ bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
     }
     RefreshIfScreen(dst);
     Pace(frame_start, wait);
-    if (sprite) host.DoEvents();
+    if (sprite) events_.DoEvents();
     return false;
   }
 
@@ -281,44 +290,41 @@ bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
 
 void Graphics::WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                               const std::u16string& effect, int64_t wait, uint32_t frame_start) {
-  Host& host = e_.host;
   // The series: "pat" + effect + frame number, all with the extension of
   // the first frame, up to the first number without a file.
-  const std::filesystem::path first =
-      e_.picture_files.FindPictureFile(u"pat" + effect + FrameNumber(0));
+  const std::filesystem::path first = files_.FindPictureFile(u"pat" + effect + FrameNumber(0));
   const std::u16string first_text = Utf8ToUtf16(PathToUtf8(first));
   const std::u16string extension =
       first_text.substr(first_text.size() - std::min<size_t>(4, first_text.size()));
   std::vector<std::filesystem::path> frames;
   for (int n = 0;; ++n) {
-    GameFile file = e_.picture_files.FindFile(u"pat" + effect + FrameNumber(n) + extension);
+    GameFile file = files_.FindFile(u"pat" + effect + FrameNumber(n) + extension);
     if (!file.path) break;
     frames.push_back(std::move(*file.path));
   }
 
   for (size_t i = 0; i < frames.size(); ++i) {
-    if (i > 0) frame_start = host.TimeGetTime();
+    if (i > 0) frame_start = clock_.TimeGetTime();
     std::string error;
     if (!LoadPatternFrame(frames[i], PicPat, &error)) {
-      e_.host.Diagnostic(PathToUtf8(frames[i]) + ": " + error);
-      e_.script.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(frames[i])) +
-                                u"」はピクチャーファイルとして読み込めません",
-                            false);
+      dialogs_.Diagnostic(PathToUtf8(frames[i]) + ": " + error);
+      errors_.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(frames[i])) +
+                              u"」はピクチャーファイルとして読み込めません",
+                          false);
     }
     WipeFrame(dst, t, src, PicPat);
     RefreshIfScreen(dst);
     Pace(frame_start, wait);
-    host.DoEvents();
+    events_.DoEvents();
   }
 }
 
 void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                                    const std::u16string& effect, int64_t wait_per_frame,
                                    bool hold_grows_with_count, uint32_t frame_start) {
-  Host& host = e_.host;
   const std::optional<CrossFade> fade = ParseCrossFade(effect);
   if (!fade) {
-    e_.script.ScriptError(messages::CrossFadeNotDigits(effect), false);
+    errors_.ScriptError(messages::CrossFadeNotDigits(effect), false);
   }
 
   BlendScope scope(*this);
@@ -327,18 +333,18 @@ void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, c
   }
   const int count = fade->count;
   if (count < 1) {
-    e_.script.ScriptError(std::u16string(messages::kNoFrames), false);
+    errors_.ScriptError(std::u16string(messages::kNoFrames), false);
   }
   // ".pic" holds each frame longer the more frames there are.
   const int64_t limit = hold_grows_with_count ? wait_per_frame * count : wait_per_frame;
 
   for (int i = 0; i < count; ++i) {
-    if (i > 0) frame_start = host.TimeGetTime();
+    if (i > 0) frame_start = clock_.TimeGetTime();
     const float level = CrossFadeLevel(*fade, i);
     BlendStep(dst, t.x, t.y, level);
     RefreshIfScreen(dst);
     Pace(frame_start, limit);
-    host.DoEvents();
+    events_.DoEvents();
   }
 }
 

@@ -2,13 +2,14 @@
 // with their wipe-pattern and cross-fade transitions, the scratch surfaces
 // they work in, the cross-fade buffers, and the base colour command ".bsc".
 // The off-screen pages are in Pages, picture files and masks in
-// PictureFiles.
+// GameFiles.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "engine/graphics/transitions.h"
+#include "engine/state/game_state.h"
 #include "platform/gdi/blend.h"
 #include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
@@ -16,12 +17,26 @@
 namespace tsumugi {
 
 class CommandArgs;
-class Engine;
+class EventPump;
+class HostClock;
+class HostDialogs;
+class HostWindow;
+class MediaCommands;
+class Pages;
+class GameFiles;
+class ScriptErrors;
 
 class Graphics {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool PictureCommand(CommandArgs& args, bool sprite);
+  bool BaseColourCommand(CommandArgs& args);
+
   // Registers ".pic", ".spr" and ".bsc".
-  explicit Graphics(Engine& engine);
+  Graphics(HostClock& clock, EventPump& events, HostDialogs& dialogs, HostWindow& window,
+           ScriptErrors& errors, GameFiles& files, Pages& pages, MediaCommands& media,
+           TextWindowState& text_state);
 
   // Empties the picture cache.
   void ForgetPicture();
@@ -59,8 +74,6 @@ class Graphics {
   enum class SourceKind { kPicture, kScreen, kPage, kBase };
 
   // The shared handler of ".pic" (sprite false) and ".spr" (sprite true).
-  bool PictureCommand(CommandArgs& args, bool sprite);
-  bool BaseColourCommand(CommandArgs& args);
 
   // The surface of "screen" or "off" + n; anything else is reported.
   gdi::Surface& DestinationSurface(const std::u16string& word);
@@ -87,7 +100,15 @@ class Graphics {
   // Sleeps for what is left of `limit` milliseconds since frame_start.
   void Pace(uint32_t frame_start, int64_t limit);
 
-  Engine& e_;
+  HostClock& clock_;
+  EventPump& events_;
+  HostDialogs& dialogs_;
+  HostWindow& window_;
+  ScriptErrors& errors_;
+  GameFiles& files_;
+  Pages& pages_;
+  MediaCommands& media_;
+  TextWindowState& text_state_;
   gdi::BlendBuffers blend_;
 };
 

@@ -2,26 +2,34 @@
 
 #include <limits>
 
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/files/game_files.h"
+#include "engine/media/mci_play.h"
+#include "engine/script/command_args.h"
+#include "engine/state/game_state.h"
 #include "engine/vars/number_text.h"
+#include "platform/host.h"
 #include "platform/media/media_service.h"
 
 namespace tsumugi {
 
-MediaCommands::MediaCommands(Engine& engine) : e_(engine) {
-  Script& script = e_.script;
-  script.RegisterCommand(u"mid", [this](CommandArgs& args) { return Music(args, kMidiSlot); });
-  script.RegisterCommand(u"mp3", [this](CommandArgs& args) { return Music(args, kMp3Slot); });
-  script.RegisterCommand(u"wav", [this](CommandArgs& args) { return Wav(args); });
-  script.RegisterCommand(u"acd", [this](CommandArgs& args) { return Acd(args); });
-  script.RegisterCommand(u"avi", [this](CommandArgs& args) { return Avi(args); });
-}
+MediaCommands::MediaCommands(EventPump& events, HostWindow& window, MediaService& devices,
+                             ScriptErrors& errors, GameFiles& files, MciPlay& mci,
+                             InputState& input_state, TextWindowState& text_state)
+    : events_(events),
+      window_(window),
+      devices_(devices),
+      errors_(errors),
+      files_(files),
+      mci_(mci),
+      input_state_(input_state),
+      text_state_(text_state) {}
 
 // .mid NAME|stop MODE     (0 repeated, 1 once; the mode is the rest of the line)
 // .mp3 NAME|stop MODE ...  (the same; the mode is the next word)
 bool MediaCommands::Music(CommandArgs& args, int slot) {
   if (args.Form() == u"stop") {
-    e_.mci.StopDevice(slot);
+    mci_.StopDevice(slot);
     return false;
   }
   const std::u16string& name = args.Text(0);
@@ -29,18 +37,18 @@ bool MediaCommands::Music(CommandArgs& args, int slot) {
   const int32_t mode = args.Integer(1);
   // Only the modes that play look for the file.
   if (mode != 0 && mode != 1) return false;
-  const std::filesystem::path path = e_.picture_files.MediaPath(name, midi ? u"mid" : u"mp3");
+  const std::filesystem::path path = files_.MediaPath(name, midi ? u"mid" : u"mp3");
   if (midi) {
-    e_.mci.PlayMidi(path, mode == 0);
+    mci_.PlayMidi(path, mode == 0);
   } else {
-    e_.mci.PlayMp3(path, mode == 0);
+    mci_.PlayMp3(path, mode == 0);
   }
   return false;
 }
 
 // .wav NAME|stop MODE   (0 once, 1 once and wait for its end, 2 repeated)
 bool MediaCommands::Wav(CommandArgs& args) {
-  MediaService& devices = e_.host.Media();
+  MediaService& devices = devices_;
   if (args.Form() == u"stop") {
     devices.StopSound();
     return false;
@@ -48,7 +56,7 @@ bool MediaCommands::Wav(CommandArgs& args) {
   const std::u16string& name = args.Text(0);
   const int32_t mode = args.Integer(1);
   if (mode < 0 || mode > 2) return false;
-  devices.PlaySound(e_.picture_files.MediaPath(name, u"wav"), mode == 2);
+  devices.PlaySound(files_.MediaPath(name, u"wav"), mode == 2);
   if (mode == 1) devices.WaitForSound();
   return false;
 }
@@ -56,12 +64,12 @@ bool MediaCommands::Wav(CommandArgs& args) {
 // .acd TRACK|stop MODE   (an empty track word is track 1)
 bool MediaCommands::Acd(CommandArgs& args) {
   if (args.Form() == u"stop") {
-    e_.mci.StopCd();
+    mci_.StopCd();
     return false;
   }
   const int32_t track = args.Integer(0);
   const int32_t mode = args.Integer(1);
-  if (mode == 0 || mode == 1) e_.mci.PlayCd(track, mode == 0);
+  if (mode == 0 || mode == 1) mci_.PlayCd(track, mode == 0);
   return false;
 }
 
@@ -69,28 +77,28 @@ bool MediaCommands::Acd(CommandArgs& args) {
 //   play mode 0 repeats until a click, 1 and 2 play once; size mode 0
 //   fills the drawing area, 1 centres the video at its own size.
 bool MediaCommands::Avi(CommandArgs& args) {
-  Script& script = e_.script;
-  if (e_.state.text.TextWindowVisible) {
+  ScriptErrors& script = errors_;
+  if (text_state_.TextWindowVisible) {
     script.ScriptError(u"「.avi」は「.thd」がかかった状態でしか実行できません", false);
   }
   const std::u16string& name = args.Text(0);
   const int32_t play_mode = args.Integer(1);
-  if (play_mode == 2) e_.state.input.RunState = RunStateKind::kRunning;
-  e_.mci.OpenVideo(e_.picture_files.MediaPath(name, u"avi"));
+  if (play_mode == 2) input_state_.RunState = RunStateKind::kRunning;
+  mci_.OpenVideo(files_.MediaPath(name, u"avi"));
   ShowVideoBox(args.Integer(2));
-  e_.host.DoEvents();
+  events_.DoEvents();
   if (play_mode == 0) {
-    e_.mci.PlayVideo(true);
+    mci_.PlayVideo(true);
   } else if (play_mode == 1 || play_mode == 2) {
-    e_.mci.PlayVideo(false);
+    mci_.PlayVideo(false);
   }
   // The script waits for the end of the video or a click.
-  e_.state.input.RunState = RunStateKind::kPlayingVideo;
+  input_state_.RunState = RunStateKind::kPlayingVideo;
   return true;
 }
 
 void MediaCommands::ShowVideoBox(int32_t size_mode) {
-  VideoBox& box = e_.host.Media().Box();
+  VideoBox& box = devices_.Box();
   constexpr int kWidth = gdi::kScreenWidth;
   constexpr int kHeight = gdi::kScreenHeight;
   if (size_mode == 0) {
@@ -98,8 +106,8 @@ void MediaCommands::ShowVideoBox(int32_t size_mode) {
     box.top = 0;
     box.picture.Resize(kWidth, kHeight);
   } else if (size_mode == 1) {
-    const int32_t width = e_.mci.VideoSourceWidth();
-    const int32_t height = e_.mci.VideoSourceHeight();
+    const int32_t width = mci_.VideoSourceWidth();
+    const int32_t height = mci_.VideoSourceHeight();
     // The halving truncates toward zero, so a video larger than the window
     // is centred with negative offsets.
     box.left = (kWidth - width) / 2;
@@ -109,19 +117,19 @@ void MediaCommands::ShowVideoBox(int32_t size_mode) {
   box.picture.Clear();
   box.visible = true;
   ++box.version;
-  e_.host.Refresh();
+  window_.Refresh();
 }
 
 void MediaCommands::HideVideoBox() {
-  VideoBox& box = e_.host.Media().Box();
+  VideoBox& box = devices_.Box();
   if (!box.visible) return;
   box.visible = false;
   ++box.version;
-  e_.host.Refresh();
+  window_.Refresh();
 }
 
 void MediaCommands::SetVideoBackColour(gdi::ColorRef colour) {
-  e_.host.Media().Box().picture.SetBackColor(colour);
+  devices_.Box().picture.SetBackColor(colour);
 }
 
 }  // namespace tsumugi

@@ -9,12 +9,19 @@
 #include <vector>
 
 #include "engine/save/save_format.h"
+#include "engine/state/game_state.h"
 #include "platform/saves/save_folders.h"
 
 namespace tsumugi {
 
 class CommandArgs;
-class Engine;
+class Catalogue;
+class GameStorage;
+class HostDialogs;
+class Script;
+class Variables;
+struct EngineOptions;
+struct Settings;
 
 // The save file name a script's word stands for: "save" and the scenario
 // extension when the word is empty, the extension added when the name's last
@@ -25,12 +32,20 @@ class Engine;
 
 class SaveFiles {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Sav(CommandArgs& args);
+  bool Lod(CommandArgs& args);
+
   // Most bytes a save file may have: far beyond any game's state, small
   // enough that a damaged or foreign file cannot exhaust memory.
   static constexpr uint64_t kMaxSaveBytes = uint64_t{64} << 20;
 
   // Registers ".sav" and ".lod".
-  explicit SaveFiles(Engine& engine);
+  SaveFiles(HostDialogs& dialogs, GameStorage& storage, const EngineOptions& options,
+            Settings& settings, Catalogue& catalogue, Script& script, Variables& vars,
+            ButtonsState& buttons_state, CallMemoryState& calls_state, TextWindowState& text_state,
+            VariableState& vars_state);
 
   // The engine's state as a save file holds it, and putting a loaded state
   // in place (memories and flags; the variable lines are run by the load).
@@ -47,9 +62,6 @@ class SaveFiles {
   std::function<void()> before_replace;
 
  private:
-  bool Sav(CommandArgs& args);
-  bool Lod(CommandArgs& args);
-
   // The file name a script's word stands for; names that could replace a
   // scenario or leave the save folder are reported.
   std::u16string SaveFileName(std::u16string word);
@@ -74,7 +86,17 @@ class SaveFiles {
   // read; the game goes on without loading.
   void ReportUnreadable(const std::filesystem::path& file, const std::u16string& why);
 
-  Engine& e_;
+  HostDialogs& dialogs_;
+  GameStorage& storage_;
+  const EngineOptions& options_;
+  Settings& settings_;
+  Catalogue& catalogue_;
+  Script& script_;
+  Variables& vars_;
+  ButtonsState& buttons_state_;
+  CallMemoryState& calls_state_;
+  TextWindowState& text_state_;
+  VariableState& vars_state_;
   std::optional<SaveFolders> folders_;
 };
 

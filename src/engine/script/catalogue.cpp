@@ -6,9 +6,9 @@
 #include "common/file_lookup.h"
 #include "common/strings.h"
 #include "common/text_codec.h"
-#include "engine/graphics/picture_files.h"
-#include "engine/startup/settings.h"
+#include "engine/files/game_files.h"
 #include "engine/messages.h"
+#include "engine/startup/settings.h"
 
 namespace tsumugi {
 
@@ -56,7 +56,9 @@ std::u16string NameFromDisk(const std::string& bytes) {
   return IsValidUtf8(bytes) ? Utf8ToUtf16(bytes) : Cp932ToUtf16(bytes);
 }
 
-char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? c - u'A' + u'a' : c; }
+char16_t FoldAscii(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? c - u'A' + u'a' : c;
+}
 
 // Windows matched "*.txt" without regard to case.
 bool HasExtension(const std::u16string& name, const std::u16string& extension) {
@@ -181,7 +183,7 @@ void Catalogue::BuildCatalogue() {
 
   if (found.empty()) {
     dialogs_.Diagnostic("no scenario file (*" + Utf16ToUtf8(settings.ScenarioExtension) + ") in " +
-                       Utf16ToUtf8(settings.ScenarioFolder) + " or its folders");
+                        Utf16ToUtf8(settings.ScenarioFolder) + " or its folders");
     dialogs_.MessageBoxOk(std::u16string(messages::kNoScenarioFiles));
     end_.EndEngine(ExitStatus::kError);
   }
@@ -200,7 +202,7 @@ void Catalogue::BuildCatalogue() {
     if (!ReadScenarioFile(entry.path, &file, &error, &problem)) {
       dialogs_.Diagnostic("scenario file " + PathToUtf8(entry.path) + ": " + error);
       dialogs_.MessageBoxOk(u"シナリオファイル「" + entry.name + settings.ScenarioExtension +
-                           u"」を読み込めません。\r\n" + DescribeFileProblemJapanese(problem));
+                            u"」を読み込めません。\r\n" + DescribeFileProblemJapanese(problem));
       end_.EndEngine(ExitStatus::kError);
     }
     names_.push_back(std::move(entry.name));

@@ -16,17 +16,15 @@
 
 namespace tsumugi {
 
-class PictureFiles;
+class GameFiles;
 struct Settings;
-
 
 // Sorts entries low..high (inclusive) by UTF-16 code units, case-sensitive.
 void SortNames(std::vector<std::u16string>& names, int low, int high);
 
 // The index of the entry equal to `name` within low..high of a sorted array,
 // or -1. A halving search; with equal entries it finds one of them.
-int FindName(const std::vector<std::u16string>& names, std::u16string_view name, int low,
-             int high);
+int FindName(const std::vector<std::u16string>& names, std::u16string_view name, int low, int high);
 
 // Hashes keys and looked-up views alike, so that a lookup by view makes no
 // copy of the name.
@@ -95,7 +93,7 @@ class Catalogue {
  public:
   static constexpr int kMaxFiles = 254;
 
-  Catalogue(HostDialogs& dialogs, const Settings& settings, PictureFiles& files, EngineEnd& end)
+  Catalogue(HostDialogs& dialogs, const Settings& settings, GameFiles& files, EngineEnd& end)
       : dialogs_(dialogs), settings_(settings), files_on_disk_(files), end_(end) {}
 
   // Lists, checks the count, sorts and reads every scenario file; ends the
@@ -110,7 +108,7 @@ class Catalogue {
  private:
   HostDialogs& dialogs_;
   const Settings& settings_;
-  PictureFiles& files_on_disk_;
+  GameFiles& files_on_disk_;
   EngineEnd& end_;
   // Element 0 of both is unused, so that indexes are file numbers.
   std::vector<std::u16string> names_{std::u16string()};

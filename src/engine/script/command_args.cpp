@@ -1,13 +1,21 @@
 #include "engine/script/command_args.h"
 
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/graphics/pages.h"
 #include "engine/messages.h"
 #include "engine/vars/number_text.h"
+#include "engine/vars/variables.h"
 
 namespace tsumugi {
 
-CommandArgs::CommandArgs(Engine& engine, const CommandDef& command, std::u16string_view line)
-    : e_(engine), line_(line), words_(ArgumentsOf(line_)), node_(command.root) {
+CommandArgs::CommandArgs(Variables& vars, ScriptErrors& errors, Pages& pages,
+                         const CommandDef& command, std::u16string_view line)
+    : vars_(vars),
+      errors_(errors),
+      pages_(pages),
+      line_(line),
+      words_(ArgumentsOf(line_)),
+      node_(command.root) {
   // Handlers keep references to values while a later choice adds more.
   values_.reserve(16);
   Read();
@@ -39,7 +47,7 @@ void CommandArgs::Choose() {
 }
 
 const FormNode& CommandArgs::Chosen(std::span<const Branch> branches) {
-  Variables& vars = e_.vars;
+  Variables& vars = vars_;
   // The next word, substituted once for all the keywords it is compared with.
   std::u16string next;
   bool next_expanded = false;
@@ -91,8 +99,8 @@ CommandArgs::Value& CommandArgs::Evaluated(size_t i) {
 }
 
 void CommandArgs::Evaluate(Value& value) {
-  Variables& vars = e_.vars;
-  Script& script = e_.script;
+  Variables& vars = vars_;
+  ScriptErrors& script = errors_;
   const ArgDef& def = *value.def;
   value.evaluated = true;
   switch (def.kind) {
@@ -126,7 +134,7 @@ void CommandArgs::Evaluate(Value& value) {
     case ArgKind::kPrintPage:
       value.text = vars.ExpandText(std::u16string(value.word.empty() ? def.detail : value.word));
       // Pages exist up to the count the configuration file gave.
-      if (value.text != u"screen" && e_.pages.Page(value.text == u"off1" ? 1 : 2) == nullptr) {
+      if (value.text != u"screen" && pages_.Page(value.text == u"off1" ? 1 : 2) == nullptr) {
         script.ScriptError(messages::NoPrintPage(value.text), false);
       }
       return;

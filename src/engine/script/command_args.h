@@ -11,14 +11,17 @@
 
 namespace tsumugi {
 
-class Engine;
+class Pages;
+class ScriptErrors;
+class Variables;
 
 class CommandArgs {
  public:
   // Reads a command line by the command's forms, evaluating each argument
   // in order as it is taken, except those marked `later`; the reading stops
   // at a choice left to the handler.
-  CommandArgs(Engine& engine, const CommandDef& command, std::u16string_view line);
+  CommandArgs(Variables& vars, ScriptErrors& errors, Pages& pages, const CommandDef& command,
+              std::u16string_view line);
   CommandArgs(const CommandArgs&) = delete;
   CommandArgs& operator=(const CommandArgs&) = delete;
 
@@ -58,7 +61,9 @@ class CommandArgs {
   Value& Evaluated(size_t i);
   void Evaluate(Value& value);
 
-  Engine& e_;
+  Variables& vars_;
+  ScriptErrors& errors_;
+  Pages& pages_;
   std::u16string line_;
   // The line again, a word put back into it (see Branch::put_back).
   std::u16string rebuilt_;

@@ -12,19 +12,45 @@
 #include "engine/engine_end.h"
 #include "engine/script/command_args.h"
 #include "engine/state/game_state.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
-class Engine;
+class Catalogue;
+class Pages;
+class RunRecord;
+class Variables;
+struct Settings;
 
 // A command handler gets its line's arguments read by the command table and
 // returns true when the command waits (the run loop then returns to the
 // event loop).
 using CommandHandler = std::function<bool(CommandArgs&)>;
 
+// What the reader hands on, beyond commands: text lines go to the text
+// window, and the end of each run lets the engine see whether it is back at
+// its event loop (where the player's layer may act).
+struct ReaderHooks {
+  std::function<void()> show_text_line;
+  std::function<void()> run_returned;
+};
+
 class Script final : public ScriptErrors {
  public:
-  explicit Script(Engine& engine);
+  Script(EventPump& events, HostDialogs& dialogs, const Catalogue& catalogue,
+         const Settings& settings, EngineEnd& end, RunRecord& record, Variables& vars, Pages& pages,
+         const InputState& input_state, ScriptState& state, ReaderHooks hooks)
+      : events_(events),
+        dialogs_(dialogs),
+        catalogue_(catalogue),
+        settings_(settings),
+        end_(end),
+        record_(record),
+        vars_(vars),
+        pages_(pages),
+        input_state_(input_state),
+        s_(state),
+        hooks_(std::move(hooks)) {}
 
   // Runs lines until a command waits, the file ends, or (in a choice block)
   // the line ".1" is read. Back at the event loop, the player's layer may
@@ -88,8 +114,17 @@ class Script final : public ScriptErrors {
   // The run loop itself.
   void RunLines();
 
-  Engine& e_;
+  EventPump& events_;
+  HostDialogs& dialogs_;
+  const Catalogue& catalogue_;
+  const Settings& settings_;
+  EngineEnd& end_;
+  RunRecord& record_;
+  Variables& vars_;
+  Pages& pages_;
+  const InputState& input_state_;
   ScriptState& s_;
+  const ReaderHooks hooks_;
   int depth_ = 0;
   struct Command {
     const CommandDef* def;

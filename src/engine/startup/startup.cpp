@@ -109,10 +109,10 @@ void Startup::StartEngine(bool run_script) {
   }
 
   const bool has_settings_file = FileKindProblem(e_.options.settings_file) != FileProblem::kMissing;
-  const std::optional<std::u16string> refusal = ReadGameSettings(
-      {e_.options.game_folder, e_.options.settings_file, e_.picture_files.GameRoot(),
-       [this](const std::string& text) { e_.host.Diagnostic(text); }},
-      s);
+  const std::optional<std::u16string> refusal =
+      ReadGameSettings({e_.options.game_folder, e_.options.settings_file, e_.files.GameRoot(),
+                        [this](const std::string& text) { e_.host.Diagnostic(text); }},
+                       s);
   if (refusal) Refuse(*refusal);
   Size desktop = e_.host.DesktopSize();
   s.DesktopIs640x480 = desktop.width == gdi::kScreenWidth && desktop.height == gdi::kScreenHeight;
@@ -146,7 +146,8 @@ void Startup::ResetEngine() {
   // The print settings start as the window's.
   e_.printer.ApplyTextFont();
 
-  ConfigFile config(e_);
+  ConfigFile config(e_.host.Dialogs(), e_.host.Window(), e_.settings, e_.form, e_.script, e_.vars,
+                    e_.files, e_.state.script);
   int page_count = -1;
   config.Read(&page_count);
   e_.pages.SetPageCount(page_count >= 0 ? page_count : Pages::kDefaultPageCount);

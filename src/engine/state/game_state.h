@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/state/game_state.h"
 #include "engine/text/text_context.h"
 #include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
@@ -63,6 +64,15 @@ struct InputState {
   // The clear mode of the ".tcl" that waits: the rest of its line, read
   // when the click comes.
   std::u16string TclClearMode;
+
+  // Waits of kind 1 pass without stopping while this holds.
+  bool SkipTest() const {
+    return (ClickSkip && LeftHeld) || (!RightClickReturns && RightClickEnabled && RightHeld);
+  }
+  // Typing and scrolling run at the fast pace while this holds.
+  bool FastForwardHeld() const {
+    return (ClickSkip && LeftHeld) || (RightClickEnabled && RightHeld);
+  }
 
   friend bool operator==(const InputState&, const InputState&) = default;
 };
@@ -286,6 +296,9 @@ struct ButtonsState {
   int32_t BlockEndFile = 0;
   int32_t BlockEndLine = 0;
   PageMemoryTable ButtonMemories;
+
+  // Buttons are shown and there is at least one to press.
+  bool AnyShown() const { return ButtonsShown && !Buttons.empty(); }
 
   friend bool operator==(const ButtonsState&, const ButtonsState&) = default;
 };

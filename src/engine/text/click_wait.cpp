@@ -2,9 +2,19 @@
 // pauses (".wat") and clearing the window.
 #include <algorithm>
 
-#include "engine/engine.h"
+#include "engine/files/game_files.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/command_args.h"
+#include "engine/script/control_flow.h"
+#include "engine/script/reader.h"
+#include "engine/script/run_record.h"
+#include "engine/state/game_state.h"
+#include "engine/text/text_print.h"
 #include "engine/text/text_window.h"
+#include "engine/vars/variables.h"
 #include "platform/gdi/bitblt.h"
+#include "platform/gdi/font.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -18,16 +28,15 @@ void TextWindow::CommonWaitStart() {
 
 // .tcl KIND CLEAR
 bool TextWindow::Tcl(CommandArgs& args) {
-  Input& input = e_.input;
   // The clear mode is read only when the clear happens: at once, or when
   // the click that ends the wait comes.
   CommonWaitStart();
   const int32_t kind = args.Integer(0);
-  if (kind == 0 || (kind == 1 && !input.SkipTest())) {
+  if (kind == 0 || (kind == 1 && !input_state_.SkipTest())) {
     SnapshotPage();
     ShowClickMarker(MarkerKind::kTextClick);
-    e_.state.input.TclClearMode = args.Word(1);
-    e_.state.input.RunState =
+    input_state_.TclClearMode = args.Word(1);
+    input_state_.RunState =
         kind == 0 ? RunStateKind::kWaitTextClick : RunStateKind::kWaitTextClickOrRight;
     return true;
   }
@@ -40,14 +49,13 @@ bool TextWindow::Tcl(CommandArgs& args) {
 
 // .clk KIND   (one character: a written 12 reads as 1)
 bool TextWindow::Clk(CommandArgs& args) {
-  Input& input = e_.input;
   const int32_t kind = args.Integer(0);
   if (kind != 0 && kind != 1) return false;
   CommonWaitStart();
-  if (kind == 1 && input.SkipTest()) return false;
+  if (kind == 1 && input_state_.SkipTest()) return false;
   SnapshotPage();
   ShowClickMarker(MarkerKind::kClick);
-  e_.state.input.RunState = kind == 0 ? RunStateKind::kWaitClick : RunStateKind::kWaitClickOrRight;
+  input_state_.RunState = kind == 0 ? RunStateKind::kWaitClick : RunStateKind::kWaitClickOrRight;
   return true;
 }
 
@@ -77,7 +85,7 @@ bool TextWindow::Mst(CommandArgs& args) {
   s_.MarkerOffsetY = args.Integer(4);
   // A window timer takes 0 to 65535 milliseconds; 0 never ticks.
   const int32_t interval = std::clamp(args.Integer(5), 0, 65535);
-  e_.host.SetTimerInterval(TimerId::kTimer3, static_cast<uint32_t>(interval));
+  clock_.SetTimerInterval(TimerId::kTimer3, static_cast<uint32_t>(interval));
   return false;
 }
 
@@ -94,7 +102,7 @@ void TextWindow::ShowClickMarker(MarkerKind kind) {
     int64_t mx = 0;
     int64_t my = 0;
     if (n >= 0) {
-      const gdi::Font& font = s_.Canvas.Font(e_.fonts);
+      const gdi::Font& font = s_.Canvas.Font(fonts_);
       mx = int64_t{font.Extent(AsDrawn(s_.TextLines[static_cast<size_t>(n)].Text),
                                s_.Canvas.char_extra)
                        .width} -
@@ -124,7 +132,7 @@ void TextWindow::ShowClickMarker(MarkerKind kind) {
     s_.MarkerY = s_.MarkerOffsetY;
   }
 
-  const gdi::Surface& screen = e_.host.Screen();
+  const gdi::Surface& screen = window_.Screen();
   const int w = s_.PicMarkSave.Width();
   const int h = s_.PicMarkSave.Height();
   s_.PicMarkSave.Clear();
@@ -137,22 +145,22 @@ void TextWindow::ShowClickMarker(MarkerKind kind) {
   gdi::BitBlt(s_.PicMarkWork, 0, 0, picture.Width(), picture.Height(), picture, 0, 0,
               gdi::kSrcInvert);
   ToScreen(s_.PicMarkWork, s_.MarkerX, s_.MarkerY, w, h);
-  e_.host.Refresh();
+  window_.Refresh();
   s_.MarkerShown = true;
-  e_.host.EnableTimer(TimerId::kTimer3, true);
+  clock_.EnableTimer(TimerId::kTimer3, true);
 }
 
 void TextWindow::EraseClickMarker() {
-  e_.host.EnableTimer(TimerId::kTimer3, false);
+  clock_.EnableTimer(TimerId::kTimer3, false);
   ToScreen(s_.PicMarkSave, s_.MarkerX, s_.MarkerY, s_.PicMarkSave.Width(), s_.PicMarkSave.Height());
-  e_.host.Refresh();
+  window_.Refresh();
 }
 
 void TextWindow::BlinkTick() {
   // The blink: the saved screen and the screen with the marker by turns.
   ToScreen(s_.MarkerShown ? s_.PicMarkSave : s_.PicMarkWork, s_.MarkerX, s_.MarkerY,
            s_.PicMarkSave.Width(), s_.PicMarkSave.Height());
-  e_.host.Refresh();
+  window_.Refresh();
   s_.MarkerShown = !s_.MarkerShown;
 }
 
@@ -170,14 +178,13 @@ void TextWindow::ClearTextWindow(int32_t mode) {
 }
 
 void TextWindow::WaitMilliseconds(int32_t milliseconds) {
-  Host& host = e_.host;
-  const uint32_t start = host.TimeGetTime();
+  const uint32_t start = clock_.TimeGetTime();
   for (;;) {
-    const int64_t elapsed = static_cast<int32_t>(host.TimeGetTime() - start);
+    const int64_t elapsed = static_cast<int32_t>(clock_.TimeGetTime() - start);
     if (elapsed >= milliseconds) return;
     // Presses during the pause only set the held flags: the run state is
     // left as it is.
-    host.WaitEvents(static_cast<uint32_t>(milliseconds - elapsed));
+    events_.WaitEvents(static_cast<uint32_t>(milliseconds - elapsed));
   }
 }
 

@@ -3,10 +3,19 @@
 #include <algorithm>
 
 #include "common/strings.h"
-#include "engine/engine.h"
+#include "engine/files/game_files.h"
 #include "engine/messages.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/command_args.h"
+#include "engine/script/control_flow.h"
+#include "engine/script/reader.h"
+#include "engine/script/run_record.h"
+#include "engine/text/text_print.h"
 #include "engine/text/text_window.h"
+#include "engine/vars/variables.h"
 #include "platform/gdi/bitblt.h"
+#include "platform/gdi/font.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -20,7 +29,7 @@ bool TextWindow::Tsw(CommandArgs&) {
   // The screen under the window is kept twice: as it is, to be put back by
   // ".thd 0", and with the window picture laid over it through its mask, as
   // the background the text is drawn on.
-  gdi::Surface& screen = e_.host.Screen();
+  gdi::Surface& screen = window_.Screen();
   s_.PicTextSave.Clear();
   s_.PicTextSpace.Clear();
   gdi::BitBlt(s_.PicTextSave, 0, 0, s_.PicTextSave.Width(), s_.PicTextSave.Height(), screen,
@@ -44,7 +53,7 @@ bool TextWindow::Tsw(CommandArgs&) {
   ToScreen(s_.PicTextCanvas, ClampCoordinate(int64_t{s_.WindowX} + s_.CanvasX),
            ClampCoordinate(int64_t{s_.WindowY} + s_.CanvasY), s_.PicTextCanvas.Width(),
            s_.PicTextCanvas.Height());
-  e_.host.Refresh();
+  window_.Refresh();
   return false;
 }
 
@@ -54,7 +63,7 @@ bool TextWindow::Thd(CommandArgs& args) {
   if (n == 0) {
     ToScreen(s_.PicTextSave, s_.WindowX, s_.WindowY, s_.PicTextSave.Width(),
              s_.PicTextSave.Height());
-    e_.host.Refresh();
+    window_.Refresh();
   }
   s_.TextWindowVisible = false;
   return false;
@@ -100,7 +109,7 @@ bool TextWindow::AtLineStart() const {
 }
 
 void TextWindow::Refuse(const std::u16string& message) {
-  e_.script.ScriptError(message, false);
+  script_.ScriptError(message, false);
 }
 
 int32_t TextWindow::CheckedSide(int32_t value, const std::u16string& what) {
@@ -115,7 +124,7 @@ int32_t TextWindow::CheckedSide(int32_t value, const std::u16string& what) {
 
 void TextWindow::LoadMaskedPicture(const std::u16string& name, gdi::Surface& picture,
                                    gdi::Surface& mask, int max_width, int max_height) {
-  e_.picture_files.LoadPictureFile(name, &picture);
+  files_.LoadPictureFile(name, &picture);
   // A window or marker takes its size from its picture: it is held to a
   // limit like a size written in the script, checked before the mask and
   // the copies of the screen under it are made.
@@ -151,7 +160,7 @@ bool TextWindow::Txt(CommandArgs& args) {
   }
   // Unknown words change nothing; the print settings follow the window's
   // after every ".txt".
-  e_.printer.ApplyTextFont();
+  printer_.ApplyTextFont();
   ForgetDrawnLines();
   return false;
 }

@@ -1,12 +1,15 @@
 #include "engine/text/text_print.h"
 
-#include "engine/engine.h"
+#include "engine/graphics/pages.h"
+#include "engine/script/command_args.h"
+#include "platform/gdi/font.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
-TextPrinter::TextPrinter(Engine& engine) : e_(engine), s_(engine.state.print) {
-  e_.script.RegisterCommand(u"tpr", [this](CommandArgs& args) { return Tpr(args); });
-}
+TextPrinter::TextPrinter(HostWindow& window, gdi::FontEngine& fonts, Pages& pages,
+                         TextWindowState& text_state, PrintState& state)
+    : window_(window), fonts_(fonts), pages_(pages), text_state_(text_state), s_(state) {}
 
 TextContext& TextPrinter::PageContext(int n) {
   const size_t index = static_cast<size_t>(std::max(n, 0));
@@ -20,21 +23,21 @@ TextContext& TextPrinter::PageContext(int n) {
 template <typename Change>
 void TextPrinter::ForEveryContext(Change change) {
   change(s_.Screen);
-  for (int n = 0; n <= e_.pages.PageCount(); ++n) change(PageContext(n));
+  for (int n = 0; n <= pages_.PageCount(); ++n) change(PageContext(n));
 }
 
 void TextPrinter::ApplyTextFont() {
-  const gdi::LogFont& font = e_.state.text.Canvas.font;
-  s_.PrintSpacing = e_.state.text.CharacterSpacing;
+  const gdi::LogFont& font = text_state_.Canvas.font;
+  s_.PrintSpacing = text_state_.CharacterSpacing;
   ForEveryContext([&](TextContext& context) {
     context.char_extra = s_.PrintSpacing;
     context.font = font;
   });
-  s_.PrintLeading = e_.state.text.Leading;
-  s_.PrintShadowOffset = e_.state.text.ShadowOffset;
-  s_.PrintEdgeOn = e_.state.text.EdgeOn;
-  s_.PrintColour = e_.state.text.UsualColour;
-  s_.PrintShadowColour = e_.state.text.UsualShadowColour;
+  s_.PrintLeading = text_state_.Leading;
+  s_.PrintShadowOffset = text_state_.ShadowOffset;
+  s_.PrintEdgeOn = text_state_.EdgeOn;
+  s_.PrintColour = text_state_.UsualColour;
+  s_.PrintShadowColour = text_state_.UsualShadowColour;
   s_.PrintAlign = 0;
 }
 
@@ -45,11 +48,11 @@ bool TextPrinter::Tpr(CommandArgs& args) {
     return false;
   }
   const std::u16string& target = args.Text(0);
-  gdi::Surface* surface = &e_.host.Screen();
+  gdi::Surface* surface = &window_.Screen();
   TextContext* context = &s_.Screen;
   if (target != u"screen") {
     const int page = target == u"off1" ? 1 : 2;
-    surface = e_.pages.Page(page);
+    surface = pages_.Page(page);
     context = &PageContext(page);
   }
   const int32_t x = args.Integer(1);
@@ -57,7 +60,7 @@ bool TextPrinter::Tpr(CommandArgs& args) {
   const std::u16string& text = args.Text(3);
   if (text.empty()) return false;
 
-  const gdi::Font& font = context->Font(e_.fonts);
+  const gdi::Font& font = context->Font(fonts_);
   const int extra = context->char_extra;
   int64_t px = x;
   size_t start = 0;
@@ -96,7 +99,7 @@ bool TextPrinter::Tpr(CommandArgs& args) {
     y += int64_t{s_.PrintLeading} + height;
     start = end + 2;
   }
-  if (target == u"screen") e_.host.Refresh();
+  if (target == u"screen") window_.Refresh();
   return false;
 }
 

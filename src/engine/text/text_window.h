@@ -20,10 +20,35 @@
 namespace tsumugi {
 
 class CommandArgs;
-class Engine;
+class Catalogue;
+class ControlFlow;
+class EventPump;
+class HostClock;
+class HostWindow;
+class GameFiles;
+class RunRecord;
+class Script;
+class TextPrinter;
+class Variables;
+namespace gdi {
+class FontEngine;
+}
 
 class TextWindow {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Slt(CommandArgs& args);
+  bool Rcl(CommandArgs& args);
+  bool Tcl(CommandArgs& args);
+  bool Clk(CommandArgs& args);
+  bool Mst(CommandArgs& args);
+  bool Tsw(CommandArgs& args);
+  bool Thd(CommandArgs& args);
+  bool Tsp(CommandArgs& args);
+  bool Tmd(CommandArgs& args);
+  bool Txt(CommandArgs& args);
+
   // Most display lines a window may have: far more than a 480-pixel screen
   // can show, few enough that a mistyped count cannot exhaust memory.
   static constexpr int kMaxLines = 1000;
@@ -38,7 +63,10 @@ class TextWindow {
   static constexpr int kMaxMarkerHeight = gdi::kScreenHeight;
 
   // Registers the commands of the text window.
-  explicit TextWindow(Engine& engine);
+  TextWindow(HostClock& clock, EventPump& events, HostWindow& window, gdi::FontEngine& fonts,
+             Catalogue& catalogue, Script& script, ControlFlow& flow, Variables& vars,
+             GameFiles& files, TextPrinter& printer, RunRecord& record, ButtonsState& buttons_state,
+             InputState& input_state, ScriptState& script_state, TextWindowState& state);
 
   // --- Typing --------------------------------------------------------------
   // Types the script's CurrentLine (consumed to empty) into the window.
@@ -137,16 +165,6 @@ class TextWindow {
   };
 
   // The commands.
-  bool Slt(CommandArgs& args);
-  bool Rcl(CommandArgs& args);
-  bool Tcl(CommandArgs& args);
-  bool Clk(CommandArgs& args);
-  bool Mst(CommandArgs& args);
-  bool Tsw(CommandArgs& args);
-  bool Thd(CommandArgs& args);
-  bool Tsp(CommandArgs& args);
-  bool Tmd(CommandArgs& args);
-  bool Txt(CommandArgs& args);
   void TxtSpaceOrCanvas(CommandArgs& args, bool space);
   void TxtFont(CommandArgs& args);
 
@@ -186,7 +204,20 @@ class TextWindow {
   // Loads the marker pictures the state names (none for an empty name).
   void LoadMarkerPictures();
 
-  Engine& e_;
+  HostClock& clock_;
+  EventPump& events_;
+  HostWindow& window_;
+  gdi::FontEngine& fonts_;
+  Catalogue& catalogue_;
+  Script& script_;
+  ControlFlow& flow_;
+  Variables& vars_;
+  GameFiles& files_;
+  TextPrinter& printer_;
+  RunRecord& record_;
+  ButtonsState& buttons_state_;
+  InputState& input_state_;
+  ScriptState& script_state_;
   TextWindowState& s_;
   // Made from the state's names. The window picture and its mask (white:
   // the screen shows through).

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/engine_options.h"
 #include "engine/messages.h"
+#include "engine/script/command_args.h"
 #include "engine/vars/variables.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -35,7 +38,7 @@ bool Variables::Let(CommandArgs& args) {
     s_.TextValues[index] = ExpandText(value);
     return false;
   }
-  e_.script.ScriptError(
+  errors_.ScriptError(
       u"変数名 " + target + u"\r\n\r\n" + std::u16string(messages::kAssignsUndeclared), false);
 }
 
@@ -63,10 +66,10 @@ bool Variables::Now(CommandArgs& args) {
   if (item == u"millisecond") {
     // The millisecond counter, not the clock time: two readings measure
     // elapsed time. It wraps like the counter does.
-    value = static_cast<int32_t>(e_.host.TimeGetTime());
+    value = static_cast<int32_t>(clock_.TimeGetTime());
   } else if (item == u"year" || item == u"month" || item == u"day" || item == u"weekday" ||
              item == u"hour" || item == u"minute" || item == u"second") {
-    const LocalDateTime now = e_.host.LocalTime();
+    const LocalDateTime now = clock_.LocalTime();
     if (item == u"year") value = now.year;
     if (item == u"month") value = now.month;
     if (item == u"day") value = now.day;

@@ -1,6 +1,7 @@
-// Picture files of a game: finding a named picture in the scenario folder,
-// loading it, and preparing it for transparent drawing with a mask. Media
-// files (and cursors) are found the same way.
+// The files a game's scripts name: the one lookup for pictures, wipe
+// patterns, window and marker pictures, media and cursors below the scenario
+// folder; loading a picture and preparing it for transparent drawing with a
+// mask.
 #pragma once
 
 #include <filesystem>
@@ -17,11 +18,13 @@ class HostDialogs;
 class ScriptErrors;
 struct Settings;
 
-class PictureFiles {
+class GameFiles {
  public:
-  PictureFiles(std::filesystem::path game_folder, const Settings& settings, HostDialogs& dialogs,
-               ScriptErrors& errors)
-      : game_folder_(std::move(game_folder)), settings_(settings), dialogs_(dialogs),
+  GameFiles(std::filesystem::path game_folder, const Settings& settings, HostDialogs& dialogs,
+            ScriptErrors& errors)
+      : game_folder_(std::move(game_folder)),
+        settings_(settings),
+        dialogs_(dialogs),
         errors_(errors) {}
 
   // The one lookup for every file a script names (pictures, cursors, window

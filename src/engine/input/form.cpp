@@ -1,4 +1,4 @@
-#include "engine/startup/form/form.h"
+#include "engine/input/form.h"
 
 #include "engine/engine.h"
 #include "platform/media/media_service.h"

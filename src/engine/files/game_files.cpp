@@ -1,29 +1,29 @@
-#include "engine/graphics/picture_files.h"
+#include "engine/files/game_files.h"
 
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
 #include "engine/engine_end.h"
-#include "engine/startup/settings.h"
-#include "platform/host.h"
 #include "engine/messages.h"
+#include "engine/startup/settings.h"
 #include "platform/gdi/bitblt.h"
 #include "platform/gdi/picture.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
-const std::filesystem::path& PictureFiles::GameRoot() {
+const std::filesystem::path& GameFiles::GameRoot() {
   if (game_root_.empty()) {
     game_root_ = RealPath(game_folder_).value_or(game_folder_);
   }
   return game_root_;
 }
 
-GameFile PictureFiles::FindFile(const std::u16string& name) {
+GameFile GameFiles::FindFile(const std::u16string& name) {
   return FindGameFile(GameRoot(), PathFromUtf16(settings_.ScenarioFolder), Utf16ToUtf8(name));
 }
 
-std::optional<std::filesystem::path> PictureFiles::LookUp(const std::u16string& name,
-                                                          std::string* causes) {
+std::optional<std::filesystem::path> GameFiles::LookUp(const std::u16string& name,
+                                                       std::string* causes) {
   GameFile file = FindFile(name);
   if (file.path) return file.path;
   if (!causes->empty()) *causes += "; ";
@@ -31,11 +31,11 @@ std::optional<std::filesystem::path> PictureFiles::LookUp(const std::u16string& 
   return std::nullopt;
 }
 
-void PictureFiles::ReportCauses(const std::string& causes) {
+void GameFiles::ReportCauses(const std::string& causes) {
   dialogs_.Diagnostic("not found: " + causes);
 }
 
-std::filesystem::path PictureFiles::FindPictureFile(const std::u16string& name) {
+std::filesystem::path GameFiles::FindPictureFile(const std::u16string& name) {
   const std::u16string& folder = settings_.ScenarioFolder;
   std::string causes;
   if (name.find(u'.') != std::u16string::npos) {
@@ -52,12 +52,12 @@ std::filesystem::path PictureFiles::FindPictureFile(const std::u16string& name) 
       false);
 }
 
-bool PictureFiles::PictureFileExists(const std::u16string& name) {
+bool GameFiles::PictureFileExists(const std::u16string& name) {
   if (name.find(u'.') != std::u16string::npos) return FindFile(name).path.has_value();
   return FindFile(name + u".bmp").path.has_value() || FindFile(name + u".jpg").path.has_value();
 }
 
-bool PictureFiles::MediaFileExists(std::u16string name, std::u16string_view extension) {
+bool GameFiles::MediaFileExists(std::u16string name, std::u16string_view extension) {
   if (name.find(u'.') == std::u16string::npos) {
     name += u'.';
     name += extension;
@@ -65,20 +65,20 @@ bool PictureFiles::MediaFileExists(std::u16string name, std::u16string_view exte
   return FindFile(name).path.has_value();
 }
 
-void PictureFiles::LoadPictureFile(const std::u16string& name, gdi::Surface* out) {
+void GameFiles::LoadPictureFile(const std::u16string& name, gdi::Surface* out) {
   const std::filesystem::path path = FindPictureFile(name);
   std::string error;
   if (!gdi::LoadPicture(path, out, &error)) {
     // A damaged or foreign file must not be shown as garbage or crash the
     // engine: the author learns which file it is, and why on standard error.
     dialogs_.Diagnostic(PathToUtf8(path) + ": " + error);
-    errors_.ScriptError(
-        u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) + u"」はピクチャーファイルとして読み込めません",
-        false);
+    errors_.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) +
+                            u"」はピクチャーファイルとして読み込めません",
+                        false);
   }
 }
 
-std::filesystem::path PictureFiles::MediaPath(std::u16string name, std::u16string_view extension) {
+std::filesystem::path GameFiles::MediaPath(std::u16string name, std::u16string_view extension) {
   if (name.find(u'.') == std::u16string::npos) {
     name += u'.';
     name += extension;
@@ -87,7 +87,7 @@ std::filesystem::path PictureFiles::MediaPath(std::u16string name, std::u16strin
   if (std::optional<std::filesystem::path> found = LookUp(name, &causes)) return *found;
   ReportCauses(causes);
   errors_.ScriptError(u"ファイル「" + settings_.ScenarioFolder + name + u"」は存在しません。",
-                        false);
+                      false);
 }
 
 void MakeMask(gdi::Surface& mask, gdi::Surface& picture) {
