@@ -59,9 +59,12 @@ void BlendStepWith(benchmark::State& state, tsumugi::gdi::MixKernel kernel) {
   Surface destination = Noise(1);
   const Surface source = Noise(2);
   BlendBuffers blend(kernel);
-  blend.Begin(destination, 0, 0, source, 0, 0, kWidth, kHeight);
+  if (!blend.Begin(destination, 0, 0, source, 0, 0, kWidth, kHeight)) {
+    state.SkipWithError("the blend refused the screen's size");
+    return;
+  }
   for (auto _ : state) {
-    blend.Step(destination, 0, 0, kLevel);
+    benchmark::DoNotOptimize(blend.Step(destination, 0, 0, kLevel));
     benchmark::DoNotOptimize(destination.Data());
     benchmark::ClobberMemory();
   }
@@ -79,7 +82,10 @@ void BM_ReferenceFormula(benchmark::State& state) {
   Surface destination = Noise(1);
   const Surface source = Noise(2);
   BlendBuffers blend;
-  blend.Begin(destination, 0, 0, source, 0, 0, kWidth, kHeight);
+  if (!blend.Begin(destination, 0, 0, source, 0, 0, kWidth, kHeight)) {
+    state.SkipWithError("the blend refused the screen's size");
+    return;
+  }
   std::vector<uint8_t> out(blend.MixedBytes().size());
   for (auto _ : state) {
     ReferenceMix(blend.SourceBytes(), blend.DestinationBytes(), out, kLevel);
@@ -149,7 +155,7 @@ void BM_WipeFrame(benchmark::State& state) {
       state.SkipWithError(error.c_str());
       break;
     }
-    tsumugi::WipeFrame(destination, 0, 0, kWidth, kHeight, source, 0, 0, pattern);
+    tsumugi::WipeFrame(destination, {{0, 0, kWidth, kHeight}, 0, 0}, source, pattern);
     benchmark::DoNotOptimize(destination.Data());
     benchmark::ClobberMemory();
   }
@@ -172,12 +178,12 @@ bool FramesEqualFormula() {
     Surface destination = Noise(1);
     const Surface source = Noise(2);
     BlendBuffers blend(kernel);
-    blend.Begin(destination, 0, 0, source, 0, 0, kWidth, kHeight);
+    if (!blend.Begin(destination, 0, 0, source, 0, 0, kWidth, kHeight)) return false;
     std::vector<uint8_t> expected(blend.MixedBytes().size());
     std::vector<float> levels = {kLevel};
     for (int k = 0; k <= 20; ++k) levels.push_back(static_cast<float>(k) / 20.0f);
     for (float level : levels) {
-      blend.Step(destination, 0, 0, level);
+      if (!blend.Step(destination, 0, 0, level)) return false;
       ReferenceMix(blend.SourceBytes(), blend.DestinationBytes(), expected, level);
       if (expected != blend.MixedBytes()) return false;
     }

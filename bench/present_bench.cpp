@@ -48,13 +48,15 @@ struct Window {
 // Two screens that differ everywhere, or in one line of text (32 rows of
 // 600 pixels) only.
 void MakeFrames(bool one_line, gdi::Surface* a, gdi::Surface* b) {
-  *a = gdi::Surface(kGameWidth, kGameHeight);
-  for (int y = 0; y < kGameHeight; ++y) {
-    for (int x = 0; x < kGameWidth; ++x) a->Row(y)[x] = static_cast<uint32_t>(x * 977 + y * 131);
+  *a = gdi::Surface(gdi::kScreenWidth, gdi::kScreenHeight);
+  for (int y = 0; y < gdi::kScreenHeight; ++y) {
+    for (int x = 0; x < gdi::kScreenWidth; ++x)
+      a->Row(y)[x] = static_cast<uint32_t>(x * 977 + y * 131);
   }
   *b = *a;
-  for (int y = one_line ? 400 : 0; y < (one_line ? 432 : kGameHeight); ++y) {
-    for (int x = one_line ? 20 : 0; x < (one_line ? 620 : kGameWidth); ++x) b->Row(y)[x] ^= 0xFFFFFF;
+  for (int y = one_line ? 400 : 0; y < (one_line ? 432 : gdi::kScreenHeight); ++y) {
+    for (int x = one_line ? 20 : 0; x < (one_line ? 620 : gdi::kScreenWidth); ++x)
+      b->Row(y)[x] ^= 0xFFFFFF;
   }
 }
 

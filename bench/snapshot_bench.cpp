@@ -495,8 +495,7 @@ void BM_Write(benchmark::State& state) {
   Subject& game = TheGame(state.range(0));
   Iterate(state, "BM_Write", [&] {
     std::string error;
-    WriteWholeFile(game.file, game.file_bytes, &error);
-    return error;
+    return WriteWholeFile(game.file, game.file_bytes, &error) ? std::string() : error;
   });
 }
 

@@ -8,6 +8,7 @@
 
 #include <iostream>
 
+#include "common/diagnostics.h"
 #include "common/file_lookup.h"
 #include "platform/headless/input_script.h"
 
@@ -227,8 +228,8 @@ bool ChooseSettingsFile(const std::filesystem::path& game, const std::optional<s
   const std::optional<std::filesystem::path> real = RealPath(*settings_file);
   const std::optional<std::filesystem::path> root = RealPath(game);
   if (real && root && !IsInside(*root, *real)) {
-    std::cerr << "tsumugi: settings file " << settings_file->native()
-              << ": it lies outside the game folder (" << real->native() << "); not read\n";
+    Complain("settings file " + settings_file->native() + ": it lies outside the game folder (" +
+             real->native() + "); not read");
     settings_file->clear();
   }
   return true;

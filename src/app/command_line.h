@@ -48,19 +48,21 @@ struct CommandLine {
 
 // False with a message for an unknown option, a missing or malformed value,
 // or more than one game folder.
-bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::string* error);
+[[nodiscard]] bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out,
+                                    std::string* error);
 
 // The game folder a command line names, absolute and normal; false with a
 // message when it is no folder the player can read.
-bool ResolveGameFolder(const std::string& written, std::filesystem::path* game,
-                       std::string* error);
+[[nodiscard]] bool ResolveGameFolder(const std::string& written, std::filesystem::path* game,
+                                     std::string* error);
 
 // The settings file of a game: the one --ini names (it must be a regular
 // file, else false with a message), or the one found beside the game's
 // ".exe" (none when it leads outside the game folder, which is said on
 // standard error).
-bool ChooseSettingsFile(const std::filesystem::path& game, const std::optional<std::string>& ini,
-                        std::filesystem::path* settings_file, std::string* error);
+[[nodiscard]] bool ChooseSettingsFile(const std::filesystem::path& game,
+                                      const std::optional<std::string>& ini,
+                                      std::filesystem::path* settings_file, std::string* error);
 
 // The settings file of a game folder: named after the ".exe" that has an
 // ".ini" beside it, else after the only ".exe", else "tsumugi.ini".

@@ -12,6 +12,7 @@
 #include "app/check_main.h"
 #include "app/command_line.h"
 #include "platform/media/media_service.h"
+#include "common/diagnostics.h"
 #include "common/file_lookup.h"
 #include "engine/engine.h"
 #include "platform/gdi/png_writer.h"
@@ -89,7 +90,8 @@ constexpr const char* kUsage =
 constexpr int kWriteFailed = 4;
 
 int BadCommandLine(const std::string& message) {
-  std::cerr << "tsumugi: " << message << "\nTry 'tsumugi --help'.\n";
+  tsumugi::Complain(message);
+  std::cerr << "Try 'tsumugi --help'.\n";
   return 2;
 }
 
@@ -119,13 +121,12 @@ int RunEngine(HostType& host, const tsumugi::EngineOptions& options, const RunOu
     std::string error;
     if (outputs.coverage &&
         !tsumugi::WriteWholeFile(*outputs.coverage, engine.record.CoverageText(), &error)) {
-      std::cerr << "tsumugi: cannot write coverage '" << *outputs.coverage << "': " << error
-                << "\n";
+      tsumugi::Complain("cannot write coverage '" + *outputs.coverage + "': " + error);
       failed = true;
     }
   }
   if (outputs.trace && !outputs.trace->flush()) {
-    std::cerr << "tsumugi: cannot write trace '" << *outputs.trace_name << "'\n";
+    tsumugi::Complain("cannot write trace '" + *outputs.trace_name + "'");
     failed = true;
   }
   const std::optional<std::string>& screenshot = outputs.screenshot;
@@ -134,13 +135,13 @@ int RunEngine(HostType& host, const tsumugi::EngineOptions& options, const RunOu
   if (screenshot) {
     std::string error;
     if (!tsumugi::gdi::WritePng(host.ShownScreen(), *screenshot, &error)) {
-      std::cerr << "tsumugi: cannot write screenshot '" << *screenshot << "': " << error << "\n";
+      tsumugi::Complain("cannot write screenshot '" + *screenshot + "': " + error);
       failed = true;
     }
   }
   if (failed) result = kWriteFailed;
   if (const int signal_number = tsumugi::StopSignal(); signal_number != 0) {
-    std::cerr << "tsumugi: stopped by signal " << signal_number << "\n";
+    tsumugi::Complain("stopped by signal " + std::to_string(signal_number));
     result = 128 + signal_number;
   }
   return result;
@@ -198,8 +199,7 @@ int main(int argc, char** argv) {
   if (cl.trace) {
     trace.open(*cl.trace, std::ios::binary | std::ios::trunc);
     if (!trace) {
-      std::cerr << "tsumugi: cannot write trace '" << *cl.trace << "': " << std::strerror(errno)
-                << "\n";
+      tsumugi::Complain("cannot write trace '" + *cl.trace + "': " + std::strerror(errno));
       return 4;
     }
     outputs.trace = &trace;
@@ -253,7 +253,7 @@ int main(int argc, char** argv) {
   media::WavWriter audio_out;
   if (cl.audio_out) {
     if (!audio_out.Open(*cl.audio_out, &error)) {
-      std::cerr << "tsumugi: cannot write '" << *cl.audio_out << "': " << error << "\n";
+      tsumugi::Complain("cannot write '" + *cl.audio_out + "': " + error);
       return 4;
     }
     host_options.audio_out = &audio_out;
@@ -262,7 +262,7 @@ int main(int argc, char** argv) {
   int status = RunEngine(host, options, outputs,
                          [](headless::HeadlessHost& h) { return h.WriteFailed(); });
   if (audio_out.IsOpen() && !audio_out.Finish(&error)) {
-    std::cerr << "tsumugi: " << error << "\n";
+    tsumugi::Complain(error);
     if (status < 128) status = 4;
   }
   return status;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -12,12 +13,13 @@
 #include "common/strings.h"
 #include "common/text_codec.h"
 #include "engine/buttons/buttons.h"
-#include "engine/engine.h"
 #include "engine/graphics/pages.h"
 #include "engine/graphics/transitions.h"
+#include "engine/messages.h"
 #include "engine/save/save_files.h"
 #include "engine/script/block_scan.h"
 #include "engine/script/catalogue.h"
+#include "engine/script/command_table.h"
 #include "engine/script/scenario_outline.h"
 #include "engine/startup/config_file.h"
 #include "engine/startup/settings.h"
@@ -25,7 +27,7 @@
 #include "engine/text/text_window.h"
 #include "engine/vars/number_text.h"
 #include "engine/vars/reference_walk.h"
-#include "platform/headless/headless_host.h"
+#include "engine/vars/variables.h"
 
 namespace tsumugi::check {
 
@@ -37,23 +39,6 @@ namespace {
 // know: a name, number or colour holding it is built by substitution and
 // is not checked.
 constexpr char16_t kUnknown = u'\uE000';
-
-// The words of a line as commands take them: up to the next space, two
-// spaces giving an empty word.
-struct Words {
-  std::u16string_view rest;
-
-  std::u16string_view Next() {
-    const size_t space = rest.find(u' ');
-    const std::u16string_view word = rest.substr(0, space);
-    rest.remove_prefix(space == std::u16string_view::npos ? rest.size() : space + 1);
-    return word;
-  }
-};
-
-// The arguments of a command line: what is left after its first five
-// characters (the name and one separator).
-Words ArgumentsOf(std::u16string_view line) { return {line.substr(std::min<size_t>(5, line.size()))}; }
 
 std::string Quote(std::u16string_view text) { return "\"" + Utf16ToUtf8(text) + "\""; }
 
@@ -226,9 +211,25 @@ class GameChecker {
   void CheckBlocks(const ScenarioOutline& outline);
   void CheckLine(std::u16string_view line, LineRole role);
   void CheckCommand(std::u16string_view line);
-  void CheckPictureCommand(std::u16string_view line, bool sprite);
-  void CheckTextSettings(Words words);
-  void CheckPrint(Words words);
+  // What the checks of a command line's words have seen so far, for those
+  // that depend on a word before them.
+  struct LineWalk {
+    std::u16string_view command;
+    // A scenario named, checked with the label after it, if any.
+    std::optional<std::u16string_view> scenario;
+    // A media file named, checked when its mode plays.
+    std::optional<std::u16string_view> media;
+    std::u16string_view extension;
+    std::optional<Expanded> target;
+    std::optional<Expanded> save_name;
+  };
+  // The form a choice leads to, the words it decides by taken; nullptr when
+  // the choice depends on a substituted value.
+  const FormNode* Chosen(std::span<const Branch> branches, LineWords& words);
+  void CheckArgument(const ArgDef& arg, std::u16string_view word, LineWalk& walk);
+  void CheckDestination(const Expanded& destination);
+  void CheckSource(const Expanded& source, bool sprite);
+  void CheckEffect(const Expanded& effect);
   void CheckButtonDefinition(std::u16string_view line);
   void CheckCaseLine(std::u16string_view line);
 
@@ -245,7 +246,7 @@ class GameChecker {
   void CheckExpression(std::u16string_view text);
   void CheckColour(std::u16string_view word);
   void CheckMemory(std::u16string_view word);
-  void CheckAssignment(std::u16string_view target, bool text_allowed);
+  void CheckAssignment(const Expanded& target, bool text_allowed);
   void CheckShownText(std::u16string_view text);
   bool IsInteger(std::u16string_view name) const {
     return std::binary_search(integers_.begin(), integers_.end(), name);
@@ -256,10 +257,10 @@ class GameChecker {
 
   // --- Files -----------------------------------------------------------------
   void CheckJump(std::u16string_view file_word, std::u16string_view label_word,
-                 const char* command);
+                 std::u16string_view command);
   void CheckPicture(std::u16string_view word);
   void CheckPictureName(const std::u16string& name);
-  void CheckMedia(std::u16string_view word, std::u16string_view extension, const char* what);
+  void CheckMedia(std::u16string_view word, std::u16string_view extension);
   void CheckPage(const std::u16string& word);
   // Reports a named file that is missing or spelt otherwise on disk; true
   // when it is there at all.
@@ -274,11 +275,6 @@ class GameChecker {
   int page_count_ = Pages::kDefaultPageCount;
   std::vector<std::u16string> names_;
   std::vector<Scenario> files_;
-
-  // The dispatcher's own command table: an engine is built on a host
-  // without a window and asked, nothing runs.
-  std::unique_ptr<headless::HeadlessHost> host_;
-  std::unique_ptr<Engine> engine_;
 
   // What the lookup of each file name a game uses found.
   struct NamedFile {
@@ -318,11 +314,6 @@ void GameChecker::EmitHeld() {
 }
 
 CheckCounts GameChecker::Run() {
-  host_ = std::make_unique<headless::HeadlessHost>(headless::HeadlessOptions());
-  EngineOptions engine_options;
-  engine_options.game_folder = options_.game_folder;
-  engine_ = std::make_unique<Engine>(*host_, engine_options);
-
   if (ReadSettings()) {
     ReadConfig();
     if (ReadCatalogue()) {
@@ -389,7 +380,7 @@ void GameChecker::ReadConfig() {
         if (count > ConfigFile::kMaxVariables) return;
         const std::u16string raw = text.Decode(bytes);
         const std::u16string_view line = WithoutLeadingTabs(raw);
-        Words words{line};
+        LineWords words{line};
         const std::u16string_view first = words.Next();
         if (first != u".int" && first != u".str") {
           ConfigLine(line);
@@ -401,14 +392,13 @@ void GameChecker::ReadConfig() {
           names.clear();
           if (!ExpandDeclarationWord(word, names)) {
             Error("declaration " + Quote(word) + " is not a name, name[COUNT] or " +
-                  "name[COUNT^PICTURE]" + Stops(u"変数の宣言「" + std::u16string(word) +
-                                                 u"」が正しくありません"));
+                  "name[COUNT^PICTURE]" + Stops(messages::BadDeclaration(word)));
             continue;
           }
           count += static_cast<int>(names.size());
           if (count > ConfigFile::kMaxVariables) {
-            Error("more than " + std::to_string(ConfigFile::kMaxVariables) +
-                  " variables declared" + Stops(u"宣言された変数が多すぎます"));
+            Error("more than " + std::to_string(ConfigFile::kMaxVariables) + " variables declared" +
+                  Stops(messages::kTooManyVariables));
             break;
           }
           for (std::u16string& n : names) declared[first == u".int" ? 0 : 1].emplace_back(std::move(n), line_);
@@ -453,7 +443,7 @@ void GameChecker::ReadConfig() {
 }
 
 void GameChecker::ConfigLine(std::u16string_view line) {
-  Words words{line};
+  LineWords words{line};
   const std::u16string_view first = words.Next();
   if (first == u".cur" || first == u".bsc") {
     // Run as the command of that name: its arguments are the rest.
@@ -465,7 +455,7 @@ void GameChecker::ConfigLine(std::u16string_view line) {
     if (const std::optional<int32_t> n = CheckInteger(words.rest)) {
       if (*n > Pages::kMaxPageCount) {
         Error("more than " + std::to_string(Pages::kMaxPageCount) + " pages" +
-              Stops(u"ページ数に１０００より大きい数は指定できません"));
+              Stops(messages::kTooManyPages));
       } else if (*n >= 0) {
         page_count_ = *n;
       }
@@ -483,13 +473,13 @@ bool GameChecker::ReadCatalogue() {
   if (found.empty()) {
     Report(Severity::kError, scenario_folder_, 0,
            "no scenario file (*" + Utf16ToUtf8(extension) + ") in the scenario folder" +
-               Stops(u"シナリオファイル（テキスト）が見つかりません。"));
+               Stops(messages::kNoScenarioFiles));
     return false;
   }
   if (found.size() > Catalogue::kMaxFiles) {
     Report(Severity::kError, scenario_folder_, 0,
            "more than " + std::to_string(Catalogue::kMaxFiles) + " scenario files" +
-               Stops(u"シナリオファイル（テキスト）の数が２５４を超えています。"));
+               Stops(messages::kTooManyScenarioFiles));
     return false;
   }
   GameText text;
@@ -530,7 +520,7 @@ bool GameChecker::ReadCatalogue() {
   if (!std::binary_search(names_.begin(), names_.end(), u"start")) {
     Report(Severity::kError, scenario_folder_, 0,
            "no scenario \"start\" to begin with" +
-               Stops(u"ファイル「start" + extension + u"」が存在しません"));
+               Stops(messages::NoStartScenario(u"start" + extension)));
   }
   return true;
 }
@@ -576,7 +566,7 @@ void GameChecker::CheckBlocks(const ScenarioOutline& outline) {
     const char* item = menu ? "choice" : "button";
     if (block.kind == BlockKind::kButtons && block.items > Buttons::kMaxButtons) {
       Error("more than " + std::to_string(Buttons::kMaxButtons) + " buttons" +
-            Stops(u"ボタンは２５６個までしか定義できません"));
+            Stops(messages::kTooManyButtons));
     }
     // Each item needs its branch marker; a marker no item leads to, or a
     // second one of a number, never runs.
@@ -600,10 +590,7 @@ void GameChecker::CheckBlocks(const ScenarioOutline& outline) {
       const std::u16string target = u"." + ToDecimal(n);
       Error(std::string(menu ? "menu" : "button block") + " has no branch marker \"." +
             std::to_string(n) + "\" for its " + item + " " + std::to_string(n) +
-            Stops(menu ? u"「.slt」内に選ばれた選択肢に対応する命令を指す「" + target +
-                             u"」が見つかりませんでした"
-                       : u"「.btn」内に押されたボタンに対応する命令を指す「" + target +
-                             u"」が見つかりませんでした"));
+            Stops(menu ? messages::NoChoiceBranch(target) : messages::NoButtonBranch(target)));
     }
   }
 }
@@ -708,7 +695,7 @@ void GameChecker::CheckScenario(const Scenario& scenario) {
     if (reached && structure && line_ > 1 && !may_reach) {
       Error("the line before runs on into " + Quote(line) +
             ", which is no command: end the branch with \".skp\" or a jump" +
-            Stops(u"ないコマンドを指定しました"));
+            Stops(messages::kUnknownCommand));
     }
     if (role == LineRole::kLabel || structure) {
       reached = true;
@@ -789,7 +776,7 @@ void GameChecker::CheckShownText(std::u16string_view text) {
 
 void GameChecker::CheckCaseLine(std::u16string_view line) {
   if (line == u".els") return;
-  Words words{line};
+  LineWords words{line};
   const std::u16string_view op = words.Next();
   if (ParseCaseOperator(op) == CaseOperator::kNone) {
     Warning(Quote(op) + " is no comparison (.= .== .!= .<> .< .<= .> .>=, followed by a space): "
@@ -801,7 +788,7 @@ void GameChecker::CheckCaseLine(std::u16string_view line) {
 
 void GameChecker::CheckButtonDefinition(std::u16string_view line) {
   // NORMAL PRESSED [HITMAP] X Y MEMORY
-  Words words{line};
+  LineWords words{line};
   CheckPicture(words.Next());
   CheckPicture(words.Next());
   std::u16string_view word = words.Next();
@@ -818,11 +805,11 @@ void GameChecker::CheckButtonDefinition(std::u16string_view line) {
 
 void GameChecker::CheckCommand(std::u16string_view line) {
   const std::u16string_view name = line.substr(1, std::min<size_t>(3, line.size() - 1));
-  if (!engine_->script.HasCommand(name)) {
-    Error("unknown command " + Quote(line.substr(0, 4)) + Stops(u"ないコマンドを指定しました"));
+  const CommandDef* command = FindCommand(name);
+  if (command == nullptr) {
+    Error("unknown command " + Quote(line.substr(0, 4)) + Stops(messages::kUnknownCommand));
     return;
   }
-  Words args = ArgumentsOf(line);
   if (name == u"slt" || name == u"btn") {
     const std::u16string_view first_word = FirstArgument(line);
     // (A first word built by substitution may turn out to be "exit".)
@@ -831,74 +818,183 @@ void GameChecker::CheckCommand(std::u16string_view line) {
               " with more after it opens no block: the \".\" that should close it closes the one "
               "around it");
     }
-    if (name == u"slt") return;
-    const Expanded first = Expand(args.Next());
-    if (first.built || first.text != u"exit") return;
-    CheckMemory(args.Next());
-    CheckInteger(args.Next());
-    CheckInteger(args.rest);
-  } else if (name == u"tcl") {
-    CheckInteger(args.Next());
-    CheckInteger(args.rest);
-  } else if (name == u"clk") {
-    CheckInteger(line.size() > 5 ? line.substr(5, 1) : std::u16string_view());
-  } else if (name == u"avi") {
-    CheckMedia(args.Next(), u"avi", "video");
-    CheckInteger(args.Next());
-    CheckInteger(args.rest);
-  } else if (name == u"cap") {
-    CheckShownText(args.rest);
-  } else if (name == u"wat" || name == u"thd" || name == u"tmd" || name == u"bhd") {
-    CheckInteger(args.rest);
-  } else if (name == u"pic" || name == u"spr") {
-    CheckPictureCommand(line, name == u"spr");
-  } else if (name == u"bsc") {
-    CheckColour(args.rest);
-  } else if (name == u"txt") {
-    CheckTextSettings(args);
-  } else if (name == u"mst") {
-    const std::u16string_view first = args.Next();
-    const Expanded marker = Expand(first);
-    if (!marker.built && marker.text == u"off") return;
-    CheckPicture(first);
-    CheckPicture(args.Next());
-    for (int i = 0; i < 3; ++i) CheckInteger(args.Next());
-    CheckInteger(args.rest);
-  } else if (name == u"tsp" || name == u"mcm" || name == u"mmd") {
-    CheckInteger(args.Next());
-    if (name != u"tsp" || !args.rest.empty()) CheckInteger(args.rest);
-  } else if (name == u"tpr") {
-    CheckPrint(args);
-  } else if (name == u"jmp") {
-    const std::u16string_view file = args.Next();
-    CheckJump(file, args.Next(), "\".jmp\"");
-  } else if (name == u"sub") {
-    const std::u16string_view file_word = args.Next();
-    const Expanded file = Expand(file_word);
-    if (file.built) return;
-    if (file.text == u"exit") {
-      CheckMemory(args.rest);
+  }
+  // The words are checked form by form as the engine reads them; a choice
+  // that depends on a substituted value ends the checks of the line.
+  LineWalk walk;
+  walk.command = command->name;
+  LineWords words = ArgumentsOf(line);
+  for (const FormNode* node = command->root; node != nullptr;
+       node = node->branches.empty() ? nullptr : Chosen(node->branches, words)) {
+    for (size_t i = 0; i < node->args.size(); ++i) {
+      const ArgDef& arg = node->args[i];
+      std::u16string_view word = words.Take(arg.take);
+      if (word.empty() && arg.kind != ArgKind::kMedia) word = arg.detail;
+      // A media file is looked for only when its mode plays.
+      const bool played_later =
+          arg.kind == ArgKind::kMedia &&
+          std::any_of(node->args.begin() + static_cast<ptrdiff_t>(i), node->args.end(),
+                      [](const ArgDef& a) { return a.kind == ArgKind::kPlayMode; });
+      if (played_later) {
+        walk.media = word;
+        walk.extension = arg.detail;
+        continue;
+      }
+      if (arg.kind != ArgKind::kLabel && walk.scenario) {
+        CheckJump(*walk.scenario, u"", walk.command);
+        walk.scenario.reset();
+      }
+      CheckArgument(arg, word, walk);
+    }
+  }
+  if (walk.scenario) CheckJump(*walk.scenario, u"", walk.command);
+}
+
+const FormNode* GameChecker::Chosen(std::span<const Branch> branches, LineWords& words) {
+  std::optional<Expanded> next;
+  for (const Branch& branch : branches) {
+    switch (branch.test) {
+      case Test::kKeyword:
+        if (!next) next = Expand(LineWords(words).Next());
+        if (next->built) return nullptr;
+        if (next->text != branch.keyword) continue;
+        words.Next();
+        return branch.next;
+      case Test::kRestIs: {
+        const Expanded rest = Expand(words.rest);
+        if (rest.built) return nullptr;
+        if (rest.text != branch.keyword) continue;
+        words.Take(Take::kRest);
+        return branch.next;
+      }
+      case Test::kIntegerWord: {
+        const std::optional<bool> integer = IsIntegerArgument(LineWords(words).Next());
+        if (!integer) return nullptr;
+        if (!*integer) continue;
+        return branch.next;
+      }
+      case Test::kNumberAfter: {
+        const Expanded second = Expand(words.Second());
+        if (second.built) return nullptr;
+        if (!second.text.empty() && ParseNumber(second.text).kind == NumberKind::kNotNumeric)
+          continue;
+        return branch.next;
+      }
+      case Test::kOtherwise:
+        // A word put back is the same word: had it held a substitution, the
+        // keywords before would have ended the checks.
+        return branch.next;
+    }
+  }
+  return nullptr;
+}
+
+void GameChecker::CheckArgument(const ArgDef& arg, std::u16string_view word, LineWalk& walk) {
+  switch (arg.kind) {
+    case ArgKind::kInteger:
+      CheckInteger(word);
+      return;
+    case ArgKind::kMemory:
+      CheckMemory(word);
+      return;
+    case ArgKind::kLineCount:
+      if (const std::optional<int32_t> n = CheckInteger(word)) {
+        if (*n <= 0) Error("a window of no lines" + Stops(messages::kMaxlineNotPositive));
+        if (*n > TextWindow::kMaxLines) {
+          Error("more than " + std::to_string(TextWindow::kMaxLines) + " lines in the window");
+        }
+      }
+      return;
+    case ArgKind::kPlayMode: {
+      const std::optional<int32_t> mode = CheckInteger(word);
+      if (walk.media && (!mode || (*mode >= 0 && *mode <= arg.limit))) {
+        CheckMedia(*walk.media, walk.extension);
+      }
+      walk.media.reset();
       return;
     }
-    const std::u16string_view second = args.Next();
-    const std::optional<bool> integer = IsIntegerArgument(second);
-    if (!integer) return;
-    if (*integer) {
-      CheckJump(file_word, u"", "\".sub\"");
-      CheckMemory(second);
-    } else {
-      CheckJump(file_word, second, "\".sub\"");
-      CheckMemory(args.rest);
+    case ArgKind::kTrack: {
+      const Expanded track = Expand(word);
+      if (!track.built && !track.text.empty() &&
+          ParseNumber(track.text).kind == NumberKind::kNotNumeric) {
+        Error("CD track " + Quote(track.text) + " is not a number" +
+              Stops(messages::TrackNotNumeric(track.text)));
+      }
+      return;
     }
-  } else if (name == u"cas") {
-    CheckExpression(args.rest);
-  } else if (name == u"let" || name == u"now") {
-    const std::u16string_view target_word = args.Next();
-    args.rest.remove_prefix(std::min<size_t>(2, args.rest.size()));
-    const Expanded target = Expand(target_word);
-    if (name == u"now") {
-      CheckAssignment(target_word, false);
-      const Expanded item = Expand(args.rest);
+    case ArgKind::kText:
+      Expand(word);
+      return;
+    case ArgKind::kShownText:
+      CheckShownText(word);
+      return;
+    case ArgKind::kPicture:
+      CheckPicture(word);
+      return;
+    case ArgKind::kMedia:
+      CheckMedia(word, arg.detail);
+      return;
+    case ArgKind::kScenario:
+      walk.scenario = word;
+      return;
+    case ArgKind::kLabel:
+      CheckJump(walk.scenario.value_or(u""), word, walk.command);
+      walk.scenario.reset();
+      return;
+    case ArgKind::kColour:
+      CheckColour(word);
+      return;
+    case ArgKind::kDestination:
+      CheckDestination(Expand(word));
+      return;
+    case ArgKind::kSource:
+    case ArgKind::kSpriteSource:
+      CheckSource(Expand(word), arg.kind == ArgKind::kSpriteSource);
+      return;
+    case ArgKind::kEffect:
+      CheckEffect(Expand(word));
+      return;
+    case ArgKind::kPrintPage: {
+      const Expanded page = Expand(word);
+      if (!page.built && (page.text == u"off1" || page.text == u"off2") &&
+          page.text[3] - u'0' > page_count_) {
+        Error("no page " + Quote(page.text) + " to print on: the configuration file gives " +
+              std::to_string(page_count_) + " pages" + Stops(messages::NoPrintPage(page.text)));
+      }
+      return;
+    }
+    case ArgKind::kSaveName: {
+      walk.save_name = Expand(word);
+      const Expanded& file = *walk.save_name;
+      if (!file.built && !SaveFileNameFor(file.text, settings_.ScenarioExtension)) {
+        Error("save file name " + Quote(file.text) + " could replace a scenario or lies outside " +
+              "the save folder (a name with the scenario extension must begin with \"save\")" +
+              Stops(messages::kBadSaveName));
+      }
+      return;
+    }
+    case ArgKind::kLoadTarget: {
+      // Without a save name the whole save is loaded: the word is not read.
+      if (walk.save_name && !walk.save_name->built && walk.save_name->text.empty()) return;
+      const Expanded what = Expand(word);
+      if (what.built || what.text.empty()) return;
+      if (Variables::IsFlagWord(what.text)) {
+        CheckFlag(what.text);
+      } else if (!IsInteger(what.text) && !IsText(what.text)) {
+        Error("variable " + Quote(what.text) + " is not declared in the configuration file" +
+              Stops(messages::kAssignsUndeclared));
+      }
+      return;
+    }
+    case ArgKind::kIntegerTarget:
+      CheckAssignment(Expand(word), false);
+      return;
+    case ArgKind::kVariableTarget:
+      walk.target = Expand(word);
+      CheckAssignment(*walk.target, true);
+      return;
+    case ArgKind::kNowItem: {
+      const Expanded item = Expand(word);
       static constexpr std::u16string_view kItems[] = {u"year",   u"month",  u"day",
                                                        u"weekday", u"hour",  u"minute",
                                                        u"second",  u"millisecond"};
@@ -908,105 +1004,48 @@ void GameChecker::CheckCommand(std::u16string_view line) {
       }
       return;
     }
-    CheckAssignment(target_word, true);
-    if (target.built) return;
-    if (!Variables::IsFlagWord(target.text) && !IsInteger(target.text) && IsText(target.text)) {
-      Expand(args.rest);
-    } else {
-      CheckExpression(args.rest);
-    }
-  } else if (name == u"rnd") {
-    CheckAssignment(args.Next(), false);
-    args.Next();
-    CheckInteger(args.Next());
-    args.Next();
-    CheckInteger(args.Next());
-  } else if (name == u"mid" || name == u"mp3" || name == u"wav") {
-    const std::u16string_view file = args.Next();
-    const Expanded expanded = Expand(file);
-    if (!expanded.built && expanded.text == u"stop") return;
-    const std::optional<int32_t> mode = CheckInteger(name == u"mp3" ? args.Next() : args.rest);
-    // Only the modes that play look for the file.
-    const int32_t last_mode = name == u"wav" ? 2 : 1;
-    if (mode && (*mode < 0 || *mode > last_mode)) return;
-    CheckMedia(file, name, name == u"wav" ? "sound" : "music");
-  } else if (name == u"acd") {
-    const Expanded track = Expand(args.Next());
-    if (track.built || track.text == u"stop") return;
-    if (!track.text.empty() && ParseNumber(track.text).kind == NumberKind::kNotNumeric) {
-      Error("CD track " + Quote(track.text) + " is not a number" +
-            Stops(u"「.acd」のトラック番号「" + track.text + u"」が数値ではありません"));
-    }
-    CheckInteger(args.rest);
-  } else if (name == u"sav" || name == u"lod") {
-    const Expanded file = Expand(name == u"sav" ? args.rest : args.Next());
-    if (!file.built && !SaveFileNameFor(file.text, settings_.ScenarioExtension)) {
-      Error("save file name " + Quote(file.text) + " could replace a scenario or lies outside " +
-            "the save folder (a name with the scenario extension must begin with \"save\")" +
-            Stops(u"セーブファイル名が不正です"));
-    }
-    if (name == u"sav" || file.text.empty()) return;
-    const Expanded what = Expand(args.rest);
-    if (what.built || what.text.empty()) return;
-    if (Variables::IsFlagWord(what.text)) {
-      CheckFlag(what.text);
-    } else if (!IsInteger(what.text) && !IsText(what.text)) {
-      Error("variable " + Quote(what.text) + " is not declared in the configuration file" +
-            Stops(u"宣言されていない変数に代入しようとしました"));
-    }
-  } else if (name == u"rcl") {
-    const std::u16string_view first = args.Next();
-    const Expanded word = Expand(first);
-    if (word.built) return;
-    if (word.text != u"exit") {
-      CheckMemory(first);
+    case ArgKind::kExpression:
+      CheckExpression(word);
+      return;
+    case ArgKind::kLetValue: {
+      // A text for a text variable, else an expression.
+      if (!walk.target || walk.target->built) return;
+      const std::u16string& target = walk.target->text;
+      if (!Variables::IsFlagWord(target) && !IsInteger(target) && IsText(target)) {
+        Expand(word);
+      } else {
+        CheckExpression(word);
+      }
       return;
     }
-    CheckMemory(args.Next());
-    CheckInteger(args.Next());
-    CheckInteger(args.rest);
-  } else if (name == u"cur") {
-    const Expanded file = Expand(args.rest);
-    if (!file.built && file.text == u"normal") return;
-    CheckMedia(args.rest, u"cur", "cursor");
+    case ArgKind::kFontFace:
+    case ArgKind::kIgnored:
+      return;
   }
 }
 
-// .pic [DESTINATION] SOURCE [EFFECT] [WAIT] [X] [Y] [WIDTH] [HEIGHT] [SX] [SY]
-void GameChecker::CheckPictureCommand(std::u16string_view line, bool sprite) {
-  Words words{line};
-  words.Next();
-  // The destination may be left out: then the second word is a number or
-  // there is none.
-  Words ahead = words;
-  ahead.Next();
-  const Expanded second = Expand(ahead.Next());
-  if (second.built) return;
-  const bool left_out =
-      second.text.empty() || ParseNumber(second.text).kind != NumberKind::kNotNumeric;
-  const Expanded destination = left_out ? Expanded{u"screen", false} : Expand(words.Next());
-  const Expanded source = Expand(words.Next());
-  const std::u16string_view effect_word = words.Next();
-  const Expanded effect = effect_word.empty() ? Expanded{u"0", false} : Expand(effect_word);
-  for (int i = 0; i < 7; ++i) CheckInteger(words.Next());
+void GameChecker::CheckDestination(const Expanded& destination) {
+  if (destination.built || destination.text == u"screen") return;
+  if (destination.text.starts_with(u"off")) {
+    CheckPage(destination.text);
+  } else {
+    Error("no place to draw called " + Quote(destination.text) + " (screen, off1, off2, ...)" +
+          Stops(messages::NoDestination(destination.text)));
+  }
+}
 
-  if (!destination.built && destination.text != u"screen") {
-    if (destination.text.starts_with(u"off")) {
-      CheckPage(destination.text);
-    } else {
-      Error("no place to draw called " + Quote(destination.text) + " (screen, off1, off2, ...)" +
-            Stops(u"存在しない描画先「" + destination.text + u"」を指定しました"));
-    }
+void GameChecker::CheckSource(const Expanded& source, bool sprite) {
+  if (source.built) return;
+  if (source.text.starts_with(u"off")) {
+    CheckPage(source.text);
+  } else if (source.text == u"base" && sprite) {
+    Error("\".spr\" cannot draw \"base\"" + Stops(messages::kSpriteOfBase));
+  } else if (source.text != u"screen" && source.text != u"base") {
+    CheckPictureName(source.text);
   }
-  if (!source.built) {
-    if (source.text.starts_with(u"off")) {
-      CheckPage(source.text);
-    } else if (source.text == u"base" && sprite) {
-      Error("\".spr\" cannot draw \"base\"" + Stops(u"「.spr」の転送元に「base」は指定できません"));
-    } else if (source.text != u"screen" && source.text != u"base") {
-      CheckPictureName(source.text);
-    }
-  }
+}
+
+void GameChecker::CheckEffect(const Expanded& effect) {
   if (effect.built || effect.text == u"0") return;
   if (effect.text.size() <= 3) {
     // A wipe: its series begins with the frame "pat" EFFECT "00".
@@ -1016,10 +1055,9 @@ void GameChecker::CheckPictureCommand(std::u16string_view line, bool sprite) {
   const std::optional<CrossFade> fade = ParseCrossFade(effect.text);
   if (!fade) {
     Error("cross-fade " + Quote(effect.text) + " is not digits (SSEE or SSEEFF)" +
-          Stops(u"クロスフェード「" + effect.text + u"」のレベルとフレーム数は数字で指定してください"));
+          Stops(messages::CrossFadeNotDigits(effect.text)));
   } else if (fade->count < 1) {
-    Error("cross-fade " + Quote(effect.text) + " has no frames" +
-          Stops(u"フレーム数に１より小さい数は指定できません。"));
+    Error("cross-fade " + Quote(effect.text) + " has no frames" + Stops(messages::kNoFrames));
   }
 }
 
@@ -1028,83 +1066,8 @@ void GameChecker::CheckPage(const std::u16string& word) {
   if (number.kind == NumberKind::kValue && number.value >= 0 && number.value <= page_count_) return;
   Error("no page " + Quote(word) + ": the configuration file gives pages off1 to off" +
         std::to_string(page_count_) +
-        Stops(number.kind == NumberKind::kNotNumeric
-                  ? u"「" + word + u"」のページ番号が数値ではありません"
-                  : u"存在しないページ「" + word + u"」を指定しました"));
-}
-
-void GameChecker::CheckTextSettings(Words words) {
-  const Expanded keyword = Expand(words.Next());
-  if (keyword.built) return;
-  if (keyword.text == u"maxline") {
-    if (const std::optional<int32_t> n = CheckInteger(words.rest)) {
-      if (*n <= 0) Error("a window of no lines" + Stops(u"「.txt maxline」の引数は「0」以下には設定出来ません"));
-      if (*n > TextWindow::kMaxLines) {
-        Error("more than " + std::to_string(TextWindow::kMaxLines) + " lines in the window");
-      }
-    }
-  } else if (keyword.text == u"space" || keyword.text == u"canvas") {
-    const Expanded word = Expand(words.Next());
-    if (word.built) return;
-    if (keyword.text == u"space" && word.text == u"pic") {
-      const std::u16string_view picture = words.Next();
-      const Expanded name = Expand(picture);
-      if (!name.built && name.text == u"screen") {
-        CheckInteger(words.Next());
-        CheckInteger(words.rest);
-      } else {
-        CheckPicture(picture);
-      }
-    } else if (word.text == u"pos" || (keyword.text == u"canvas" && word.text == u"size")) {
-      CheckInteger(words.Next());
-      CheckInteger(words.rest);
-    }
-  } else if (keyword.text == u"font") {
-    const Expanded word = Expand(words.Next());
-    if (word.built || word.text == u"name") return;
-    if (word.text == u"color") {
-      Expand(words.Next());
-      CheckColour(words.rest);
-    } else if (word.text == u"size" || word.text == u"style" || word.text == u"spacing" ||
-               word.text == u"leading" || word.text == u"offset" || word.text == u"edge") {
-      CheckInteger(words.rest);
-    }
-  }
-}
-
-// .tpr [TARGET] X Y TEXT   or   .tpr font SETTING VALUE
-void GameChecker::CheckPrint(Words words) {
-  const std::u16string_view first = words.Next();
-  const Expanded target = Expand(first);
-  if (target.built) return;
-  if (target.text == u"font") {
-    const Expanded setting = Expand(words.Next());
-    if (setting.built || setting.text == u"reset") return;
-    if (setting.text == u"color") {
-      Expand(words.Next());
-      CheckColour(words.rest);
-    } else if (setting.text == u"name") {
-      Expand(words.rest);
-    } else {
-      CheckInteger(words.rest);
-    }
-    return;
-  }
-  if (target.text == u"off1" || target.text == u"off2") {
-    if (target.text[3] - u'0' > page_count_) {
-      Error("no page " + Quote(target.text) + " to print on: the configuration file gives " +
-            std::to_string(page_count_) + " pages" +
-            Stops(u"「.tpr " + target.text + u"」の描画先のページが存在しません"));
-    }
-    CheckInteger(words.Next());
-  } else if (target.text != u"screen") {
-    // The target was left out: the word is the x position.
-    CheckInteger(first);
-  } else {
-    CheckInteger(words.Next());
-  }
-  CheckInteger(words.Next());
-  CheckShownText(words.rest);
+        Stops(number.kind == NumberKind::kNotNumeric ? messages::PageNotNumeric(word)
+                                                     : messages::NoPage(word)));
 }
 
 // --- Values ----------------------------------------------------------------------------
@@ -1138,10 +1101,10 @@ void GameChecker::CheckReference(std::u16string_view inner) {
     Error("[" + Utf16ToUtf8(inner) + "]: " + Quote(name) +
           (IsText(name) ? " is a text variable; a number picture needs an integer variable"
                         : " is not declared as an integer variable in the configuration file") +
-          Stops(u"宣言されていない整数型変数が使われました"));
+          Stops(messages::kUndeclaredInteger));
   } else if (!IsText(name)) {
     Error("[" + Utf16ToUtf8(inner) + "]: variable " + Quote(name) +
-          " is not declared in the configuration file" + Stops(u"宣言されていない変数が使われました"));
+          " is not declared in the configuration file" + Stops(messages::kUndeclaredVariable));
   }
 }
 
@@ -1156,7 +1119,7 @@ void GameChecker::CheckFlag(std::u16string_view word) {
     if (digits && number < Variables::kFlagCount) return;
   }
   Error("flag " + Quote(word) + " does not end in a flag number 000 to 255" +
-        Stops(u"000～255の番号で終わらないフラグ名が使われました"));
+        Stops(messages::kBadFlagName));
 }
 
 std::optional<int32_t> GameChecker::CheckInteger(std::u16string_view word) {
@@ -1181,7 +1144,7 @@ std::optional<int32_t> GameChecker::CheckInteger(std::u16string_view word) {
           (IsText(word) ? " is a text variable where a number is needed"
                         : " is neither a number nor an integer variable declared in the "
                           "configuration file") +
-          Stops(u"宣言されていない整数型変数が使われました"));
+          Stops(messages::kUndeclaredInteger));
   }
   return std::nullopt;
 }
@@ -1195,7 +1158,7 @@ std::optional<bool> GameChecker::IsIntegerArgument(std::u16string_view word) {
 }
 
 void GameChecker::CheckExpression(std::u16string_view text) {
-  Words words{text};
+  LineWords words{text};
   CheckInteger(words.Next());
   while (!words.rest.empty()) {
     const std::u16string_view op = words.Next();
@@ -1205,7 +1168,7 @@ void GameChecker::CheckExpression(std::u16string_view text) {
       Warning(Quote(op) + " is no operator (+ - * / %): it and " + Quote(operand) +
               " after it are passed over");
     } else if ((op == u"/" || op == u"%") && value && *value == 0) {
-      Error("division by 0" + Stops(u"0で割り算をしようとしました"));
+      Error("division by 0" + Stops(messages::kDivisionByZero));
     }
   }
 }
@@ -1220,19 +1183,18 @@ void GameChecker::CheckColour(std::u16string_view word) {
   if (std::find(std::begin(kNames), std::end(kNames), colour.text) != std::end(kNames)) return;
   if (colour.text.size() == 6 && ParseHex(colour.text, 6)) return;
   Error("colour " + Quote(colour.text) + " is neither a colour name nor six hexadecimal digits" +
-        Stops(u"ない色を指定しました"));
+        Stops(messages::kNoColour));
 }
 
 void GameChecker::CheckMemory(std::u16string_view word) {
   const std::optional<int32_t> number = CheckInteger(word);
   if (number && (*number < 0 || *number > 9)) {
     Error("memory number " + std::to_string(*number) + " is outside 0 to 9" +
-          Stops(u"メモリー番号が不正です"));
+          Stops(messages::kBadMemoryNumber));
   }
 }
 
-void GameChecker::CheckAssignment(std::u16string_view word, bool text_allowed) {
-  const Expanded target = Expand(word);
+void GameChecker::CheckAssignment(const Expanded& target, bool text_allowed) {
   if (target.built) return;
   if (Variables::IsFlagWord(target.text)) {
     CheckFlag(target.text);
@@ -1242,18 +1204,18 @@ void GameChecker::CheckAssignment(std::u16string_view word, bool text_allowed) {
     return;
   } else if (IsText(target.text)) {
     Error(Quote(target.text) + " is a text variable; this command stores a number" +
-          Stops(u"宣言されていない整数型変数が使われました"));
+          Stops(messages::kUndeclaredInteger));
   } else {
     Error("assigns to " + Quote(target.text) + ", which the configuration file does not declare" +
-          Stops(text_allowed ? u"宣言されていない変数に代入しようとしました"
-                             : u"宣言されていない整数型変数が使われました"));
+          Stops(text_allowed ? messages::kAssignsUndeclared : messages::kUndeclaredInteger));
   }
 }
 
 // --- Files ---------------------------------------------------------------------------------
 
 void GameChecker::CheckJump(std::u16string_view file_word, std::u16string_view label_word,
-                            const char* command) {
+                            std::u16string_view command_name) {
+  const std::string command = "\"." + Utf16ToUtf8(command_name) + "\"";
   const Expanded file = Expand(file_word);
   const Expanded label = Expand(label_word);
   if (file.built) return;
@@ -1268,20 +1230,19 @@ void GameChecker::CheckJump(std::u16string_view file_word, std::u16string_view l
         hint = ": there is " + Quote(other + extension) + ", but names must match exactly";
       }
     }
-    Error(std::string(command) + " to scenario " + Quote(name) + ", which does not exist" + hint +
-          Stops(u"ファイル「" + name + extension + u"」は存在しません"));
+    Error(command + " to scenario " + Quote(name) + ", which does not exist" + hint +
+          Stops(messages::NoScenario(name + extension)));
     return;
   }
   const Scenario& target = files_[static_cast<size_t>(it - names_.begin())];
   if (target.binary) {
-    Error(std::string(command) + " to " + Quote(name + extension) + ", which is not a text file");
+    Error(command + " to " + Quote(name + extension) + ", which is not a text file");
     return;
   }
   if (label.built || label.text.empty()) return;
   if (target.LabelLine(label.text) == 0) {
-    Error(std::string(command) + " to label " + Quote(u":" + label.text) + ", which " +
-          Quote(name + extension) + " does not have" +
-          Stops(u"ラベル「" + label.text + u"」は存在しません"));
+    Error(command + " to label " + Quote(u":" + label.text) + ", which " + Quote(name + extension) +
+          " does not have" + Stops(messages::NoLabel(label.text)));
   }
 }
 
@@ -1332,11 +1293,14 @@ void GameChecker::CheckPictureName(const std::u16string& name) {
   if (FindNamed(name + u".bmp", &cause) || FindNamed(name + u".jpg", &cause)) return;
   Error("picture " + Quote(name) + " does not exist (neither " + Quote(name + u".bmp") + " nor " +
         Quote(name + u".jpg") + ")" + (cause.empty() ? "" : " (" + cause + ")") +
-        Stops(u"ピクチャーファイルは存在しません"));
+        Stops(messages::kNoPictureFile));
 }
 
-void GameChecker::CheckMedia(std::u16string_view word, std::u16string_view extension,
-                             const char* what) {
+void GameChecker::CheckMedia(std::u16string_view word, std::u16string_view extension) {
+  const char* what = extension == u"wav"   ? "sound"
+                     : extension == u"avi" ? "video"
+                     : extension == u"cur" ? "cursor"
+                                           : "music";
   const Expanded expanded = Expand(word);
   if (expanded.built) return;
   std::u16string name = expanded.text;

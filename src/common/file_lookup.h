@@ -49,15 +49,15 @@ inline constexpr uint64_t kMaxTextFileBytes = uint64_t{64} << 20;
 // "." and ".." are kept as they are; empty components are skipped, so an
 // empty `relative` yields `base` if it exists. Returns nullopt when a
 // component cannot be resolved.
-std::optional<std::filesystem::path> FindPathNoCase(const std::filesystem::path& base,
-                                                    std::string_view relative);
+[[nodiscard]] std::optional<std::filesystem::path> FindPathNoCase(const std::filesystem::path& base,
+                                                                  std::string_view relative);
 
 // The path with every symbolic link, "." and ".." resolved; nullopt when it
 // leads nowhere.
-std::optional<std::filesystem::path> RealPath(const std::filesystem::path& path);
+[[nodiscard]] std::optional<std::filesystem::path> RealPath(const std::filesystem::path& path);
 
 // True when `real` (a RealPath) is `root` (a RealPath) or lies below it.
-bool IsInside(const std::filesystem::path& root, const std::filesystem::path& real);
+[[nodiscard]] bool IsInside(const std::filesystem::path& root, const std::filesystem::path& real);
 
 // The kind of problem the file at `path` (symbolic links followed) has as
 // something to read: kNone for a regular file, else kMissing, kFolder,
@@ -90,10 +90,12 @@ GameFile FindGameFile(const std::filesystem::path& root, const std::filesystem::
 // failure returns false and, if not null, stores the system's description of
 // the error in `error` ("No such file or directory", "Is a directory", "not a
 // regular file (a FIFO)", ...) and its kind in `problem`.
-bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, std::string* error,
-                   uint64_t max_bytes = kMaxTextFileBytes, FileProblem* problem = nullptr);
-bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>* bytes,
-                   std::string* error, uint64_t max_bytes, FileProblem* problem = nullptr);
+[[nodiscard]] bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes,
+                                 std::string* error, uint64_t max_bytes = kMaxTextFileBytes,
+                                 FileProblem* problem = nullptr);
+[[nodiscard]] bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>* bytes,
+                                 std::string* error, uint64_t max_bytes,
+                                 FileProblem* problem = nullptr);
 
 // Replaces the file at `path` with `bytes`. The data are written and flushed
 // to a temporary file in the same directory (".NAME.tsumugi.PID.N.tmp"),
@@ -106,8 +108,9 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>* byte
 // if `error` is not null, stores a description there. `before_rename`, when
 // given, runs between writing and renaming (tests use it to stand for a
 // crash at that moment).
-bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string* error,
-                    const std::function<void()>& before_rename = {});
+[[nodiscard]] bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes,
+                                  std::string* error,
+                                  const std::function<void()>& before_rename = {});
 
 // Paths are byte strings on this platform; the engine treats them as UTF-8.
 std::string PathToUtf8(const std::filesystem::path& path);

@@ -33,7 +33,7 @@ std::string Utf16ToCp932(std::u16string_view text);
 
 // True when CP932 has a form for the character (NUL included); false for
 // surrogates and every character it lacks.
-bool HasCp932Form(char16_t c);
+[[nodiscard]] bool HasCp932Form(char16_t c);
 
 // Decodes UTF-8. Each maximal ill-formed subsequence (overlong forms, encoded
 // surrogates, values above U+10FFFF, truncated sequences, stray continuation
@@ -46,7 +46,7 @@ std::string Utf16ToUtf8(std::u16string_view text);
 
 // True when `bytes` is well-formed UTF-8 (no overlong forms, no encoded
 // surrogates, nothing above U+10FFFF). The empty string is valid.
-bool IsValidUtf8(std::string_view bytes);
+[[nodiscard]] bool IsValidUtf8(std::string_view bytes);
 
 // Decodes the contents of a game file (scenario, settings, save):
 //  - starting with the UTF-8 byte-order mark: the mark is dropped and the

@@ -10,23 +10,43 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       fonts(options.crisp_text),
       startup(*this),
       form(*this),
-      catalogue(*this),
-      script(*this),
-      input(*this),
-      flow(*this),
-      vars(*this),
-      picture_files(*this),
-      pages(*this),
-      graphics(*this),
-      text(*this),
-      printer(*this),
-      buttons(*this),
-      saves(*this),
-      cursor(*this),
-      mci(*this),
-      media(*this),
-      record(*this),
+      catalogue(host.Dialogs(), settings, files, form),
+      script(host.Events(), host.Dialogs(), catalogue, settings, form, record, vars, pages,
+             state.input, state.script,
+             {.show_text_line = [this] { text.ShowTextLine(); },
+              .run_returned =
+                  [this] {
+                    if (AtEventLoop()) player.AtWait();
+                  }}),
+      input(host.Clock(), host.Events(), host.Window(), script, flow, vars, text, buttons, mci,
+            media, state.buttons, state.script, state.text, state.input),
+      flow(settings, catalogue, script, vars, state.script, state.calls),
+      vars(host.Clock(), options, script, state.vars),
+      files(options.game_folder, settings, host.Dialogs(), script),
+      pages(state.pages),
+      graphics(host.Clock(), host.Events(), host.Dialogs(), host.Window(), script, files, pages,
+               media, state.text),
+      text(host.Clock(), host.Events(), host.Window(), fonts, catalogue, script, flow, vars, files,
+           printer, record, state.buttons, state.input, state.script, state.text),
+      printer(host.Window(), fonts, pages, state.text, state.print),
+      buttons(host.Window(), script, flow, vars, files, text, record, state.script, state.buttons),
+      saves(host.Dialogs(), host.Storage(), options, settings, catalogue, script, vars,
+            state.buttons, state.calls, state.text, state.vars),
+      cursor(host.Clock(), host.Dialogs(), host.Window(), script, files, state.input, state.cursor),
+      mci(host.Media(), state.media, options.game_folder,
+          [this](int slot) {
+            // The end of a video: the script goes on after its line.
+            media.HideVideoBox();
+            mci.StopDevice(slot);
+            state.input.RunState = RunStateKind::kRunning;
+            host.DoEvents();
+            script.RunScript();
+          }),
+      media(host.Events(), host.Window(), host.Media(), script, files, mci, state.input,
+            state.text),
+      record(host.Clock(), catalogue, settings),
       player(*this) {
+  RegisterCommands();
   host.SetEventSink(this);
 }
 
@@ -116,6 +136,9 @@ void Engine::OnTimeLimit() {
 }
 void Engine::OnMediaNotify() {
   HostEvent event(*this);
+  // A script run for one slot comes back to the notification's loop: the
+  // engine waits only when every slot has been looked at.
+  WaitBlocker blocker(*this);
   mci.MciNotify();
 }
 

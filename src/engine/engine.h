@@ -10,19 +10,21 @@
 
 #include "engine/buttons/buttons.h"
 #include "engine/cursor/cursor.h"
+#include "engine/engine_end.h"
+#include "engine/engine_options.h"
+#include "engine/files/game_files.h"
 #include "engine/graphics/graphics.h"
 #include "engine/graphics/pages.h"
-#include "engine/graphics/picture_files.h"
+#include "engine/input/form.h"
+#include "engine/input/input.h"
 #include "engine/media/mci_play.h"
 #include "engine/media/media_commands.h"
 #include "engine/player/player_layer.h"
 #include "engine/save/save_files.h"
 #include "engine/script/catalogue.h"
 #include "engine/script/control_flow.h"
-#include "engine/script/input.h"
 #include "engine/script/reader.h"
 #include "engine/script/run_record.h"
-#include "engine/startup/form/form.h"
 #include "engine/startup/settings.h"
 #include "engine/startup/startup.h"
 #include "engine/state/game_state.h"
@@ -34,33 +36,6 @@
 #include "platform/host.h"
 
 namespace tsumugi {
-
-enum class ExitStatus : int {
-  kNormal = 0,          // ".end", Escape, end of input
-  kError = 1,           // after an error report or a start-up message that ends
-  kBadCommandLine = 2,  // the command line or the input file is unusable
-  kTimeLimit = 3,       // the host's time limit ran out
-};
-
-// Thrown by EndEngine once the unload steps have run; unwinds whatever is on
-// the stack (script, pauses, event handlers) back to Engine::Run.
-struct EngineEnded {
-  ExitStatus status;
-};
-
-struct EngineOptions {
-  // The game folder: it plays the part of the original program's folder.
-  std::filesystem::path game_folder;
-  // The settings file (it may not exist).
-  std::filesystem::path settings_file;
-  // Text is drawn unsmoothed, as Windows 95 drew it, instead of with
-  // grayscale anti-aliasing.
-  bool crisp_text = false;
-  // Where save files go instead of the scenario folder.
-  std::optional<std::filesystem::path> save_dir;
-  // The seed of ".rnd" (--seed); without it the host chooses.
-  std::optional<uint64_t> seed;
-};
 
 class Engine final : public HostEvents {
  public:
@@ -87,6 +62,9 @@ class Engine final : public HostEvents {
   void OnTimeLimit() override;
   void OnMediaNotify() override;
 
+  // Hands each command of the scenario language to the part that runs it.
+  void RegisterCommands();
+
   // Makes what the subsystems keep beside the state (pictures loaded from
   // files, the pointer picture) again from the state.
   void RebuildCaches();
@@ -95,9 +73,7 @@ class Engine final : public HostEvents {
   // whole game can be taken or replaced. An event the host delivers while
   // another one is handled (a handler that lets the host pump its events
   // before it runs the script) is no wait: the outer handler has work left.
-  bool AtEventLoop() const {
-    return script.Depth() == 0 && wait_blockers == 0 && host_events <= 1;
-  }
+  bool AtEventLoop() const { return script.Depth() == 0 && wait_blockers == 0 && host_events <= 1; }
   // The script runs at the top level, where a command that pauses leaves
   // nothing to do after the pause but the script itself.
   bool AtTopOfScript() const {
@@ -137,7 +113,7 @@ class Engine final : public HostEvents {
   Input input;
   ControlFlow flow;
   Variables vars;
-  PictureFiles picture_files;
+  GameFiles files;
   Pages pages;
   Graphics graphics;
   TextWindow text;

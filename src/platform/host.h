@@ -1,18 +1,22 @@
 // The Host: everything the engine takes from the machine it runs on.
 //
-// The engine is written against this one interface; the headless host
-// (virtual clock, scripted input, JSON message log) and the SDL host (a real
-// window) implement it. The calls are shaped like the Windows services the
+// A host hands the engine its services (clock and timers, events, dialogs,
+// the window, game storage, media); the headless host (virtual clock,
+// scripted input, JSON message log) and the SDL host (a real window) offer
+// them all. The calls are shaped like the Windows services the
 // engine was designed around (a millisecond clock, Sleep, "let pending events
 // run", window timers, message boxes, a window with a 640x480 drawing area),
 // so that engine code reads like the behaviour it reproduces.
 #pragma once
 
 #include <cstdint>
-#include <iostream>
+#include <filesystem>
+#include <optional>
 #include <string>
 
+#include "common/diagnostics.h"
 #include "platform/clock/local_time.h"
+#include "platform/saves/save_folders.h"
 
 namespace tsumugi::gdi {
 class Surface;
@@ -101,18 +105,40 @@ class HostEvents {
   virtual void OnMediaNotify() = 0;
 };
 
-class Host {
+// The services a host hands an engine, each a small interface of its own,
+// so that a part of the engine takes only those it uses (a pause needs the
+// clock, a report a dialog, drawing the window) and a test can give it a
+// recording fake of just that one.
+
+// The millisecond clock, sleeping, the window timers, the date and the seed
+// of random numbers.
+class HostClock {
  public:
-  virtual ~Host() = default;
-
-  virtual void SetEventSink(HostEvents* sink) = 0;
-
-  // --- Clock -------------------------------------------------------------
+  virtual ~HostClock() = default;
   // Milliseconds since the engine started; wraps like timeGetTime.
   virtual uint32_t TimeGetTime() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
 
-  // --- Event pump ----------------------------------------------------------
+  virtual void SetTimerInterval(TimerId timer, uint32_t milliseconds) = 0;
+  virtual void EnableTimer(TimerId timer, bool enabled) = 0;
+  // The timer as it stands, and putting one back: a restored timer next
+  // ticks `due_in` milliseconds from now, then at its interval.
+  virtual TimerSetting GetTimer(TimerId timer) = 0;
+  virtual void RestoreTimer(TimerId timer, const TimerSetting& setting) = 0;
+
+  // The seed of the script's random numbers.
+  virtual uint64_t RandomSeed() = 0;
+  // The local date and time ".now" reads: the machine's clock, unless the
+  // host keeps a clock of its own.
+  virtual LocalDateTime LocalTime() { return SystemLocalTime(); }
+};
+
+// The event pump: mouse, keys, timers and media notifications reach the
+// engine's handlers (HostEvents) from here, one at a time, on its thread.
+class EventPump {
+ public:
+  virtual ~EventPump() = default;
+  virtual void SetEventSink(HostEvents* sink) = 0;
   // Let pending events run, without waiting for any.
   virtual void DoEvents() = 0;
   // Whether DoEvents would deliver anything now. A host that cannot tell
@@ -127,21 +153,28 @@ class Host {
   // normally on a host that has a player; a host may return when it has no
   // more input to give.
   virtual void RunEventLoop() = 0;
+};
 
-  // --- Timers --------------------------------------------------------------
-  virtual void SetTimerInterval(TimerId timer, uint32_t milliseconds) = 0;
-  virtual void EnableTimer(TimerId timer, bool enabled) = 0;
-  // The timer as it stands, and putting one back: a restored timer next
-  // ticks `due_in` milliseconds from now, then at its interval.
-  virtual TimerSetting GetTimer(TimerId timer) = 0;
-  virtual void RestoreTimer(TimerId timer, const TimerSetting& setting) = 0;
-
-  // --- Message boxes ---------------------------------------------------------
+// What the host says to the people at it: message boxes, which stop the
+// game until the player answers, and lines for whoever runs the engine.
+class HostDialogs {
+ public:
+  virtual ~HostDialogs() = default;
   virtual void MessageBoxOk(const std::u16string& text) = 0;
   // Returns true for Yes.
-  virtual bool MessageBoxYesNo(const std::u16string& text) = 0;
+  [[nodiscard]] virtual bool MessageBoxYesNo(const std::u16string& text) = 0;
 
-  // --- The window ------------------------------------------------------------
+  // One line (UTF-8, without the newline) for the person running the engine,
+  // on standard error: the real cause behind a message whose wording the
+  // game expects ("too large", "outside the game folder", ...).
+  virtual void Diagnostic(const std::string& text) { Complain(text); }
+};
+
+// The window: its drawing area and how it is presented, the display mode
+// and the pointer.
+class HostWindow {
+ public:
+  virtual ~HostWindow() = default;
   // The 640x480 drawing area. The engine draws on it and calls Refresh to let
   // the player see it.
   virtual gdi::Surface& Screen() = 0;
@@ -154,8 +187,8 @@ class Host {
   virtual Size DesktopSize() = 0;
   // Asks for a 640x480 display at the given depth (0: any). With `test_only`
   // nothing changes; the result tells whether it could.
-  virtual DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
-                                          bool test_only) = 0;
+  [[nodiscard]] virtual DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
+                                                        bool test_only) = 0;
   virtual void RestoreDisplayMode() = 0;
 
   // The pointer, in pixels of the drawing area.
@@ -178,28 +211,45 @@ class Host {
   // What the player sees: the screen with the video box and the player's
   // layer over it (screenshots are of this).
   virtual gdi::Surface ShownScreen() = 0;
+};
 
-  // --- Media ------------------------------------------------------------------
-  // The media devices, the wave player and the video box of this host.
-  virtual MediaService& Media() = 0;
-
-  // The seed of the script's random numbers.
-  virtual uint64_t RandomSeed() = 0;
-
-  // The local date and time ".now" reads: the machine's clock, unless the
-  // host keeps a clock of its own.
-  virtual LocalDateTime LocalTime() { return SystemLocalTime(); }
-
-  // --- Single instance -------------------------------------------------------
+// Where a game keeps what lasts beyond a run: its save files and its data
+// folder, and the lock that keeps two copies from playing it at once.
+class GameStorage {
+ public:
+  virtual ~GameStorage() = default;
   // Takes the lock that keeps a second copy from playing the same game
   // folder at once. False when another copy holds it.
-  virtual bool AcquireInstanceLock(const std::string& game_folder) = 0;
+  [[nodiscard]] virtual bool AcquireInstanceLock(const std::string& game_folder) = 0;
+  // Where ".sav" writes and ".lod" looks (platform/saves).
+  virtual SaveFolders SaveFoldersFor(const std::filesystem::path& scenario_folder,
+                                     const std::filesystem::path& game_folder,
+                                     const std::optional<std::filesystem::path>& save_dir) {
+    return ChooseSaveFolders(scenario_folder, game_folder, save_dir);
+  }
+  // The game's own folder for what Tsumugi keeps of it (quick saves).
+  virtual std::filesystem::path DataFolder(const std::filesystem::path& game_folder) {
+    return GameDataFolder(game_folder);
+  }
+};
 
-  // --- Diagnostics -----------------------------------------------------------
-  // One line (UTF-8, without the newline) for the person running the engine,
-  // on standard error: the real cause behind a message whose wording the
-  // game expects ("too large", "outside the game folder", ...).
-  virtual void Diagnostic(const std::string& text) { std::cerr << "tsumugi: " << text << '\n'; }
+// A host: a backend that hands its services to an engine. The headless host
+// and the SDL host each offer all of them.
+class Host : public HostClock,
+             public EventPump,
+             public HostDialogs,
+             public HostWindow,
+             public GameStorage {
+ public:
+  ~Host() override = default;
+
+  HostClock& Clock() { return *this; }
+  EventPump& Events() { return *this; }
+  HostDialogs& Dialogs() { return *this; }
+  HostWindow& Window() { return *this; }
+  GameStorage& Storage() { return *this; }
+  // The media devices, the wave player and the video box of this host.
+  virtual MediaService& Media() = 0;
 };
 
 }  // namespace tsumugi

@@ -68,10 +68,7 @@ int Expression(const uint8_t* data, size_t size) {
   Try([&] { vars.ArgToInteger(text); });
   Try([&] { vars.IsIntegerArgument(text); });
   Try([&] { vars.ColourValue(text); });
-  Try([&] {
-    store.engine.state.script.CurrentLine = text;
-    vars.EvaluateExpression();
-  });
+  Try([&] { vars.EvaluateExpression(text); });
   for (const char16_t* command : {u".let ", u".rnd ", u".now "}) {
     Try([&] { script.ExecuteLine(command + text); });
   }

@@ -42,7 +42,7 @@ void ExpectSurfaceEq(const Surface& expected, const Surface& actual) {
 
 struct RopCase {
   const char* name;
-  uint32_t rop;
+  Rop rop;
   // Results for dst 0x00CCAA55 / src 0x00F0F0F0 and dst 0x00123456 / src
   // 0x0000FF00, worked out by hand.
   ColorRef first, second;
@@ -75,7 +75,7 @@ TEST(GdiBitBltRop, EachOperationCombinesColourBits) {
     src.SetPixel(0, 0, 0x00F0F0F0);
     src.SetPixel(1, 0, 0x0000FF00);
 
-    EXPECT_TRUE(BitBlt(dst, 1, 1, 2, 1, src, 0, 0, c.rop));
+    BitBlt(dst, 1, 1, 2, 1, src, 0, 0, c.rop);
     EXPECT_EQ(dst.PixelAt(1, 1), PixelFromColorRef(c.first));
     EXPECT_EQ(dst.PixelAt(2, 1), PixelFromColorRef(c.second));
     for (int y = 0; y < 3; ++y) {
@@ -106,13 +106,13 @@ TEST(GdiMonoBitmap, EachOperationCombinesBitsFromColourAndColourFromBits) {
     MonoBitmap bits(4, 1);
     bits.SetBit(2, 0, true);
     bits.SetBit(3, 0, true);
-    EXPECT_TRUE(BitBlt(bits, 0, 0, 4, 1, src, 0, 0, c.rop));
+    BitBlt(bits, 0, 0, 4, 1, src, 0, 0, c.rop);
     for (int x = 0; x < 4; ++x) EXPECT_EQ(bits.Bit(x, 0), c.bits[x]) << "bit " << x;
 
     Surface dst(2, 1, 0x00CCAA55);
     dst.SetBackColor(0x00F0F0F0);
     dst.SetForeColor(0x000F0F0F);
-    EXPECT_TRUE(BitBlt(dst, 0, 0, 2, 1, mono, 0, 0, c.rop));
+    BitBlt(dst, 0, 0, 2, 1, mono, 0, 0, c.rop);
     EXPECT_EQ(dst.GetPixel(0, 0), c.first);
     EXPECT_EQ(dst.GetPixel(1, 0), c.on_zero);
   }
@@ -166,12 +166,12 @@ constexpr ClipCase kClipCases[] = {
 };
 
 TEST(GdiBitBltClip, ColourTransfersOnlyWherePixelsExistOnBothSides) {
-  for (uint32_t rop : {kSrcCopy, kSrcInvert}) {
+  for (Rop rop : {kSrcCopy, kSrcInvert}) {
     for (const ClipCase& c : kClipCases) {
       SCOPED_TRACE(testing::Message() << c.name << (rop == kSrcCopy ? ", copy" : ", xor"));
       const Surface src = Painted(4, 3, 2);
       Surface dst = Painted(6, 5, 1);
-      EXPECT_TRUE(BitBlt(dst, c.x, c.y, c.w, c.h, src, c.sx, c.sy, rop));
+      BitBlt(dst, c.x, c.y, c.w, c.h, src, c.sx, c.sy, rop);
       for (int py = 0; py < dst.Height(); ++py) {
         for (int px = 0; px < dst.Width(); ++px) {
           const auto from = SourceOf(px, py, c.x, c.y, c.w, c.h, c.sx, c.sy, 4, 3);
@@ -203,7 +203,7 @@ TEST(GdiBitBltClip, MonoTransfersClipLikeColour) {
     for (int y = 0; y < 5; ++y) {
       for (int x = 0; x < 6; ++x) mono.SetBit(x, y, true);
     }
-    EXPECT_TRUE(BitBlt(mono, c.x, c.y, c.w, c.h, src, c.sx, c.sy, kSrcCopy));
+    BitBlt(mono, c.x, c.y, c.w, c.h, src, c.sx, c.sy, kSrcCopy);
     for (int py = 0; py < 5; ++py) {
       for (int px = 0; px < 6; ++px) {
         const auto from = SourceOf(px, py, c.x, c.y, c.w, c.h, c.sx, c.sy, 4, 3);
@@ -220,7 +220,7 @@ TEST(GdiBitBltClip, MonoTransfersClipLikeColour) {
     Surface dst = Painted(6, 5, 1);
     dst.SetBackColor(0x00ABCDEF);
     dst.SetForeColor(0x00123456);
-    EXPECT_TRUE(BitBlt(dst, c.x, c.y, c.w, c.h, mono_src, c.sx, c.sy, kSrcCopy));
+    BitBlt(dst, c.x, c.y, c.w, c.h, mono_src, c.sx, c.sy, kSrcCopy);
     for (int py = 0; py < 5; ++py) {
       for (int px = 0; px < 6; ++px) {
         const auto from = SourceOf(px, py, c.x, c.y, c.w, c.h, c.sx, c.sy, 4, 3);
@@ -254,15 +254,16 @@ constexpr OverlapCase kOverlapCases[] = {
 };
 
 TEST(GdiBitBltOverlap, SameSurfaceBehavesAsIfSourceWasCopiedFirst) {
-  for (uint32_t rop : {kSrcCopy, kSrcInvert, kSrcErase}) {
+  for (Rop rop : {kSrcCopy, kSrcInvert, kSrcErase}) {
     for (const OverlapCase& c : kOverlapCases) {
-      SCOPED_TRACE(testing::Message() << c.name << ", rop " << std::hex << rop);
+      SCOPED_TRACE(testing::Message()
+                   << c.name << ", rop " << std::hex << static_cast<uint32_t>(rop));
       Surface s = Painted(8, 6, 3);
       // Reference: the same transfer from a separate copy of the surface.
       Surface expected = s;
       const Surface snapshot = s;
-      ASSERT_TRUE(BitBlt(expected, c.x, c.y, c.w, c.h, snapshot, c.sx, c.sy, rop));
-      ASSERT_TRUE(BitBlt(s, c.x, c.y, c.w, c.h, s, c.sx, c.sy, rop));
+      BitBlt(expected, c.x, c.y, c.w, c.h, snapshot, c.sx, c.sy, rop);
+      BitBlt(s, c.x, c.y, c.w, c.h, s, c.sx, c.sy, rop);
       ExpectSurfaceEq(expected, s);
     }
   }

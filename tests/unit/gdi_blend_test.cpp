@@ -151,14 +151,14 @@ TEST(GdiBlendFrames, HalfOfWhiteOverBlackIs128AndTheEndsAreTheCaptures) {
   Surface screen(8, 4, kBlack);
   const Surface white(8, 4, kWhite);
   BlendBuffers blend;
-  blend.Begin(screen, 0, 0, white, 0, 0, 8, 4);
-  blend.Step(screen, 0, 0, 0.5f);
+  ASSERT_TRUE(blend.Begin(screen, 0, 0, white, 0, 0, 8, 4));
+  ASSERT_TRUE(blend.Step(screen, 0, 0, 0.5f));
   for (uint8_t b : blend.MixedBytes()) ASSERT_EQ(b, 128);
   EXPECT_EQ(screen.GetPixel(7, 3), 0x808080u);
   // Frames mix the captures, not what earlier frames drew.
-  blend.Step(screen, 0, 0, 0.0f);
+  ASSERT_TRUE(blend.Step(screen, 0, 0, 0.0f));
   EXPECT_EQ(screen.GetPixel(3, 2), kBlack);
-  blend.Step(screen, 0, 0, 1.0f);
+  ASSERT_TRUE(blend.Step(screen, 0, 0, 1.0f));
   EXPECT_EQ(screen.GetPixel(3, 2), kWhite);
 }
 
@@ -166,11 +166,11 @@ TEST(GdiBlendFrames, WidthOnePadsToFourAndDrawsOneColumn) {
   Surface screen(6, 3, kBlack);
   const Surface white(6, 3, kWhite);
   BlendBuffers blend;
-  blend.Begin(screen, 2, 0, white, 0, 0, 1, 3);
+  ASSERT_TRUE(blend.Begin(screen, 2, 0, white, 0, 0, 1, 3));
   EXPECT_EQ(blend.Width(), 1);
   EXPECT_EQ(blend.PaddedWidth(), 4);
   EXPECT_EQ(blend.MixedBytes().size(), 4u * 3u * 3u);
-  blend.Step(screen, 2, 0, 1.0f);
+  ASSERT_TRUE(blend.Step(screen, 2, 0, 1.0f));
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 6; ++x) {
       EXPECT_EQ(screen.GetPixel(x, y), x == 2 ? kWhite : kBlack) << x << "," << y;
@@ -183,7 +183,7 @@ TEST(GdiBlendFrames, LevelsOutsideZeroToOneDrawNothing) {
   const Surface source = Noise(10, 10, 4);
   Surface screen = start;
   BlendBuffers blend;
-  blend.Begin(screen, 0, 0, source, 0, 0, 10, 10);
+  ASSERT_TRUE(blend.Begin(screen, 0, 0, source, 0, 0, 10, 10));
   for (float level :
        {1.5f, -0.1f, std::nextafter(1.0f, 2.0f), -std::numeric_limits<float>::denorm_min(),
         std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
@@ -201,8 +201,8 @@ TEST(GdiBlendFrames, RectanglesReachingPastTheSurfacesAreClipped) {
   BlendBuffers blend;
   // The source rectangle starts left of and above its surface and ends past
   // it; the destination rectangle hangs over the right and bottom edges.
-  blend.Begin(screen, 14, 12, source, -2, -1, 12, 12);
-  blend.Step(screen, 14, 12, 1.0f);
+  ASSERT_TRUE(blend.Begin(screen, 14, 12, source, -2, -1, 12, 12));
+  ASSERT_TRUE(blend.Step(screen, 14, 12, 1.0f));
   for (int y = 0; y < 20; ++y) {
     for (int x = 0; x < 20; ++x) {
       const int u = x - 14 - 2, v = y - 12 - 1;  // the source pixel under (x, y)

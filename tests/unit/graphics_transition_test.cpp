@@ -52,7 +52,7 @@ TEST(GraphicsTransitionSteps, WipeFrameShowsTheSourceWherePatternIsBlack) {
   const uint32_t back = dst.PixelAt(0, 0);
   // Rectangle at (2, 2) of 6 x 10 taken from (1, 3); the source ends at row
   // 9, so only rows 2 to 8 of the destination have a source.
-  WipeFrame(dst, 2, 2, 6, 10, src, 1, 3, pattern);
+  WipeFrame(dst, {{2, 2, 6, 10}, 1, 3}, src, pattern);
   for (int y = 0; y < 10; ++y) {
     for (int x = 0; x < 10; ++x) {
       const bool inside = x >= 2 && x < 8 && y >= 2 && y < 9;

@@ -108,12 +108,12 @@ const Files& TheFiles() {
 // sound.
 void StartEverything(MediaDevices& d, const Files& f, bool midi) {
   if (midi) {
-    d.Open(kMidiSlot, f.midi);
+    EXPECT_TRUE(d.Open(kMidiSlot, f.midi));
     d.Play(kMidiSlot, true);
   }
-  d.Open(kMp3Slot, f.wav);
+  EXPECT_TRUE(d.Open(kMp3Slot, f.wav));
   d.Play(kMp3Slot, true);
-  d.Open(kVideoSlot, f.video);
+  EXPECT_TRUE(d.Open(kVideoSlot, f.video));
   VideoBox& box = d.Box();
   box.picture = gdi::Surface(320, 240, 0x808080);
   box.left = 160;
@@ -122,10 +122,10 @@ void StartEverything(MediaDevices& d, const Files& f, bool midi) {
   d.ShowInVideoBox(kVideoSlot);
   d.Play(kVideoSlot, false);
   if (!f.mp3.empty()) {
-    d.Open(kSecondVideoSlot, f.mp3);
+    EXPECT_TRUE(d.Open(kSecondVideoSlot, f.mp3));
     d.Play(kSecondVideoSlot, false);
   }
-  d.OpenCd(kCdSlot, f.dir.path());
+  EXPECT_TRUE(d.OpenCd(kCdSlot, f.dir.path()));
   d.PlayTracks(kCdSlot, 2, 0);
   d.PlaySound(f.effect, false);
 }
@@ -264,7 +264,7 @@ void CheckRestores(bool sound) {
     const uint64_t there = 3001 * i;
     MediaDevices b(Options(sound, &errors));
     if (i % 2 == 1 && midi) {
-      b.Open(kMidiSlot, f.other_midi);
+      EXPECT_TRUE(b.Open(kMidiSlot, f.other_midi));
       b.Play(kMidiSlot, false);
     }
     Player warm_up(b);
@@ -325,7 +325,7 @@ TEST(MediaRestore, ChasedMusicKeepsItsPlaceAndEnd) {
   if (!f.soundfont) GTEST_SKIP() << "no " << kSmallSoundFont;
   std::ostringstream errors;
   MediaDevices a(Options(true, &errors));
-  a.Open(kMidiSlot, f.midi);
+  EXPECT_TRUE(a.Open(kMidiSlot, f.midi));
   a.Play(kMidiSlot, false);
   Player play_a(a);
   // 0.3 s in, two notes are held by the pedal.
@@ -370,9 +370,9 @@ TEST(MediaRestore, AMediumWhoseFileIsGoneIsSilentAndStopsOnTime) {
 
   std::ostringstream errors;
   MediaDevices a(Options(true, &errors));
-  a.Open(kMp3Slot, wav);
+  EXPECT_TRUE(a.Open(kMp3Slot, wav));
   a.Play(kMp3Slot, false);
-  a.Open(kVideoSlot, video);
+  EXPECT_TRUE(a.Open(kVideoSlot, video));
   a.ShowInVideoBox(kVideoSlot);
   a.Box().visible = true;
   a.Play(kVideoSlot, false);

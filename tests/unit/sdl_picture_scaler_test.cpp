@@ -11,9 +11,9 @@ namespace tsumugi::sdl {
 namespace {
 
 gdi::Surface Noise(std::mt19937& random) {
-  gdi::Surface s(kGameWidth, kGameHeight);
-  for (int y = 0; y < kGameHeight; ++y) {
-    for (int x = 0; x < kGameWidth; ++x) s.Row(y)[x] = random() & 0xFFFFFF;
+  gdi::Surface s(gdi::kScreenWidth, gdi::kScreenHeight);
+  for (int y = 0; y < gdi::kScreenHeight; ++y) {
+    for (int x = 0; x < gdi::kScreenWidth; ++x) s.Row(y)[x] = random() & 0xFFFFFF;
   }
   return s;
 }
@@ -25,7 +25,7 @@ TEST(PictureScaler, ChangedRegionsRedrawnAloneMatchAWholeRedraw) {
                             Size{641, 481}, Size{1, 1}}) {
       PictureScaler scaler;
       scaler.Configure(size, filter);
-      gdi::Surface shown(kGameWidth, kGameHeight);
+      gdi::Surface shown(gdi::kScreenWidth, gdi::kScreenHeight);
       gdi::Surface frame = Noise(random);
       std::vector<uint32_t> window(static_cast<size_t>(size.width) * size.height);
       TakeChanges(frame, &shown);

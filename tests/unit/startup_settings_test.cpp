@@ -19,14 +19,14 @@ Settings Apply(const std::vector<std::string>& lines) {
 TEST(StartupSettings, LastOccurrenceWinsAndValuesAreTakenUnchanged) {
   Settings s = Apply(
       {"Style=Full", "Style=Window ", "ZOrder=Top", "ZOrder=", "Extension=.scn", "Extension="});
-  EXPECT_EQ(s.DisplayStyle, u"Window ");    // no trimming
+  EXPECT_EQ(s.DisplayStyle, DisplayStyleKind::kUnknown);  // "Window ": no trimming
   EXPECT_EQ(s.WindowZOrder, u"");           // an empty value is taken too
   EXPECT_EQ(s.ScenarioExtension, u".scn");  // an empty extension is not
 }
 
 TEST(StartupSettings, KeysAreCaseSensitiveAndStartInTheFirstColumn) {
   Settings s = Apply({"style=Full", " Style=Full", "STYLE=Full", "zorder=Top", "dir=data"});
-  EXPECT_EQ(s.DisplayStyle, u"");
+  EXPECT_EQ(s.DisplayStyle, DisplayStyleKind::kMissing);
   EXPECT_EQ(s.WindowZOrder, u"");
   EXPECT_EQ(s.ScenarioFolder, u"");
 }

@@ -70,12 +70,7 @@ class VarsStoreTest : public testing::Test {
   int32_t Value(const char16_t* name) {
     return v().Values().IntegerValues[v().FindIntegerVariable(name)];
   }
-  int32_t Evaluate(const std::u16string& line) {
-    f_.engine().state.script.CurrentLine = line;
-    int32_t result = v().EvaluateExpression();
-    EXPECT_EQ(f_.engine().state.script.CurrentLine, u"") << Utf16ToUtf8(line);
-    return result;
-  }
+  int32_t Evaluate(const std::u16string& line) { return v().EvaluateExpression(line); }
 
   EngineFixture f_{{{"data/start.txt", ".end\n"}}};
 };
@@ -268,8 +263,7 @@ TEST(VarsStoreErrorTest, ArithmeticOutsideTheRangeAndDivisionByZeroAreReported) 
     EngineFixture f({{"data/start.txt", ".end\n"}});
     f.StartWithoutRunning();
     DeclareTestVariables(f.engine().vars);
-    f.engine().state.script.CurrentLine = c.line;
-    EXPECT_THROW(f.engine().vars.EvaluateExpression(), EngineEnded) << Utf16ToUtf8(c.line);
+    EXPECT_THROW(f.engine().vars.EvaluateExpression(c.line), EngineEnded) << Utf16ToUtf8(c.line);
     EXPECT_EQ(f.OnlyMessage(), Report(c.message)) << Utf16ToUtf8(c.line);
   }
 }

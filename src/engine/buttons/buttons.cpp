@@ -1,16 +1,30 @@
 #include "engine/buttons/buttons.h"
 
-#include "engine/engine.h"
+#include "engine/files/game_files.h"
+#include "engine/messages.h"
+#include "engine/script/command_args.h"
+#include "engine/script/control_flow.h"
+#include "engine/script/reader.h"
+#include "engine/script/run_record.h"
+#include "engine/text/text_window.h"
+#include "engine/vars/variables.h"
 #include "platform/gdi/bitblt.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
-Buttons::Buttons(Engine& engine) : e_(engine), s_(engine.state.buttons) {
-  Script& script = e_.script;
-  script.RegisterCommand(u"btn", [this] { return Btn(); });
-  script.RegisterCommand(u"bsw", [this] { return Bsw(); });
-  script.RegisterCommand(u"bhd", [this] { return Bhd(); });
-}
+Buttons::Buttons(HostWindow& window, Script& script, ControlFlow& flow, Variables& vars,
+                 GameFiles& files, TextWindow& text, RunRecord& record, ScriptState& script_state,
+                 ButtonsState& state)
+    : window_(window),
+      script_(script),
+      flow_(flow),
+      vars_(vars),
+      files_(files),
+      text_(text),
+      record_(record),
+      script_state_(script_state),
+      s_(state) {}
 
 const ButtonState* Buttons::Find(int32_t n) const {
   if (n < 1 || n > ButtonCount()) return nullptr;
@@ -25,17 +39,13 @@ const ButtonState* Buttons::Find(int32_t n) const {
 // .1 ... .2 ... .                      the branches, each left with ".skp"
 //
 // .btn exit MEMORY MODE REDRAW         back to the page a taken button kept
-bool Buttons::Btn() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  if (vars.ExpandText(script.NextArgument()) == u"exit") {
-    TextWindow& text = e_.text;
-    PageMemory& memory =
-        text.CheckedMemory(s_.ButtonMemories, vars.ArgToInteger(script.NextArgument()));
-    const int32_t mode = vars.ArgToInteger(script.NextArgument());
-    std::u16string rest = script.TakeRest();
-    text.ReturnToMemory(memory, mode, vars.ArgToInteger(rest));
+bool Buttons::Btn(CommandArgs& args) {
+  Script& script = script_;
+  if (args.Form() == u"exit") {
+    TextWindow& text = text_;
+    PageMemory& memory = text.CheckedMemory(s_.ButtonMemories, args.Integer(0));
+    const int32_t mode = args.Integer(1);
+    text.ReturnToMemory(memory, mode, args.Integer(2));
     return false;
   }
 
@@ -44,39 +54,39 @@ bool Buttons::Btn() {
   total_pixels_ = 0;
   for (;;) {
     script.ReadScriptLine();
-    if (!e_.state.script.CurrentLine.empty() && e_.state.script.CurrentLine[0] == u'.') break;
+    if (!script_state_.CurrentLine.empty() && script_state_.CurrentLine[0] == u'.') break;
     if (ButtonCount() >= kMaxButtons) {
-      script.ScriptError(u"ボタンは２５６個までしか定義できません", false);
+      script.ScriptError(std::u16string(messages::kTooManyButtons), false);
     }
-    e_.record.LineRan(e_.state.script.CurrentFile, e_.state.script.CurrentLineNumber,
-                      e_.state.script.CurrentLine);
+    record_.LineRan(script_state_.CurrentFile, script_state_.CurrentLineNumber,
+                    script_state_.CurrentLine);
     DefineButton(s_.Buttons.emplace_back(), pictures_.emplace_back());
   }
-  s_.BlockEndFile = e_.state.script.CurrentFile;
-  s_.BlockEndLine = e_.state.script.CurrentLineNumber;
+  s_.BlockEndFile = script_state_.CurrentFile;
+  s_.BlockEndLine = script_state_.CurrentLineNumber;
   // The branches run only when their button is taken.
-  e_.flow.SkipBlock();
+  flow_.SkipBlock();
   return false;
 }
 
 void Buttons::LoadMasked(const std::u16string& name, gdi::Surface& picture, gdi::Surface& mask) {
-  e_.picture_files.LoadPictureFile(name, &picture);
+  files_.LoadPictureFile(name, &picture);
   total_pixels_ += int64_t{picture.Width()} * picture.Height();
   if (total_pixels_ > kMaxTotalPixels) {
-    e_.script.ScriptError(u"ボタンの画像が大きすぎます", false);
+    script_.ScriptError(u"ボタンの画像が大きすぎます", false);
   }
   MakeMask(mask, picture);
 }
 
 void Buttons::LoadHitMap(const std::u16string& name, gdi::Surface& map) {
-  e_.picture_files.LoadPictureFile(name, &map);
+  files_.LoadPictureFile(name, &map);
   total_pixels_ += int64_t{map.Width()} * map.Height();
-  if (total_pixels_ > kMaxTotalPixels) e_.script.ScriptError(u"ボタンの画像が大きすぎます", false);
+  if (total_pixels_ > kMaxTotalPixels) script_.ScriptError(u"ボタンの画像が大きすぎます", false);
 }
 
 void Buttons::DefineButton(ButtonState& b, Pictures& p) {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
+  Script& script = script_;
+  Variables& vars = vars_;
   b.Normal = vars.ExpandText(script.NextArgument());
   LoadMasked(b.Normal, p.PicBtnUp, p.PicMBtnUp);
   b.Pressed = vars.ExpandText(script.NextArgument());
@@ -93,7 +103,7 @@ void Buttons::DefineButton(ButtonState& b, Pictures& p) {
   b.Y = vars.ArgToInteger(script.NextArgument());
   b.MemoryNumber = vars.ArgToInteger(script.NextArgument());
   if (b.MemoryNumber < 0 || b.MemoryNumber >= kMemoryCount) {
-    script.ScriptError(u"メモリー番号が不正です", false);
+    script.ScriptError(std::u16string(messages::kBadMemoryNumber), false);
   }
 }
 
@@ -110,10 +120,10 @@ void Buttons::RebuildPictures() {
 
 // --- Showing and hiding ------------------------------------------------------------------
 
-bool Buttons::Bsw() {
-  e_.script.TakeArguments();
+// .bsw
+bool Buttons::Bsw(CommandArgs&) {
   s_.ButtonsShown = true;
-  gdi::Surface& screen = e_.host.Screen();
+  gdi::Surface& screen = window_.Screen();
   for (size_t i = 0; i < s_.Buttons.size(); ++i) {
     ButtonState& b = s_.Buttons[i];
     const Pictures& p = pictures_[i];
@@ -123,19 +133,19 @@ bool Buttons::Bsw() {
     gdi::BitBlt(screen, b.X, b.Y, w, h, p.PicMBtnUp, 0, 0, gdi::kSrcAnd);
     gdi::BitBlt(screen, b.X, b.Y, w, h, p.PicBtnUp, 0, 0, gdi::kSrcInvert);
   }
-  e_.host.Refresh();
+  window_.Refresh();
   return false;
 }
 
 // .bhd [KEEP]   0 (or nothing) puts back the screen under the buttons
-bool Buttons::Bhd() {
-  if (e_.vars.ArgToInteger(e_.script.TakeArguments()) == 0) {
-    gdi::Surface& screen = e_.host.Screen();
+bool Buttons::Bhd(CommandArgs& args) {
+  if (args.Integer(0) == 0) {
+    gdi::Surface& screen = window_.Screen();
     for (const ButtonState& b : s_.Buttons) {
       gdi::BitBlt(screen, b.X, b.Y, b.PicBtnSave.Width(), b.PicBtnSave.Height(), b.PicBtnSave, 0, 0,
                   gdi::kSrcCopy);
     }
-    e_.host.Refresh();
+    window_.Refresh();
   }
   s_.ButtonsShown = false;
   return false;
@@ -159,7 +169,7 @@ void Buttons::Draw(int32_t n, bool pressed) {
   const ButtonState* b = Find(n);
   if (b == nullptr) return;
   const Pictures& p = pictures_[static_cast<size_t>(n) - 1];
-  gdi::Surface& screen = e_.host.Screen();
+  gdi::Surface& screen = window_.Screen();
   const int w = p.PicBtnUp.Width();
   const int h = p.PicBtnUp.Height();
   gdi::BitBlt(screen, b->X, b->Y, w, h, b->PicBtnSave, 0, 0, gdi::kSrcCopy);
@@ -177,17 +187,17 @@ void Buttons::DrawButtonDown(int32_t n) {
 
 void Buttons::TrackTick() {
   if (Find(s_.PressedButton) == nullptr) return;
-  const Point pointer = e_.host.GetCursorPos();
+  const Point pointer = window_.GetCursorPos();
   Draw(s_.PressedButton, HitButton(s_.PressedButton, pointer.x, pointer.y));
-  e_.host.Refresh();
+  window_.Refresh();
 }
 
 void Buttons::EnterButtonBlock(int32_t n) {
   const ButtonState* b = Find(n);
   if (b == nullptr) return;
-  e_.text.StoreSnapshot(s_.ButtonMemories[static_cast<size_t>(b->MemoryNumber)]);
-  e_.script.RewindScenario(s_.BlockEndFile);
-  e_.flow.ReadLinesUntil(s_.BlockEndLine);
+  text_.StoreSnapshot(s_.ButtonMemories[static_cast<size_t>(b->MemoryNumber)]);
+  script_.RewindScenario(s_.BlockEndFile);
+  flow_.ReadLinesUntil(s_.BlockEndLine);
 }
 
 }  // namespace tsumugi

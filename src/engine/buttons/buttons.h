@@ -8,22 +8,37 @@
 #include <vector>
 
 #include "engine/state/game_state.h"
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
 
-class Engine;
+class CommandArgs;
+class ControlFlow;
+class HostWindow;
+class GameFiles;
+class RunRecord;
+class Script;
+class TextWindow;
+class Variables;
 
 class Buttons {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Btn(CommandArgs& args);
+  bool Bsw(CommandArgs& args);
+  bool Bhd(CommandArgs& args);
+
   // Most buttons one ".btn" block may define, and most pixels all their
   // pictures may have together (sixteen screens): far beyond any menu bar,
   // small enough that a runaway definition list cannot exhaust memory.
   static constexpr int kMaxButtons = 256;
-  static constexpr int64_t kMaxTotalPixels = int64_t{16} * 640 * 480;
+  static constexpr int64_t kMaxTotalPixels = int64_t{16} * gdi::kScreenWidth * gdi::kScreenHeight;
 
   // Registers ".btn", ".bsw" and ".bhd".
-  explicit Buttons(Engine& engine);
+  Buttons(HostWindow& window, Script& script, ControlFlow& flow, Variables& vars, GameFiles& files,
+          TextWindow& text, RunRecord& record, ScriptState& script_state, ButtonsState& state);
 
   int32_t ButtonCount() const { return static_cast<int32_t>(s_.Buttons.size()); }
 
@@ -57,9 +72,6 @@ class Buttons {
     gdi::Surface PicBtnCM;
   };
 
-  bool Btn();
-  bool Bsw();
-  bool Bhd();
   // Reads a definition line: the names, then the pictures loaded.
   void DefineButton(ButtonState& button, Pictures& pictures);
   void LoadMasked(const std::u16string& name, gdi::Surface& picture, gdi::Surface& mask);
@@ -68,7 +80,14 @@ class Buttons {
   const ButtonState* Find(int32_t n) const;
   void Draw(int32_t n, bool pressed);
 
-  Engine& e_;
+  HostWindow& window_;
+  Script& script_;
+  ControlFlow& flow_;
+  Variables& vars_;
+  GameFiles& files_;
+  TextWindow& text_;
+  RunRecord& record_;
+  ScriptState& script_state_;
   ButtonsState& s_;
   std::vector<Pictures> pictures_;
   // Pixels of the pictures of the list being defined.

@@ -2,30 +2,44 @@
 
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/files/game_files.h"
+#include "engine/script/command_args.h"
+#include "platform/host.h"
 
 namespace tsumugi {
+namespace {
 
-Cursor::Cursor(Engine& engine) : e_(engine), s_(engine.state.cursor) {
-  e_.script.RegisterCommand(u"cur", [this] { return Cur(); });
-  e_.script.RegisterCommand(u"mcm", [this] { return Mcm(); });
-  e_.script.RegisterCommand(u"mmd", [this] { return Mmd(); });
-}
+// The two numbers of ".mmd". Any other number leaves its setting alone.
+enum class LeftButtonMode : int32_t { kWaits = 0, kSkips = 1 };
+enum class RightButtonMode : int32_t { kClicks = 0, kReturns = 1, kOff = 2 };
+
+}  // namespace
+
+Cursor::Cursor(HostClock& clock, HostDialogs& dialogs, HostWindow& window, ScriptErrors& errors,
+               GameFiles& files, InputState& input_state, CursorState& state)
+    : clock_(clock),
+      dialogs_(dialogs),
+      window_(window),
+      errors_(errors),
+      files_(files),
+      input_state_(input_state),
+      s_(state) {}
 
 Cursor::~Cursor() {
   // The host must not keep showing a picture that is about to be freed.
-  if (image_) e_.host.SetCursorImage(nullptr);
+  if (image_) window_.SetCursorImage(nullptr);
 }
 
-bool Cursor::Cur() {
-  // The whole rest of the line is one name: file names may hold blanks.
-  const std::u16string name = e_.vars.ExpandText(e_.script.TakeArguments());
-  if (name == u"normal") {
-    e_.host.SetCursorImage(nullptr);
+// .cur NAME   or   .cur normal   (the name is the whole rest of the line)
+bool Cursor::Cur(CommandArgs& args) {
+  if (args.Form() == u"normal") {
+    window_.SetCursorImage(nullptr);
     image_.reset();
     s_.Picture.clear();
     return false;
   }
+  const std::u16string& name = args.Text(0);
   ShowPicture(name);
   s_.Picture = name;
   return false;
@@ -33,7 +47,7 @@ bool Cursor::Cur() {
 
 void Cursor::RebuildPicture() {
   if (s_.Picture.empty()) {
-    e_.host.SetCursorImage(nullptr);
+    window_.SetCursorImage(nullptr);
     image_.reset();
   } else {
     ShowPicture(s_.Picture);
@@ -41,58 +55,57 @@ void Cursor::RebuildPicture() {
 }
 
 void Cursor::ShowPicture(const std::u16string& name) {
-  const std::filesystem::path path = e_.picture_files.MediaPath(name, u"cur");
+  const std::filesystem::path path = files_.MediaPath(name, u"cur");
   auto image = std::make_unique<gdi::CursorImage>();
   std::string error;
   if (!gdi::LoadCursorImage(path, image.get(), &error)) {
     // A file that is there but is no cursor or icon would otherwise leave
     // the author wondering why the pointer did not change.
-    e_.host.Diagnostic(PathToUtf8(path) + ": " + error);
-    e_.script.ScriptError(
+    dialogs_.Diagnostic(PathToUtf8(path) + ": " + error);
+    errors_.ScriptError(
         u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) + u"」はカーソルファイルとして読み込めません",
         false);
   }
   // The host switches to the new picture before the old one is freed.
-  e_.host.SetCursorImage(image.get());
+  window_.SetCursorImage(image.get());
   image_ = std::move(image);
 }
 
-bool Cursor::Mcm() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const int32_t x = e_.vars.ArgToInteger(script.NextArgument());
-  std::u16string rest = script.TakeRest();
-  const int32_t y = e_.vars.ArgToInteger(rest);
+// .mcm X Y
+bool Cursor::Mcm(CommandArgs& args) {
+  const int32_t x = args.Integer(0);
+  const int32_t y = args.Integer(1);
   // The host's pointer position is already in the drawing area's pixels.
   MovePointer({x, y});
   return false;
 }
 
 void Cursor::MovePointer(Point target) {
-  Host& host = e_.host;
-  const Point start = host.GetCursorPos();
+  const Point start = window_.GetCursorPos();
   const int64_t dx = int64_t{target.x} - start.x;
   const int64_t dy = int64_t{target.y} - start.y;
   for (int i = 1; i <= kGlideSteps; ++i) {
     // Each step is truncated toward zero; the last one lands on the target.
-    host.SetCursorPos({static_cast<int>(start.x + i * dx / kGlideSteps),
-                       static_cast<int>(start.y + i * dy / kGlideSteps)});
-    host.Sleep(1);
+    window_.SetCursorPos({static_cast<int>(start.x + i * dx / kGlideSteps),
+                          static_cast<int>(start.y + i * dy / kGlideSteps)});
+    clock_.Sleep(1);
   }
 }
 
-bool Cursor::Mmd() {
-  Script& script = e_.script;
-  InputState& input = e_.state.input;
-  script.DropCommandName();
-  const int32_t a = e_.vars.ArgToInteger(script.NextArgument());
-  std::u16string rest = script.TakeRest();
-  const int32_t b = e_.vars.ArgToInteger(rest);
-  if (a == 0 || a == 1) input.ClickSkip = a == 1;
-  if (b == 0 || b == 1) {
-    input.RightClickReturns = b == 1;
+// .mmd CLICK RIGHT
+bool Cursor::Mmd(CommandArgs& args) {
+  InputState& input = input_state_;
+  const int32_t a = args.Integer(0);
+  const int32_t b = args.Integer(1);
+  const auto left = static_cast<LeftButtonMode>(a);
+  const auto right = static_cast<RightButtonMode>(b);
+  if (left == LeftButtonMode::kWaits || left == LeftButtonMode::kSkips) {
+    input.ClickSkip = left == LeftButtonMode::kSkips;
+  }
+  if (right == RightButtonMode::kClicks || right == RightButtonMode::kReturns) {
+    input.RightClickReturns = right == RightButtonMode::kReturns;
     input.RightClickEnabled = true;
-  } else if (b == 2) {
+  } else if (right == RightButtonMode::kOff) {
     input.RightClickReturns = false;
     input.RightClickEnabled = false;
   }

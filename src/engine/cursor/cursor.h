@@ -11,15 +11,27 @@
 
 namespace tsumugi {
 
-class Engine;
+class CommandArgs;
+class HostClock;
+class HostDialogs;
+class HostWindow;
+class GameFiles;
+class ScriptErrors;
 
 class Cursor {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Cur(CommandArgs& args);
+  bool Mcm(CommandArgs& args);
+  bool Mmd(CommandArgs& args);
+
   // Steps of the pointer glide; each is followed by a 1 ms sleep.
   static constexpr int kGlideSteps = 20;
 
   // Registers ".cur", ".mcm" and ".mmd".
-  explicit Cursor(Engine& engine);
+  Cursor(HostClock& clock, HostDialogs& dialogs, HostWindow& window, ScriptErrors& errors,
+         GameFiles& files, InputState& input_state, CursorState& state);
   ~Cursor();
   Cursor(const Cursor&) = delete;
   Cursor& operator=(const Cursor&) = delete;
@@ -36,14 +48,16 @@ class Cursor {
   void RebuildPicture();
 
  private:
-  bool Cur();
   // Loads the pointer picture of a name and shows it; a file that is no
   // pointer picture is reported.
   void ShowPicture(const std::u16string& name);
-  bool Mcm();
-  bool Mmd();
 
-  Engine& e_;
+  HostClock& clock_;
+  HostDialogs& dialogs_;
+  HostWindow& window_;
+  ScriptErrors& errors_;
+  GameFiles& files_;
+  InputState& input_state_;
   CursorState& s_;
   std::unique_ptr<gdi::CursorImage> image_;
 };

@@ -9,9 +9,15 @@
 #include "common/file_lookup.h"
 #include "common/strings.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/files/game_files.h"
+#include "engine/graphics/pages.h"
+#include "engine/media/media_commands.h"
+#include "engine/messages.h"
+#include "engine/script/command_args.h"
 #include "engine/vars/number_text.h"
 #include "platform/gdi/bitblt.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -39,11 +45,18 @@ class BlendScope {
 
 }  // namespace
 
-Graphics::Graphics(Engine& engine) : e_(engine) {
-  e_.script.RegisterCommand(u"pic", [this] { return PictureCommand(false); });
-  e_.script.RegisterCommand(u"spr", [this] { return PictureCommand(true); });
-  e_.script.RegisterCommand(u"bsc", [this] { return BaseColourCommand(); });
-}
+Graphics::Graphics(HostClock& clock, EventPump& events, HostDialogs& dialogs, HostWindow& window,
+                   ScriptErrors& errors, GameFiles& files, Pages& pages, MediaCommands& media,
+                   TextWindowState& text_state)
+    : clock_(clock),
+      events_(events),
+      dialogs_(dialogs),
+      window_(window),
+      errors_(errors),
+      files_(files),
+      pages_(pages),
+      media_(media),
+      text_state_(text_state) {}
 
 void Graphics::ForgetPicture() {
   CharaPictureName.clear();
@@ -54,11 +67,14 @@ void Graphics::ForgetPicture() {
 
 void Graphics::BlendBegin(const gdi::Surface& dst, int x, int y, const gdi::Surface& src, int sx,
                           int sy, int width, int height) {
-  blend_.Begin(dst, x, y, src, sx, sy, width, height);
+  // A refused size leaves a blend whose frames draw nothing, which is what
+  // the script gets for it: the fade still takes its time.
+  static_cast<void>(blend_.Begin(dst, x, y, src, sx, sy, width, height));
 }
 
 void Graphics::BlendStep(gdi::Surface& dst, int x, int y, float level) {
-  blend_.Step(dst, x, y, level);
+  // A frame at a level outside 0 to 1 is left out on purpose.
+  static_cast<void>(blend_.Step(dst, x, y, level));
 }
 
 void Graphics::BlendEnd() {
@@ -67,21 +83,22 @@ void Graphics::BlendEnd() {
 
 // --- .bsc ---------------------------------------------------------------------
 
-bool Graphics::BaseColourCommand() {
-  Script& script = e_.script;
-  if (e_.state.text.TextWindowVisible) {
+// .bsc COLOUR
+bool Graphics::BaseColourCommand(CommandArgs& args) {
+  ScriptErrors& script = errors_;
+  if (text_state_.TextWindowVisible) {
     script.ScriptError(u"「.bsc」は「.thd」がかかった状態でしか実行できません", false);
   }
-  const gdi::ColorRef colour = e_.vars.ColourValue(e_.vars.ExpandText(script.TakeArguments()));
-  gdi::Surface& screen = e_.host.Screen();
+  const gdi::ColorRef colour = args.Colour(0);
+  gdi::Surface& screen = window_.Screen();
   screen.SetBackColor(colour);
-  e_.pages.SetBaseColour(colour);
+  pages_.SetBaseColour(colour);
   // The scratch surface takes the colour for the next "base" source; it is
   // cleared when that is used.
   PicBack.SetBackColor(colour);
-  e_.media.SetVideoBackColour(colour);
+  media_.SetVideoBackColour(colour);
   screen.Clear();
-  e_.host.Refresh();
+  window_.Refresh();
   return false;
 }
 
@@ -90,20 +107,20 @@ bool Graphics::BaseColourCommand() {
 gdi::Surface& Graphics::PageOfWord(const std::u16string& word) {
   const ParsedNumber number = ParseNumber(std::u16string_view(word).substr(3));
   if (number.kind == NumberKind::kNotNumeric) {
-    e_.script.ScriptError(u"「" + word + u"」のページ番号が数値ではありません", false);
+    errors_.ScriptError(messages::PageNotNumeric(word), false);
   }
   // A number beyond the integer range names no page either.
-  gdi::Surface* page = number.kind == NumberKind::kValue ? e_.pages.Page(number.value) : nullptr;
+  gdi::Surface* page = number.kind == NumberKind::kValue ? pages_.Page(number.value) : nullptr;
   if (page == nullptr) {
-    e_.script.ScriptError(u"存在しないページ「" + word + u"」を指定しました", false);
+    errors_.ScriptError(messages::NoPage(word), false);
   }
   return *page;
 }
 
 gdi::Surface& Graphics::DestinationSurface(const std::u16string& word) {
-  if (word == u"screen") return e_.host.Screen();
+  if (word == u"screen") return window_.Screen();
   if (word.starts_with(u"off")) return PageOfWord(word);
-  e_.script.ScriptError(u"存在しない描画先「" + word + u"」を指定しました", false);
+  errors_.ScriptError(messages::NoDestination(word), false);
 }
 
 Graphics::SourceKind Graphics::KindOfSource(const std::u16string& word) const {
@@ -124,20 +141,20 @@ void Graphics::PreparePicture(const std::u16string& word, bool masked) {
     CharaPictureName.clear();
     PicChara.Resize(0, 0);
     PicMChara.Resize(0, 0);
-    e_.picture_files.LoadPictureFile(word, &PicChara);
+    files_.LoadPictureFile(word, &PicChara);
     if (masked) MakeMask(PicMChara, PicChara);
   }
   CharaPictureName = word;
   CharaPictureMasked = masked;
 }
 
-void Graphics::TakeSpriteRegion(const gdi::Surface& src, Transfer& t) {
+void Graphics::TakeSpriteRegion(const gdi::Surface& src, gdi::Blit& t) {
   // Only the part of the region that lies inside the source exists; the
   // rest of it is left out of the sprite (it shows the destination), and
   // the sprite's key colour is that of its first existing pixel, which is
   // the source pixel at (sx, sy) whenever that is inside the source.
-  Transfer region{0, 0, t.width, t.height, t.sx, t.sy};
-  if (!ClipTransfer(region, t.width, t.height, src.Width(), src.Height())) {
+  gdi::Blit region{{0, 0, t.width, t.height}, t.sx, t.sy};
+  if (!gdi::ClipBlit(region, {0, 0, t.width, t.height}, src.Bounds())) {
     PicChara.Resize(0, 0);
     PicMChara.Resize(0, 0);
     t.width = t.height = 0;
@@ -148,69 +165,49 @@ void Graphics::TakeSpriteRegion(const gdi::Surface& src, Transfer& t) {
   gdi::BitBlt(PicChara, 0, 0, region.width, region.height, src, region.sx, region.sy,
               gdi::kSrcCopy);
   MakeMask(PicMChara, PicChara);
-  t.x = static_cast<int>(std::clamp<int64_t>(int64_t{t.x} + region.x, INT_MIN, INT_MAX));
-  t.y = static_cast<int>(std::clamp<int64_t>(int64_t{t.y} + region.y, INT_MIN, INT_MAX));
-  t.width = region.width;
-  t.height = region.height;
-  t.sx = t.sy = 0;
+  t = {gdi::Rect{t.x, t.y, region.width, region.height}.Offset(region.x, region.y), 0, 0};
 }
 
 void Graphics::RefreshIfScreen(const gdi::Surface& dst) {
-  if (&dst == &e_.host.Screen()) e_.host.Refresh();
+  if (&dst == &window_.Screen()) window_.Refresh();
 }
 
 void Graphics::Pace(uint32_t frame_start, int64_t limit) {
   // Differences of the wrapping millisecond clock are signed 32-bit.
   limit = std::clamp<int64_t>(limit, INT32_MIN, INT32_MAX);
-  const int32_t elapsed = static_cast<int32_t>(e_.host.TimeGetTime() - frame_start);
-  if (elapsed < limit) e_.host.Sleep(static_cast<uint32_t>(limit - elapsed));
+  const int32_t elapsed = static_cast<int32_t>(clock_.TimeGetTime() - frame_start);
+  if (elapsed < limit) clock_.Sleep(static_cast<uint32_t>(limit - elapsed));
 }
 
 // --- .pic and .spr ------------------------------------------------------------
 
-bool Graphics::PictureCommand(bool sprite) {
-  Host& host = e_.host;
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
+// .pic [DESTINATION] SOURCE [EFFECT] [WAIT] [X] [Y] [WIDTH] [HEIGHT] [SX] [SY]  (.spr the same)
+bool Graphics::PictureCommand(CommandArgs& args, bool sprite) {
+  ScriptErrors& script = errors_;
   // The first frame starts with the command: loading files is part of it.
-  const uint32_t frame_start = host.TimeGetTime();
+  const uint32_t frame_start = clock_.TimeGetTime();
 
-  script.NextArgument();  // the command word
-  {
-    // The destination may be left out: then the second word is the effect
-    // (a number) or the line has only the source.
-    const std::u16string saved = e_.state.script.CurrentLine;
-    script.NextArgument();
-    const std::u16string second = script.NextArgument();
-    e_.state.script.CurrentLine = saved;
-    if (second.empty() || ParseNumber(vars.ExpandText(second)).kind != NumberKind::kNotNumeric) {
-      e_.state.script.CurrentLine.insert(0, u"screen ");
-    }
-  }
-  const std::u16string destination_word = vars.ExpandText(script.NextArgument());
-  const std::u16string source_word = vars.ExpandText(script.NextArgument());
-  std::u16string effect = script.NextArgument();
-  if (effect.empty()) effect = u"0";
-  effect = vars.ExpandText(std::move(effect));
-  const int32_t wait = vars.ArgToInteger(script.NextArgument());
-  Transfer t;
-  t.x = vars.ArgToInteger(script.NextArgument());
-  t.y = vars.ArgToInteger(script.NextArgument());
-  const std::u16string width_word = script.NextArgument();
-  t.width = vars.ArgToInteger(width_word);
-  t.height = vars.ArgToInteger(script.NextArgument());
-  t.sx = vars.ArgToInteger(script.NextArgument());
-  t.sy = vars.ArgToInteger(script.NextArgument());
-  const bool default_size = width_word.empty();
+  const std::u16string& destination_word = args.Text(0);
+  const std::u16string& source_word = args.Text(1);
+  const std::u16string& effect = args.Text(2);
+  const int32_t wait = args.Integer(3);
+  gdi::Blit t;
+  t.x = args.Integer(4);
+  t.y = args.Integer(5);
+  t.width = args.Integer(6);
+  t.height = args.Integer(7);
+  t.sx = args.Integer(8);
+  t.sy = args.Integer(9);
+  const bool default_size = !args.Given(6);
 
   gdi::Surface& dst = DestinationSurface(destination_word);
-  gdi::Surface& screen = host.Screen();
+  gdi::Surface& screen = window_.Screen();
 
   // The source.
   const gdi::Surface* src = nullptr;
   const SourceKind kind = KindOfSource(source_word);
   if (kind == SourceKind::kBase && sprite) {
-    script.ScriptError(u"「.spr」の転送元に「base」は指定できません", false);
+    script.ScriptError(std::u16string(messages::kSpriteOfBase), false);
   }
   if (kind == SourceKind::kPicture) {
     PreparePicture(source_word, sprite);
@@ -224,15 +221,15 @@ bool Graphics::PictureCommand(bool sprite) {
           : kind == SourceKind::kPage ? &PageOfWord(source_word)
                                       : &PicBack;
     if (default_size) {
-      t.width = kScreenWidth;
-      t.height = kScreenHeight;
+      t.width = gdi::kScreenWidth;
+      t.height = gdi::kScreenHeight;
     }
     if (kind == SourceKind::kBase) {
       // An even colour: whatever part of the rectangle is visible takes it,
       // read from the top-left corner of the blank surface.
       PicBack.Clear();
       t.sx = t.sy = 0;
-      if (!ClipTransfer(t, dst.Width(), dst.Height(), INT_MAX, INT_MAX)) t = Transfer{};
+      if (!gdi::ClipBlit(t, dst.Bounds(), {0, 0, INT_MAX, INT_MAX})) t = gdi::Blit{};
       t.sx = t.sy = 0;
     }
     if (sprite) {
@@ -252,17 +249,17 @@ bool Graphics::PictureCommand(bool sprite) {
     }
     RefreshIfScreen(dst);
     Pace(frame_start, wait);
-    if (sprite) host.DoEvents();
+    if (sprite) events_.DoEvents();
     return false;
   }
 
   // A transition changes only the visible part of the rectangle where a
   // source pixel exists. It works on that part alone, which keeps its
   // buffers within the screen's size whatever the script asks.
-  Transfer visible = t;
+  gdi::Blit visible = t;
   const gdi::Surface* from = src;
-  if (!ClipTransfer(visible, dst.Width(), dst.Height(), src->Width(), src->Height())) {
-    visible = Transfer{};
+  if (!gdi::ClipBlit(visible, dst.Bounds(), src->Bounds())) {
+    visible = gdi::Blit{};
   } else if (sprite) {
     // The finished picture is composed in PicBack first: the destination
     // with the sprite laid over it through its mask.
@@ -291,47 +288,43 @@ bool Graphics::PictureCommand(bool sprite) {
   return false;
 }
 
-void Graphics::WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+void Graphics::WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                               const std::u16string& effect, int64_t wait, uint32_t frame_start) {
-  Host& host = e_.host;
   // The series: "pat" + effect + frame number, all with the extension of
   // the first frame, up to the first number without a file.
-  const std::filesystem::path first =
-      e_.picture_files.FindPictureFile(u"pat" + effect + FrameNumber(0));
+  const std::filesystem::path first = files_.FindPictureFile(u"pat" + effect + FrameNumber(0));
   const std::u16string first_text = Utf8ToUtf16(PathToUtf8(first));
   const std::u16string extension =
       first_text.substr(first_text.size() - std::min<size_t>(4, first_text.size()));
   std::vector<std::filesystem::path> frames;
   for (int n = 0;; ++n) {
-    GameFile file = e_.picture_files.FindFile(u"pat" + effect + FrameNumber(n) + extension);
+    GameFile file = files_.FindFile(u"pat" + effect + FrameNumber(n) + extension);
     if (!file.path) break;
     frames.push_back(std::move(*file.path));
   }
 
   for (size_t i = 0; i < frames.size(); ++i) {
-    if (i > 0) frame_start = host.TimeGetTime();
+    if (i > 0) frame_start = clock_.TimeGetTime();
     std::string error;
     if (!LoadPatternFrame(frames[i], PicPat, &error)) {
-      e_.host.Diagnostic(PathToUtf8(frames[i]) + ": " + error);
-      e_.script.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(frames[i])) +
-                                u"」はピクチャーファイルとして読み込めません",
-                            false);
+      dialogs_.Diagnostic(PathToUtf8(frames[i]) + ": " + error);
+      errors_.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(frames[i])) +
+                              u"」はピクチャーファイルとして読み込めません",
+                          false);
     }
-    WipeFrame(dst, t.x, t.y, t.width, t.height, src, t.sx, t.sy, PicPat);
+    WipeFrame(dst, t, src, PicPat);
     RefreshIfScreen(dst);
     Pace(frame_start, wait);
-    host.DoEvents();
+    events_.DoEvents();
   }
 }
 
-void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                                    const std::u16string& effect, int64_t wait_per_frame,
                                    bool hold_grows_with_count, uint32_t frame_start) {
-  Host& host = e_.host;
   const std::optional<CrossFade> fade = ParseCrossFade(effect);
   if (!fade) {
-    e_.script.ScriptError(
-        u"クロスフェード「" + effect + u"」のレベルとフレーム数は数字で指定してください", false);
+    errors_.ScriptError(messages::CrossFadeNotDigits(effect), false);
   }
 
   BlendScope scope(*this);
@@ -340,18 +333,18 @@ void Graphics::CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, c
   }
   const int count = fade->count;
   if (count < 1) {
-    e_.script.ScriptError(u"フレーム数に１より小さい数は指定できません。", false);
+    errors_.ScriptError(std::u16string(messages::kNoFrames), false);
   }
   // ".pic" holds each frame longer the more frames there are.
   const int64_t limit = hold_grows_with_count ? wait_per_frame * count : wait_per_frame;
 
   for (int i = 0; i < count; ++i) {
-    if (i > 0) frame_start = host.TimeGetTime();
+    if (i > 0) frame_start = clock_.TimeGetTime();
     const float level = CrossFadeLevel(*fade, i);
     BlendStep(dst, t.x, t.y, level);
     RefreshIfScreen(dst);
     Pace(frame_start, limit);
-    host.DoEvents();
+    events_.DoEvents();
   }
 }
 

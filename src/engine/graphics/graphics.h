@@ -2,27 +2,41 @@
 // with their wipe-pattern and cross-fade transitions, the scratch surfaces
 // they work in, the cross-fade buffers, and the base colour command ".bsc".
 // The off-screen pages are in Pages, picture files and masks in
-// PictureFiles.
+// GameFiles.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "engine/graphics/transitions.h"
+#include "engine/state/game_state.h"
 #include "platform/gdi/blend.h"
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
 
-class Engine;
+class CommandArgs;
+class EventPump;
+class HostClock;
+class HostDialogs;
+class HostWindow;
+class MediaCommands;
+class Pages;
+class GameFiles;
+class ScriptErrors;
 
 class Graphics {
  public:
-  static constexpr int kScreenWidth = 640;
-  static constexpr int kScreenHeight = 480;
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool PictureCommand(CommandArgs& args, bool sprite);
+  bool BaseColourCommand(CommandArgs& args);
 
   // Registers ".pic", ".spr" and ".bsc".
-  explicit Graphics(Engine& engine);
+  Graphics(HostClock& clock, EventPump& events, HostDialogs& dialogs, HostWindow& window,
+           ScriptErrors& errors, GameFiles& files, Pages& pages, MediaCommands& media,
+           TextWindowState& text_state);
 
   // Empties the picture cache.
   void ForgetPicture();
@@ -42,13 +56,13 @@ class Graphics {
   // --- Surfaces -------------------------------------------------------------
   // Scratch: the blank "base" source, the copy of a source a wipe draws onto
   // itself, the composed region of a sprite transition.
-  gdi::Surface PicBack{kScreenWidth, kScreenHeight, gdi::kBlack};
+  gdi::Surface PicBack{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
   // The picture last loaded by ".pic" or ".spr" (or the region a ".spr" took
   // from a surface) and its transparency mask.
   gdi::Surface PicChara;
   gdi::Surface PicMChara{0, 0, gdi::kWhite};
   // The current wipe-pattern frame, tiled over the screen.
-  gdi::Surface PicPat{kScreenWidth, kScreenHeight, gdi::kBlack};
+  gdi::Surface PicPat{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
 
   // The picture cache: the source word whose picture PicChara holds, and
   // whether ".spr" prepared it (key-colour pixels black, mask built).
@@ -60,8 +74,6 @@ class Graphics {
   enum class SourceKind { kPicture, kScreen, kPage, kBase };
 
   // The shared handler of ".pic" (sprite false) and ".spr" (sprite true).
-  bool PictureCommand(bool sprite);
-  bool BaseColourCommand();
 
   // The surface of "screen" or "off" + n; anything else is reported.
   gdi::Surface& DestinationSurface(const std::u16string& word);
@@ -75,11 +87,11 @@ class Graphics {
   void PreparePicture(const std::u16string& word, bool masked);
   // ".spr" from a surface: the region becomes PicChara, masked. The region
   // is cut to the part inside src; `t` follows the cut.
-  void TakeSpriteRegion(const gdi::Surface& src, Transfer& t);
+  void TakeSpriteRegion(const gdi::Surface& src, gdi::Blit& t);
 
-  void WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+  void WipeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                       const std::u16string& effect, int64_t wait, uint32_t frame_start);
-  void CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const Transfer& t,
+  void CrossFadeTransition(gdi::Surface& dst, const gdi::Surface& src, const gdi::Blit& t,
                            const std::u16string& effect, int64_t wait_per_frame,
                            bool hold_grows_with_count, uint32_t frame_start);
 
@@ -88,7 +100,15 @@ class Graphics {
   // Sleeps for what is left of `limit` milliseconds since frame_start.
   void Pace(uint32_t frame_start, int64_t limit);
 
-  Engine& e_;
+  HostClock& clock_;
+  EventPump& events_;
+  HostDialogs& dialogs_;
+  HostWindow& window_;
+  ScriptErrors& errors_;
+  GameFiles& files_;
+  Pages& pages_;
+  MediaCommands& media_;
+  TextWindowState& text_state_;
   gdi::BlendBuffers blend_;
 };
 

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 
-#include "engine/engine.h"
+#include "engine/state/game_state.h"
 
 namespace tsumugi {
-
-Pages::Pages(Engine& engine) : s_(engine.state.pages) {}
 
 gdi::Surface* Pages::Page(int n) {
   if (n < 0 || n > s_.PageCount) return nullptr;
@@ -17,7 +15,7 @@ gdi::Surface* Pages::Page(int n) {
     s_.Pages.resize(static_cast<size_t>(s_.PageCount) + 1);
   }
   gdi::Surface& page = s_.Pages[static_cast<size_t>(n)];
-  if (page.Empty()) page = gdi::Surface(kWidth, kHeight, s_.BaseColour);
+  if (page.Empty()) page = gdi::Surface(gdi::kScreenWidth, gdi::kScreenHeight, s_.BaseColour);
   return &page;
 }
 

@@ -11,19 +11,16 @@
 
 namespace tsumugi {
 
-class Engine;
 
 class Pages {
  public:
-  static constexpr int kWidth = 640;
-  static constexpr int kHeight = 480;
   // The highest page count a configuration file may give. Each page used
   // takes 1.2 MB, so this keeps a script that fills them all within memory.
   static constexpr int kMaxPageCount = 1000;
   // The page count when the configuration file does not set one.
   static constexpr int kDefaultPageCount = 2;
 
-  explicit Pages(Engine& engine);
+  explicit Pages(PageState& state) : s_(state) {}
 
   // Page n, cleared to the base colour at its first use; nullptr when there
   // is no page n (page 0 always exists, pages 1 to PageCount after the

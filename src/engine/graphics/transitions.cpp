@@ -8,24 +8,6 @@
 #include "platform/gdi/picture.h"
 
 namespace tsumugi {
-namespace {
-
-constexpr int kScreenWidth = 640;
-constexpr int kScreenHeight = 480;
-
-// Clips one axis; all arithmetic in 64 bits so that no int input overflows.
-bool ClipAxis(int& d, int& s, int& length, int dst_length, int src_length) {
-  const int64_t lo = std::max({int64_t{0}, -int64_t{d}, -int64_t{s}});
-  const int64_t hi = std::min({int64_t{length}, int64_t{dst_length} - d, int64_t{src_length} - s});
-  if (lo >= hi) return false;
-  // Every value below lies within a surface dimension, so fits an int.
-  d = static_cast<int>(d + lo);
-  s = static_cast<int>(s + lo);
-  length = static_cast<int>(hi - lo);
-  return true;
-}
-
-}  // namespace
 
 std::optional<CrossFade> ParseCrossFade(std::u16string_view effect) {
   // The number in `length` characters from `at` (fewer when the word ends
@@ -60,12 +42,6 @@ float CrossFadeLevel(const CrossFade& fade, int i) {
   return fade.start + step;
 }
 
-bool ClipTransfer(Transfer& t, int dst_width, int dst_height, int src_width, int src_height) {
-  if (t.width <= 0 || t.height <= 0) return false;
-  return ClipAxis(t.x, t.sx, t.width, dst_width, src_width) &&
-         ClipAxis(t.y, t.sy, t.height, dst_height, src_height);
-}
-
 bool LoadPatternFrame(const std::filesystem::path& file, gdi::Surface& pattern,
                       std::string* error) {
   gdi::Surface picture;
@@ -76,28 +52,23 @@ bool LoadPatternFrame(const std::filesystem::path& file, gdi::Surface& pattern,
   }
   // Tiles of the picture's own size, cut to the screen, laid edge to edge
   // from the top-left corner: pixel (x, y) is the tile's (x mod w, y mod h).
-  const int w = std::min(picture.Width(), kScreenWidth);
-  const int h = std::min(picture.Height(), kScreenHeight);
-  pattern.Resize(kScreenWidth, kScreenHeight);
-  for (int y = 0; y < kScreenHeight; ++y) {
+  const int w = std::min(picture.Width(), gdi::kScreenWidth);
+  const int h = std::min(picture.Height(), gdi::kScreenHeight);
+  pattern.Resize(gdi::kScreenWidth, gdi::kScreenHeight);
+  for (int y = 0; y < gdi::kScreenHeight; ++y) {
     const uint32_t* in = picture.Row(y % h);
     uint32_t* out = pattern.Row(y);
-    for (int x = 0; x < kScreenWidth; x += w) {
-      std::copy_n(in, std::min(w, kScreenWidth - x), out + x);
+    for (int x = 0; x < gdi::kScreenWidth; x += w) {
+      std::copy_n(in, std::min(w, gdi::kScreenWidth - x), out + x);
     }
   }
   return true;
 }
 
-void WipeFrame(gdi::Surface& dst, int x, int y, int width, int height, const gdi::Surface& src,
-               int sx, int sy, gdi::Surface& pattern) {
+void WipeFrame(gdi::Surface& dst, gdi::Blit t, const gdi::Surface& src, gdi::Surface& pattern) {
   // The pattern is read where the destination is written, so the part that
   // can change lies inside the destination, the pattern and the source.
-  Transfer t{x, y, width, height, sx, sy};
-  if (!ClipTransfer(t, std::min(dst.Width(), pattern.Width()),
-                    std::min(dst.Height(), pattern.Height()), src.Width(), src.Height())) {
-    return;
-  }
+  if (!gdi::ClipBlit(t, dst.Bounds().Intersect(pattern.Bounds()), src.Bounds())) return;
   // Black pattern pixels clear the destination; the pattern then becomes
   // the source where it was black (and black where it was white), and the
   // exclusive or lays that into the cleared pixels.

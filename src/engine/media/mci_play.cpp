@@ -1,15 +1,8 @@
 #include "engine/media/mci_play.h"
 
-#include "engine/engine.h"
 #include "platform/media/media_service.h"
 
 namespace tsumugi {
-
-MciPlay::MciPlay(Engine& engine) : e_(engine), s_(engine.state.media) {}
-
-MediaService& MciPlay::Devices() {
-  return e_.host.Media();
-}
 
 void MciPlay::PlayFile(int slot, const std::filesystem::path& path, bool loop) {
   std::error_code ec;
@@ -18,9 +11,9 @@ void MciPlay::PlayFile(int slot, const std::filesystem::path& path, bool loop) {
   s_.DevicePlaying[slot] = true;
   s_.DeviceLoops[slot] = loop;
   // A file the devices refuse stays silent; the slot then never stops by
-  // itself.
+  // itself. The devices tell the player why.
   MediaService& devices = Devices();
-  devices.Open(slot, path);
+  static_cast<void>(devices.Open(slot, path));
   devices.Play(slot, false);
 }
 
@@ -37,7 +30,9 @@ void MciPlay::OpenVideo(const std::filesystem::path& path) {
   if (!std::filesystem::exists(path, ec)) return;
   StopDevice(kVideoSlot);
   s_.VideoOpen[kVideoSlot] = true;
-  Devices().Open(kVideoSlot, path);
+  // A video the devices refuse shows nothing and has no size; they tell the
+  // player why.
+  static_cast<void>(Devices().Open(kVideoSlot, path));
 }
 
 int32_t MciPlay::VideoSourceWidth() {
@@ -64,8 +59,8 @@ void MciPlay::PlayCd(int32_t track, bool loop) {
   s_.DevicePlaying[kCdSlot] = true;
   s_.DeviceLoops[kCdSlot] = loop;
   MediaService& devices = Devices();
-  devices.OpenCd(kCdSlot, e_.options.game_folder);
   // Without a disc there are no tracks, and the slot stops below.
+  static_cast<void>(devices.OpenCd(kCdSlot, game_folder_));
   s_.CdTrackCount = devices.TrackCount(kCdSlot);
   s_.CdTrack = track;
   if (track <= 0 || track > s_.CdTrackCount) {
@@ -101,9 +96,6 @@ void MciPlay::StopAllDevices() {
 
 void MciPlay::MciNotify() {
   MediaService& devices = Devices();
-  // A script run for one slot comes back to this loop: the engine waits
-  // only when every slot has been looked at.
-  Engine::WaitBlocker blocker(e_);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     if (!s_.DevicePlaying[slot]) continue;
     if (devices.Mode(slot) != DeviceMode::kStopped) continue;
@@ -117,11 +109,7 @@ void MciPlay::MciNotify() {
       }
     } else if (slot == kVideoSlot || slot == kSecondVideoSlot) {
       // The end of a video: the script goes on after its line.
-      e_.media.HideVideoBox();
-      StopDevice(slot);
-      e_.state.input.RunState = RunStateKind::kRunning;
-      e_.host.DoEvents();
-      e_.script.RunScript();
+      video_ended_(slot);
     } else {
       StopDevice(slot);
     }

@@ -8,17 +8,22 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 #include "engine/state/game_state.h"
 
 namespace tsumugi {
 
-class Engine;
 class MediaService;
 
 class MciPlay {
  public:
-  explicit MciPlay(Engine& engine);
+  // `video_ended` runs when the video of a slot comes to its end by itself:
+  // the video box goes, the slot's device stops and the script goes on.
+  MciPlay(MediaService& devices, MediaSlotsState& state, std::filesystem::path game_folder,
+          std::function<void(int slot)> video_ended)
+      : devices_(devices), s_(state), game_folder_(std::move(game_folder)),
+        video_ended_(std::move(video_ended)) {}
 
   // Start a file on slot 1 or 2 from its beginning; a file that does not
   // exist does nothing.
@@ -41,18 +46,22 @@ class MciPlay {
   void StopCd() { StopDevice(5); }
   void StopAllDevices();
 
-  // A slot has stopped by itself.
+  // A slot has stopped by itself. The caller keeps the engine from counting
+  // as waiting until every slot has been looked at: a script run for one
+  // slot comes back here.
   void MciNotify();
 
  private:
-  MediaService& Devices();
+  MediaService& Devices() { return devices_; }
   void PlayFile(int slot, const std::filesystem::path& path, bool loop);
   // Plays CdTrack: to the start of the next track, or to the end of the
   // disc when it is the last.
   void PlayCdTrack();
 
-  Engine& e_;
+  MediaService& devices_;
   MediaSlotsState& s_;
+  const std::filesystem::path game_folder_;
+  const std::function<void(int slot)> video_ended_;
 };
 
 }  // namespace tsumugi

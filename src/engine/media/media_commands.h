@@ -4,16 +4,32 @@
 
 #include <cstdint>
 
+#include "engine/state/game_state.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
 
-class Engine;
+class CommandArgs;
+class EventPump;
+class HostWindow;
+class MciPlay;
+class MediaService;
+class GameFiles;
+class ScriptErrors;
 
 class MediaCommands {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Music(CommandArgs& args, int slot);
+  bool Wav(CommandArgs& args);
+  bool Acd(CommandArgs& args);
+  bool Avi(CommandArgs& args);
+
   // Registers the five commands.
-  explicit MediaCommands(Engine& engine);
+  MediaCommands(EventPump& events, HostWindow& window, MediaService& devices, ScriptErrors& errors,
+                GameFiles& files, MciPlay& mci, InputState& input_state,
+                TextWindowState& text_state);
 
   // The background colour of the video box (set by ".bsc"); it shows while
   // no picture of a video covers the box.
@@ -22,15 +38,18 @@ class MediaCommands {
 
  private:
   // ".mid" (slot 1) and ".mp3" (slot 2).
-  bool Music(int slot);
-  bool Wav();
-  bool Acd();
-  bool Avi();
   // Places the box (keeping its place when `size_mode` is neither 0 nor 1)
   // and shows it, cleared to its background.
   void ShowVideoBox(int32_t size_mode);
 
-  Engine& e_;
+  EventPump& events_;
+  HostWindow& window_;
+  MediaService& devices_;
+  ScriptErrors& errors_;
+  GameFiles& files_;
+  MciPlay& mci_;
+  InputState& input_state_;
+  TextWindowState& text_state_;
 };
 
 }  // namespace tsumugi

@@ -6,7 +6,6 @@
 #include "engine/engine.h"
 #include "engine/snapshot/snapshot_file.h"
 #include "engine/state/snapshot.h"
-#include "platform/saves/save_folders.h"
 
 namespace tsumugi {
 
@@ -44,7 +43,7 @@ PlayerLayer::~PlayerLayer() {
 
 std::filesystem::path PlayerLayer::DataFolder() const {
   if (e_.options.save_dir) return *e_.options.save_dir;
-  return GameDataFolder(e_.options.game_folder);
+  return e_.host.Storage().DataFolder(e_.options.game_folder);
 }
 
 std::filesystem::path PlayerLayer::QuickSavePath() const {
@@ -174,7 +173,7 @@ void PlayerLayer::ShowNote(const std::u16string& text) {
   note_.Fill(note_.Width() - 1, 0, 1, note_.Height(), 0x909090);
   font->Draw(note_, kPad, kPad, text, gdi::kWhite, 0);
   Host& host = e_.host;
-  host.SetOverlay(&note_, {Graphics::kScreenWidth - note_.Width() - kPad, kPad});
+  host.SetOverlay(&note_, {gdi::kScreenWidth - note_.Width() - kPad, kPad});
   note_shown_ = true;
   host.SetTimerInterval(TimerId::kNote, kNoteMilliseconds);
   host.EnableTimer(TimerId::kNote, true);

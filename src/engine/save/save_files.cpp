@@ -3,7 +3,14 @@
 #include "common/file_lookup.h"
 #include "common/strings.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/engine_options.h"
+#include "engine/messages.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/command_args.h"
+#include "engine/script/reader.h"
+#include "engine/startup/settings.h"
+#include "engine/vars/variables.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -37,26 +44,37 @@ bool Inside(const fs::path& folder, const fs::path& path) {
 
 }  // namespace
 
-SaveFiles::SaveFiles(Engine& engine) : e_(engine) {
-  e_.script.RegisterCommand(u"sav", [this] { return Sav(); });
-  e_.script.RegisterCommand(u"lod", [this] { return Lod(); });
-}
+SaveFiles::SaveFiles(HostDialogs& dialogs, GameStorage& storage, const EngineOptions& options,
+                     Settings& settings, Catalogue& catalogue, Script& script, Variables& vars,
+                     ButtonsState& buttons_state, CallMemoryState& calls_state,
+                     TextWindowState& text_state, VariableState& vars_state)
+    : dialogs_(dialogs),
+      storage_(storage),
+      options_(options),
+      settings_(settings),
+      catalogue_(catalogue),
+      script_(script),
+      vars_(vars),
+      buttons_state_(buttons_state),
+      calls_state_(calls_state),
+      text_state_(text_state),
+      vars_state_(vars_state) {}
 
 // --- The state ---------------------------------------------------------------------
 
 SaveState SaveFiles::CaptureMemories() const {
   SaveState state;
-  state.CallFile = e_.state.calls.MemoryFile;
-  state.CallLine = e_.state.calls.MemoryLine;
-  state.Recall = e_.state.text.RecallMemories;
-  state.Button = e_.state.buttons.ButtonMemories;
-  state.Flags = e_.state.vars.Flags;
+  state.CallFile = calls_state_.MemoryFile;
+  state.CallLine = calls_state_.MemoryLine;
+  state.Recall = text_state_.RecallMemories;
+  state.Button = buttons_state_.ButtonMemories;
+  state.Flags = vars_state_.Flags;
   return state;
 }
 
 SaveState SaveFiles::Capture() const {
   SaveState state = CaptureMemories();
-  const VariableState& vars = e_.state.vars;
+  const VariableState& vars = vars_state_;
   for (size_t i = 0; i < vars.IntegerNames.size(); ++i) {
     state.VariableLines.push_back(u".let " + vars.IntegerNames[i] + u" = " +
                                   ToDecimal(vars.IntegerValues[i]));
@@ -68,11 +86,11 @@ SaveState SaveFiles::Capture() const {
 }
 
 void SaveFiles::Restore(SaveState state) {
-  e_.state.calls.MemoryFile = state.CallFile;
-  e_.state.calls.MemoryLine = state.CallLine;
-  e_.state.text.RecallMemories = std::move(state.Recall);
-  e_.state.buttons.ButtonMemories = std::move(state.Button);
-  e_.state.vars.Flags = state.Flags;
+  calls_state_.MemoryFile = state.CallFile;
+  calls_state_.MemoryLine = state.CallLine;
+  text_state_.RecallMemories = std::move(state.Recall);
+  buttons_state_.ButtonMemories = std::move(state.Button);
+  vars_state_.Flags = state.Flags;
 }
 
 std::string SaveFiles::Encode(const std::vector<std::u16string>& lines) {
@@ -120,16 +138,16 @@ std::optional<std::u16string> SaveFileNameFor(std::u16string name, std::u16strin
 
 std::u16string SaveFiles::SaveFileName(std::u16string word) {
   std::optional<std::u16string> name =
-      SaveFileNameFor(std::move(word), e_.settings.ScenarioExtension);
-  if (!name) e_.script.ScriptError(u"セーブファイル名が不正です", false);
+      SaveFileNameFor(std::move(word), settings_.ScenarioExtension);
+  if (!name) script_.ScriptError(std::u16string(messages::kBadSaveName), false);
   return *name;
 }
 
 const SaveFolders& SaveFiles::Folders() {
   if (!folders_) {
-    folders_ = ChooseSaveFolders(PathFromUtf16(e_.settings.ScenarioFolder), e_.options.game_folder,
-                                 e_.options.save_dir);
-    if (!folders_->note.empty()) e_.host.Diagnostic(folders_->note);
+    folders_ = storage_.SaveFoldersFor(PathFromUtf16(settings_.ScenarioFolder),
+                                       options_.game_folder, options_.save_dir);
+    if (!folders_->note.empty()) dialogs_.Diagnostic(folders_->note);
   }
   return *folders_;
 }
@@ -153,23 +171,23 @@ std::optional<fs::path> SaveFiles::PathIn(const fs::path& folder, const std::u16
 // --- .sav --------------------------------------------------------------------------------
 
 // .sav [NAME]
-bool SaveFiles::Sav() {
-  const std::u16string name = SaveFileName(e_.vars.ExpandText(e_.script.TakeArguments()));
+bool SaveFiles::Sav(CommandArgs& args) {
+  const std::u16string name = SaveFileName(args.Text(0));
   const fs::path folder = Folders().write;
   std::error_code ec;
   fs::create_directories(folder, ec);
   const std::optional<fs::path> path = PathIn(folder, name);
-  if (!path) e_.script.ScriptError(u"セーブファイル名が不正です", false);
+  if (!path) script_.ScriptError(std::u16string(messages::kBadSaveName), false);
 
   const std::string bytes = Encode(SaveLines(Capture(), [this](int32_t file) {
-    if (file < 1 || file > e_.catalogue.CatalogueCount()) return std::u16string();
-    return e_.catalogue.File(file).name;
+    if (file < 1 || file > catalogue_.CatalogueCount()) return std::u16string();
+    return catalogue_.File(file).name;
   }));
   std::string error;
   if (!WriteWholeFile(*path, bytes, &error, before_replace)) {
     // The old save is as it was; the player can make room and save again.
-    e_.host.MessageBoxOk(u"セーブファイル「" + Utf8ToUtf16(PathToUtf8(*path)) +
-                         u"」に書き込めませんでした\r\n" + Utf8ToUtf16(error));
+    dialogs_.MessageBoxOk(u"セーブファイル「" + Utf8ToUtf16(PathToUtf8(*path)) +
+                          u"」に書き込めませんでした\r\n" + Utf8ToUtf16(error));
   }
   return false;
 }
@@ -177,8 +195,8 @@ bool SaveFiles::Sav() {
 // --- .lod --------------------------------------------------------------------------------
 
 void SaveFiles::ReportUnreadable(const fs::path& file, const std::u16string& why) {
-  e_.host.MessageBoxOk(u"セーブファイル「" + Utf8ToUtf16(PathToUtf8(file)) +
-                       u"」を読み込めませんでした\r\n" + why + u"\r\nロードせずに続けます");
+  dialogs_.MessageBoxOk(u"セーブファイル「" + Utf8ToUtf16(PathToUtf8(file)) +
+                        u"」を読み込めませんでした\r\n" + why + u"\r\nロードせずに続けます");
 }
 
 std::optional<GameText> SaveFiles::ReadText(const std::u16string& name, fs::path* found) {
@@ -213,13 +231,10 @@ std::optional<GameText> SaveFiles::ReadText(const std::u16string& name, fs::path
 }
 
 // .lod [NAME [FLAG-OR-VARIABLE]]
-bool SaveFiles::Lod() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  const std::u16string word = vars.ExpandText(script.NextArgument());
+bool SaveFiles::Lod(CommandArgs& args) {
+  const std::u16string& word = args.Text(0);
   // Without a name the whole default save is loaded, whatever follows.
-  const std::u16string what = word.empty() ? u"" : vars.ExpandText(script.TakeRest());
+  const std::u16string what = word.empty() ? u"" : args.Text(1);
   const std::u16string name = SaveFileName(word);
   fs::path file;
   const std::optional<GameText> text = ReadText(name, &file);
@@ -240,7 +255,7 @@ void SaveFiles::LoadAll(const GameText& text, const fs::path& file) {
   SaveState state = CaptureMemories();
   size_t variables = 0;
   const std::optional<SaveFormatError> error = ReadSave(
-      text, &state, [this](const std::u16string& name) { return e_.script.FindScenario(name); },
+      text, &state, [this](const std::u16string& name) { return script_.FindScenario(name); },
       &variables);
   if (error) {
     ReportUnreadable(file, ToDecimal(error->line) + u"行目：" + error->what);
@@ -249,7 +264,7 @@ void SaveFiles::LoadAll(const GameText& text, const fs::path& file) {
   Restore(std::move(state));
   // The variables pass through ".let", as the lines say.
   ForEachVariableLine(text, variables,
-                      [this](std::u16string line) { e_.script.ExecuteLine(std::move(line)); });
+                      [this](std::u16string line) { script_.ExecuteLine(std::move(line)); });
 }
 
 // The lines of a save file one at a time, decoded, with their numbers; a
@@ -288,7 +303,7 @@ class SaveFiles::LineWalk {
 };
 
 void SaveFiles::LoadFlag(const GameText& text, const fs::path& file, const std::u16string& flag) {
-  const int number = e_.vars.FlagNumber(flag);
+  const int number = vars_.FlagNumber(flag);
   const size_t row = static_cast<size_t>(number / 16);
   const size_t column = static_cast<size_t>(number % 16);
   LineWalk walk(*this, text, file);
@@ -298,7 +313,7 @@ void SaveFiles::LoadFlag(const GameText& text, const fs::path& file, const std::
   for (size_t i = 0; found && walk.Next(&line); ++i) {
     if (i < row) continue;
     if (line.size() <= column) break;
-    e_.vars.WriteFlag(number, line[column] != u'0');
+    vars_.WriteFlag(number, line[column] != u'0');
     return;
   }
   if (!walk.damaged()) ReportUnreadable(file, u"フラグ " + flag + u" がありません");
@@ -320,12 +335,12 @@ void SaveFiles::LoadVariable(const GameText& text, const fs::path& file,
     // A variable line is as long as a line of a save file may be, whole.
     if (line.size() > kMaxSaveLineText) return walk.TooLong();
     if (line.starts_with(head)) {
-      e_.script.ExecuteLine(std::move(line));
+      script_.ExecuteLine(std::move(line));
       return;
     }
   }
   if (walk.damaged()) return;
-  e_.script.ScriptError(u"セーブファイル内に存在しない変数を参照しました", false);
+  script_.ScriptError(u"セーブファイル内に存在しない変数を参照しました", false);
 }
 
 }  // namespace tsumugi

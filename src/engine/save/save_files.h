@@ -9,26 +9,43 @@
 #include <vector>
 
 #include "engine/save/save_format.h"
+#include "engine/state/game_state.h"
 #include "platform/saves/save_folders.h"
 
 namespace tsumugi {
 
-class Engine;
+class CommandArgs;
+class Catalogue;
+class GameStorage;
+class HostDialogs;
+class Script;
+class Variables;
+struct EngineOptions;
+struct Settings;
 
 // The save file name a script's word stands for: "save" and the scenario
 // extension when the word is empty, the extension added when the name's last
 // part has no "."; nullopt for a name that could replace a scenario (the
 // scenario extension without the beginning "save") or leave the save folder.
-std::optional<std::u16string> SaveFileNameFor(std::u16string word, std::u16string_view extension);
+[[nodiscard]] std::optional<std::u16string> SaveFileNameFor(std::u16string word,
+                                                            std::u16string_view extension);
 
 class SaveFiles {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Sav(CommandArgs& args);
+  bool Lod(CommandArgs& args);
+
   // Most bytes a save file may have: far beyond any game's state, small
   // enough that a damaged or foreign file cannot exhaust memory.
   static constexpr uint64_t kMaxSaveBytes = uint64_t{64} << 20;
 
   // Registers ".sav" and ".lod".
-  explicit SaveFiles(Engine& engine);
+  SaveFiles(HostDialogs& dialogs, GameStorage& storage, const EngineOptions& options,
+            Settings& settings, Catalogue& catalogue, Script& script, Variables& vars,
+            ButtonsState& buttons_state, CallMemoryState& calls_state, TextWindowState& text_state,
+            VariableState& vars_state);
 
   // The engine's state as a save file holds it, and putting a loaded state
   // in place (memories and flags; the variable lines are run by the load).
@@ -45,23 +62,21 @@ class SaveFiles {
   std::function<void()> before_replace;
 
  private:
-  bool Sav();
-  bool Lod();
-
   // The file name a script's word stands for; names that could replace a
   // scenario or leave the save folder are reported.
   std::u16string SaveFileName(std::u16string word);
   const SaveFolders& Folders();
   // The save file of a name in a folder, when it lies inside that folder.
-  std::optional<std::filesystem::path> PathIn(const std::filesystem::path& folder,
-                                              const std::u16string& name);
+  [[nodiscard]] std::optional<std::filesystem::path> PathIn(const std::filesystem::path& folder,
+                                                            const std::u16string& name);
   class LineWalk;
 
   // The memories and flags, without the variables.
   SaveState CaptureMemories() const;
   // The text of the first save file of that name the folders hold; nullopt
   // when there is none (or it cannot be read, which is said in a box).
-  std::optional<GameText> ReadText(const std::u16string& name, std::filesystem::path* found);
+  [[nodiscard]] std::optional<GameText> ReadText(const std::u16string& name,
+                                                 std::filesystem::path* found);
   void LoadAll(const GameText& text, const std::filesystem::path& file);
   void LoadFlag(const GameText& text, const std::filesystem::path& file,
                 const std::u16string& flag);
@@ -71,7 +86,17 @@ class SaveFiles {
   // read; the game goes on without loading.
   void ReportUnreadable(const std::filesystem::path& file, const std::u16string& why);
 
-  Engine& e_;
+  HostDialogs& dialogs_;
+  GameStorage& storage_;
+  const EngineOptions& options_;
+  Settings& settings_;
+  Catalogue& catalogue_;
+  Script& script_;
+  Variables& vars_;
+  ButtonsState& buttons_state_;
+  CallMemoryState& calls_state_;
+  TextWindowState& text_state_;
+  VariableState& vars_state_;
   std::optional<SaveFolders> folders_;
 };
 

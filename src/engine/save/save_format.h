@@ -50,7 +50,8 @@ struct SaveFormatError {
 
 // Decodes a line of a save file; false when it is longer than any line of a
 // save file can be (kMaxSaveLineText and two colour words).
-bool DecodeSaveLine(const GameText& text, std::string_view bytes, std::u16string* line);
+[[nodiscard]] bool DecodeSaveLine(const GameText& text, std::string_view bytes,
+                                  std::u16string* line);
 
 // Reads a whole save file into *state. Fields the file does not hold (the
 // choice numbers of stored lines, the texts beyond a memory's last line)
@@ -61,10 +62,9 @@ bool DecodeSaveLine(const GameText& text, std::string_view bytes, std::u16string
 // With `variables`, the variable lines are checked but not copied into
 // state->VariableLines: `*variables` is where they begin in the text, for
 // ForEachVariableLine, so that a file of many variables is not held twice.
-std::optional<SaveFormatError> ReadSave(
+[[nodiscard]] std::optional<SaveFormatError> ReadSave(
     const GameText& text, SaveState* state,
-    const std::function<int32_t(const std::u16string&)>& file_number,
-    size_t* variables = nullptr);
+    const std::function<int32_t(const std::u16string&)>& file_number, size_t* variables = nullptr);
 
 // Calls f(line) with each variable line of a file ReadSave accepted, from
 // `variables` on, in order.

@@ -6,7 +6,9 @@
 #include "common/file_lookup.h"
 #include "common/strings.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/files/game_files.h"
+#include "engine/messages.h"
+#include "engine/startup/settings.h"
 
 namespace tsumugi {
 
@@ -54,7 +56,9 @@ std::u16string NameFromDisk(const std::string& bytes) {
   return IsValidUtf8(bytes) ? Utf8ToUtf16(bytes) : Cp932ToUtf16(bytes);
 }
 
-char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? c - u'A' + u'a' : c; }
+char16_t FoldAscii(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? c - u'A' + u'a' : c;
+}
 
 // Windows matched "*.txt" without regard to case.
 bool HasExtension(const std::u16string& name, const std::u16string& extension) {
@@ -171,21 +175,21 @@ bool ReadScenarioFile(const fs::path& path, ScenarioFile* file, std::string* err
 }
 
 void Catalogue::BuildCatalogue() {
-  const Settings& settings = e_.settings;
+  const Settings& settings = settings_;
   std::vector<FoundScenario> found = ListScenarioFiles(
       {PathFromUtf16(settings.ScenarioFolder), settings.ScenarioExtension,
-       e_.picture_files.GameRoot(), [this](const std::string& text) { e_.host.Diagnostic(text); }},
+       files_on_disk_.GameRoot(), [this](const std::string& text) { dialogs_.Diagnostic(text); }},
       kMaxFiles);
 
   if (found.empty()) {
-    e_.host.Diagnostic("no scenario file (*" + Utf16ToUtf8(settings.ScenarioExtension) + ") in " +
-                       Utf16ToUtf8(settings.ScenarioFolder) + " or its folders");
-    e_.host.MessageBoxOk(u"シナリオファイル（テキスト）が見つかりません。");
-    e_.form.EndEngine(ExitStatus::kError);
+    dialogs_.Diagnostic("no scenario file (*" + Utf16ToUtf8(settings.ScenarioExtension) + ") in " +
+                        Utf16ToUtf8(settings.ScenarioFolder) + " or its folders");
+    dialogs_.MessageBoxOk(std::u16string(messages::kNoScenarioFiles));
+    end_.EndEngine(ExitStatus::kError);
   }
   if (found.size() > kMaxFiles) {
-    e_.host.MessageBoxOk(u"シナリオファイル（テキスト）の数が２５４を超えています。");
-    e_.form.EndEngine(ExitStatus::kError);
+    dialogs_.MessageBoxOk(std::u16string(messages::kTooManyScenarioFiles));
+    end_.EndEngine(ExitStatus::kError);
   }
 
   names_.assign(1, std::u16string());
@@ -196,10 +200,10 @@ void Catalogue::BuildCatalogue() {
     std::string error;
     FileProblem problem = FileProblem::kNone;
     if (!ReadScenarioFile(entry.path, &file, &error, &problem)) {
-      e_.host.Diagnostic("scenario file " + PathToUtf8(entry.path) + ": " + error);
-      e_.host.MessageBoxOk(u"シナリオファイル「" + entry.name + settings.ScenarioExtension +
-                           u"」を読み込めません。\r\n" + DescribeFileProblemJapanese(problem));
-      e_.form.EndEngine(ExitStatus::kError);
+      dialogs_.Diagnostic("scenario file " + PathToUtf8(entry.path) + ": " + error);
+      dialogs_.MessageBoxOk(u"シナリオファイル「" + entry.name + settings.ScenarioExtension +
+                            u"」を読み込めません。\r\n" + DescribeFileProblemJapanese(problem));
+      end_.EndEngine(ExitStatus::kError);
     }
     names_.push_back(std::move(entry.name));
     files_.push_back(std::move(file));

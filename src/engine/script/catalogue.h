@@ -11,18 +11,20 @@
 #include <vector>
 
 #include "common/file_lookup.h"
+#include "engine/engine_end.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
-class Engine;
+class GameFiles;
+struct Settings;
 
 // Sorts entries low..high (inclusive) by UTF-16 code units, case-sensitive.
 void SortNames(std::vector<std::u16string>& names, int low, int high);
 
 // The index of the entry equal to `name` within low..high of a sorted array,
 // or -1. A halving search; with equal entries it finds one of them.
-int FindName(const std::vector<std::u16string>& names, std::u16string_view name, int low,
-             int high);
+int FindName(const std::vector<std::u16string>& names, std::u16string_view name, int low, int high);
 
 // Hashes keys and looked-up views alike, so that a lookup by view makes no
 // copy of the name.
@@ -91,7 +93,8 @@ class Catalogue {
  public:
   static constexpr int kMaxFiles = 254;
 
-  explicit Catalogue(Engine& engine) : e_(engine) {}
+  Catalogue(HostDialogs& dialogs, const Settings& settings, GameFiles& files, EngineEnd& end)
+      : dialogs_(dialogs), settings_(settings), files_on_disk_(files), end_(end) {}
 
   // Lists, checks the count, sorts and reads every scenario file; ends the
   // engine with a message when there is none, too many, or one is unreadable.
@@ -103,7 +106,10 @@ class Catalogue {
   const std::vector<std::u16string>& Names() const { return names_; }
 
  private:
-  Engine& e_;
+  HostDialogs& dialogs_;
+  const Settings& settings_;
+  GameFiles& files_on_disk_;
+  EngineEnd& end_;
   // Element 0 of both is unused, so that indexes are file numbers.
   std::vector<std::u16string> names_{std::u16string()};
   std::vector<ScenarioFile> files_{ScenarioFile()};

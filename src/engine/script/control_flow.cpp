@@ -1,7 +1,12 @@
 #include "engine/script/control_flow.h"
 
 #include "common/strings.h"
-#include "engine/engine.h"
+#include "engine/messages.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/command_args.h"
+#include "engine/script/reader.h"
+#include "engine/startup/settings.h"
+#include "engine/vars/variables.h"
 
 namespace tsumugi {
 
@@ -31,16 +36,18 @@ bool Holds(CaseOperator op, int32_t value, int32_t case_value) {
 
 auto ControlFlow::ExpandsToExit() {
   return [this](std::u16string_view word) {
-    return e_.vars.ExpandText(std::u16string(word)) == u"exit";
+    return vars_.ExpandText(std::u16string(word)) == u"exit";
   };
 }
 
-ControlFlow::ControlFlow(Engine& engine) : e_(engine), s_(engine.state.calls) {
-  e_.script.RegisterCommand(u"jmp", [this] { return Jmp(); });
-  e_.script.RegisterCommand(u"sub", [this] { return Sub(); });
-  e_.script.RegisterCommand(u"skp", [this] { return Skp(); });
-  e_.script.RegisterCommand(u"cas", [this] { return Cas(); });
-}
+ControlFlow::ControlFlow(Settings& settings, Catalogue& catalogue, Script& script, Variables& vars,
+                         ScriptState& script_state, CallMemoryState& state)
+    : settings_(settings),
+      catalogue_(catalogue),
+      script_(script),
+      vars_(vars),
+      script_state_(script_state),
+      s_(state) {}
 
 // --- Blocks ----------------------------------------------------------------------
 
@@ -54,139 +61,116 @@ BlockScan::Step ControlFlow::TrackBlock(BlockScan& scan, std::u16string_view lin
 }
 
 void ControlFlow::SkipBlock(bool in_list) {
-  Script& script = e_.script;
+  Script& script = script_;
   BlockScan scan;
   scan.in_list = in_list;
   while (scan.depth > 0) {
     script.ReadScriptLine();
-    TrackBlock(scan, e_.state.script.CurrentLine);
+    TrackBlock(scan, script_state_.CurrentLine);
   }
 }
 
 // --- Positioning -----------------------------------------------------------------
 
 void ControlFlow::ReadLinesUntil(int line_number) {
-  Script& script = e_.script;
-  const std::vector<std::u16string>& lines = e_.catalogue.File(e_.state.script.CurrentFile).lines;
+  Script& script = script_;
+  const std::vector<std::u16string>& lines = catalogue_.File(script_state_.CurrentFile).lines;
   const int count = static_cast<int>(lines.size());
-  if (line_number == e_.state.script.CurrentLineNumber) return;
+  if (line_number == script_state_.CurrentLineNumber) return;
   // Reading forward only counts up, so a number behind the current line is
   // never met either: the reading stops at the end of the file.
-  const bool reachable = line_number > e_.state.script.CurrentLineNumber && line_number <= count;
+  const bool reachable = line_number > script_state_.CurrentLineNumber && line_number <= count;
   const int stop = reachable ? line_number : count;
-  if (stop > e_.state.script.CurrentLineNumber) {
+  if (stop > script_state_.CurrentLineNumber) {
     // The last line read stays in CurrentLine.
-    e_.state.script.CurrentLine = lines[stop - 1];
+    script_state_.CurrentLine = lines[stop - 1];
     script.StripLeadingTabs();
-    e_.state.script.CurrentLineNumber = stop;
+    script_state_.CurrentLineNumber = stop;
   }
   if (!reachable) script.ReadScriptLine();  // reports the end of the file
 }
 
 void ControlFlow::JumpToLabel(const std::u16string& file_word, const std::u16string& label) {
-  Script& script = e_.script;
+  Script& script = script_;
   // A missing label is reported at the jump itself.
   const std::u16string from_file = script.CurrentFileName();
-  const int from_line = e_.state.script.CurrentLineNumber;
+  const int from_line = script_state_.CurrentLineNumber;
 
   script.OpenScenario(file_word);
   if (label.empty()) return;
 
-  const ScenarioFile& file = e_.catalogue.File(e_.state.script.CurrentFile);
+  const ScenarioFile& file = catalogue_.File(script_state_.CurrentFile);
   const int line = file.LabelLine(label);
   if (line > 0) {
     // Where reading from the top would have stopped: on the label line.
-    e_.state.script.CurrentLine = u":" + label;
-    e_.state.script.CurrentLineNumber = line;
+    script_state_.CurrentLine = u":" + label;
+    script_state_.CurrentLineNumber = line;
     return;
   }
   // Reading from the top would have gone through the whole file.
   if (!file.lines.empty()) {
-    e_.state.script.CurrentLine = file.lines.back();
+    script_state_.CurrentLine = file.lines.back();
     script.StripLeadingTabs();
   }
-  e_.state.script.CurrentLineNumber = static_cast<int>(file.lines.size());
+  script_state_.CurrentLineNumber = static_cast<int>(file.lines.size());
   // The name as the catalogue has it, so that a file word written with the
   // extension does not show it twice.
-  script.ScriptErrorAt(from_file, from_line,
-                       u"「" + file.name + e_.settings.ScenarioExtension + u"」には\r\nラベル「" +
-                           label + u"」は存在しません",
-                       false);
+  script.ScriptErrorAt(
+      from_file, from_line,
+      u"「" + file.name + settings_.ScenarioExtension + u"」には\r\n" + messages::NoLabel(label),
+      false);
 }
 
 // --- Commands ---------------------------------------------------------------------
 
-int ControlFlow::CheckedMemoryNumber(int32_t number) {
-  if (number < 0 || number >= kMemoryCount) e_.script.ScriptError(u"メモリー番号が不正です", false);
-  return number;
-}
-
-bool ControlFlow::Jmp() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string file_word = e_.vars.ExpandText(script.NextArgument());
-  const std::u16string label = e_.vars.ExpandText(script.NextArgument());
-  JumpToLabel(file_word, label);
+// .jmp FILE LABEL
+bool ControlFlow::Jmp(CommandArgs& args) {
+  JumpToLabel(args.Text(0), args.Text(1));
   return false;
 }
 
-bool ControlFlow::Sub() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string file_word = e_.vars.ExpandText(script.NextArgument());
-  if (file_word == u"exit") {
-    ReturnFromCall();
+// .sub FILE [LABEL] MEMORY   or   .sub exit MEMORY
+bool ControlFlow::Sub(CommandArgs& args) {
+  if (args.Form() == u"exit") {
+    ReturnFromCall(args.Integer(0));
     return false;
   }
-  // The second word is the memory number when it reads as an integer
-  // (empty included); otherwise it is a label and the number follows.
-  const std::u16string second = script.NextArgument();
-  std::u16string label;
-  int32_t number;
-  if (e_.vars.IsIntegerArgument(second)) {
-    number = e_.vars.ArgToInteger(second);
-  } else {
-    label = e_.vars.ExpandText(second);
-    std::u16string rest = script.TakeRest();
-    number = e_.vars.ArgToInteger(rest);
-  }
-  const int memory = CheckedMemoryNumber(number);
-  s_.MemoryFile[memory] = e_.state.script.CurrentFile;
-  s_.MemoryLine[memory] = e_.state.script.CurrentLineNumber;
-  JumpToLabel(file_word, label);
+  const int memory = args.Integer(2);
+  s_.MemoryFile[memory] = script_state_.CurrentFile;
+  s_.MemoryLine[memory] = script_state_.CurrentLineNumber;
+  JumpToLabel(args.Text(0), args.Text(1));
   return false;
 }
 
-void ControlFlow::ReturnFromCall() {
-  Script& script = e_.script;
-  std::u16string rest = script.TakeRest();
-  const int memory = CheckedMemoryNumber(e_.vars.ArgToInteger(rest));
+void ControlFlow::ReturnFromCall(int memory) {
+  Script& script = script_;
   // A save file can bring a file number the catalogue does not have; such a
   // memory is as unusable as an empty one.
   const int file = s_.MemoryFile[memory];
-  if (file <= 0 || file > e_.catalogue.CatalogueCount()) {
+  if (file <= 0 || file > catalogue_.CatalogueCount()) {
     script.ScriptError(u"メモリー番号が無効です", false);
   }
   script.RewindScenario(file);
   ReadLinesUntil(s_.MemoryLine[memory]);
 }
 
-bool ControlFlow::Skp() {
-  e_.state.script.CurrentLine.clear();
+// .skp
+bool ControlFlow::Skp(CommandArgs&) {
+  script_state_.CurrentLine.clear();
   SkipBlock();
   return false;
 }
 
-bool ControlFlow::Cas() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const int32_t value = e_.vars.EvaluateExpression();
+// .cas EXPRESSION, then case lines ".OP EXPRESSION" and ".els"
+bool ControlFlow::Cas(CommandArgs& args) {
+  Script& script = script_;
+  const int32_t value = vars_.EvaluateExpression(args.Word(0));
   // Every line read counts for the nesting, the first one too: a "." right
   // after the ".cas" line closes an empty block.
   BlockScan scan;
   for (;;) {
     script.ReadScriptLine();
-    const std::u16string& line = e_.state.script.CurrentLine;
+    const std::u16string& line = script_state_.CurrentLine;
     const int depth_before = scan.depth;
     TrackBlock(scan, line);
     if (scan.depth == 0) {
@@ -198,9 +182,10 @@ bool ControlFlow::Cas() {
     if (depth_before != 1 || scan.depth != 1) continue;
     if (line == u".els") return false;
     if (!IsCaseLine(line)) continue;
-    const CaseOperator op = ParseCaseOperator(script.NextArgument());
+    LineWords words{line};
+    const CaseOperator op = ParseCaseOperator(words.Next());
     if (op == CaseOperator::kNone) continue;
-    if (Holds(op, value, e_.vars.EvaluateExpression())) return false;
+    if (Holds(op, value, vars_.EvaluateExpression(words.rest))) return false;
   }
 }
 

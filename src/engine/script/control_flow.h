@@ -12,12 +12,24 @@
 
 namespace tsumugi {
 
-class Engine;
+class CommandArgs;
+class Catalogue;
+class Script;
+class Variables;
+struct Settings;
 
 class ControlFlow {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Jmp(CommandArgs& args);
+  bool Sub(CommandArgs& args);
+  bool Skp(CommandArgs& args);
+  bool Cas(CommandArgs& args);
+
   // Registers ".jmp", ".sub", ".skp" and ".cas".
-  explicit ControlFlow(Engine& engine);
+  ControlFlow(Settings& settings, Catalogue& catalogue, Script& script, Variables& vars,
+              ScriptState& script_state, CallMemoryState& state);
 
   // --- Blocks --------------------------------------------------------------
   // Whether a line (leading tabs removed) opens a block: the shared block
@@ -45,18 +57,16 @@ class ControlFlow {
   void JumpToLabel(const std::u16string& file_word, const std::u16string& label);
 
  private:
-  bool Jmp();
-  bool Sub();
-  bool Skp();
-  bool Cas();
-  void ReturnFromCall();
-  // A memory number outside 0..9 is reported.
-  int CheckedMemoryNumber(int32_t number);
+  void ReturnFromCall(int memory);
   // The block scanner's test of a ".rcl" line's first argument: the word
   // as the command would expand it.
   auto ExpandsToExit();
 
-  Engine& e_;
+  Settings& settings_;
+  Catalogue& catalogue_;
+  Script& script_;
+  Variables& vars_;
+  ScriptState& script_state_;
   CallMemoryState& s_;
 };
 

@@ -1,18 +1,17 @@
 #include "engine/script/reader.h"
 
+#include <cassert>
+#include <stdexcept>
+
 #include "common/strings.h"
-#include "engine/engine.h"
+#include "engine/graphics/pages.h"
+#include "engine/messages.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/run_record.h"
+#include "engine/startup/settings.h"
+#include "engine/vars/variables.h"
 
 namespace tsumugi {
-
-Script::Script(Engine& engine) : e_(engine), s_(engine.state.script) {
-  RegisterCommand(u"end", [this]() -> bool { e_.form.EndEngine(ExitStatus::kNormal); });
-  RegisterCommand(u"cap", [this] {
-    e_.state.window.Caption = e_.vars.ExpandText(TakeArguments());
-    e_.host.SetCaption(e_.state.window.Caption);
-    return false;
-  });
-}
 
 uint64_t Script::CommandKey(std::u16string_view name) {
   uint64_t key = name.size();
@@ -21,7 +20,10 @@ uint64_t Script::CommandKey(std::u16string_view name) {
 }
 
 void Script::RegisterCommand(std::u16string_view name, CommandHandler handler) {
-  commands_[CommandKey(name)] = std::move(handler);
+  const CommandDef* def = FindCommand(name);
+  // A command the table does not describe could never be read.
+  if (def == nullptr) throw std::logic_error("no such command in the command table");
+  commands_[CommandKey(name)] = {def, std::move(handler)};
 }
 
 bool Script::HasCommand(std::u16string_view name) const {
@@ -30,7 +32,7 @@ bool Script::HasCommand(std::u16string_view name) const {
 
 bool Script::AtEndOfFile() const {
   if (s_.CurrentFile <= 0) return true;
-  return s_.CurrentLineNumber >= static_cast<int>(e_.catalogue.File(s_.CurrentFile).lines.size());
+  return s_.CurrentLineNumber >= static_cast<int>(catalogue_.File(s_.CurrentFile).lines.size());
 }
 
 void Script::StripLeadingTabs() {
@@ -51,26 +53,11 @@ std::u16string Script::NextArgument() {
   return word;
 }
 
-void Script::DropCommandName() {
-  s_.CurrentLine.erase(0, std::min<size_t>(5, s_.CurrentLine.size()));
-}
-
-std::u16string Script::TakeArguments() {
-  DropCommandName();
-  return TakeRest();
-}
-
-std::u16string Script::TakeRest() {
-  std::u16string rest;
-  rest.swap(s_.CurrentLine);
-  return rest;
-}
-
 void Script::ReadScriptLine() {
   if (AtEndOfFile()) {
     ScriptError(u"必要な情報が得られぬままファイル末尾に達してしまいました", false);
   }
-  s_.CurrentLine = e_.catalogue.File(s_.CurrentFile).lines[s_.CurrentLineNumber];
+  s_.CurrentLine = catalogue_.File(s_.CurrentFile).lines[s_.CurrentLineNumber];
   ++s_.CurrentLineNumber;
   StripLeadingTabs();
 }
@@ -84,22 +71,22 @@ void Script::RunScript() {
     throw;
   }
   --depth_;
-  if (e_.AtEventLoop()) e_.player.AtWait();
+  hooks_.run_returned();
 }
 
 void Script::RunLines() {
   for (;;) {
     if (AtEndOfFile()) return;
-    e_.host.DoEvents();
+    events_.DoEvents();
     // An event may have moved the reading position (it cannot while the
     // script runs, but the end of the file must be checked again).
     if (AtEndOfFile()) return;
-    s_.CurrentLine = e_.catalogue.File(s_.CurrentFile).lines[s_.CurrentLineNumber];
+    s_.CurrentLine = catalogue_.File(s_.CurrentFile).lines[s_.CurrentLineNumber];
     ++s_.CurrentLineNumber;
     StripLeadingTabs();
     // Comments and labels do nothing when reached; every other line runs.
     if (s_.CurrentLine.empty() || (s_.CurrentLine[0] != u';' && s_.CurrentLine[0] != u':')) {
-      e_.record.LineRan(s_.CurrentFile, s_.CurrentLineNumber, s_.CurrentLine);
+      record_.LineRan(s_.CurrentFile, s_.CurrentLineNumber, s_.CurrentLine);
     }
     if (ExecuteCurrentLine()) return;
   }
@@ -108,11 +95,11 @@ void Script::RunLines() {
 bool Script::ExecuteCurrentLine() {
   if (s_.CurrentLine.empty() || s_.CurrentLine[0] != u'.') {
     if (s_.CurrentLine.empty() || (s_.CurrentLine[0] != u';' && s_.CurrentLine[0] != u':')) {
-      e_.text.ShowTextLine();
+      hooks_.show_text_line();
     }
     return false;
   }
-  if (e_.state.input.RunState == RunStateKind::kRunningChoiceBlock && s_.CurrentLine == u".1")
+  if (input_state_.RunState == RunStateKind::kRunningChoiceBlock && s_.CurrentLine == u".1")
     return true;
   return Dispatch();
 }
@@ -128,34 +115,39 @@ bool Script::Dispatch() {
   // gives a short name that matches nothing.
   std::u16string_view name = std::u16string_view(s_.CurrentLine).substr(1, 3);
   auto it = commands_.find(CommandKey(name));
-  if (it == commands_.end()) ScriptError(u"ないコマンドを指定しました", true);
-  return it->second();
+  if (it == commands_.end()) ScriptError(std::u16string(messages::kUnknownCommand), true);
+  CommandArgs args(vars_, *this, pages_, *it->second.def, s_.CurrentLine);
+  // What the command does not take stays on the line, as reading the line
+  // word by word leaves it.
+  s_.CurrentLine = args.Leftover();
+  const bool waits = it->second.handler(args);
+  assert(!waits || it->second.def->may_wait);
+  return waits;
 }
 
 int Script::FindScenario(std::u16string name) {
-  const std::u16string& extension = e_.settings.ScenarioExtension;
+  const std::u16string& extension = settings_.ScenarioExtension;
   if (EndsWith(name, extension)) name.resize(name.size() - extension.size());
-  int index = FindName(e_.catalogue.Names(), name, 1, e_.catalogue.CatalogueCount());
+  int index = FindName(catalogue_.Names(), name, 1, catalogue_.CatalogueCount());
   if (index < 0) {
     if (s_.CurrentFile == 0) {
-      e_.host.MessageBoxOk(u"ファイル「" + name + extension +
-                           u"」が存在しません\r\n実行を中止します");
-      e_.form.EndEngine(ExitStatus::kError);
+      dialogs_.MessageBoxOk(messages::NoStartScenario(name + extension) + u"\r\n実行を中止します");
+      end_.EndEngine(ExitStatus::kError);
     }
-    ScriptError(u"ファイル「" + name + extension + u"」は存在しません", false);
+    ScriptError(messages::NoScenario(name + extension), false);
   }
   return index;
 }
 
 void Script::RewindScenario(int index) {
-  const ScenarioFile& file = e_.catalogue.File(index);
+  const ScenarioFile& file = catalogue_.File(index);
   if (file.binary) {
     // A binary file would run as garbage lines; say what it is instead.
-    std::u16string message = u"ファイル「" + file.name + e_.settings.ScenarioExtension +
+    std::u16string message = u"ファイル「" + file.name + settings_.ScenarioExtension +
                              u"」はテキストファイルではありません";
     if (s_.CurrentFile == 0) {
-      e_.host.MessageBoxOk(message + u"\r\n実行を中止します");
-      e_.form.EndEngine(ExitStatus::kError);
+      dialogs_.MessageBoxOk(message + u"\r\n実行を中止します");
+      end_.EndEngine(ExitStatus::kError);
     }
     ScriptError(message, false);
   }
@@ -174,7 +166,7 @@ void Script::OpenStartScenario() {
 
 std::u16string Script::CurrentFileName() const {
   if (s_.CurrentFile <= 0) return OutsideFileName;
-  return e_.catalogue.File(s_.CurrentFile).name + e_.settings.ScenarioExtension;
+  return catalogue_.File(s_.CurrentFile).name + settings_.ScenarioExtension;
 }
 
 std::u16string Script::ErrorReportText(const std::u16string& file_name, int line,
@@ -186,14 +178,14 @@ std::u16string Script::ErrorReportText(const std::u16string& file_name, int line
   return text;
 }
 
-void Script::ScriptError(const std::u16string& message, bool show_line) {
+void Script::DoScriptError(const std::u16string& message, bool show_line) {
   ScriptErrorAt(CurrentFileName(), s_.CurrentLineNumber, message, show_line);
 }
 
 void Script::ScriptErrorAt(const std::u16string& file_name, int line, const std::u16string& message,
                            bool show_line) {
-  e_.host.MessageBoxOk(ErrorReportText(file_name, line, message, show_line));
-  e_.form.EndEngine(ExitStatus::kError);
+  dialogs_.MessageBoxOk(ErrorReportText(file_name, line, message, show_line));
+  end_.EndEngine(ExitStatus::kError);
 }
 
 }  // namespace tsumugi

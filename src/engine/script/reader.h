@@ -1,6 +1,6 @@
-// The script reader and command dispatcher: the reading position, the word
-// splitter every command uses, the run loop with its command table, and the
-// common error report.
+// The script reader and command dispatcher: the reading position, the run
+// loop, the dispatcher that reads each command line by the command table
+// and hands its handler the arguments, and the common error report.
 #pragma once
 
 #include <cstdint>
@@ -9,19 +9,48 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "engine/engine_end.h"
+#include "engine/script/command_args.h"
 #include "engine/state/game_state.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
-class Engine;
+class Catalogue;
+class Pages;
+class RunRecord;
+class Variables;
+struct Settings;
 
-// A command handler returns true when the command waits (the run loop then
-// returns to the event loop).
-using CommandHandler = std::function<bool()>;
+// A command handler gets its line's arguments read by the command table and
+// returns true when the command waits (the run loop then returns to the
+// event loop).
+using CommandHandler = std::function<bool(CommandArgs&)>;
 
-class Script {
+// What the reader hands on, beyond commands: text lines go to the text
+// window, and the end of each run lets the engine see whether it is back at
+// its event loop (where the player's layer may act).
+struct ReaderHooks {
+  std::function<void()> show_text_line;
+  std::function<void()> run_returned;
+};
+
+class Script final : public ScriptErrors {
  public:
-  explicit Script(Engine& engine);
+  Script(EventPump& events, HostDialogs& dialogs, const Catalogue& catalogue,
+         const Settings& settings, EngineEnd& end, RunRecord& record, Variables& vars, Pages& pages,
+         const InputState& input_state, ScriptState& state, ReaderHooks hooks)
+      : events_(events),
+        dialogs_(dialogs),
+        catalogue_(catalogue),
+        settings_(settings),
+        end_(end),
+        record_(record),
+        vars_(vars),
+        pages_(pages),
+        input_state_(input_state),
+        s_(state),
+        hooks_(std::move(hooks)) {}
 
   // Runs lines until a command waits, the file ends, or (in a choice block)
   // the line ".1" is read. Back at the event loop, the player's layer may
@@ -38,13 +67,6 @@ class Script {
 
   // Takes the next word off CurrentLine: up to the first space, or all of it.
   std::u16string NextArgument();
-  // The rest of CurrentLine from its sixth character (after the command
-  // name and one separator); the line is consumed.
-  std::u16string TakeArguments();
-  // What is left of CurrentLine; the line is consumed.
-  std::u16string TakeRest();
-  // Drops the first five characters (a command name and its separator).
-  void DropCommandName();
 
   // Reads the next line for commands that consume lines; the end of the
   // file is an error.
@@ -63,7 +85,7 @@ class Script {
 
   // The common error report: a header naming the file and line, the message,
   // optionally what is left of the line; then the engine ends.
-  [[noreturn]] void ScriptError(const std::u16string& message, bool show_line);
+  using ScriptErrors::ScriptError;
   // The text of a report for a place in a file.
   std::u16string ErrorReportText(const std::u16string& file_name, int line,
                                  const std::u16string& message, bool show_line) const;
@@ -75,7 +97,8 @@ class Script {
   [[noreturn]] void ScriptErrorAt(const std::u16string& file_name, int line,
                                   const std::u16string& message, bool show_line);
 
-  // Commands are registered by their three-character names.
+  // Commands are registered by their three-character names, each a command
+  // of the command table.
   void RegisterCommand(std::u16string_view name, CommandHandler handler);
   bool HasCommand(std::u16string_view name) const;
 
@@ -84,16 +107,30 @@ class Script {
   std::u16string OutsideFileName;
 
  private:
+  [[noreturn]] void DoScriptError(const std::u16string& message, bool show_line) override;
   static uint64_t CommandKey(std::u16string_view name);
   bool Dispatch();
 
   // The run loop itself.
   void RunLines();
 
-  Engine& e_;
+  EventPump& events_;
+  HostDialogs& dialogs_;
+  const Catalogue& catalogue_;
+  const Settings& settings_;
+  EngineEnd& end_;
+  RunRecord& record_;
+  Variables& vars_;
+  Pages& pages_;
+  const InputState& input_state_;
   ScriptState& s_;
+  const ReaderHooks hooks_;
   int depth_ = 0;
-  std::unordered_map<uint64_t, CommandHandler> commands_;
+  struct Command {
+    const CommandDef* def;
+    CommandHandler handler;
+  };
+  std::unordered_map<uint64_t, Command> commands_;
 };
 
 }  // namespace tsumugi

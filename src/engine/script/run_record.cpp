@@ -4,7 +4,9 @@
 
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/script/catalogue.h"
+#include "engine/startup/settings.h"
+#include "platform/host.h"
 #include "engine/script/scenario_outline.h"
 
 namespace tsumugi {
@@ -20,8 +22,8 @@ void RunRecord::Record(int file, int line_number, std::u16string_view text) {
   if (trace_) {
     // One line a script line: engine time, file:line and the line itself,
     // separated by tabs.
-    *trace_ << e_.host.TimeGetTime() << '\t'
-            << Utf16ToUtf8(e_.catalogue.File(file).name + e_.settings.ScenarioExtension) << ':'
+    *trace_ << clock_.TimeGetTime() << '\t'
+            << Utf16ToUtf8(catalogue_.File(file).name + settings_.ScenarioExtension) << ':'
             << line_number << '\t' << Utf16ToUtf8(text) << '\n';
   }
   if (coverage_) {
@@ -34,7 +36,7 @@ void RunRecord::Record(int file, int line_number, std::u16string_view text) {
 
 std::string RunRecord::CoverageText() const {
   std::string out;
-  const Catalogue& catalogue = e_.catalogue;
+  const Catalogue& catalogue = catalogue_;
   for (int file = 1; file <= catalogue.CatalogueCount(); ++file) {
     const ScenarioFile& scenario = catalogue.File(file);
     if (scenario.binary) continue;

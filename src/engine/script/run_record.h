@@ -11,11 +11,14 @@
 
 namespace tsumugi {
 
-class Engine;
+class Catalogue;
+class HostClock;
+struct Settings;
 
 class RunRecord {
  public:
-  explicit RunRecord(Engine& engine) : e_(engine) {}
+  RunRecord(HostClock& clock, const Catalogue& catalogue, const Settings& settings)
+      : clock_(clock), catalogue_(catalogue), settings_(settings) {}
 
   // Starts recording: every line run goes to `trace` (nullptr: no trace);
   // with `coverage` the runs of each line are counted.
@@ -37,7 +40,9 @@ class RunRecord {
  private:
   void Record(int file, int line_number, std::u16string_view text);
 
-  Engine& e_;
+  HostClock& clock_;
+  const Catalogue& catalogue_;
+  const Settings& settings_;
   std::ostream* trace_ = nullptr;
   bool coverage_ = false;
   // Runs by catalogue file and line (index 0 for line 1).

@@ -33,6 +33,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
@@ -46,8 +47,8 @@ inline constexpr uint32_t kSnapshotFormatVersion = 1;
 // carry.
 inline constexpr int kThumbnailWidth = 160;
 inline constexpr int kThumbnailHeight = 120;
-inline constexpr int kMaxThumbnailWidth = 640;
-inline constexpr int kMaxThumbnailHeight = 480;
+inline constexpr int kMaxThumbnailWidth = gdi::kScreenWidth;
+inline constexpr int kMaxThumbnailHeight = gdi::kScreenHeight;
 // The largest snapshot file read, and the largest payload: files and
 // payloads above these are refused before they are read or decompressed, so
 // a damaged or hostile file cannot make the engine hold more. A 640x480

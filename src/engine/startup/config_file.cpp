@@ -4,13 +4,20 @@
 
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/files/game_files.h"
+#include "engine/graphics/pages.h"
+#include "engine/messages.h"
+#include "engine/script/reader.h"
+#include "engine/startup/settings.h"
 #include "engine/vars/number_text.h"
+#include "engine/vars/variables.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
 void ConfigFile::Declare(bool integer) {
-  Script& script = e_.script;
+  Script& script = script_;
   std::vector<std::u16string> names;
   for (;;) {
     std::u16string word = script.NextArgument();
@@ -18,35 +25,35 @@ void ConfigFile::Declare(bool integer) {
     if (word.empty()) break;
     names.clear();
     if (!ExpandDeclarationWord(word, names)) {
-      script.ScriptError(u"変数の宣言「" + word + u"」が正しくありません", false);
+      script.ScriptError(messages::BadDeclaration(word), false);
     }
     declared_ += static_cast<int>(names.size());
     if (declared_ > kMaxVariables) {
-      script.ScriptError(u"宣言された変数が多すぎます", false);
+      script.ScriptError(std::u16string(messages::kTooManyVariables), false);
     }
     for (const std::u16string& name : names) {
-      e_.vars.DeclareVariable(integer ? VariableKind::kInteger : VariableKind::kText, name);
+      vars_.DeclareVariable(integer ? VariableKind::kInteger : VariableKind::kText, name);
     }
   }
 }
 
 void ConfigFile::Read(int* page_count) {
   *page_count = -1;
-  Settings& settings = e_.settings;
-  Script& script = e_.script;
+  Settings& settings = settings_;
+  Script& script = script_;
   const std::u16string file_name = u"config" + settings.ScenarioExtension;
 
-  const GameFile found = e_.picture_files.FindFile(file_name);
+  const GameFile found = files_.FindFile(file_name);
   std::optional<std::filesystem::path> path = found.path;
   auto refuse = [&](FileProblem problem, const std::string& cause) {
-    e_.host.Diagnostic(cause);
-    e_.host.MessageBoxOk(u"ファイル「" + file_name + u"」を読み込めません。\r\n" +
-                         DescribeFileProblemJapanese(problem));
-    e_.form.EndEngine(ExitStatus::kError);
+    dialogs_.Diagnostic(cause);
+    dialogs_.MessageBoxOk(u"ファイル「" + file_name + u"」を読み込めません。\r\n" +
+                          DescribeFileProblemJapanese(problem));
+    end_.EndEngine(ExitStatus::kError);
   };
   // A configuration file that is not there, or lies outside the game folder,
   // is no configuration file; one that cannot be read is said so at once.
-  if (found.problem == FileProblem::kOutside) e_.host.Diagnostic(found.cause);
+  if (found.problem == FileProblem::kOutside) dialogs_.Diagnostic(found.cause);
   if (found.problem != FileProblem::kNone && found.problem != FileProblem::kMissing &&
       found.problem != FileProblem::kOutside) {
     refuse(found.problem, found.cause);
@@ -62,37 +69,37 @@ void ConfigFile::Read(int* page_count) {
     // The lines go through the script reader's current line, so that the
     // commands run by ".cur" and ".bsc" and every report see them as usual;
     // reports name the configuration file.
-    e_.state.script.CurrentFile = 0;
+    script_state_.CurrentFile = 0;
     script.OutsideFileName = file_name;
     declared_ = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
-      e_.state.script.CurrentLineNumber = static_cast<int>(i) + 1;
-      e_.state.script.CurrentLine = lines[i];
+      script_state_.CurrentLineNumber = static_cast<int>(i) + 1;
+      script_state_.CurrentLine = lines[i];
       script.StripLeadingTabs();
       std::u16string first = script.NextArgument();
       if (first == u".int" || first == u".str") {
         Declare(first == u".int");
       } else if (first == u".cap") {
-        e_.host.SetCaption(e_.vars.ExpandText(e_.state.script.CurrentLine));
+        window_.SetCaption(vars_.ExpandText(script_state_.CurrentLine));
       } else if (first == u".cmd") {
-        settings.ColorModeIndex = e_.vars.ArgToInteger(e_.state.script.CurrentLine);
+        settings.ColorModeIndex = vars_.ArgToInteger(script_state_.CurrentLine);
       } else if (first == u".scr") {
-        int n = e_.vars.ArgToInteger(e_.state.script.CurrentLine);
+        int n = vars_.ArgToInteger(script_state_.CurrentLine);
         static_assert(Pages::kMaxPageCount == 1000, "the message names the limit");
         if (n > Pages::kMaxPageCount) {
-          script.ScriptError(u"ページ数に１０００より大きい数は指定できません", false);
+          script.ScriptError(std::u16string(messages::kTooManyPages), false);
         }
         if (n >= 0) *page_count = n;
       } else if (first == u".cur" || first == u".bsc") {
         std::u16string name = first.substr(1);
-        if (script.HasCommand(name)) script.ExecuteLine(first + u" " + e_.state.script.CurrentLine);
+        if (script.HasCommand(name)) script.ExecuteLine(first + u" " + script_state_.CurrentLine);
       }
     }
-    e_.state.script.CurrentLine.clear();
-    e_.state.script.CurrentLineNumber = 0;
+    script_state_.CurrentLine.clear();
+    script_state_.CurrentLineNumber = 0;
     script.OutsideFileName.clear();
   }
-  e_.vars.FinishDeclarations();
+  vars_.FinishDeclarations();
 }
 
 }  // namespace tsumugi

@@ -2,9 +2,17 @@
 // declarations and a few engine-wide options.
 #pragma once
 
+#include "engine/state/game_state.h"
+
 namespace tsumugi {
 
-class Engine;
+class EngineEnd;
+class HostDialogs;
+class HostWindow;
+class GameFiles;
+class Script;
+class Variables;
+struct Settings;
 
 class ConfigFile {
  public:
@@ -12,7 +20,16 @@ class ConfigFile {
   // any game needs, few enough that a mistyped count cannot exhaust memory.
   static constexpr int kMaxVariables = 1000000;
 
-  explicit ConfigFile(Engine& engine) : e_(engine) {}
+  ConfigFile(HostDialogs& dialogs, HostWindow& window, Settings& settings, EngineEnd& end,
+             Script& script, Variables& vars, GameFiles& files, ScriptState& script_state)
+      : dialogs_(dialogs),
+        window_(window),
+        settings_(settings),
+        end_(end),
+        script_(script),
+        vars_(vars),
+        files_(files),
+        script_state_(script_state) {}
 
   // Reads the file when there is one, then finishes the declarations. Sets
   // `page_count` (-1 when no usable ".scr" line was met).
@@ -21,7 +38,14 @@ class ConfigFile {
  private:
   void Declare(bool integer);
 
-  Engine& e_;
+  HostDialogs& dialogs_;
+  HostWindow& window_;
+  Settings& settings_;
+  EngineEnd& end_;
+  Script& script_;
+  Variables& vars_;
+  GameFiles& files_;
+  ScriptState& script_state_;
   int declared_ = 0;
 };
 

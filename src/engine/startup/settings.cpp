@@ -4,6 +4,14 @@
 
 namespace tsumugi {
 
+DisplayStyleKind ParseDisplayStyle(std::u16string_view value) {
+  if (value.empty()) return DisplayStyleKind::kMissing;
+  if (value == u"User") return DisplayStyleKind::kUser;
+  if (value == u"Full") return DisplayStyleKind::kFull;
+  if (value == u"Window") return DisplayStyleKind::kWindow;
+  return DisplayStyleKind::kUnknown;
+}
+
 std::u16string FolderFromSetting(const std::u16string& value) {
   std::u16string folder = value;
   for (char16_t& c : folder) {
@@ -26,7 +34,7 @@ void ApplySettingsLine(const std::u16string& line, Settings& settings) {
     std::u16string value = value_after(u"Extension=");
     if (!value.empty()) settings.ScenarioExtension = value;
   } else if (StartsWith(line, u"Style=")) {
-    settings.DisplayStyle = value_after(u"Style=");
+    settings.DisplayStyle = ParseDisplayStyle(value_after(u"Style="));
   } else if (StartsWith(line, u"StyleSelect=")) {
     std::u16string value = value_after(u"StyleSelect=");
     settings.StyleQuestion = value.empty() ? Settings::kDefaultStyleQuestion : value;

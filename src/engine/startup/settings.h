@@ -4,17 +4,30 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tsumugi {
+
+// The "Style=" of the settings file.
+enum class DisplayStyleKind {
+  kMissing,  // no value
+  kUnknown,  // a value that names no style
+  kUser,     // the player is asked
+  kFull,
+  kWindow,
+};
+
+// The style a "Style=" value names, matched exactly as written.
+DisplayStyleKind ParseDisplayStyle(std::u16string_view value);
 
 struct Settings {
   // Both folders end in the host's separator.
   std::u16string ProgramFolder;
   std::u16string ScenarioFolder;
   std::u16string ScenarioExtension = u".txt";
-  // "User", "Full" or "Window" once start-up has checked it.
-  std::u16string DisplayStyle;
+  // User, Full or Window once start-up has checked it.
+  DisplayStyleKind DisplayStyle = DisplayStyleKind::kMissing;
   std::u16string StyleQuestion = kDefaultStyleQuestion;
   // "Top" or "Normal".
   std::u16string WindowZOrder;

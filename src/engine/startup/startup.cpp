@@ -66,7 +66,7 @@ std::optional<std::u16string> ReadGameSettings(const SettingsReading& reading, S
   // be read: the game does not start with settings its author did not write.
   FileProblem problem = FileKindProblem(reading.settings_file);
   if (problem == FileProblem::kMissing) {
-    s.DisplayStyle = u"Window";
+    s.DisplayStyle = DisplayStyleKind::kWindow;
     s.WindowZOrder = u"Normal";
     s.ScenarioFolder = s.ProgramFolder + u"data/";
     if (!ResolveFolder(reading, s.ScenarioFolder)) return MissingFolderMessage(s.ScenarioFolder);
@@ -83,9 +83,9 @@ std::optional<std::u16string> ReadGameSettings(const SettingsReading& reading, S
            DescribeFileProblemJapanese(problem);
   }
   if (s.ScenarioFolder.empty()) s.ScenarioFolder = s.ProgramFolder;
-  if (s.DisplayStyle.empty()) return u"表示スタイルが指定されていません";
+  if (s.DisplayStyle == DisplayStyleKind::kMissing) return u"表示スタイルが指定されていません";
   if (!ResolveFolder(reading, s.ScenarioFolder)) return MissingFolderMessage(s.ScenarioFolder);
-  if (s.DisplayStyle != u"User" && s.DisplayStyle != u"Full" && s.DisplayStyle != u"Window") {
+  if (s.DisplayStyle == DisplayStyleKind::kUnknown) {
     return u"存在しない表示スタイルを指定しました";
   }
   if (s.WindowZOrder.empty()) return u"Ｚオーダーが指定されていません";
@@ -109,23 +109,25 @@ void Startup::StartEngine(bool run_script) {
   }
 
   const bool has_settings_file = FileKindProblem(e_.options.settings_file) != FileProblem::kMissing;
-  const std::optional<std::u16string> refusal = ReadGameSettings(
-      {e_.options.game_folder, e_.options.settings_file, e_.picture_files.GameRoot(),
-       [this](const std::string& text) { e_.host.Diagnostic(text); }},
-      s);
+  const std::optional<std::u16string> refusal =
+      ReadGameSettings({e_.options.game_folder, e_.options.settings_file, e_.files.GameRoot(),
+                        [this](const std::string& text) { e_.host.Diagnostic(text); }},
+                       s);
   if (refusal) Refuse(*refusal);
   Size desktop = e_.host.DesktopSize();
-  s.DesktopIs640x480 = desktop.width == 640 && desktop.height == 480;
+  s.DesktopIs640x480 = desktop.width == gdi::kScreenWidth && desktop.height == gdi::kScreenHeight;
   if (s.DesktopIs640x480) {
-    s.DisplayStyle = u"Full";
-  } else if (has_settings_file && s.DisplayStyle == u"User") {
-    s.DisplayStyle = e_.host.MessageBoxYesNo(s.StyleQuestion) ? u"Full" : u"Window";
+    s.DisplayStyle = DisplayStyleKind::kFull;
+  } else if (has_settings_file && s.DisplayStyle == DisplayStyleKind::kUser) {
+    s.DisplayStyle = e_.host.MessageBoxYesNo(s.StyleQuestion) ? DisplayStyleKind::kFull
+                                                              : DisplayStyleKind::kWindow;
   }
 
   ResetEngine();
 
   if (s.ColorModeIndex >= 0 && s.ColorModeIndex < 5 &&
-      !s.ColorModeMessages[s.ColorModeIndex].empty() && s.DisplayStyle == u"Window") {
+      !s.ColorModeMessages[s.ColorModeIndex].empty() &&
+      s.DisplayStyle == DisplayStyleKind::kWindow) {
     e_.host.MessageBoxOk(s.ColorModeMessages[s.ColorModeIndex]);
   }
 
@@ -144,7 +146,8 @@ void Startup::ResetEngine() {
   // The print settings start as the window's.
   e_.printer.ApplyTextFont();
 
-  ConfigFile config(e_);
+  ConfigFile config(e_.host.Dialogs(), e_.host.Window(), e_.settings, e_.form, e_.script, e_.vars,
+                    e_.files, e_.state.script);
   int page_count = -1;
   config.Read(&page_count);
   e_.pages.SetPageCount(page_count >= 0 ? page_count : Pages::kDefaultPageCount);
@@ -154,12 +157,13 @@ void Startup::ApplyScreenMode() {
   Host& host = e_.host;
   const Settings& s = e_.settings;
   host.ShowWindow(false);
-  bool full = s.DisplayStyle == u"Full";
+  bool full = s.DisplayStyle == DisplayStyleKind::kFull;
   if (full) {
     static constexpr int kDepthByMode[5] = {0, 8, 16, 24, 32};
     int mode = s.ColorModeIndex;
     int bits = (mode >= 0 && mode < 5) ? kDepthByMode[mode] : 0;
-    switch (host.ChangeDisplayMode(640, 480, bits, /*test_only=*/true)) {
+    switch (
+        host.ChangeDisplayMode(gdi::kScreenWidth, gdi::kScreenHeight, bits, /*test_only=*/true)) {
       case DisplayChange::kBadMode:
         host.MessageBoxOk(
             u"グラフィックスモードはサポートされていません\r\n"
@@ -168,7 +172,10 @@ void Startup::ApplyScreenMode() {
         // are needed: the process ends here.
         e_.form.EndWithoutUnload(ExitStatus::kError);
       case DisplayChange::kSuccessful:
-        host.ChangeDisplayMode(640, 480, bits, /*test_only=*/false);
+        // The test has just accepted the mode. Should the change fail all
+        // the same, the game goes on in the mode the display has.
+        static_cast<void>(host.ChangeDisplayMode(gdi::kScreenWidth, gdi::kScreenHeight, bits,
+                                                 /*test_only=*/false));
         break;
       case DisplayChange::kRestart:
         host.MessageBoxOk(

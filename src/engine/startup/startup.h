@@ -32,7 +32,8 @@ struct SettingsReading {
 // the engine (a settings file that cannot be read, a missing or unknown
 // style or Z order, a scenario folder that does not exist), or nothing.
 // Without a settings file the style is "Window" and the folder "data".
-std::optional<std::u16string> ReadGameSettings(const SettingsReading& reading, Settings& settings);
+[[nodiscard]] std::optional<std::u16string> ReadGameSettings(const SettingsReading& reading,
+                                                             Settings& settings);
 
 class Startup {
  public:

@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/state/game_state.h"
 #include "engine/text/text_context.h"
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi {
@@ -62,6 +64,15 @@ struct InputState {
   // The clear mode of the ".tcl" that waits: the rest of its line, read
   // when the click comes.
   std::u16string TclClearMode;
+
+  // Waits of kind 1 pass without stopping while this holds.
+  bool SkipTest() const {
+    return (ClickSkip && LeftHeld) || (!RightClickReturns && RightClickEnabled && RightHeld);
+  }
+  // Typing and scrolling run at the fast pace while this holds.
+  bool FastForwardHeld() const {
+    return (ClickSkip && LeftHeld) || (RightClickEnabled && RightHeld);
+  }
 
   friend bool operator==(const InputState&, const InputState&) = default;
 };
@@ -136,10 +147,21 @@ using PageMemoryTable = std::array<PageMemory, kMemoryCount>;
 struct WindowPictureState {
   // Empty: blank.
   std::u16string Name;
-  int32_t BlankWidth = 640;
-  int32_t BlankHeight = 480;
+  int32_t BlankWidth = gdi::kScreenWidth;
+  int32_t BlankHeight = gdi::kScreenHeight;
 
   friend bool operator==(const WindowPictureState&, const WindowPictureState&) = default;
+};
+
+// Where ".mst" puts the click marker: its mode number plus one, kept as the
+// script gave it. A number past the named ones leaves the marker where it
+// was shown last.
+enum class MarkerPlacement : int32_t {
+  kNone = 0,
+  kAfterTextWrapping = 1,  // after the text, on the next line when it does not fit
+  kAfterText = 2,
+  kFromCanvas = 3,  // at the offsets from the text canvas
+  kOnScreen = 4,    // at the offsets on the screen
 };
 
 struct TextWindowState {
@@ -181,12 +203,12 @@ struct TextWindowState {
 
   // --- The window's picture and what was drawn
   WindowPictureState WindowPicture;
-  gdi::Surface PicTextCanvas{640, 480, gdi::kBlack};
+  gdi::Surface PicTextCanvas{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
   // The screen under the window with the window picture laid over it: the
   // background the text is drawn on.
-  gdi::Surface PicTextSpace{640, 480, gdi::kBlack};
+  gdi::Surface PicTextSpace{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
   // The screen under the window as it was, for ".thd 0".
-  gdi::Surface PicTextSave{640, 480, gdi::kBlack};
+  gdi::Surface PicTextSave{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
 
   // --- The click marker
   // The pictures of ".tcl" and ".clk" waits; empty: none yet.
@@ -195,10 +217,7 @@ struct TextWindowState {
   // The screen under the marker, and the screen with the marker over it.
   gdi::Surface PicMarkSave;
   gdi::Surface PicMarkWork;
-  // 0 none; 1 after the text, moving to the next line when it does not fit;
-  // 2 after the text; 3 at the offsets from the canvas; 4 at the offsets on
-  // the screen.
-  int32_t MarkerMode = 0;
+  MarkerPlacement MarkerMode = MarkerPlacement::kNone;
   int32_t MarkerOffsetX = 0;
   int32_t MarkerOffsetY = 0;
   int32_t MarkerX = 0;
@@ -277,6 +296,9 @@ struct ButtonsState {
   int32_t BlockEndFile = 0;
   int32_t BlockEndLine = 0;
   PageMemoryTable ButtonMemories;
+
+  // Buttons are shown and there is at least one to press.
+  bool AnyShown() const { return ButtonsShown && !Buttons.empty(); }
 
   friend bool operator==(const ButtonsState&, const ButtonsState&) = default;
 };

@@ -5,6 +5,7 @@
 
 #include "common/text_codec.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "engine/state/state_layout.h"
 
 namespace tsumugi {
@@ -116,12 +117,12 @@ bool Check(const Snapshot& s, std::string* why) {
   c.That(g.script.CurrentFile >= 0 && g.script.CurrentFile <= files,
          "the reading position names no scenario");
   c.That(g.script.CurrentLineNumber >= 0, "the reading position's line");
-  c.That(ValidRunState(g.input.RunState) && ValidRunState(g.input.SavedRunState),
-         "the run state");
+  c.That(ValidRunState(g.input.RunState) && ValidRunState(g.input.SavedRunState), "the run state");
   for (int32_t file : g.calls.MemoryFile) c.That(file >= 0 && file <= files, "a call memory");
   const VariableState& v = g.vars;
-  c.That(v.IntegerNames.size() == v.IntegerValues.size() && v.TextNames.size() == v.TextValues.size(),
-         "the variables' names and values");
+  c.That(
+      v.IntegerNames.size() == v.IntegerValues.size() && v.TextNames.size() == v.TextValues.size(),
+      "the variables' names and values");
   c.That(Sorted(v.IntegerNames) && Sorted(v.TextNames), "the variables' names are not sorted");
   const TextWindowState& t = g.text;
   c.That(t.LastLineIndex >= 0 && t.LastLineIndex < TextWindow::kMaxLines &&
@@ -151,8 +152,9 @@ bool Check(const Snapshot& s, std::string* why) {
   c.Side(pages.PageCount, Pages::kMaxPageCount, "the page count");
   c.That(pages.Pages.size() <= static_cast<size_t>(pages.PageCount) + 1, "the pages");
   for (const gdi::Surface& page : pages.Pages) {
-    c.That(page.Empty() || (page.Width() == Pages::kWidth && page.Height() == Pages::kHeight),
-           "a page's size");
+    c.That(
+        page.Empty() || (page.Width() == gdi::kScreenWidth && page.Height() == gdi::kScreenHeight),
+        "a page's size");
   }
   const ButtonsState& b = g.buttons;
   c.That(b.Buttons.size() <= static_cast<size_t>(Buttons::kMaxButtons), "the buttons");
@@ -165,7 +167,7 @@ bool Check(const Snapshot& s, std::string* why) {
     c.Side(button.PicBtnSave.Width(), gdi::Surface::kMaxDimension, "a button's size");
   }
   for (const PageMemory& m : b.ButtonMemories) c.Memory(m, files);
-  c.That(s.screen.Width() == Graphics::kScreenWidth && s.screen.Height() == Graphics::kScreenHeight,
+  c.That(s.screen.Width() == gdi::kScreenWidth && s.screen.Height() == gdi::kScreenHeight,
          "the screen's size");
   MediaSnapshot media = s.media;
   ForEachMediaFile(media, [&](std::filesystem::path& file) {
@@ -179,8 +181,8 @@ bool Check(const Snapshot& s, std::string* why) {
   }
   c.That(s.media.sound.length == 0 || s.media.sound.position <= s.media.sound.length,
          "the sound's place is past its end");
-  c.Side(s.media.box.picture.Width(), Graphics::kScreenWidth, "the video box's size");
-  c.Side(s.media.box.picture.Height(), Graphics::kScreenHeight, "the video box's size");
+  c.Side(s.media.box.picture.Width(), gdi::kScreenWidth, "the video box's size");
+  c.Side(s.media.box.picture.Height(), gdi::kScreenHeight, "the video box's size");
   for (const TimerSetting& timer : s.timers) {
     c.That(timer.interval <= 65535 && timer.due_in <= 65535, "a timer");
   }
@@ -332,8 +334,9 @@ Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {
              .media = host.Media().Capture(),
              .pause_left = pause_left,
              .engine_time = host.TimeGetTime()};
-  for (int i = 0; i < kGameTimerCount; ++i) s.timers[static_cast<size_t>(i)] = host.GetTimer(static_cast<TimerId>(i));
-  const std::filesystem::path& root = engine.picture_files.GameRoot();
+  for (int i = 0; i < kGameTimerCount; ++i)
+    s.timers[static_cast<size_t>(i)] = host.GetTimer(static_cast<TimerId>(i));
+  const std::filesystem::path& root = engine.files.GameRoot();
   const std::filesystem::path given = engine.options.game_folder.lexically_normal();
   ForEachMediaFile(s.media, [&](std::filesystem::path& file) {
     if (!file.empty()) file = InGame(file, {root, given});
@@ -390,13 +393,15 @@ std::u16string CheckSnapshot(Engine& engine, const Snapshot& snapshot,
     if (!b.HitMap.empty()) pictures.push_back(b.HitMap);
   }
   for (const std::u16string& name : pictures) {
-    if (!engine.picture_files.PictureFileExists(name)) {
+    if (!engine.files.PictureFileExists(name)) {
       // In the words the engine uses for a missing picture.
-      return u"「" + engine.settings.ScenarioFolder + name + u"」という名前の\r\nピクチャーファイルは存在しません";
+      return u"「" + engine.settings.ScenarioFolder + name + u"」という名前の\r\n" +
+             std::u16string(messages::kNoPictureFile);
     }
   }
-  if (!g.cursor.Picture.empty() && !engine.picture_files.MediaFileExists(g.cursor.Picture, u"cur")) {
-    return u"ファイル「" + engine.settings.ScenarioFolder + g.cursor.Picture + u"」は存在しません。";
+  if (!g.cursor.Picture.empty() && !engine.files.MediaFileExists(g.cursor.Picture, u"cur")) {
+    return u"ファイル「" + engine.settings.ScenarioFolder + g.cursor.Picture +
+           u"」は存在しません。";
   }
   return u"";
 }
@@ -419,7 +424,7 @@ void ApplySnapshot(Engine& engine, const Snapshot& snapshot, HeldInput held) {
   }
   host.RestoreCursorPos(snapshot.pointer);
   MediaSnapshot media = snapshot.media;
-  const std::filesystem::path& root = engine.picture_files.GameRoot();
+  const std::filesystem::path& root = engine.files.GameRoot();
   ForEachMediaFile(media, [&](std::filesystem::path& file) {
     if (!file.empty()) file = root / file;
   });

@@ -3,8 +3,20 @@
 // page that ".rcl exit" and ".btn exit" share.
 #include <algorithm>
 
-#include "engine/engine.h"
+#include "engine/files/game_files.h"
+#include "engine/input/input.h"
+#include "engine/messages.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/command_args.h"
+#include "engine/script/control_flow.h"
+#include "engine/script/reader.h"
+#include "engine/script/run_record.h"
+#include "engine/state/game_state.h"
+#include "engine/text/text_print.h"
 #include "engine/text/text_window.h"
+#include "engine/vars/variables.h"
+#include "platform/gdi/font.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -14,18 +26,18 @@ namespace tsumugi {
 // CHOICE...          one line per choice
 // . | .0             the end of the list; ".0" runs the lines up to ".1" at once
 // .1 ... .2 ... .    the branches, each left with ".skp"
-bool TextWindow::Slt() {
-  InputState& input = e_.state.input;
+bool TextWindow::Slt(CommandArgs&) {
+  InputState& input = input_state_;
   s_.ShowRestAtOnce = false;
   input.RunState = RunStateKind::kLayingOutChoices;
   LayOutChoices();
   input.RunState = RunStateKind::kWaitChoice;
-  e_.host.EnableTimer(TimerId::kTimer1, true);
+  clock_.EnableTimer(TimerId::kTimer1, true);
   return true;
 }
 
 void TextWindow::LayOutChoices() {
-  Script& script = e_.script;
+  Script& script = script_;
   SnapshotPage();
   s_.ChoiceCounter = 0;
   s_.HoverPresented = false;
@@ -37,10 +49,10 @@ void TextWindow::LayOutChoices() {
   }
   for (;;) {
     script.ReadScriptLine();
-    if (!e_.state.script.CurrentLine.empty() && e_.state.script.CurrentLine[0] == u'.') break;
+    if (!script_state_.CurrentLine.empty() && script_state_.CurrentLine[0] == u'.') break;
     ++s_.ChoiceCounter;
-    e_.record.LineRan(e_.state.script.CurrentFile, e_.state.script.CurrentLineNumber,
-                      e_.state.script.CurrentLine);
+    record_.LineRan(script_state_.CurrentFile, script_state_.CurrentLineNumber,
+                    script_state_.CurrentLine);
     // Drawn at once in the not-selected colours, on display lines that
     // carry the choice's number.
     ShowTextLine();
@@ -48,8 +60,8 @@ void TextWindow::LayOutChoices() {
   PresentCanvas();
   // The line that ended the list stays in CurrentLine: the branch search
   // starts there.
-  if (e_.state.script.CurrentLine == u".0") {
-    e_.state.input.RunState = RunStateKind::kRunningChoiceBlock;
+  if (script_state_.CurrentLine == u".0") {
+    input_state_.RunState = RunStateKind::kRunningChoiceBlock;
     script.RunScript();
   }
 }
@@ -74,7 +86,7 @@ int32_t TextWindow::ChoiceHitTest(float x, float y) {
 }
 
 void TextWindow::HoverTick() {
-  const Point pointer = e_.host.GetCursorPos();
+  const Point pointer = window_.GetCursorPos();
   const int32_t hovered =
       ChoiceHitTest(static_cast<float>(pointer.x), static_cast<float>(pointer.y));
   for (int i = 0; i <= s_.LastLineIndex; ++i) {
@@ -93,13 +105,13 @@ void TextWindow::HoverTick() {
   // besides it: without buttons the copy would change no pixel, and a
   // player resting at a menu would cost a frame's work a hundred times a
   // second.
-  const bool buttons = e_.state.buttons.ButtonsShown && e_.buttons.ButtonCount() != 0;
+  const bool buttons = buttons_state_.AnyShown();
   if (changed || buttons || !s_.HoverPresented) PresentCanvas();
   s_.HoverPresented = true;
 }
 
 void TextWindow::EndChoiceWait(int32_t taken) {
-  e_.host.EnableTimer(TimerId::kTimer1, false);
+  clock_.EnableTimer(TimerId::kTimer1, false);
   for (TextLine& line : s_.TextLines) {
     if (line.ChoiceNumber == 0) continue;
     const bool selected = taken != 0 && line.ChoiceNumber == taken;
@@ -114,10 +126,10 @@ void TextWindow::EndChoiceWait(int32_t taken) {
 // --- The page snapshot ---------------------------------------------------------------
 
 void TextWindow::SnapshotPage() {
-  const bool buttons = e_.state.buttons.ButtonsShown && e_.buttons.ButtonCount() != 0;
-  if (!buttons && !(e_.state.input.RightClickReturns && s_.RecallFile != 0)) return;
-  s_.SnapFile = e_.state.script.CurrentFile;
-  s_.SnapLine = e_.state.script.CurrentLineNumber - 1;
+  const bool buttons = buttons_state_.AnyShown();
+  if (!buttons && !(input_state_.RightClickReturns && s_.RecallFile != 0)) return;
+  s_.SnapFile = script_state_.CurrentFile;
+  s_.SnapLine = script_state_.CurrentLineNumber - 1;
   s_.SnapCurrentLine = s_.CurrentTextLine;
   int n;
   if (s_.CurrentTextLine > s_.LastLineIndex) {
@@ -158,49 +170,44 @@ void TextWindow::StoreSnapshot(PageMemory& memory) const {
 // .rcl SLOT                  the recall point; the block that follows runs
 //                            when the player returns here with a right press
 // .rcl exit SLOT KIND REDRAW back to the page kept in a recall memory
-bool TextWindow::Rcl() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  const std::u16string word = script.NextArgument();
-  if (vars.ExpandText(word) == u"exit") {
-    PageMemory& memory = CheckedMemory(s_.RecallMemories, vars.ArgToInteger(script.NextArgument()));
-    const int32_t kind = vars.ArgToInteger(script.NextArgument());
-    std::u16string rest = script.TakeRest();
-    ReturnToMemory(memory, kind, vars.ArgToInteger(rest));
+bool TextWindow::Rcl(CommandArgs& args) {
+  if (args.Form() == u"exit") {
+    PageMemory& memory = CheckedMemory(s_.RecallMemories, args.Integer(0));
+    const int32_t kind = args.Integer(1);
+    ReturnToMemory(memory, kind, args.Integer(2));
     return false;
   }
-  const int32_t slot = vars.ArgToInteger(word);
-  if (slot < 0 || slot >= kMemoryCount) script.ScriptError(u"メモリー番号が不正です", false);
-  s_.RecallSlot = slot;
-  s_.RecallFile = e_.state.script.CurrentFile;
-  s_.RecallLine = e_.state.script.CurrentLineNumber;
-  e_.state.script.CurrentLine.clear();
-  e_.flow.SkipBlock();
+  s_.RecallSlot = args.Integer(0);
+  s_.RecallFile = script_state_.CurrentFile;
+  s_.RecallLine = script_state_.CurrentLineNumber;
+  script_state_.CurrentLine.clear();
+  flow_.SkipBlock();
   return false;
 }
 
 void TextWindow::ReturnToRecallPoint() {
   StoreSnapshot(
       s_.RecallMemories[static_cast<size_t>(std::clamp(s_.RecallSlot, 0, kMemoryCount - 1))]);
-  e_.script.RewindScenario(s_.RecallFile);
-  e_.flow.ReadLinesUntil(s_.RecallLine);
+  script_.RewindScenario(s_.RecallFile);
+  flow_.ReadLinesUntil(s_.RecallLine);
 }
 
 PageMemory& TextWindow::CheckedMemory(PageMemoryTable& table, int32_t number) {
-  Script& script = e_.script;
-  if (number < 0 || number >= kMemoryCount) script.ScriptError(u"メモリー番号が不正です", false);
+  Script& script = script_;
+  if (number < 0 || number >= kMemoryCount) {
+    script.ScriptError(std::u16string(messages::kBadMemoryNumber), false);
+  }
   PageMemory& memory = table[static_cast<size_t>(number)];
   // A save file can bring a file number the catalogue does not have; such a
   // memory is as unusable as an empty one.
-  if (memory.File <= 0 || memory.File > e_.catalogue.CatalogueCount()) {
+  if (memory.File <= 0 || memory.File > catalogue_.CatalogueCount()) {
     script.ScriptError(u"メモリー番号が無効です", false);
   }
   return memory;
 }
 
 void TextWindow::ReturnToMemory(const PageMemory& memory, int32_t kind, int32_t redraw) {
-  Script& script = e_.script;
+  Script& script = script_;
   if (redraw == 1) {
     EraseCanvas(0, s_.PicTextCanvas.Height());
     for (TextLine& line : s_.TextLines) line.Text.clear();
@@ -217,11 +224,11 @@ void TextWindow::ReturnToMemory(const PageMemory& memory, int32_t kind, int32_t 
     PresentCanvas();
   }
   script.RewindScenario(memory.File);
-  if (memory.Line > 0) e_.flow.ReadLinesUntil(memory.Line);
+  if (memory.Line > 0) flow_.ReadLinesUntil(memory.Line);
   if (kind != 1) {
     // The waiting command is passed over, and with it a whole menu.
     script.ReadScriptLine();
-    if (e_.state.script.CurrentLine.starts_with(u".slt")) e_.flow.SkipBlock(/*in_list=*/true);
+    if (script_state_.CurrentLine.starts_with(u".slt")) flow_.SkipBlock(/*in_list=*/true);
   }
 }
 

@@ -3,23 +3,33 @@
 #include <algorithm>
 
 #include "common/strings.h"
-#include "engine/engine.h"
+#include "engine/files/game_files.h"
+#include "engine/messages.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/command_args.h"
+#include "engine/script/control_flow.h"
+#include "engine/script/reader.h"
+#include "engine/script/run_record.h"
+#include "engine/text/text_print.h"
 #include "engine/text/text_window.h"
+#include "engine/vars/variables.h"
 #include "platform/gdi/bitblt.h"
+#include "platform/gdi/font.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
 // --- .tsw .thd .tsp .tmd -----------------------------------------------------------
 
-bool TextWindow::Tsw() {
-  e_.script.TakeArguments();
+// .tsw
+bool TextWindow::Tsw(CommandArgs&) {
   s_.ShowRestAtOnce = false;
   s_.TextWindowVisible = true;
 
   // The screen under the window is kept twice: as it is, to be put back by
   // ".thd 0", and with the window picture laid over it through its mask, as
   // the background the text is drawn on.
-  gdi::Surface& screen = e_.host.Screen();
+  gdi::Surface& screen = window_.Screen();
   s_.PicTextSave.Clear();
   s_.PicTextSpace.Clear();
   gdi::BitBlt(s_.PicTextSave, 0, 0, s_.PicTextSave.Width(), s_.PicTextSave.Height(), screen,
@@ -43,29 +53,26 @@ bool TextWindow::Tsw() {
   ToScreen(s_.PicTextCanvas, ClampCoordinate(int64_t{s_.WindowX} + s_.CanvasX),
            ClampCoordinate(int64_t{s_.WindowY} + s_.CanvasY), s_.PicTextCanvas.Width(),
            s_.PicTextCanvas.Height());
-  e_.host.Refresh();
+  window_.Refresh();
   return false;
 }
 
-bool TextWindow::Thd() {
-  const int32_t n = e_.vars.ArgToInteger(e_.script.TakeArguments());
+// .thd MODE   (0 puts back the screen under the window)
+bool TextWindow::Thd(CommandArgs& args) {
+  const int32_t n = args.Integer(0);
   if (n == 0) {
     ToScreen(s_.PicTextSave, s_.WindowX, s_.WindowY, s_.PicTextSave.Width(),
              s_.PicTextSave.Height());
-    e_.host.Refresh();
+    window_.Refresh();
   }
   s_.TextWindowVisible = false;
   return false;
 }
 
-bool TextWindow::Tsp() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  s_.TypingDelay = e_.vars.ArgToInteger(script.NextArgument());
-  if (!e_.state.script.CurrentLine.empty()) {
-    std::u16string rest = script.TakeRest();
-    s_.FastTypingDelay = e_.vars.ArgToInteger(rest);
-  }
+// .tsp DELAY [FAST]
+bool TextWindow::Tsp(CommandArgs& args) {
+  s_.TypingDelay = args.Integer(0);
+  if (args.Given(1)) s_.FastTypingDelay = args.Integer(1);
   // Text typed at no delay reaches the screen before typing slows down.
   if (ApplicableDelay() != 0 && s_.ShowRestAtOnce) {
     s_.ShowRestAtOnce = false;
@@ -74,8 +81,9 @@ bool TextWindow::Tsp() {
   return false;
 }
 
-bool TextWindow::Tmd() {
-  const int32_t mode = e_.vars.ArgToInteger(e_.script.TakeArguments());
+// .tmd MODE
+bool TextWindow::Tmd(CommandArgs& args) {
+  const int32_t mode = args.Integer(0);
   if (s_.TextMode == 1 && mode == 0) {
     // Leaving the joining mode closes the open display line, even an empty
     // one, which then stays blank. In a full window the line that would be
@@ -101,7 +109,7 @@ bool TextWindow::AtLineStart() const {
 }
 
 void TextWindow::Refuse(const std::u16string& message) {
-  e_.script.ScriptError(message, false);
+  script_.ScriptError(message, false);
 }
 
 int32_t TextWindow::CheckedSide(int32_t value, const std::u16string& what) {
@@ -116,7 +124,7 @@ int32_t TextWindow::CheckedSide(int32_t value, const std::u16string& what) {
 
 void TextWindow::LoadMaskedPicture(const std::u16string& name, gdi::Surface& picture,
                                    gdi::Surface& mask, int max_width, int max_height) {
-  e_.picture_files.LoadPictureFile(name, &picture);
+  files_.LoadPictureFile(name, &picture);
   // A window or marker takes its size from its picture: it is held to a
   // limit like a size written in the script, checked before the mask and
   // the copies of the screen under it are made.
@@ -128,19 +136,15 @@ void TextWindow::LoadMaskedPicture(const std::u16string& name, gdi::Surface& pic
   MakeMask(mask, picture);
 }
 
-bool TextWindow::Txt() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  const std::u16string keyword = vars.ExpandText(script.NextArgument());
-
-  if (keyword == u"maxline") {
+// .txt maxline LINES | space ... | canvas ... | font ...
+bool TextWindow::Txt(CommandArgs& args) {
+  const std::u16string_view form = args.Form();
+  if (form == u"maxline") {
     if (!WindowEmpty()) {
       Refuse(u"「.txt maxline...」は「.tcl」が\r\nかかった状態でしか実行できません");
     }
-    std::u16string rest = script.TakeRest();
-    const int32_t count = vars.ArgToInteger(rest);
-    if (count <= 0) Refuse(u"「.txt maxline」の引数は「0」以下には設定出来ません");
+    const int32_t count = args.Integer(0);
+    if (count <= 0) Refuse(std::u16string(messages::kMaxlineNotPositive));
     if (count > kMaxLines) {
       Refuse(u"「.txt maxline」の引数は「" + ToDecimal(kMaxLines) +
              u"」より大きな値には設定出来ません");
@@ -149,45 +153,45 @@ bool TextWindow::Txt() {
     // Every record is new: lines not yet begun are black until text starts
     // on them.
     s_.TextLines.assign(static_cast<size_t>(count), TextLine{});
-  } else if (keyword == u"space" || keyword == u"canvas") {
-    TxtSpaceOrCanvas(keyword == u"space");
-  } else if (keyword == u"font") {
-    TxtFont();
+  } else if (form == u"space" || form == u"canvas") {
+    TxtSpaceOrCanvas(args, form == u"space");
+  } else if (form.starts_with(u"font")) {
+    TxtFont(args);
   }
   // Unknown words change nothing; the print settings follow the window's
   // after every ".txt".
-  e_.printer.ApplyTextFont();
+  printer_.ApplyTextFont();
   ForgetDrawnLines();
   return false;
 }
 
-void TextWindow::TxtSpaceOrCanvas(bool space) {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  const std::u16string written = script.NextArgument();
+// .txt space pic screen WIDTH HEIGHT | space pic PICTURE | space pos X Y
+// .txt canvas pos X Y | canvas size WIDTH HEIGHT
+void TextWindow::TxtSpaceOrCanvas(CommandArgs& args, bool space) {
   if (!WindowEmpty() || s_.TextWindowVisible) {
-    Refuse(u"「.txt " + std::u16string(space ? u"space " : u"canvas ") + written +
+    Refuse(u"「.txt " + std::u16string(space ? u"space " : u"canvas ") +
+           std::u16string(args.NextWord()) +
            u"...」は「.tcl」「.thd」が\r\nかかった状態でしか実行できません");
   }
-  const std::u16string word = vars.ExpandText(written);
-  if (space && word == u"pic") {
-    const std::u16string name = vars.ExpandText(script.NextArgument());
-    if (name == u"screen") {
-      const int32_t w = CheckedSide(vars.ArgToInteger(script.NextArgument()), u"space pic screen");
-      std::u16string rest = script.TakeRest();
-      const int32_t h = CheckedSide(vars.ArgToInteger(rest), u"space pic screen");
+  // The setting is read only now that the window may change.
+  args.Choose();
+  const std::u16string_view form = args.Form();
+  if (form == u"space pic screen" || form == u"space pic") {
+    if (form == u"space pic screen") {
+      const int32_t w = CheckedSide(args.Integer(0), u"space pic screen");
+      const int32_t h = CheckedSide(args.Integer(1), u"space pic screen");
       s_.WindowPicture = {u"", w, h};
       MakeWindowPicture();
     } else {
+      const std::u16string& name = args.Text(0);
       LoadMaskedPicture(name, PicTextBmp, PicTextMBmp, kMaxWindowSide, kMaxWindowSide);
       s_.WindowPicture = {name, 0, 0};
     }
     s_.PicTextSave.Resize(PicTextBmp.Width(), PicTextBmp.Height());
     s_.PicTextSpace.Resize(PicTextBmp.Width(), PicTextBmp.Height());
-  } else if (word == u"pos") {
-    const int32_t x = vars.ArgToInteger(script.NextArgument());
-    std::u16string rest = script.TakeRest();
-    const int32_t y = vars.ArgToInteger(rest);
+  } else if (form == u"space pos" || form == u"canvas pos") {
+    const int32_t x = args.Integer(0);
+    const int32_t y = args.Integer(1);
     if (space) {
       s_.WindowX = x;
       s_.WindowY = y;
@@ -195,66 +199,53 @@ void TextWindow::TxtSpaceOrCanvas(bool space) {
       s_.CanvasX = x;
       s_.CanvasY = y;
     }
-  } else if (!space && word == u"size") {
-    const int32_t w = CheckedSide(vars.ArgToInteger(script.NextArgument()), u"canvas size");
-    std::u16string rest = script.TakeRest();
-    const int32_t h = CheckedSide(vars.ArgToInteger(rest), u"canvas size");
+  } else if (form == u"canvas size") {
+    const int32_t w = CheckedSide(args.Integer(0), u"canvas size");
+    const int32_t h = CheckedSide(args.Integer(1), u"canvas size");
     s_.PicTextCanvas.Resize(w, h);
   }
 }
 
-void TextWindow::TxtFont() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  const std::u16string written = script.NextArgument();
-  const std::u16string word = vars.ExpandText(written);
-  static constexpr std::u16string_view kNeedsEmptyWindow[] = {
-      u"name", u"size", u"leading", u"style", u"spacing", u"offset", u"edge"};
-  if (std::find(std::begin(kNeedsEmptyWindow), std::end(kNeedsEmptyWindow), word) !=
-          std::end(kNeedsEmptyWindow) &&
-      !WindowEmpty()) {
-    Refuse(u"「.txt font " + written + u"...」は「.tcl」が\r\nかかった状態でしか実行できません");
+// .txt font name FACE | font size|style|spacing|leading|offset|edge VALUE
+// .txt font color WHICH COLOUR
+void TextWindow::TxtFont(CommandArgs& args) {
+  const std::u16string_view form = args.Form();
+  if ((form == u"font name" || form == u"font value") && !WindowEmpty()) {
+    Refuse(u"「.txt font " + args.WrittenKeyword(1) +
+           u"...」は「.tcl」が\r\nかかった状態でしか実行できません");
   }
-
-  std::u16string rest;
-  if (word == u"name") {
+  if (form == u"font name") {
     // The whole rest of the line, blanks included, as written.
-    rest = script.TakeRest();
-    s_.Canvas.font.face = rest;
-  } else if (word == u"size") {
-    rest = script.TakeRest();
-    s_.Canvas.font.height = vars.ArgToInteger(rest);
-  } else if (word == u"style") {
-    rest = script.TakeRest();
-    const int32_t style = vars.ArgToInteger(rest);
-    if (style >= 0 && style <= 3) {
-      s_.Canvas.font.bold = (style & 1) != 0;
-      s_.Canvas.font.italic = (style & 2) != 0;
+    s_.Canvas.font.face = args.Text(0);
+  } else if (form == u"font value") {
+    const std::u16string_view setting = args.Keyword(1);
+    const int32_t value = args.Integer(0);
+    if (setting == u"size") {
+      s_.Canvas.font.height = value;
+    } else if (setting == u"style") {
+      if (value >= 0 && value <= 3) {
+        s_.Canvas.font.bold = (value & 1) != 0;
+        s_.Canvas.font.italic = (value & 2) != 0;
+      }
+    } else if (setting == u"spacing") {
+      s_.CharacterSpacing = value;
+      s_.Canvas.char_extra = s_.CharacterSpacing;
+    } else if (setting == u"leading") {
+      s_.Leading = value;
+    } else if (setting == u"offset") {
+      s_.ShadowOffset = value;
+    } else if (setting == u"edge") {
+      s_.EdgeOn = value != 0;
     }
-  } else if (word == u"spacing") {
-    rest = script.TakeRest();
-    s_.CharacterSpacing = vars.ArgToInteger(rest);
-    s_.Canvas.char_extra = s_.CharacterSpacing;
-  } else if (word == u"leading") {
-    rest = script.TakeRest();
-    s_.Leading = vars.ArgToInteger(rest);
-  } else if (word == u"offset") {
-    rest = script.TakeRest();
-    s_.ShadowOffset = vars.ArgToInteger(rest);
-  } else if (word == u"edge") {
-    rest = script.TakeRest();
-    s_.EdgeOn = vars.ArgToInteger(rest) != 0;
-  } else if (word == u"color") {
-    const std::u16string which_written = script.NextArgument();
-    const std::u16string which = vars.ExpandText(which_written);
+  } else if (form == u"font color") {
+    const std::u16string& which = args.Text(0);
     if ((which == u"usual" || which == u"usualshadow" || which == u"shadow") && !AtLineStart()) {
-      Refuse(u"「.txt font color " + which_written +
+      Refuse(u"「.txt font color " + args.Word(0) +
              u"...」は次に文字を表示する位置が\r\n行のはじめのときしか実行できません");
     }
     // The colour is read for every keyword, so a bad colour is reported
     // even after a keyword that sets nothing.
-    rest = script.TakeRest();
-    const gdi::ColorRef colour = vars.ColourValue(vars.ExpandText(rest));
+    const gdi::ColorRef colour = args.Colour(1);
     if (which == u"usual") {
       s_.UsualColour = colour;
     } else if (which == u"usualshadow") {

@@ -1,12 +1,15 @@
 #include "engine/text/text_print.h"
 
-#include "engine/engine.h"
+#include "engine/graphics/pages.h"
+#include "engine/script/command_args.h"
+#include "platform/gdi/font.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
-TextPrinter::TextPrinter(Engine& engine) : e_(engine), s_(engine.state.print) {
-  e_.script.RegisterCommand(u"tpr", [this] { return Tpr(); });
-}
+TextPrinter::TextPrinter(HostWindow& window, gdi::FontEngine& fonts, Pages& pages,
+                         TextWindowState& text_state, PrintState& state)
+    : window_(window), fonts_(fonts), pages_(pages), text_state_(text_state), s_(state) {}
 
 TextContext& TextPrinter::PageContext(int n) {
   const size_t index = static_cast<size_t>(std::max(n, 0));
@@ -20,57 +23,44 @@ TextContext& TextPrinter::PageContext(int n) {
 template <typename Change>
 void TextPrinter::ForEveryContext(Change change) {
   change(s_.Screen);
-  for (int n = 0; n <= e_.pages.PageCount(); ++n) change(PageContext(n));
+  for (int n = 0; n <= pages_.PageCount(); ++n) change(PageContext(n));
 }
 
 void TextPrinter::ApplyTextFont() {
-  const gdi::LogFont& font = e_.state.text.Canvas.font;
-  s_.PrintSpacing = e_.state.text.CharacterSpacing;
+  const gdi::LogFont& font = text_state_.Canvas.font;
+  s_.PrintSpacing = text_state_.CharacterSpacing;
   ForEveryContext([&](TextContext& context) {
     context.char_extra = s_.PrintSpacing;
     context.font = font;
   });
-  s_.PrintLeading = e_.state.text.Leading;
-  s_.PrintShadowOffset = e_.state.text.ShadowOffset;
-  s_.PrintEdgeOn = e_.state.text.EdgeOn;
-  s_.PrintColour = e_.state.text.UsualColour;
-  s_.PrintShadowColour = e_.state.text.UsualShadowColour;
+  s_.PrintLeading = text_state_.Leading;
+  s_.PrintShadowOffset = text_state_.ShadowOffset;
+  s_.PrintEdgeOn = text_state_.EdgeOn;
+  s_.PrintColour = text_state_.UsualColour;
+  s_.PrintShadowColour = text_state_.UsualShadowColour;
   s_.PrintAlign = 0;
 }
 
-bool TextPrinter::Tpr() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  script.DropCommandName();
-  std::u16string target = vars.ExpandText(script.NextArgument());
-  if (target == u"font") {
-    FontCommand();
+// .tpr [TARGET] X Y TEXT   or   .tpr font SETTING ...
+bool TextPrinter::Tpr(CommandArgs& args) {
+  if (args.Form().starts_with(u"font")) {
+    FontCommand(args);
     return false;
   }
-
-  gdi::Surface* surface = &e_.host.Screen();
+  const std::u16string& target = args.Text(0);
+  gdi::Surface* surface = &window_.Screen();
   TextContext* context = &s_.Screen;
-  if (target == u"off1" || target == u"off2") {
+  if (target != u"screen") {
     const int page = target == u"off1" ? 1 : 2;
-    surface = e_.pages.Page(page);
-    if (surface == nullptr) {
-      // Pages exist up to the count the configuration file gave.
-      script.ScriptError(u"「.tpr " + target + u"」の描画先のページが存在しません", false);
-    }
+    surface = pages_.Page(page);
     context = &PageContext(page);
-  } else if (target != u"screen") {
-    // The target may be left out: the word is the x position.
-    e_.state.script.CurrentLine = target + u" " + e_.state.script.CurrentLine;
-    target = u"screen";
   }
-
-  const int32_t x = vars.ArgToInteger(script.NextArgument());
-  int64_t y = vars.ArgToInteger(script.NextArgument());
-  std::u16string rest = script.TakeRest();
-  const std::u16string text = vars.ExpandText(std::move(rest));
+  const int32_t x = args.Integer(1);
+  int64_t y = args.Integer(2);
+  const std::u16string& text = args.Text(3);
   if (text.empty()) return false;
 
-  const gdi::Font& font = context->Font(e_.fonts);
+  const gdi::Font& font = context->Font(fonts_);
   const int extra = context->char_extra;
   int64_t px = x;
   size_t start = 0;
@@ -109,51 +99,51 @@ bool TextPrinter::Tpr() {
     y += int64_t{s_.PrintLeading} + height;
     start = end + 2;
   }
-  if (target == u"screen") e_.host.Refresh();
+  if (target == u"screen") window_.Refresh();
   return false;
 }
 
-void TextPrinter::FontCommand() {
-  Script& script = e_.script;
-  Variables& vars = e_.vars;
-  const std::u16string word = vars.ExpandText(script.NextArgument());
-  if (word == u"reset") {
+// .tpr font reset | font color WHICH COLOUR | font name FACE
+// .tpr font style|size|spacing|leading|offset|edge|align VALUE
+void TextPrinter::FontCommand(CommandArgs& args) {
+  const std::u16string_view form = args.Form();
+  if (form == u"font reset") {
     ApplyTextFont();
     return;
   }
-  if (word == u"color") {
-    const std::u16string which = vars.ExpandText(script.NextArgument());
+  if (form == u"font color") {
+    const std::u16string& which = args.Text(0);
     if (which != u"usual" && which != u"shadow") return;
-    std::u16string rest = script.TakeRest();
-    const gdi::ColorRef colour = vars.ColourValue(vars.ExpandText(std::move(rest)));
-    (which == u"usual" ? s_.PrintColour : s_.PrintShadowColour) = colour;
+    (which == u"usual" ? s_.PrintColour : s_.PrintShadowColour) = args.Colour(1);
     return;
   }
-  std::u16string rest = script.TakeRest();
-  if (word == u"name") {
-    const std::u16string face = vars.ExpandText(std::move(rest));
+  if (form == u"font name") {
+    const std::u16string& face = args.Text(0);
     ForEveryContext([&](TextContext& context) { context.font.face = face; });
-  } else if (word == u"style") {
-    const int32_t style = vars.ArgToInteger(rest);
+    return;
+  }
+  const std::u16string& word = args.Text(0);
+  if (word == u"style") {
+    const int32_t style = args.Integer(1);
     if (style < 0 || style > 3) return;
     ForEveryContext([&](TextContext& context) {
       context.font.bold = (style & 1) != 0;
       context.font.italic = (style & 2) != 0;
     });
   } else if (word == u"size") {
-    const int32_t size = vars.ArgToInteger(rest);
+    const int32_t size = args.Integer(1);
     ForEveryContext([&](TextContext& context) { context.font.height = size; });
   } else if (word == u"spacing") {
-    s_.PrintSpacing = vars.ArgToInteger(rest);
+    s_.PrintSpacing = args.Integer(1);
     ForEveryContext([&](TextContext& context) { context.char_extra = s_.PrintSpacing; });
   } else if (word == u"leading") {
-    s_.PrintLeading = vars.ArgToInteger(rest);
+    s_.PrintLeading = args.Integer(1);
   } else if (word == u"offset") {
-    s_.PrintShadowOffset = vars.ArgToInteger(rest);
+    s_.PrintShadowOffset = args.Integer(1);
   } else if (word == u"edge") {
-    s_.PrintEdgeOn = vars.ArgToInteger(rest) != 0;
+    s_.PrintEdgeOn = args.Integer(1) != 0;
   } else if (word == u"align") {
-    s_.PrintAlign = vars.ArgToInteger(rest);
+    s_.PrintAlign = args.Integer(1);
   }
 }
 

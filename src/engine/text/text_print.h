@@ -12,12 +12,22 @@
 
 namespace tsumugi {
 
-class Engine;
+class CommandArgs;
+class HostWindow;
+class Pages;
+namespace gdi {
+class FontEngine;
+}
 
 class TextPrinter {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Tpr(CommandArgs& args);
+
   // Registers ".tpr".
-  explicit TextPrinter(Engine& engine);
+  TextPrinter(HostWindow& window, gdi::FontEngine& fonts, Pages& pages, TextWindowState& text_state,
+              PrintState& state);
 
   // Gives the screen and every page the canvas font and character spacing
   // of the text window, and resets the print settings to the window's.
@@ -29,13 +39,15 @@ class TextPrinter {
   TextContext& PageContext(int n);
 
  private:
-  bool Tpr();
-  void FontCommand();
+  void FontCommand(CommandArgs& args);
   // Applies a change to the screen and to every page.
   template <typename Change>
   void ForEveryContext(Change change);
 
-  Engine& e_;
+  HostWindow& window_;
+  gdi::FontEngine& fonts_;
+  Pages& pages_;
+  TextWindowState& text_state_;
   PrintState& s_;
 };
 

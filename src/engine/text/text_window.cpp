@@ -3,8 +3,18 @@
 #include <algorithm>
 #include <limits>
 
-#include "engine/engine.h"
+#include "engine/files/game_files.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/command_args.h"
+#include "engine/script/control_flow.h"
+#include "engine/script/reader.h"
+#include "engine/script/run_record.h"
+#include "engine/state/game_state.h"
+#include "engine/text/text_print.h"
+#include "engine/vars/variables.h"
 #include "platform/gdi/bitblt.h"
+#include "platform/gdi/font.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -14,35 +24,26 @@ constexpr char16_t kSampleText[] = u"サンプル";
 
 }  // namespace
 
-TextWindow::TextWindow(Engine& engine) : e_(engine), s_(engine.state.text) {
-  Script& script = e_.script;
-  script.RegisterCommand(u"tcl", [this] { return Tcl(); });
-  script.RegisterCommand(u"clk", [this] { return Clk(); });
-  script.RegisterCommand(u"wat", [this] {
-    const int32_t milliseconds = e_.vars.ArgToInteger(e_.script.TakeArguments());
-    if (!e_.AtTopOfScript()) {
-      WaitMilliseconds(milliseconds);
-      return false;
-    }
-    // A pause at the top level is a wait the player's layer may take a
-    // snapshot in: after it only the script goes on.
-    struct PauseScope {
-      PlayerLayer& player;
-      ~PauseScope() { player.PauseEnds(); }
-    } scope{e_.player};
-    e_.player.PauseBegins(e_.host.TimeGetTime() + static_cast<uint32_t>(std::max(milliseconds, 0)));
-    WaitMilliseconds(milliseconds);
-    return false;
-  });
-  script.RegisterCommand(u"mst", [this] { return Mst(); });
-  script.RegisterCommand(u"tsw", [this] { return Tsw(); });
-  script.RegisterCommand(u"thd", [this] { return Thd(); });
-  script.RegisterCommand(u"tsp", [this] { return Tsp(); });
-  script.RegisterCommand(u"tmd", [this] { return Tmd(); });
-  script.RegisterCommand(u"txt", [this] { return Txt(); });
-  script.RegisterCommand(u"slt", [this] { return Slt(); });
-  script.RegisterCommand(u"rcl", [this] { return Rcl(); });
-
+TextWindow::TextWindow(HostClock& clock, EventPump& events, HostWindow& window,
+                       gdi::FontEngine& fonts, Catalogue& catalogue, Script& script,
+                       ControlFlow& flow, Variables& vars, GameFiles& files, TextPrinter& printer,
+                       RunRecord& record, ButtonsState& buttons_state, InputState& input_state,
+                       ScriptState& script_state, TextWindowState& state)
+    : clock_(clock),
+      events_(events),
+      window_(window),
+      fonts_(fonts),
+      catalogue_(catalogue),
+      script_(script),
+      flow_(flow),
+      vars_(vars),
+      files_(files),
+      printer_(printer),
+      record_(record),
+      buttons_state_(buttons_state),
+      input_state_(input_state),
+      script_state_(script_state),
+      s_(state) {
   RebuildPictures();
 }
 
@@ -83,7 +84,7 @@ void TextWindow::RebuildPictures() {
 // --- Measures ----------------------------------------------------------------
 
 int TextWindow::SampleHeight() {
-  return s_.Canvas.Font(e_.fonts).Extent(kSampleText, s_.Canvas.char_extra).height;
+  return s_.Canvas.Font(fonts_).Extent(kSampleText, s_.Canvas.char_extra).height;
 }
 
 int64_t TextWindow::LineTop(int64_t i) {
@@ -100,17 +101,17 @@ TextWindow::Reach TextWindow::LineReach(int64_t top) {
 }
 
 int32_t TextWindow::ApplicableDelay() const {
-  return e_.input.FastForwardHeld() ? s_.FastTypingDelay : s_.TypingDelay;
+  return input_state_.FastForwardHeld() ? s_.FastTypingDelay : s_.TypingDelay;
 }
 
 bool TextWindow::LayingOutChoices() const {
-  return e_.state.input.RunState == RunStateKind::kLayingOutChoices;
+  return input_state_.RunState == RunStateKind::kLayingOutChoices;
 }
 
 // --- Drawing ------------------------------------------------------------------
 
 void TextWindow::ToScreen(const gdi::Surface& source, int x, int y, int w, int h) {
-  gdi::BitBlt(e_.host.Screen(), x, y, w, h, source, 0, 0, gdi::kSrcCopy);
+  gdi::BitBlt(window_.Screen(), x, y, w, h, source, 0, 0, gdi::kSrcCopy);
 }
 
 void TextWindow::EraseCanvas(int top, int height) {
@@ -130,7 +131,7 @@ void TextWindow::EraseCanvas(int top, int height) {
 void TextWindow::DrawLineOn(gdi::Surface& target, int i, int x, int64_t y64) {
   const TextLine& line = s_.TextLines[static_cast<size_t>(i)];
   const std::u16string text = AsDrawn(line.Text);
-  const gdi::Font& font = s_.Canvas.Font(e_.fonts);
+  const gdi::Font& font = s_.Canvas.Font(fonts_);
   const int extra = s_.Canvas.char_extra;
   const int y = ClampCoordinate(y64);
   if (s_.EdgeOn) {
@@ -146,14 +147,15 @@ void TextWindow::DrawLineOn(gdi::Surface& target, int i, int x, int64_t y64) {
 }
 
 void TextWindow::RedrawBand(Reach reach, int64_t left64) {
-  const int64_t top = std::max<int64_t>(reach.top, 0);
-  const int64_t bottom = std::min<int64_t>(reach.bottom, s_.PicTextCanvas.Height());
-  const int64_t left = std::clamp<int64_t>(left64, 0, s_.PicTextCanvas.Width());
-  const int width = s_.PicTextCanvas.Width() - static_cast<int>(left);
-  if (top >= bottom || width <= 0) return;
-  const int band_left = static_cast<int>(left);
-  const int band_top = static_cast<int>(top);
-  const int height = static_cast<int>(bottom - top);
+  const gdi::Rect band = gdi::ClipEdges(left64, reach.top, s_.PicTextCanvas.Width(), reach.bottom,
+                                        s_.PicTextCanvas.Bounds());
+  if (band.Empty()) return;
+  const int band_left = band.x;
+  const int band_top = band.y;
+  const int width = band.width;
+  const int height = band.height;
+  const int64_t top = band.y;
+  const int64_t bottom = band.Bottom();
 
   // The area is composed aside and copied back, which clips every line to it.
   if (band_.Width() != width || band_.Height() != height) band_.Resize(width, height);
@@ -222,7 +224,7 @@ bool TextWindow::DrawTextLine(int i, bool place_y) {
   if (same_look && text == before.text) return false;
   int64_t left = 0;
   if (same_look && text.size() > before.text.size() && text.starts_with(before.text)) {
-    const gdi::Font& font = s_.Canvas.Font(e_.fonts);
+    const gdi::Font& font = s_.Canvas.Font(fonts_);
     // Ink of the new characters may reach left of their pen position
     // (slanted or overhanging glyphs, the edge, a shadow to the left).
     const int64_t reach_left = font.Height() / 2 + 2 + (s_.EdgeOn ? 1 : 0) +
@@ -247,22 +249,21 @@ void TextWindow::PresentCanvas() {
   ToScreen(s_.PicTextCanvas, ClampCoordinate(int64_t{s_.WindowX} + s_.CanvasX),
            ClampCoordinate(int64_t{s_.WindowY} + s_.CanvasY), s_.PicTextCanvas.Width(),
            s_.PicTextCanvas.Height());
-  e_.host.Refresh();
+  window_.Refresh();
 }
 
 void TextWindow::ScrollTextUp() {
-  Script& script = e_.script;
-  Host& host = e_.host;
+  Script& script = script_;
   if (LayingOutChoices() && s_.TextLines[0].ChoiceNumber != 0) {
     script.ScriptError(u"選択肢をテキスト表示欄に表示しきれません", false);
   }
   for (int step = 1; step <= 4; ++step) {
-    const uint32_t t0 = host.TimeGetTime();
+    const uint32_t t0 = clock_.TimeGetTime();
     // A step that takes no time and that no event can come between is
     // covered whole by the next one before anyone could see it: the canvas
     // and its place on the screen are drawn again completely.
-    if (step < 4 && ApplicableDelay() / 8 == 0 && !host.EventsDue()) {
-      host.DoEvents();
+    if (step < 4 && ApplicableDelay() / 8 == 0 && !events_.EventsDue()) {
+      events_.DoEvents();
       continue;
     }
     EraseCanvas(0, s_.PicTextCanvas.Height());
@@ -276,10 +277,10 @@ void TextWindow::ScrollTextUp() {
       pen += SampleHeight() + int64_t{s_.Leading};
     }
     PresentCanvas();
-    host.DoEvents();
+    events_.DoEvents();
     const int32_t frame = ApplicableDelay() / 8;
-    const int64_t elapsed = static_cast<int32_t>(host.TimeGetTime() - t0);
-    if (elapsed < frame) host.Sleep(static_cast<uint32_t>(frame - elapsed));
+    const int64_t elapsed = static_cast<int32_t>(clock_.TimeGetTime() - t0);
+    if (elapsed < frame) clock_.Sleep(static_cast<uint32_t>(frame - elapsed));
   }
   for (int i = 0; i < s_.LastLineIndex; ++i) {
     s_.TextLines[static_cast<size_t>(i)] = std::move(s_.TextLines[static_cast<size_t>(i) + 1]);
@@ -293,16 +294,15 @@ void TextWindow::ScrollTextUp() {
 // --- Typing -------------------------------------------------------------------
 
 void TextWindow::ShowTextLine() {
-  Script& script = e_.script;
-  Host& host = e_.host;
-  e_.state.script.CurrentLine = e_.vars.ExpandText(std::move(e_.state.script.CurrentLine));
-  std::u16string& rest = e_.state.script.CurrentLine;
+  Script& script = script_;
+  script_state_.CurrentLine = vars_.ExpandText(std::move(script_state_.CurrentLine));
+  std::u16string& rest = script_state_.CurrentLine;
   // A line number restored from elsewhere (a save file) must not point
   // outside the table.
   s_.CurrentTextLine = std::clamp(s_.CurrentTextLine, 0, s_.LastLineIndex + 1);
 
   for (;;) {
-    const uint32_t t0 = host.TimeGetTime();
+    const uint32_t t0 = clock_.TimeGetTime();
     if (s_.CurrentTextLine > s_.LastLineIndex) {
       s_.ShowRestAtOnce = false;
       PresentCanvas();
@@ -336,7 +336,7 @@ void TextWindow::ShowTextLine() {
     }
 
     const char16_t ch = rest[0];
-    const gdi::Font& font = s_.Canvas.Font(e_.fonts);
+    const gdi::Font& font = s_.Canvas.Font(fonts_);
     const int64_t width = font.Extent(AsDrawn(line.Text + ch), s_.Canvas.char_extra).width;
     if (width - s_.CharacterSpacing > s_.PicTextCanvas.Width()) {
       if (line.Text.empty()) {
@@ -351,7 +351,7 @@ void TextWindow::ShowTextLine() {
 
     rest.erase(0, 1);
     line.Text += ch;
-    host.DoEvents();
+    events_.DoEvents();
     const int32_t delay = ApplicableDelay();
     if (delay == 0) s_.ShowRestAtOnce = true;
     if (s_.ShowRestAtOnce || LayingOutChoices()) continue;
@@ -359,8 +359,8 @@ void TextWindow::ShowTextLine() {
     PresentCanvas();
     // Every character costs at least the delay, measured from the start of
     // its pass, so the drawing time is part of it.
-    const int64_t elapsed = static_cast<int32_t>(host.TimeGetTime() - t0);
-    if (elapsed < delay) host.Sleep(static_cast<uint32_t>(delay - elapsed));
+    const int64_t elapsed = static_cast<int32_t>(clock_.TimeGetTime() - t0);
+    if (elapsed < delay) clock_.Sleep(static_cast<uint32_t>(delay - elapsed));
   }
   if (LayingOutChoices() || s_.TextMode == 0) {
     s_.CurrentTextLine = std::min(s_.CurrentTextLine + 1, s_.LastLineIndex + 1);

@@ -13,15 +13,42 @@
 
 #include "engine/state/game_state.h"
 #include "engine/text/text_context.h"
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
 
 namespace tsumugi {
 
-class Engine;
+class CommandArgs;
+class Catalogue;
+class ControlFlow;
+class EventPump;
+class HostClock;
+class HostWindow;
+class GameFiles;
+class RunRecord;
+class Script;
+class TextPrinter;
+class Variables;
+namespace gdi {
+class FontEngine;
+}
 
 class TextWindow {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Slt(CommandArgs& args);
+  bool Rcl(CommandArgs& args);
+  bool Tcl(CommandArgs& args);
+  bool Clk(CommandArgs& args);
+  bool Mst(CommandArgs& args);
+  bool Tsw(CommandArgs& args);
+  bool Thd(CommandArgs& args);
+  bool Tsp(CommandArgs& args);
+  bool Tmd(CommandArgs& args);
+  bool Txt(CommandArgs& args);
+
   // Most display lines a window may have: far more than a 480-pixel screen
   // can show, few enough that a mistyped count cannot exhaust memory.
   static constexpr int kMaxLines = 1000;
@@ -32,11 +59,14 @@ class TextWindow {
   static constexpr int kMaxWindowSide = 2048;
   // A click marker is shown whole on the 640x480 screen or not at all: a
   // larger picture would only cost memory (six surfaces of its size).
-  static constexpr int kMaxMarkerWidth = 640;
-  static constexpr int kMaxMarkerHeight = 480;
+  static constexpr int kMaxMarkerWidth = gdi::kScreenWidth;
+  static constexpr int kMaxMarkerHeight = gdi::kScreenHeight;
 
   // Registers the commands of the text window.
-  explicit TextWindow(Engine& engine);
+  TextWindow(HostClock& clock, EventPump& events, HostWindow& window, gdi::FontEngine& fonts,
+             Catalogue& catalogue, Script& script, ControlFlow& flow, Variables& vars,
+             GameFiles& files, TextPrinter& printer, RunRecord& record, ButtonsState& buttons_state,
+             InputState& input_state, ScriptState& script_state, TextWindowState& state);
 
   // --- Typing --------------------------------------------------------------
   // Types the script's CurrentLine (consumed to empty) into the window.
@@ -52,9 +82,10 @@ class TextWindow {
   void ScrollTextUp();
 
   // --- Waits and the marker ------------------------------------------------
-  // Shows the click marker of a kind (0: ".tcl", 1: ".clk") and starts its
-  // blinking.
-  void ShowClickMarker(int kind);
+  // The marker of each wait.
+  enum class MarkerKind { kTextClick, kClick };  // ".tcl", ".clk"
+  // Shows the click marker of a kind and starts its blinking.
+  void ShowClickMarker(MarkerKind kind);
   // Stops the blinking and puts back the screen under the marker.
   void EraseClickMarker();
   // Clears the window: 0 at once, 1 by scrolling every line out; any other
@@ -134,18 +165,8 @@ class TextWindow {
   };
 
   // The commands.
-  bool Slt();
-  bool Rcl();
-  bool Tcl();
-  bool Clk();
-  bool Mst();
-  bool Tsw();
-  bool Thd();
-  bool Tsp();
-  bool Tmd();
-  bool Txt();
-  void TxtSpaceOrCanvas(bool space);
-  void TxtFont();
+  void TxtSpaceOrCanvas(CommandArgs& args, bool space);
+  void TxtFont(CommandArgs& args);
 
   // Marker and window helpers.
   void CommonWaitStart();
@@ -183,7 +204,20 @@ class TextWindow {
   // Loads the marker pictures the state names (none for an empty name).
   void LoadMarkerPictures();
 
-  Engine& e_;
+  HostClock& clock_;
+  EventPump& events_;
+  HostWindow& window_;
+  gdi::FontEngine& fonts_;
+  Catalogue& catalogue_;
+  Script& script_;
+  ControlFlow& flow_;
+  Variables& vars_;
+  GameFiles& files_;
+  TextPrinter& printer_;
+  RunRecord& record_;
+  ButtonsState& buttons_state_;
+  InputState& input_state_;
+  ScriptState& script_state_;
   TextWindowState& s_;
   // Made from the state's names. The window picture and its mask (white:
   // the screen shows through).

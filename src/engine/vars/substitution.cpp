@@ -3,10 +3,14 @@
 #include <algorithm>
 
 #include "common/strings.h"
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/engine_options.h"
+#include "engine/messages.h"
+#include "engine/script/command_args.h"
 #include "engine/vars/number_text.h"
 #include "engine/vars/reference_walk.h"
 #include "engine/vars/variables.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -42,8 +46,9 @@ void Variables::AppendReference(std::u16string_view inner, std::u16string& out) 
   } else if (index = FindTextVariable(inner); index >= 0) {
     out += s_.TextValues[index];
   } else {
-    e_.script.ScriptError(
-        u"変数名 " + std::u16string(inner) + u"\r\n\r\n宣言されていない変数が使われました", false);
+    errors_.ScriptError(u"変数名 " + std::u16string(inner) + u"\r\n\r\n" +
+                            std::u16string(messages::kUndeclaredVariable),
+                        false);
   }
 }
 
@@ -54,10 +59,10 @@ std::u16string Variables::ExpandText(std::u16string text) {
       text, [&](std::u16string_view inner, std::u16string& out, size_t remaining) {
         AppendReference(inner, out);
         if (out.size() + remaining > allowed_length) {
-          e_.script.ScriptError(u"変数名 " + std::u16string(inner) +
-                                    u"\r\n\r\n置き換えた結果の文字列が長すぎます（" +
-                                    ToDecimal(kMaxExpandedLength) + u"文字まで）",
-                                false);
+          errors_.ScriptError(u"変数名 " + std::u16string(inner) +
+                                  u"\r\n\r\n置き換えた結果の文字列が長すぎます（" +
+                                  ToDecimal(kMaxExpandedLength) + u"文字まで）",
+                              false);
         }
       });
 }
@@ -86,7 +91,7 @@ uint32_t Variables::ColourValue(std::u16string_view word) {
       return (*rgb & 0xFF) << 16 | (*rgb & 0xFF00) | *rgb >> 16;
     }
   }
-  e_.script.ScriptError(u"ない色を指定しました", false);
+  errors_.ScriptError(std::u16string(messages::kNoColour), false);
 }
 
 }  // namespace tsumugi

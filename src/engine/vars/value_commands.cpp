@@ -3,19 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/engine_options.h"
+#include "engine/messages.h"
+#include "engine/script/command_args.h"
 #include "engine/vars/variables.h"
+#include "platform/host.h"
 
 namespace tsumugi {
-
-namespace {
-
-// Drops the "= " written between a target and its value; it is not checked.
-void DropTwoCharacters(std::u16string& line) {
-  line.erase(0, std::min<size_t>(2, line.size()));
-}
-
-}  // namespace
 
 void Variables::AssignInteger(std::u16string_view target, int32_t value) {
   if (IsFlagWord(target)) {
@@ -25,40 +20,32 @@ void Variables::AssignInteger(std::u16string_view target, int32_t value) {
   }
 }
 
-bool Variables::Let() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string target = ExpandText(script.NextArgument());
-  DropTwoCharacters(e_.state.script.CurrentLine);
-
+// .let TARGET = VALUE   (the two characters after the target are not read)
+bool Variables::Let(CommandArgs& args) {
+  const std::u16string& target = args.Text(0);
+  const std::u16string& value = args.Word(2);
   if (IsFlagWord(target)) {
     const int flag = FlagNumber(target);
-    WriteFlag(flag, EvaluateExpression());
+    WriteFlag(flag, EvaluateExpression(value));
     return false;
   }
   // Integers are searched first: a name declared as both is an integer.
   if (const int index = LookUpIntegerVariable(target); index >= 0) {
-    const int32_t value = EvaluateExpression();
-    s_.IntegerValues[index] = value;
+    s_.IntegerValues[index] = EvaluateExpression(value);
     return false;
   }
   if (const int index = FindTextVariable(target); index >= 0) {
-    std::u16string rest = script.TakeRest();
-    s_.TextValues[index] = ExpandText(std::move(rest));
+    s_.TextValues[index] = ExpandText(value);
     return false;
   }
-  script.ScriptError(u"変数名 " + target + u"\r\n\r\n宣言されていない変数に代入しようとしました",
-                     false);
+  errors_.ScriptError(
+      u"変数名 " + target + u"\r\n\r\n" + std::u16string(messages::kAssignsUndeclared), false);
 }
 
-bool Variables::Rnd() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string target = ExpandText(script.NextArgument());
-  script.NextArgument();
-  const int32_t low = ArgToInteger(script.NextArgument());
-  script.NextArgument();
-  const int32_t high = ArgToInteger(script.NextArgument());
+// .rnd TARGET = LOW TO HIGH   (the words between are not read)
+bool Variables::Rnd(CommandArgs& args) {
+  const int32_t low = args.Integer(2);
+  const int32_t high = args.Integer(4);
 
   // The largest integer not above r * (high - low + 1) + low. With high
   // below low the same formula gives a value from high + 1 to low - 1 (low
@@ -67,26 +54,22 @@ bool Variables::Rnd() {
   const double span = static_cast<double>(high) - low + 1;
   const double drawn = std::floor(static_cast<double>(NextRandom()) * span + low);
   const auto result = static_cast<int32_t>(std::clamp(drawn, double{INT32_MIN}, double{INT32_MAX}));
-  AssignInteger(target, result);
+  AssignInteger(args.Text(0), result);
   return false;
 }
 
-bool Variables::Now() {
-  Script& script = e_.script;
-  script.DropCommandName();
-  const std::u16string target = ExpandText(script.NextArgument());
-  DropTwoCharacters(e_.state.script.CurrentLine);
-  std::u16string rest = script.TakeRest();
-  const std::u16string item = ExpandText(std::move(rest));
+// .now TARGET = ITEM
+bool Variables::Now(CommandArgs& args) {
+  const std::u16string& item = args.Text(2);
 
   int32_t value = 0;
   if (item == u"millisecond") {
     // The millisecond counter, not the clock time: two readings measure
     // elapsed time. It wraps like the counter does.
-    value = static_cast<int32_t>(e_.host.TimeGetTime());
+    value = static_cast<int32_t>(clock_.TimeGetTime());
   } else if (item == u"year" || item == u"month" || item == u"day" || item == u"weekday" ||
              item == u"hour" || item == u"minute" || item == u"second") {
-    const LocalDateTime now = e_.host.LocalTime();
+    const LocalDateTime now = clock_.LocalTime();
     if (item == u"year") value = now.year;
     if (item == u"month") value = now.month;
     if (item == u"day") value = now.day;
@@ -95,7 +78,7 @@ bool Variables::Now() {
     if (item == u"minute") value = now.minute;
     if (item == u"second") value = now.second;
   }
-  AssignInteger(target, value);
+  AssignInteger(args.Text(0), value);
   return false;
 }
 

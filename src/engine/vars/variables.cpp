@@ -3,8 +3,13 @@
 #include <chrono>
 
 #include "common/strings.h"
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/engine_options.h"
+#include "engine/messages.h"
+#include "engine/script/catalogue.h"
+#include "engine/script/command_args.h"
 #include "engine/vars/number_text.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -27,14 +32,13 @@ std::u16string_view TakeWord(std::u16string_view& rest) {
 
 }  // namespace
 
-Variables::Variables(Engine& engine) : e_(engine), s_(engine.state.vars) {
+Variables::Variables(HostClock& clock, const EngineOptions& options, ScriptErrors& errors,
+                     VariableState& state)
+    : clock_(clock), options_(options), errors_(errors), s_(state) {
   // The store is usable from the start; ResetEngine builds it again with the
   // declarations of the configuration file.
   FinishDeclarations();
   Randomize();
-  e_.script.RegisterCommand(u"let", [this] { return Let(); });
-  e_.script.RegisterCommand(u"rnd", [this] { return Rnd(); });
-  e_.script.RegisterCommand(u"now", [this] { return Now(); });
 }
 
 // --- Declarations ------------------------------------------------------------
@@ -68,7 +72,7 @@ void Variables::Randomize() {
   // The host gives the seed, unless the command line fixes it: the clock
   // with a player, a fixed value on the headless host, so that its runs
   // repeat exactly.
-  const uint64_t now = e_.options.seed ? *e_.options.seed : e_.host.RandomSeed();
+  const uint64_t now = options_.seed ? *options_.seed : clock_.RandomSeed();
   std::seed_seq seed{static_cast<uint32_t>(now), static_cast<uint32_t>(now >> 32)};
   s_.Random.seed(seed);
 }
@@ -104,15 +108,15 @@ void Variables::SetIntegerByName(std::u16string_view name, int32_t value) {
 }
 
 void Variables::ReportUndeclaredInteger(std::u16string_view name) {
-  e_.script.ScriptError(
-      u"変数名 " + std::u16string(name) + u"\r\n\r\n宣言されていない整数型変数が使われました",
-      false);
+  errors_.ScriptError(u"変数名 " + std::u16string(name) + u"\r\n\r\n" +
+                          std::u16string(messages::kUndeclaredInteger),
+                      false);
 }
 
 void Variables::ReportOutOfRange(std::u16string_view word) {
-  e_.script.ScriptError(u"数値 " + std::u16string(word) + u"\r\n\r\n" + std::u16string(kRangeText) +
-                            u"を超える数値が使われました",
-                        false);
+  errors_.ScriptError(u"数値 " + std::u16string(word) + u"\r\n\r\n" + std::u16string(kRangeText) +
+                          u"を超える数値が使われました",
+                      false);
 }
 
 // --- Flags -----------------------------------------------------------------------
@@ -130,9 +134,9 @@ int Variables::FlagNumber(std::u16string_view word) {
     }
     if (digits && number < kFlagCount) return number;
   }
-  e_.script.ScriptError(u"フラグ名 " + std::u16string(word) +
-                            u"\r\n\r\n000～255の番号で終わらないフラグ名が使われました",
-                        false);
+  errors_.ScriptError(
+      u"フラグ名 " + std::u16string(word) + u"\r\n\r\n" + std::u16string(messages::kBadFlagName),
+      false);
 }
 
 // --- Arguments -------------------------------------------------------------------
@@ -177,9 +181,9 @@ int32_t Variables::Apply(std::u16string_view op, int32_t left, int32_t right) {
     result = int64_t{left} * right;
   } else if (op == u"/" || op == u"%") {
     if (right == 0) {
-      e_.script.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) +
-                                u" 0\r\n\r\n0で割り算をしようとしました",
-                            false);
+      errors_.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) + u" 0\r\n\r\n" +
+                              std::u16string(messages::kDivisionByZero),
+                          false);
     }
     // 64 bits keep -2147483648 / -1 defined; C++ truncates toward zero and
     // gives the remainder the sign of the left side.
@@ -189,20 +193,15 @@ int32_t Variables::Apply(std::u16string_view op, int32_t left, int32_t right) {
     return left;
   }
   if (result < INT32_MIN || result > INT32_MAX) {
-    e_.script.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) + u" " +
-                              ToDecimal(right) + u"\r\n\r\n計算結果が" +
-                              std::u16string(kRangeText) + u"を超えました",
-                          false);
+    errors_.ScriptError(u"計算 " + ToDecimal(left) + u" " + std::u16string(op) + u" " +
+                            ToDecimal(right) + u"\r\n\r\n計算結果が" + std::u16string(kRangeText) +
+                            u"を超えました",
+                        false);
   }
   return static_cast<int32_t>(result);
 }
 
-int32_t Variables::EvaluateExpression() {
-  // Words are read off a view of the line and the line is cleared at the
-  // end, which is the same as taking each word off the line in turn but
-  // does not move the rest of a long line for every word. Nothing called
-  // here changes CurrentLine.
-  std::u16string_view rest = e_.state.script.CurrentLine;
+int32_t Variables::EvaluateExpression(std::u16string_view rest) {
   int32_t result = ArgToInteger(TakeWord(rest));
   while (!rest.empty()) {
     const std::u16string_view op = TakeWord(rest);
@@ -211,7 +210,6 @@ int32_t Variables::EvaluateExpression() {
     const int32_t operand = ArgToInteger(TakeWord(rest));
     result = Apply(op, result, operand);
   }
-  e_.state.script.CurrentLine.clear();
   return result;
 }
 

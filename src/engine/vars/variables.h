@@ -15,19 +15,29 @@
 
 namespace tsumugi {
 
-class Engine;
+class CommandArgs;
+class HostClock;
+class ScriptErrors;
+struct EngineOptions;
 
 enum class VariableKind { kInteger, kText };
 
 class Variables {
  public:
+  // The commands this part runs (Engine::RegisterCommands hands them
+  // their lines' arguments, read by the command table).
+  bool Let(CommandArgs& args);
+  bool Rnd(CommandArgs& args);
+  bool Now(CommandArgs& args);
+
   static constexpr int kFlagCount = tsumugi::kFlagCount;
   // ExpandText refuses to grow a text beyond this many characters, so that
   // a script doubling a text in a loop ends with a report, not out of memory.
   static constexpr size_t kMaxExpandedLength = size_t{1} << 20;
 
   // Registers ".let", ".rnd" and ".now".
-  explicit Variables(Engine& engine);
+  Variables(HostClock& clock, const EngineOptions& options, ScriptErrors& errors,
+            VariableState& state);
 
   // The variables and flags as plain data (the engine's state of them).
   VariableState& Values() { return s_; }
@@ -81,10 +91,9 @@ class Variables {
   // name: empty, numeric, or after substitution a flag, an integer variable
   // or numeric.
   bool IsIntegerArgument(std::u16string_view word);
-  // Evaluates the rest of the script's CurrentLine strictly left to right
-  // ("+", "-", "*", "/", "%"; any other operator word is skipped with its
-  // operand) and consumes it.
-  int32_t EvaluateExpression();
+  // Evaluates an expression strictly left to right ("+", "-", "*", "/",
+  // "%"; any other operator word is skipped with its operand).
+  int32_t EvaluateExpression(std::u16string_view text);
   // The text with every "[name]" and "[name^picture]" reference replaced.
   std::u16string ExpandText(std::u16string text);
   // A colour word (one of sixteen names or RRGGBB) as 0x00BBGGRR, the
@@ -100,14 +109,12 @@ class Variables {
   void AssignInteger(std::u16string_view target, int32_t value);
   float NextRandom();
 
-  bool Let();
-  bool Rnd();
-  bool Now();
-
   [[noreturn]] void ReportOutOfRange(std::u16string_view word);
   [[noreturn]] void ReportUndeclaredInteger(std::u16string_view name);
 
-  Engine& e_;
+  HostClock& clock_;
+  const EngineOptions& options_;
+  ScriptErrors& errors_;
   VariableState& s_;
 };
 

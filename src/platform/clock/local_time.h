@@ -27,7 +27,7 @@ LocalDateTime SystemLocalTime();
 
 // "YYYY-MM-DDTHH:MM:SS" with a real date of the years 0001 to 9999 and a time
 // of 00:00:00 to 23:59:59; anything else is nullopt.
-std::optional<LocalDateTime> ParseDateTime(std::string_view text);
+[[nodiscard]] std::optional<LocalDateTime> ParseDateTime(std::string_view text);
 
 // The moment `milliseconds` after `start` (whole seconds count; the calendar
 // has no time zones or leap seconds here).

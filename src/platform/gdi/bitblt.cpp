@@ -42,28 +42,37 @@ struct DstAndNotSrcOp {
   }
 };
 
-// Calls fn with the operation object for rop; false if rop is unknown.
+// Calls fn with the operation object for rop; nothing for a value that
+// names no operation.
 template <typename Fn>
-bool WithRop(uint32_t rop, Fn&& fn) {
+void WithRop(Rop rop, Fn&& fn) {
   switch (rop) {
     case kSrcCopy:
       fn(CopyOp{});
-      return true;
+      return;
     case kSrcAnd:
       fn(AndOp{});
-      return true;
+      return;
     case kSrcInvert:
       fn(XorOp{});
-      return true;
+      return;
     case kSrcErase:
       fn(EraseOp{});
-      return true;
+      return;
     case kDstAndNotSrc:
       fn(DstAndNotSrcOp{});
-      return true;
-    default:
-      return false;
+      return;
   }
+}
+
+// Cuts the copy to the pixels both bitmaps have and calls fn with the
+// operation object of rop and the cut copy, unless nothing is left.
+template <typename Dst, typename Src, typename Fn>
+void ClippedBlit(const Dst& dst, int x, int y, int w, int h, const Src& src, int sx, int sy,
+                 Rop rop, Fn&& fn) {
+  Blit r{{x, y, w, h}, sx, sy};
+  if (!ClipBlit(r, dst.Bounds(), src.Bounds())) return;
+  WithRop(rop, [&](auto op) { fn(op, r); });
 }
 
 // Row kernels for rows that do not overlap; the restrict qualifiers let the
@@ -92,42 +101,7 @@ void CombineRowFromMono(uint32_t* __restrict d, const uint8_t* __restrict s, int
   }
 }
 
-// A blit rectangle reduced to the part where both the destination and the
-// source pixel exist.
-struct BlitRect {
-  int dx, dy, sx, sy, w, h;
-};
-
-// Clips one axis: offsets [lo, hi) of a transfer of `len` pixels from `s` to
-// `d` such that both d + i lies in [0, dst_len) and s + i in [0, src_len).
-// All arithmetic is 64-bit, so no int argument can overflow it.
-bool ClipAxis(int d, int s, int len, int dst_len, int src_len, int64_t* lo, int64_t* hi) {
-  *lo = std::max({int64_t{0}, -int64_t{d}, -int64_t{s}});
-  *hi = std::min({int64_t{len}, int64_t{dst_len} - d, int64_t{src_len} - s});
-  return *lo < *hi;
-}
-
-bool ClipBlit(int dst_w, int dst_h, int x, int y, int w, int h, int src_w, int src_h, int sx,
-              int sy, BlitRect* out) {
-  if (w <= 0 || h <= 0) return false;
-  int64_t i0, i1, j0, j1;
-  if (!ClipAxis(x, sx, w, dst_w, src_w, &i0, &i1)) return false;
-  if (!ClipAxis(y, sy, h, dst_h, src_h, &j0, &j1)) return false;
-  // Every value below lies within a surface dimension, so fits an int.
-  out->dx = static_cast<int>(x + i0);
-  out->sx = static_cast<int>(sx + i0);
-  out->w = static_cast<int>(i1 - i0);
-  out->dy = static_cast<int>(y + j0);
-  out->sy = static_cast<int>(sy + j0);
-  out->h = static_cast<int>(j1 - j0);
-  return true;
-}
-
 }  // namespace
-
-bool IsSupportedRop(uint32_t rop) {
-  return WithRop(rop, [](auto) {});
-}
 
 MonoBitmap::MonoBitmap(int width, int height)
     : width_(std::clamp(width, 0, Surface::kMaxDimension)),
@@ -158,79 +132,56 @@ void MonoBitmap::SetBit(int x, int y, bool value) {
   Row(y)[x] = value ? 1 : 0;
 }
 
-bool BitBlt(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy,
-            uint32_t rop) {
-  if (!IsSupportedRop(rop)) return false;
-  BlitRect r;
-  if (!ClipBlit(dst.Width(), dst.Height(), x, y, w, h, src.Width(), src.Height(), sx, sy, &r)) {
-    return true;
-  }
-
-  // Within one surface, walk rows in the order that reads every source row
-  // before it is overwritten, as memmove does in one dimension. Segments of
-  // different rows never overlap, so only a transfer within the same rows
-  // needs the same care for columns.
-  const bool same = &dst == &src;
-  const bool rows_up = same && r.dy > r.sy;
-  const bool same_rows = same && r.dy == r.sy;
-  const bool cols_back = same_rows && r.dx > r.sx;
-
-  WithRop(rop, [&](auto op) {
+void BitBlt(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, Rop rop) {
+  ClippedBlit(dst, x, y, w, h, src, sx, sy, rop, [&](auto op, const Blit& r) {
     using Op = decltype(op);
-    for (int k = 0; k < r.h; ++k) {
-      const int j = rows_up ? r.h - 1 - k : k;
-      uint32_t* d = dst.Row(r.dy + j) + r.dx;
+    // Within one surface, walk rows in the order that reads every source row
+    // before it is overwritten, as memmove does in one dimension. Segments of
+    // different rows never overlap, so only a transfer within the same rows
+    // needs the same care for columns.
+    const bool same = &dst == &src;
+    const bool rows_up = same && r.y > r.sy;
+    const bool same_rows = same && r.y == r.sy;
+    const bool cols_back = same_rows && r.x > r.sx;
+    for (int k = 0; k < r.height; ++k) {
+      const int j = rows_up ? r.height - 1 - k : k;
+      uint32_t* d = dst.Row(r.y + j) + r.x;
       const uint32_t* s = src.Row(r.sy + j) + r.sx;
       if constexpr (std::is_same_v<Op, CopyOp>) {
-        std::memmove(d, s, static_cast<size_t>(r.w) * sizeof(uint32_t));
+        std::memmove(d, s, static_cast<size_t>(r.width) * sizeof(uint32_t));
       } else if (!same_rows) {
-        CombineRow<Op>(d, s, r.w);
+        CombineRow<Op>(d, s, r.width);
       } else if (cols_back) {
-        for (int i = r.w - 1; i >= 0; --i) d[i] = Op::Apply(d[i], s[i]);
+        for (int i = r.width - 1; i >= 0; --i) d[i] = Op::Apply(d[i], s[i]);
       } else {
-        for (int i = 0; i < r.w; ++i) d[i] = Op::Apply(d[i], s[i]);
+        for (int i = 0; i < r.width; ++i) d[i] = Op::Apply(d[i], s[i]);
       }
     }
   });
-  return true;
 }
 
-bool BitBlt(MonoBitmap& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy,
-            uint32_t rop) {
-  if (!IsSupportedRop(rop)) return false;
-  BlitRect r;
-  if (!ClipBlit(dst.Width(), dst.Height(), x, y, w, h, src.Width(), src.Height(), sx, sy, &r)) {
-    return true;
-  }
-
+void BitBlt(MonoBitmap& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy,
+            Rop rop) {
   const uint32_t key = PixelFromColorRef(src.BackColor());
-  WithRop(rop, [&](auto op) {
+  ClippedBlit(dst, x, y, w, h, src, sx, sy, rop, [&](auto op, const Blit& r) {
     using Op = decltype(op);
-    for (int j = 0; j < r.h; ++j) {
-      CombineRowToMono<Op>(dst.Row(r.dy + j) + r.dx, src.Row(r.sy + j) + r.sx, r.w, key);
+    for (int j = 0; j < r.height; ++j) {
+      CombineRowToMono<Op>(dst.Row(r.y + j) + r.x, src.Row(r.sy + j) + r.sx, r.width, key);
     }
   });
-  return true;
 }
 
-bool BitBlt(Surface& dst, int x, int y, int w, int h, const MonoBitmap& src, int sx, int sy,
-            uint32_t rop) {
-  if (!IsSupportedRop(rop)) return false;
-  BlitRect r;
-  if (!ClipBlit(dst.Width(), dst.Height(), x, y, w, h, src.Width(), src.Height(), sx, sy, &r)) {
-    return true;
-  }
-
+void BitBlt(Surface& dst, int x, int y, int w, int h, const MonoBitmap& src, int sx, int sy,
+            Rop rop) {
   const uint32_t one_color = PixelFromColorRef(dst.BackColor());
   const uint32_t zero_color = PixelFromColorRef(dst.ForeColor());
-  WithRop(rop, [&](auto op) {
+  ClippedBlit(dst, x, y, w, h, src, sx, sy, rop, [&](auto op, const Blit& r) {
     using Op = decltype(op);
-    for (int j = 0; j < r.h; ++j) {
-      CombineRowFromMono<Op>(dst.Row(r.dy + j) + r.dx, src.Row(r.sy + j) + r.sx, r.w, one_color,
+    for (int j = 0; j < r.height; ++j) {
+      CombineRowFromMono<Op>(dst.Row(r.y + j) + r.x, src.Row(r.sy + j) + r.sx, r.width, one_color,
                              zero_color);
     }
   });
-  return true;
 }
 
 }  // namespace tsumugi::gdi

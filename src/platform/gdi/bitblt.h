@@ -7,19 +7,25 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 
 namespace tsumugi::gdi {
 
-// Raster operation codes, with the values scripts pass.
-inline constexpr uint32_t kSrcCopy = 0x00CC0020;       // dest = src
-inline constexpr uint32_t kSrcAnd = 0x008800C6;        // dest = dest & src
-inline constexpr uint32_t kSrcInvert = 0x00660046;     // dest = dest ^ src
-inline constexpr uint32_t kSrcErase = 0x00440328;      // dest = src & ~dest
-inline constexpr uint32_t kDstAndNotSrc = 0x00220326;  // dest = dest & ~src
-
-// True for the raster operations BitBlt implements.
-bool IsSupportedRop(uint32_t rop);
+// The raster operations BitBlt implements, with the codes scripts write for
+// them.
+enum class Rop : uint32_t {
+  kSrcCopy = 0x00CC0020,       // dest = src
+  kSrcAnd = 0x008800C6,        // dest = dest & src
+  kSrcInvert = 0x00660046,     // dest = dest ^ src
+  kSrcErase = 0x00440328,      // dest = src & ~dest
+  kDstAndNotSrc = 0x00220326,  // dest = dest & ~src
+};
+inline constexpr Rop kSrcCopy = Rop::kSrcCopy;
+inline constexpr Rop kSrcAnd = Rop::kSrcAnd;
+inline constexpr Rop kSrcInvert = Rop::kSrcInvert;
+inline constexpr Rop kSrcErase = Rop::kSrcErase;
+inline constexpr Rop kDstAndNotSrc = Rop::kDstAndNotSrc;
 
 // A 1-bit-per-pixel bitmap, stored one byte (0 or 1) per pixel. 1 is white,
 // 0 is black. New bitmaps are all 0.
@@ -39,6 +45,7 @@ class MonoBitmap {
   int Width() const { return width_; }
   int Height() const { return height_; }
   bool Empty() const { return width_ == 0 || height_ == 0; }
+  Rect Bounds() const { return {0, 0, width_, height_}; }
 
   // Checked access: Bit returns false outside the bitmap, SetBit ignores
   // points outside.
@@ -65,23 +72,22 @@ class MonoBitmap {
 // of dst, combining each pixel with the raster operation `rop`. A destination
 // pixel (x + i, y + j) is written only if it lies inside dst and the source
 // pixel (sx + i, sy + j) lies inside src; any other pixel is left alone.
-// Any coordinates and sizes are accepted. Returns false, changing nothing,
-// for an unsupported rop, true otherwise.
+// Any coordinates and sizes are accepted. A Rop value that is none of the
+// named operations changes nothing.
 
 // Colour to colour, on the 24 colour bits. src and dst may be the same
 // surface with overlapping rectangles: the result is as if the source
 // rectangle had been copied away first.
-bool BitBlt(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy,
-            uint32_t rop);
+void BitBlt(Surface& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy, Rop rop);
 
 // Colour to monochrome: a source pixel equal to src.BackColor() becomes 1,
 // any other pixel 0, before the rop is applied.
-bool BitBlt(MonoBitmap& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy,
-            uint32_t rop);
+void BitBlt(MonoBitmap& dst, int x, int y, int w, int h, const Surface& src, int sx, int sy,
+            Rop rop);
 
 // Monochrome to colour: a 1 bit becomes dst.BackColor(), a 0 bit
 // dst.ForeColor(), before the rop is applied.
-bool BitBlt(Surface& dst, int x, int y, int w, int h, const MonoBitmap& src, int sx, int sy,
-            uint32_t rop);
+void BitBlt(Surface& dst, int x, int y, int w, int h, const MonoBitmap& src, int sx, int sy,
+            Rop rop);
 
 }  // namespace tsumugi::gdi

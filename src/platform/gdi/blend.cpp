@@ -224,18 +224,17 @@ namespace {
 // `columns` x `rows` at (x, y) covers into records of `out` (stride
 // `columns` records); records whose pixel lies outside src are left alone.
 void Capture(const Surface& src, int x, int y, int columns, int rows, uint8_t* out) {
-  const int64_t i0 = std::max<int64_t>(0, -int64_t{x});
-  const int64_t i1 = std::min<int64_t>(columns, int64_t{src.Width()} - x);
-  const int64_t j0 = std::max<int64_t>(0, -int64_t{y});
-  const int64_t j1 = std::min<int64_t>(rows, int64_t{src.Height()} - y);
-  for (int64_t j = j0; j < j1; ++j) {
-    const uint32_t* in = src.Row(static_cast<int>(y + j));
-    uint8_t* record = out + static_cast<size_t>(j) * static_cast<size_t>(columns) * 3;
-    for (int64_t i = i0; i < i1; ++i) {
-      const uint32_t p = in[x + i];  // 0x00RRGGBB
-      record[i * 3] = static_cast<uint8_t>(p);
-      record[i * 3 + 1] = static_cast<uint8_t>(p >> 8);
-      record[i * 3 + 2] = static_cast<uint8_t>(p >> 16);
+  const Rect part = Rect{x, y, columns, rows}.Intersect(src.Bounds());
+  for (int row = part.y; row < part.Bottom(); ++row) {
+    const uint32_t* in = src.Row(row);
+    uint8_t* record = out + (static_cast<size_t>(row - int64_t{y}) * static_cast<size_t>(columns) +
+                             static_cast<size_t>(part.x - int64_t{x})) *
+                                3;
+    for (int i = part.x; i < part.Right(); ++i, record += 3) {
+      const uint32_t p = in[i];  // 0x00RRGGBB
+      record[0] = static_cast<uint8_t>(p);
+      record[1] = static_cast<uint8_t>(p >> 8);
+      record[2] = static_cast<uint8_t>(p >> 16);
     }
   }
 }
@@ -270,16 +269,14 @@ bool BlendBuffers::Step(Surface& dst, int x, int y, float level) {
   MixBytes(source_.data(), destination_.data(), mixed_.data(), mixed_.size(), level, kernel_);
 
   // Draw the first width_ columns of every row, clipped to dst.
-  const int64_t i0 = std::max<int64_t>(0, -int64_t{x});
-  const int64_t i1 = std::min<int64_t>(width_, int64_t{dst.Width()} - x);
-  const int64_t j0 = std::max<int64_t>(0, -int64_t{y});
-  const int64_t j1 = std::min<int64_t>(height_, int64_t{dst.Height()} - y);
-  if (i0 >= i1) return true;
+  const Rect part = Rect{x, y, width_, height_}.Intersect(dst.Bounds());
+  if (part.Empty()) return true;
   const size_t row_bytes = static_cast<size_t>(padded_width_) * 3;
-  for (int64_t j = j0; j < j1; ++j) {
-    uint32_t* out = dst.Row(static_cast<int>(y + j)) + (x + i0);
-    const size_t at = static_cast<size_t>(j) * row_bytes + static_cast<size_t>(i0) * 3;
-    const size_t count = static_cast<size_t>(i1 - i0);
+  const size_t count = static_cast<size_t>(part.width);
+  for (int row = part.y; row < part.Bottom(); ++row) {
+    uint32_t* out = dst.Row(row) + part.x;
+    const size_t at = static_cast<size_t>(row - int64_t{y}) * row_bytes +
+                      static_cast<size_t>(part.x - int64_t{x}) * 3;
 #ifdef TSUMUGI_BLEND_AVX2
     if (kernel_ == MixKernel::kAvx2) {
       RecordsToPixelsAvx2(mixed_.data() + at, out, count, mixed_.size() - at);

@@ -32,7 +32,7 @@ inline bool IsDrawableLevel(float level) {
 // x86-64 processors with AVX2, chosen at run time. Both give the same bytes.
 enum class MixKernel { kPortable, kAvx2 };
 // Whether this processor can run the kernel.
-bool MixKernelAvailable(MixKernel kernel);
+[[nodiscard]] bool MixKernelAvailable(MixKernel kernel);
 // The fastest kernel this processor runs.
 MixKernel BestMixKernel();
 
@@ -57,15 +57,15 @@ class BlendBuffers {
   // A blend already running is ended first. A width or height of 0 or less,
   // or above Surface::kMaxDimension, is refused: the blend is active but
   // captures nothing and its frames draw nothing; the result is false.
-  bool Begin(const Surface& dst, int x, int y, const Surface& src, int sx, int sy, int width,
-             int height);
+  [[nodiscard]] bool Begin(const Surface& dst, int x, int y, const Surface& src, int sx, int sy,
+                           int width, int height);
 
   // Mixes every captured record at `level` and draws the first Width()
   // columns of each row at (x, y) of dst, clipped to dst. The mix always
   // starts from the captures, so frames do not accumulate. A level outside
   // 0 to 1 (or NaN), an inactive or refused blend draw nothing and return
   // false.
-  bool Step(Surface& dst, int x, int y, float level);
+  [[nodiscard]] bool Step(Surface& dst, int x, int y, float level);
 
   // Frees the buffers. Harmless when no blend is active.
   void End();

@@ -38,6 +38,7 @@ inline constexpr int kMaxCursorDimension = 256;
 //
 // On failure returns false, leaves *out unchanged and stores a short English
 // reason (without the path) in *error if it is not null.
-bool LoadCursorImage(const std::filesystem::path& path, CursorImage* out, std::string* error);
+[[nodiscard]] bool LoadCursorImage(const std::filesystem::path& path, CursorImage* out,
+                                   std::string* error);
 
 }  // namespace tsumugi::gdi

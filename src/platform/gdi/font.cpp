@@ -238,15 +238,15 @@ Font::Glyph Font::Rasterise(char32_t c) const {
   // Simulated bold overstrikes the glyph one pixel to the right: every
   // stroke one pixel wider, the glyph and its advance too, as Windows made
   // bold out of a face that had none.
-  g.width = width + (bold ? 1 : 0);
-  g.height = rows;
-  g.left = slot->bitmap_left;
-  g.top = ascent_ - slot->bitmap_top;
-  g.coverage.assign(static_cast<size_t>(g.width) * static_cast<size_t>(rows), 0);
+  g.box.width = width + (bold ? 1 : 0);
+  g.box.height = rows;
+  g.box.x = slot->bitmap_left;
+  g.box.y = ascent_ - slot->bitmap_top;
+  g.coverage.assign(static_cast<size_t>(g.box.width) * static_cast<size_t>(rows), 0);
   const int max_grey = bitmap.num_grays > 1 ? bitmap.num_grays - 1 : 255;
   for (int y = 0; y < rows; ++y) {
     const unsigned char* src = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
-    uint8_t* dst = g.coverage.data() + static_cast<size_t>(y) * static_cast<size_t>(g.width);
+    uint8_t* dst = g.coverage.data() + static_cast<size_t>(y) * static_cast<size_t>(g.box.width);
     if (mono) {
       for (int x = 0; x < width; ++x) dst[x] = ((src[x >> 3] >> (7 - (x & 7))) & 1) ? 255 : 0;
     } else if (max_grey == 255) {
@@ -255,7 +255,7 @@ Font::Glyph Font::Rasterise(char32_t c) const {
       for (int x = 0; x < width; ++x) dst[x] = static_cast<uint8_t>(src[x] * 255 / max_grey);
     }
     if (bold) {
-      for (int x = g.width - 1; x > 0; --x) dst[x] = std::max(dst[x], dst[x - 1]);
+      for (int x = g.box.width - 1; x > 0; --x) dst[x] = std::max(dst[x], dst[x - 1]);
     }
   }
   FindInk(g);
@@ -263,10 +263,11 @@ Font::Glyph Font::Rasterise(char32_t c) const {
 }
 
 void Font::FindInk(Glyph& g) {
-  g.ink.assign(static_cast<size_t>(g.height), Ink{});
-  for (int y = 0; y < g.height; ++y) {
-    const uint8_t* row = g.coverage.data() + static_cast<size_t>(y) * static_cast<size_t>(g.width);
-    int first = 0, end = g.width;
+  g.ink.assign(static_cast<size_t>(g.box.height), Ink{});
+  for (int y = 0; y < g.box.height; ++y) {
+    const uint8_t* row =
+        g.coverage.data() + static_cast<size_t>(y) * static_cast<size_t>(g.box.width);
+    int first = 0, end = g.box.width;
     while (first < end && row[first] == 0) ++first;
     while (end > first && row[end - 1] == 0) --end;
     g.ink[static_cast<size_t>(y)] = {static_cast<uint16_t>(first), static_cast<uint16_t>(end)};
@@ -297,30 +298,22 @@ void Font::Draw(Surface& dst, int x, int y, std::u16string_view text, ColorRef c
                 int char_extra) const {
   if (dst.Empty()) return;
   const uint32_t pixel = PixelFromColorRef(color);
-  const int64_t surface_w = dst.Width();
-  const int64_t surface_h = dst.Height();
   int64_t pen = x;
   for (size_t i = 0; i < text.size();) {
     const Glyph& g = GetGlyph(NextCharacter(text, i));
-    const int64_t gx = pen + g.left;
-    const int64_t gy = static_cast<int64_t>(y) + g.top;
+    const int64_t gx = pen + g.box.x;
+    const int64_t gy = static_cast<int64_t>(y) + g.box.y;
     pen += g.advance + static_cast<int64_t>(char_extra);
-    if (g.width == 0) continue;
-    const int64_t x0 = std::max<int64_t>(gx, 0);
-    const int64_t x1 = std::min<int64_t>(gx + g.width, surface_w);
-    const int64_t y0 = std::max<int64_t>(gy, 0);
-    const int64_t y1 = std::min<int64_t>(gy + g.height, surface_h);
-    if (x0 >= x1 || y0 >= y1) continue;
-    for (int64_t row = y0; row < y1; ++row) {
+    if (g.box.width == 0) continue;
+    const Rect box = ClipEdges(gx, gy, gx + g.box.width, gy + g.box.height, dst.Bounds());
+    for (int row = box.y; row < box.Bottom(); ++row) {
       const size_t glyph_row = static_cast<size_t>(row - gy);
       const Ink ink = g.ink[glyph_row];
-      const int64_t start = std::max<int64_t>(gx + ink.first, x0);
-      const int64_t stop = std::min<int64_t>(gx + ink.end, x1);
-      if (start >= stop) continue;
+      const Rect span = ClipEdges(gx + ink.first, row, gx + ink.end, row + 1, box);
+      if (span.Empty()) continue;
       const uint8_t* coverage =
-          g.coverage.data() + glyph_row * static_cast<size_t>(g.width) + (start - gx);
-      BlendSpan(dst.Row(static_cast<int>(row)) + start, coverage, static_cast<int>(stop - start),
-                pixel);
+          g.coverage.data() + glyph_row * static_cast<size_t>(g.box.width) + (span.x - gx);
+      BlendSpan(dst.Row(row) + span.x, coverage, span.width, pixel);
     }
   }
 }

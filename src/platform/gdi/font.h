@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
 
@@ -87,14 +88,11 @@ class Font {
     uint16_t end = 0;
   };
   // A rasterised glyph: an 8-bit coverage map (0 untouched, 255 full colour)
-  // placed relative to the pen position and the top of the character cell,
-  // with the columns of each row that carry ink, so that drawing blends
-  // only those, several pixels at a time.
+  // of box.width x box.height, with box placed relative to the pen position
+  // and the top of the character cell, and the columns of each row that
+  // carry ink, so that drawing blends only those, several pixels at a time.
   struct Glyph {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
+    Rect box;
     int advance = 0;
     std::vector<uint8_t> coverage;
     std::vector<Ink> ink;

@@ -47,8 +47,8 @@ class FaceFinder {
   // empty) covering Japanese. With `require_family`, a font is only accepted
   // if its family is the requested one or one that the configuration binds
   // strongly to it (a metric-compatible alias), never a generic fallback.
-  std::optional<FaceFile> Match(const std::string& family, bool bold, bool italic,
-                                bool require_family);
+  [[nodiscard]] std::optional<FaceFile> Match(const std::string& family, bool bold, bool italic,
+                                              bool require_family);
 
   std::map<std::tuple<std::u16string, bool, bool>, std::vector<FaceFile>> candidates_;
   FcConfig* config_ = nullptr;

@@ -47,6 +47,6 @@ inline constexpr int64_t kMaxPicturePixels = int64_t{1} << 24;
 // any pixel memory is allocated, and so are bitmaps whose header promises more
 // pixel data than the file holds. Only a regular file of at most 128 MiB is
 // read.
-bool LoadPicture(const std::filesystem::path& path, Surface* out, std::string* error);
+[[nodiscard]] bool LoadPicture(const std::filesystem::path& path, Surface* out, std::string* error);
 
 }  // namespace tsumugi::gdi

@@ -13,8 +13,8 @@ namespace tsumugi::gdi {
 // Reads the whole file into *bytes. Files larger than max_bytes are refused,
 // so that a wrong file cannot exhaust memory. On failure returns false and
 // stores a short reason in *error.
-bool ReadFileBytes(const std::filesystem::path& path, size_t max_bytes, std::vector<uint8_t>* bytes,
-                   std::string* error);
+[[nodiscard]] bool ReadFileBytes(const std::filesystem::path& path, size_t max_bytes,
+                                 std::vector<uint8_t>* bytes, std::string* error);
 
 // Little-endian fields; the caller guarantees that the bytes exist.
 inline uint16_t ReadLe16(const uint8_t* p) {

@@ -16,13 +16,13 @@ namespace tsumugi::gdi {
 // that names a folder, device or FIFO is refused. On failure returns false
 // and, if error is not null, stores a description in it. An empty surface
 // cannot be written.
-bool WritePng(const Surface& surface, const std::string& path, std::string* error);
+[[nodiscard]] bool WritePng(const Surface& surface, const std::string& path, std::string* error);
 
 // Reads any PNG into *out (replacing its size and content), dropping alpha.
 // On failure returns false, leaves *out unchanged and describes the problem
 // in *error if it is not null. Images wider or taller than
 // Surface::kMaxDimension are refused.
-bool ReadPng(const std::string& path, Surface* out, std::string* error);
+[[nodiscard]] bool ReadPng(const std::string& path, Surface* out, std::string* error);
 
 // A text of a PNG file: a keyword (1 to 79 printable Latin-1 characters,
 // such as "Title" or "Description") and its text in UTF-8.
@@ -45,8 +45,9 @@ struct PngChunk {
 // On failure (an empty surface, a chunk name that is not four letters, a
 // chunk too long for PNG) returns false and describes the problem in *error
 // if it is not null.
-bool EncodePng(const Surface& surface, const std::vector<PngText>& texts,
-               const std::vector<PngChunk>& chunks, std::string* out, std::string* error);
+[[nodiscard]] bool EncodePng(const Surface& surface, const std::vector<PngText>& texts,
+                             const std::vector<PngChunk>& chunks, std::string* out,
+                             std::string* error);
 
 // The most texts ReadPng and DecodePng keep, and the longest text
 // (unpacked); further and longer ones are skipped.
@@ -61,7 +62,7 @@ inline constexpr int kMaxPngTextBytes = 1 << 20;
 // *texts in file order, converted to UTF-8. On failure returns false, leaves
 // *out and *texts unchanged and describes the problem in *error if it is
 // not null.
-bool DecodePng(std::string_view bytes, int max_width, int max_height, Surface* out,
-               std::vector<PngText>* texts, std::string* error);
+[[nodiscard]] bool DecodePng(std::string_view bytes, int max_width, int max_height, Surface* out,
+                             std::vector<PngText>* texts, std::string* error);
 
 }  // namespace tsumugi::gdi

@@ -62,18 +62,12 @@ void Surface::Resize(int width, int height) {
 }
 
 void Surface::Fill(int x, int y, int w, int h, ColorRef color) {
-  if (w <= 0 || h <= 0) return;
-  // 64-bit so that x + w cannot overflow for any int arguments.
-  const int64_t x0 = std::max<int64_t>(x, 0);
-  const int64_t y0 = std::max<int64_t>(y, 0);
-  const int64_t x1 = std::min<int64_t>(int64_t{x} + w, width_);
-  const int64_t y1 = std::min<int64_t>(int64_t{y} + h, height_);
-  if (x0 >= x1 || y0 >= y1) return;
-
+  const Rect area = Rect{x, y, w, h}.Intersect(Bounds());
+  if (area.Empty()) return;
   const uint32_t pixel = PixelFromColorRef(color);
-  for (int64_t row = y0; row < y1; ++row) {
-    uint32_t* p = Row(static_cast<int>(row));
-    std::fill(p + x0, p + x1, pixel);
+  for (int row = area.y; row < area.Bottom(); ++row) {
+    uint32_t* p = Row(row);
+    std::fill(p + area.x, p + area.Right(), pixel);
   }
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/gdi/rect.h"
+
 namespace tsumugi::gdi {
 
 // A colour as scripts give it: 0x00BBGGRR, red in the lowest byte. The top
@@ -53,6 +55,7 @@ class Surface {
   int Width() const { return width_; }
   int Height() const { return height_; }
   bool Empty() const { return width_ == 0 || height_ == 0; }
+  Rect Bounds() const { return {0, 0, width_, height_}; }
 
   // Colour of the cleared state, of area exposed by Resize, and the colour
   // that 1-bits of a monochrome bitmap become when blitted onto this surface.

@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include "common/diagnostics.h"
 #include "common/text_codec.h"
 #include "platform/gdi/png_writer.h"
 #include "platform/headless/json.h"
@@ -31,7 +32,7 @@ constexpr uint64_t kMixPiece = 4096;
 
 HeadlessHost::HeadlessHost(HeadlessOptions options)
     : options_(std::move(options)),
-      screen_(640, 480, gdi::kBlack),
+      screen_(gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack),
       // Sound is made only when someone listens: without --audio-out every
       // medium still runs its course and ends at its time, in silence. A
       // restored state goes on with the same samples the run would have
@@ -174,8 +175,9 @@ void HeadlessHost::CheckForEndlessScript() {
   const int64_t limit = options_.endless_script_limit.count();
   if (wall - watched_since_ms_ > limit) {
     if (options_.err) {
-      *options_.err << "tsumugi: the script has run for " << (limit + 999) / 1000
-                    << " s without letting engine time pass (an endless loop?); stopping\n";
+      Complain(*options_.err,
+               "the script has run for " + std::to_string((limit + 999) / 1000) +
+                   " s without letting engine time pass (an endless loop?); stopping");
     }
     watched_since_ms_ = wall;
     if (sink_) sink_->OnTimeLimit();
@@ -303,8 +305,8 @@ void HeadlessHost::Perform(const Action& action) {
         // A test that asked for a picture must not pass without it: the
         // run ends here, with its own exit status.
         if (options_.err) {
-          *options_.err << "tsumugi: input line " << action.line << ": cannot write screenshot "
-                        << action.file << ": " << error << "\n";
+          Complain(*options_.err, "input line " + std::to_string(action.line) +
+                                      ": cannot write screenshot " + action.file + ": " + error);
         }
         write_failed_ = true;
         sink_->OnCloseRequest();
@@ -394,7 +396,7 @@ bool HeadlessHost::AcquireInstanceLock(const std::string& game_folder) {
 }
 
 void HeadlessHost::Diagnostic(const std::string& text) {
-  if (options_.err) *options_.err << "tsumugi: " << text << "\n";
+  if (options_.err) Complain(*options_.err, text);
 }
 
 }  // namespace tsumugi::headless

@@ -74,7 +74,7 @@ class HeadlessHost final : public Host {
   void RestoreTimer(TimerId timer, const TimerSetting& setting) override;
 
   void MessageBoxOk(const std::u16string& text) override;
-  bool MessageBoxYesNo(const std::u16string& text) override;
+  [[nodiscard]] bool MessageBoxYesNo(const std::u16string& text) override;
 
   gdi::Surface& Screen() override { return screen_; }
   void Refresh() override { ++refresh_count_; }
@@ -82,8 +82,8 @@ class HeadlessHost final : public Host {
   void ShowWindow(bool visible) override { window_visible_ = visible; }
   void SetWindowStyle(bool full_screen, bool topmost) override;
   Size DesktopSize() override { return options_.desktop; }
-  DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
-                                  bool test_only) override;
+  [[nodiscard]] DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
+                                                bool test_only) override;
   void RestoreDisplayMode() override;
   MediaService& Media() override { return options_.media ? *options_.media : devices_; }
   Point GetCursorPos() override { return cursor_; }
@@ -98,7 +98,7 @@ class HeadlessHost final : public Host {
     cursor_image_ = image;
     ++cursor_image_changes_;
   }
-  bool AcquireInstanceLock(const std::string& game_folder) override;
+  [[nodiscard]] bool AcquireInstanceLock(const std::string& game_folder) override;
   void Diagnostic(const std::string& text) override;
   // Always the same, so that a run repeats exactly.
   uint64_t RandomSeed() override { return 20261206; }

@@ -43,12 +43,12 @@ class InstanceLock {
 
   // The private folder for lock files (created if need be), or nullopt with
   // the reason in *problem.
-  static std::optional<std::string> LockFolder(std::string* problem);
+  [[nodiscard]] static std::optional<std::string> LockFolder(std::string* problem);
   // The lock file used for a game folder (the folder is made canonical
   // first, so two spellings of one folder share a lock), or nullopt with
   // the reason in *problem.
-  static std::optional<std::string> LockPathFor(const std::string& game_folder,
-                                                std::string* problem);
+  [[nodiscard]] static std::optional<std::string> LockPathFor(const std::string& game_folder,
+                                                              std::string* problem);
 
  private:
   int fd_ = -1;

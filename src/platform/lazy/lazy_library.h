@@ -22,7 +22,7 @@ class LazyLibrary {
 
   // Opens the library if that has not been tried yet. False when it or one
   // of its functions is missing (`Error` says which).
-  bool Load();
+  [[nodiscard]] bool Load();
   const std::string& Error() const { return error_; }
   // The address of a function named at construction; the library must be
   // loaded.

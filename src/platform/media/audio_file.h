@@ -23,7 +23,7 @@ class AudioFile final : public AudioSource {
 
   int Read(int16_t* out, int frames) override;
   // Opens the file again: every pass gives exactly the same samples.
-  bool Rewind() override;
+  [[nodiscard]] bool Rewind() override;
   uint64_t Position() const override { return position_; }
   // Decodes from the start and throws the frames away: a decoder keeps
   // state from frame to frame (MP3 above all), so jumping to a time in the
@@ -32,7 +32,7 @@ class AudioFile final : public AudioSource {
 
  private:
   AudioFile() = default;
-  bool Start(std::string* error);
+  [[nodiscard]] bool Start(std::string* error);
   // Decodes until converted frames are waiting or the file has ended.
   void Refill();
   void Convert(const uint8_t* const* data, int count);

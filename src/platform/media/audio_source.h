@@ -17,7 +17,7 @@ class AudioSource {
   // end of the stream.
   virtual int Read(int16_t* out, int frames) = 0;
   // Back to the beginning. False when the stream cannot start again.
-  virtual bool Rewind() = 0;
+  [[nodiscard]] virtual bool Rewind() = 0;
   // Frames given since the beginning.
   virtual uint64_t Position() const = 0;
   // Puts the stream `frame` frames from its beginning (at its end when it
@@ -38,7 +38,7 @@ class SilentSource final : public AudioSource {
     position_ += static_cast<uint64_t>(n);
     return n;
   }
-  bool Rewind() override {
+  [[nodiscard]] bool Rewind() override {
     position_ = 0;
     return true;
   }

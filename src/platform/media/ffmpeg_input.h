@@ -50,13 +50,13 @@ struct DecodingStream {
 // Opens `path` and the best stream of `type` in it (audio or video), with
 // a decoder for it. False with a reason in *error when the file cannot be
 // read, has no such stream, or uses a format or codec outside the list.
-bool OpenStream(const std::filesystem::path& path, AVMediaType type, DecodingStream* out,
-                std::string* error);
+[[nodiscard]] bool OpenStream(const std::filesystem::path& path, AVMediaType type,
+                              DecodingStream* out, std::string* error);
 
 // Decodes the next frame of the stream into `frame`, reading packets as
 // needed and passing damaged ones over. False once the decoder is drained
 // (or has failed too often in a row to go on).
-bool DecodeFrame(DecodingStream& stream, AVPacket* packet, AVFrame* frame);
+[[nodiscard]] bool DecodeFrame(DecodingStream& stream, AVPacket* packet, AVFrame* frame);
 
 // FFmpeg's text for an error code.
 std::string ErrorText(int code);

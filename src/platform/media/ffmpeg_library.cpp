@@ -24,7 +24,9 @@ extern "C" {
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
+#include "common/diagnostics.h"
 #include "platform/lazy/lazy_library.h"
 
 // Every function the engine calls, library by library, in the order they
@@ -123,7 +125,7 @@ template <typename Function>
 Function Resolve(LazyLibrary& library, const char* name) {
   std::string why;
   if (!LoadFfmpeg(&why)) {
-    std::fprintf(stderr, "tsumugi: %s: %s\n", name, why.c_str());
+    Complain(std::string(name) + ": " + why);
     std::abort();
   }
   return reinterpret_cast<Function>(library.Function(name));

@@ -6,6 +6,7 @@
 #include <limits>
 #include <ostream>
 
+#include "common/diagnostics.h"
 #include "common/file_lookup.h"
 #include "platform/media/audio_file.h"
 #include "platform/media/midi_player.h"
@@ -46,7 +47,7 @@ MediaDevices::Slot* MediaDevices::SlotAt(int slot) {
 }
 
 void MediaDevices::Report(const std::filesystem::path& file, const std::string& reason) {
-  if (options_.err) *options_.err << "tsumugi: cannot play '" << file.string() << "': " << reason << "\n";
+  if (options_.err) Complain(*options_.err, "cannot play '" + file.string() + "': " + reason);
 }
 
 MidiSynth* MediaDevices::Synth() {
@@ -63,7 +64,7 @@ MidiSynth* MediaDevices::Synth() {
       if (!synth_) error = "SoundFont '" + font.string() + "': " + error;
     }
     if (!synth_ && options_.err) {
-      *options_.err << "tsumugi: " << error << "; MIDI music plays silently\n";
+      Complain(*options_.err, error + "; MIDI music plays silently");
     }
   }
   return synth_.get();
@@ -177,7 +178,7 @@ void MediaDevices::LoadTrack(Slot& s, int track) {
 
 void MediaDevices::ReportTrackFile(const std::filesystem::path& file, const std::string& line) {
   if (!reported_track_files_.insert(file).second || !options_.err) return;
-  *options_.err << "tsumugi: " << line << "\n";
+  Complain(*options_.err, line);
 }
 
 void MediaDevices::PlayTracks(int slot, int from, int to) {
@@ -200,11 +201,13 @@ void MediaDevices::SeekToStart(int slot) {
     LoadTrack(*s, 1);
     return;
   }
-  if (s->voice.source) s->voice.source->Rewind();
+  // A sound that cannot be read again gives nothing more and ends.
+  if (s->voice.source) static_cast<void>(s->voice.source->Rewind());
   s->voice.buffered = 0;
   s->voice.pass_starts.clear();
   s->voice.finished = false;
-  if (s->video) s->video->Rewind();
+  // A video that cannot be read again has no pictures left and ends.
+  if (s->video) static_cast<void>(s->video->Rewind());
 }
 
 void MediaDevices::SeekToTrack(int slot, int track) {
@@ -418,8 +421,9 @@ void MediaDevices::RestartVideo(Slot& s, int64_t frame) {
     s.stalled = true;
     return;
   }
-  if (s.video) s.video->Rewind();
-  if (s.voice.source) s.voice.source->Rewind();
+  // A video that cannot be read again has no pictures left and ends.
+  if (s.video) static_cast<void>(s.video->Rewind());
+  if (s.voice.source) static_cast<void>(s.voice.source->Rewind());  // as above, it ends
   s.voice.buffered = 0;
   s.voice.pass_starts.clear();
   s.voice.finished = false;

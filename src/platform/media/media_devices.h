@@ -55,8 +55,8 @@ class MediaDevices final : public MediaService {
   ~MediaDevices() override;
 
   // MediaService.
-  bool Open(int slot, const std::filesystem::path& file) override;
-  bool OpenCd(int slot, const std::filesystem::path& game_folder) override;
+  [[nodiscard]] bool Open(int slot, const std::filesystem::path& file) override;
+  [[nodiscard]] bool OpenCd(int slot, const std::filesystem::path& game_folder) override;
   int TrackCount(int slot) override;
   Size SourceSize(int slot) override;
   void ShowInVideoBox(int slot) override;

@@ -30,14 +30,8 @@ void ComposeWithVideoBox(const gdi::Surface& screen, const VideoBox& box, gdi::S
                 static_cast<size_t>(screen.Width()) * static_cast<size_t>(screen.Height()) * 4);
   }
   if (!box.visible) return;
-  const int x0 = std::max(0, box.left);
-  const int y0 = std::max(0, box.top);
-  const int x1 = static_cast<int>(std::min<int64_t>(screen.Width(), int64_t{box.left} + box.picture.Width()));
-  const int y1 = static_cast<int>(std::min<int64_t>(screen.Height(), int64_t{box.top} + box.picture.Height()));
-  for (int y = y0; y < y1; ++y) {
-    std::memcpy(out->Row(y) + x0, box.picture.Row(y - box.top) + (x0 - box.left),
-                static_cast<size_t>(x1 - x0) * 4);
-  }
+  gdi::BitBlt(*out, box.left, box.top, box.picture.Width(), box.picture.Height(), box.picture, 0, 0,
+              gdi::kSrcCopy);
 }
 
 void ComposeShown(const gdi::Surface& screen, const VideoBox& box, const gdi::Surface* overlay,

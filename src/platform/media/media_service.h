@@ -24,6 +24,7 @@
 #include <optional>
 #include <set>
 
+#include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
 
@@ -50,14 +51,13 @@ enum class DeviceMode {
 struct VideoBox {
   int left = 0;
   int top = 0;
-  gdi::Surface picture{640, 480, gdi::kBlack};
+  gdi::Surface picture{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
   bool visible = false;
   // Counts every change, so that a host knows when to show the screen again.
   uint64_t version = 0;
 
   bool Contains(int x, int y) const {
-    return visible && x >= left && y >= top && x - left < picture.Width() &&
-           y - top < picture.Height();
+    return visible && gdi::Rect{left, top, picture.Width(), picture.Height()}.Contains(x, y);
   }
 };
 
@@ -157,7 +157,7 @@ struct SoundSnapshot {
 struct VideoBoxSnapshot {
   int left = 0;
   int top = 0;
-  gdi::Surface picture{640, 480, gdi::kBlack};
+  gdi::Surface picture{gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack};
   bool visible = false;
 
   friend bool operator==(const VideoBoxSnapshot& a, const VideoBoxSnapshot& b);
@@ -181,10 +181,10 @@ class MediaService {
   // --- Device slots 1 to 5 ----------------------------------------------------
   // Opens a MIDI, MP3 or video file on a slot. False when it cannot be
   // played; the slot then stays not open.
-  virtual bool Open(int slot, const std::filesystem::path& file) = 0;
+  [[nodiscard]] virtual bool Open(int slot, const std::filesystem::path& file) = 0;
   // Opens the CD drive on a slot. The disc is the track files of the game
   // folder (see CdTrackFiles).
-  virtual bool OpenCd(int slot, const std::filesystem::path& game_folder) = 0;
+  [[nodiscard]] virtual bool OpenCd(int slot, const std::filesystem::path& game_folder) = 0;
   // The number of tracks of the disc of an open CD slot; 0 without a disc.
   virtual int TrackCount(int slot) = 0;
   // The picture size of the video of an open video slot; 0 x 0 otherwise.

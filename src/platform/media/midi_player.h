@@ -75,7 +75,7 @@ class MidiPlayer final : public AudioSource {
   static std::unique_ptr<MidiPlayer> Open(const std::filesystem::path& path, MidiSynth* synth,
                                           std::string* error);
   int Read(int16_t* out, int frames) override;
-  bool Rewind() override;
+  [[nodiscard]] bool Rewind() override;
   uint64_t Position() const override { return position_; }
   // Exactly: the song is played from its start up to `frame` on the
   // synthesizer and the sound thrown away (a song's notes, envelopes and

@@ -31,7 +31,7 @@ struct MidiSong {
 // header that announces more tracks than the file holds is believed only as
 // far as the file goes. False with a reason when the bytes are not a MIDI
 // file at all or hold no track.
-bool ParseMidiSong(std::string_view file, MidiSong* out, std::string* error);
+[[nodiscard]] bool ParseMidiSong(std::string_view file, MidiSong* out, std::string* error);
 
 // True for the system exclusive messages that reset a General MIDI or GS
 // sound module.

@@ -24,7 +24,7 @@ class VideoFile {
   // Microseconds from the start to the end of the last picture as the
   // file's packets tell it, read without decoding a picture; nothing when
   // the file has no pictures that can be read.
-  static std::optional<int64_t> ScanLength(const std::filesystem::path& path);
+  [[nodiscard]] static std::optional<int64_t> ScanLength(const std::filesystem::path& path);
   ~VideoFile();
   VideoFile(const VideoFile&) = delete;
   VideoFile& operator=(const VideoFile&) = delete;
@@ -57,13 +57,13 @@ class VideoFile {
   bool DrawNext(gdi::Surface* target);
 
   // Back to the first picture. False when the file cannot be read again.
-  bool Rewind();
+  [[nodiscard]] bool Rewind();
 
  private:
   VideoFile() = default;
-  bool Start(std::string* error);
+  [[nodiscard]] bool Start(std::string* error);
   // Opens the file and sets up the clock of its pictures.
-  bool OpenFile(std::string* error);
+  [[nodiscard]] bool OpenFile(std::string* error);
   // Decodes the picture after the one held; at the end of the file the
   // end time becomes known.
   void DecodeAhead();

@@ -16,13 +16,13 @@ class WavWriter {
   WavWriter& operator=(const WavWriter&) = delete;
 
   // Creates the file. False with a reason when it cannot be written.
-  bool Open(const std::string& path, std::string* error);
+  [[nodiscard]] bool Open(const std::string& path, std::string* error);
   // Appends frames (two samples each). A WAV file holds at most 4 GB of
   // sound; frames beyond that are dropped and Finish reports it.
   void Write(const int16_t* samples, size_t frames);
   // Writes the sizes and closes the file. False with a reason when anything
   // could not be written.
-  bool Finish(std::string* error);
+  [[nodiscard]] bool Finish(std::string* error);
   bool IsOpen() const { return file_ != nullptr; }
 
  private:

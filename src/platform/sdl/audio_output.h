@@ -22,7 +22,7 @@ class AudioOutput {
 
   // Opens the default device for 44.1 kHz 16-bit stereo. False with SDL's
   // reason when there is none.
-  bool Open(std::string* error);
+  [[nodiscard]] bool Open(std::string* error);
   bool IsOpen() const { return device_ != 0; }
 
   // Frames the device has taken so far: what the player hears now.

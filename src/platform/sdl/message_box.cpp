@@ -73,13 +73,13 @@ Layout MakeLayout(gdi::FontEngine& fonts, const MessageBoxRequest& request) {
   SDL_Rect usable{0, 0, 1024, 768};
   SDL_GetDisplayUsableBounds(0, &usable);
   // At the game's scale, but never larger than the screen holds.
-  l.unit = request.scale > 0 ? std::min(request.scale, std::max(1, usable.h / 480))
+  l.unit = request.scale > 0 ? std::min(request.scale, std::max(1, usable.h / gdi::kScreenHeight))
                              : std::max(1, usable.h / 1080);
   const int u = l.unit;
   l.font = fonts.GetFont({.face = u"MS UI Gothic", .height = 16 * u});
   l.line_height = l.font->Height() + 3 * u;
   const int pad = 18 * u;
-  const int max_text = std::max(160 * u, std::min(640 * u, usable.w - 4 * pad));
+  const int max_text = std::max(160 * u, std::min(gdi::kScreenWidth * u, usable.w - 4 * pad));
   l.lines = WrapText(*l.font, request.text, max_text);
   // Many lines do not make the box taller than the screen: the rest is cut.
   const int max_lines = std::max(1, (usable.h - 120 * u) / l.line_height);
@@ -107,10 +107,10 @@ Layout MakeLayout(gdi::FontEngine& fonts, const MessageBoxRequest& request) {
 }
 
 void Frame(gdi::Surface& s, const Rect& r, int thickness, gdi::ColorRef colour) {
-  s.Fill(r.x, r.y, r.w, thickness, colour);
-  s.Fill(r.x, r.y + r.h - thickness, r.w, thickness, colour);
-  s.Fill(r.x, r.y, thickness, r.h, colour);
-  s.Fill(r.x + r.w - thickness, r.y, thickness, r.h, colour);
+  s.Fill(r.x, r.y, r.width, thickness, colour);
+  s.Fill(r.x, r.y + r.height - thickness, r.width, thickness, colour);
+  s.Fill(r.x, r.y, thickness, r.height, colour);
+  s.Fill(r.x + r.width - thickness, r.y, thickness, r.height, colour);
 }
 
 void Paint(const Layout& l, int focus, int pressed, gdi::Surface& s) {
@@ -121,11 +121,11 @@ void Paint(const Layout& l, int focus, int pressed, gdi::Surface& s) {
   for (size_t i = 0; i < l.buttons.size(); ++i) {
     const Rect& r = l.buttons[i];
     const bool is_focus = static_cast<int>(i) == focus;
-    s.Fill(r.x, r.y, r.w, r.h, static_cast<int>(i) == pressed ? kButtonPressed : kButton);
+    s.Fill(r.x, r.y, r.width, r.height, static_cast<int>(i) == pressed ? kButtonPressed : kButton);
     Frame(s, r, is_focus ? 2 * l.unit : l.unit, is_focus ? kFocus : kBorder);
     const tsumugi::Size extent = l.font->Extent(l.labels[i], 0);
-    l.font->Draw(s, r.x + (r.w - extent.width) / 2, r.y + (r.h - extent.height) / 2, l.labels[i],
-                 kText, 0);
+    l.font->Draw(s, r.x + (r.width - extent.width) / 2, r.y + (r.height - extent.height) / 2,
+                 l.labels[i], kText, 0);
   }
 }
 
@@ -144,7 +144,7 @@ void Show(SDL_Window* window, const gdi::Surface& picture) {
 int ButtonAt(const Layout& l, int x, int y) {
   for (size_t i = 0; i < l.buttons.size(); ++i) {
     const Rect& r = l.buttons[i];
-    if (x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h) return static_cast<int>(i);
+    if (r.Contains(x, y)) return static_cast<int>(i);
   }
   return kNone;
 }

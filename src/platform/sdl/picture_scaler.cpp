@@ -67,14 +67,14 @@ void PictureScaler::Axis::Span(int from, int to, int* first, int* last) const {
 
 void PictureScaler::Configure(Size size, Filter filter) {
   size_ = {std::max(0, size.width), std::max(0, size.height)};
-  x_.Build(kGameWidth, size_.width, filter);
-  y_.Build(kGameHeight, size_.height, filter);
+  x_.Build(gdi::kScreenWidth, size_.width, filter);
+  y_.Build(gdi::kScreenHeight, size_.height, filter);
 }
 
 Rect PictureScaler::Affected(const Rect& source) const {
   int x0, x1, y0, y1;
-  x_.Span(source.x, source.x + source.w, &x0, &x1);
-  y_.Span(source.y, source.y + source.h, &y0, &y1);
+  x_.Span(source.x, source.x + source.width, &x0, &x1);
+  y_.Span(source.y, source.y + source.height, &y0, &y1);
   return {x0, y0, x1 - x0, y1 - y0};
 }
 
@@ -86,11 +86,11 @@ const uint32_t* PictureScaler::ScaledRow(const gdi::Surface& picture, int source
   // Rows are asked for top to bottom: the one from further up goes.
   const int k = row_source_[0] < row_source_[1] ? 0 : 1;
   std::vector<uint32_t>& row = rows_[k];
-  row.resize(static_cast<size_t>(area.w));
+  row.resize(static_cast<size_t>(area.width));
   const uint32_t* src = picture.Row(source);
   const int* index = x_.index.data() + area.x;
   const uint16_t* weight = x_.weight.data() + area.x;
-  for (int i = 0; i < area.w; ++i) {
+  for (int i = 0; i < area.width; ++i) {
     const uint32_t p = src[index[i]];
     row[static_cast<size_t>(i)] = weight[i] ? Mix(p, src[index[i] + 1], weight[i]) : p;
   }
@@ -99,16 +99,13 @@ const uint32_t* PictureScaler::ScaledRow(const gdi::Surface& picture, int source
 }
 
 void PictureScaler::Draw(const gdi::Surface& picture, const Rect& area, uint32_t* dst, int pitch) {
-  if (picture.Width() != kGameWidth || picture.Height() != kGameHeight) return;
-  const int x0 = std::max(0, area.x), y0 = std::max(0, area.y);
-  const int x1 = std::min(size_.width, area.x + area.w);
-  const int y1 = std::min(size_.height, area.y + area.h);
-  if (x0 >= x1 || y0 >= y1) return;
-  const Rect clipped{x0, y0, x1 - x0, y1 - y0};
+  if (picture.Width() != gdi::kScreenWidth || picture.Height() != gdi::kScreenHeight) return;
+  const Rect clipped = area.Intersect({0, 0, size_.width, size_.height});
+  if (clipped.Empty()) return;
   row_source_[0] = row_source_[1] = -1;
-  const size_t bytes = static_cast<size_t>(clipped.w) * sizeof(uint32_t);
-  for (int y = y0; y < y1; ++y) {
-    uint32_t* out = dst + static_cast<ptrdiff_t>(y) * pitch + x0;
+  const size_t bytes = static_cast<size_t>(clipped.width) * sizeof(uint32_t);
+  for (int y = clipped.y; y < clipped.Bottom(); ++y) {
+    uint32_t* out = dst + static_cast<ptrdiff_t>(y) * pitch + clipped.x;
     const int sy = y_.index[static_cast<size_t>(y)];
     const uint32_t w = y_.weight[static_cast<size_t>(y)];
     const uint32_t* a = ScaledRow(picture, sy, clipped);
@@ -119,7 +116,7 @@ void PictureScaler::Draw(const gdi::Surface& picture, const Rect& area, uint32_t
     const uint32_t* b = ScaledRow(picture, sy + 1, clipped);
     // Rows come top to bottom, so the row above sy is the one replaced and
     // `a` stays valid.
-    for (int i = 0; i < clipped.w; ++i) out[i] = Mix(a[i], b[i], w);
+    for (int i = 0; i < clipped.width; ++i) out[i] = Mix(a[i], b[i], w);
   }
 }
 
@@ -139,10 +136,10 @@ std::vector<Rect> TakeChanges(const gdi::Surface& frame, gdi::Surface* shown) {
     std::memcpy(was + left, now + left, static_cast<size_t>(right - left) * sizeof(uint32_t));
     if (!bands.empty() && y - band_end <= kBandGap) {
       Rect& b = bands.back();
-      const int r = std::max(b.x + b.w, right);
+      const int r = std::max(b.x + b.width, right);
       b.x = std::min(b.x, left);
-      b.w = r - b.x;
-      b.h = y + 1 - b.y;
+      b.width = r - b.x;
+      b.height = y + 1 - b.y;
     } else {
       bands.push_back({left, y, right - left, 1});
     }
@@ -153,10 +150,10 @@ std::vector<Rect> TakeChanges(const gdi::Surface& frame, gdi::Surface* shown) {
     int right = 0;
     for (const Rect& b : bands) {
       all.x = std::min(all.x, b.x);
-      right = std::max(right, b.x + b.w);
+      right = std::max(right, b.x + b.width);
     }
-    all.w = right - all.x;
-    all.h = bands.back().y + bands.back().h - all.y;
+    all.width = right - all.x;
+    all.height = bands.back().y + bands.back().height - all.y;
     bands.assign(1, all);
   }
   return bands;

@@ -10,12 +10,17 @@ namespace tsumugi::sdl {
 
 namespace {
 
-SDL_Rect ToSdl(const Rect& r) { return {r.x, r.y, r.w, r.h}; }
+SDL_Rect ToSdl(const Rect& r) {
+  return {r.x, r.y, r.width, r.height};
+}
 
 class SurfacePresenter final : public Presenter {
  public:
   SurfacePresenter(SDL_Window* window, Filter filter, uint32_t frame_ms)
-      : window_(window), filter_(filter), frame_ms_(frame_ms), shown_(kGameWidth, kGameHeight) {}
+      : window_(window),
+        filter_(filter),
+        frame_ms_(frame_ms),
+        shown_(gdi::kScreenWidth, gdi::kScreenHeight) {}
   ~SurfacePresenter() override {
     if (staging_) SDL_FreeSurface(staging_);
   }
@@ -38,7 +43,7 @@ class SurfacePresenter final : public Presenter {
       surface_ = surface;
       output_ = {surface->w, surface->h};
       viewport_ = Viewport(output_);
-      scaler_.Configure({viewport_.w, viewport_.h}, filter_);
+      scaler_.Configure({viewport_.width, viewport_.height}, filter_);
       whole = true;
     }
     const uint32_t format = surface->format->format;
@@ -61,13 +66,13 @@ class SurfacePresenter final : public Presenter {
       shown_ = frame;
       SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
       rects_.push_back({0, 0, output_.width, output_.height});
-      Draw(target, {0, 0, viewport_.w, viewport_.h});
+      Draw(target, {0, 0, viewport_.width, viewport_.height});
     } else {
       for (const Rect& band : TakeChanges(frame, &shown_)) {
         const Rect area = scaler_.Affected(band);
         if (area.Empty()) continue;
         Draw(target, area);
-        rects_.push_back({area.x + viewport_.x, area.y + viewport_.y, area.w, area.h});
+        rects_.push_back({area.x + viewport_.x, area.y + viewport_.y, area.width, area.height});
       }
     }
     if (rects_.empty()) return;
@@ -109,7 +114,7 @@ class SurfacePresenter final : public Presenter {
 class RendererPresenter final : public Presenter {
  public:
   RendererPresenter(SDL_Window* window, Filter filter)
-      : window_(window), filter_(filter), frame_(kGameWidth, kGameHeight) {}
+      : window_(window), filter_(filter), frame_(gdi::kScreenWidth, gdi::kScreenHeight) {}
 
   ~RendererPresenter() override {
     {
@@ -151,7 +156,7 @@ class RendererPresenter final : public Presenter {
       if (whole) {
         frame_ = frame;
         whole_ = true;
-        bands_.assign(1, {0, 0, kGameWidth, kGameHeight});
+        bands_.assign(1, {0, 0, gdi::kScreenWidth, gdi::kScreenHeight});
       } else {
         for (const Rect& band : TakeChanges(frame, &frame_)) bands_.push_back(band);
       }
@@ -225,7 +230,7 @@ class RendererPresenter final : public Presenter {
     SDL_RendererInfo info;
     if (SDL_GetRendererInfo(renderer_, &info) == 0) name_ = info.name;
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                 kGameWidth, kGameHeight);
+                                 gdi::kScreenWidth, gdi::kScreenHeight);
     return texture_ != nullptr;
   }
 
@@ -254,17 +259,18 @@ class RendererPresenter final : public Presenter {
     // enlarged by the next whole number with square pixels, and that is
     // filtered down to the viewport, so only the borders between pixels
     // are blended.
-    const bool whole_scale = viewport.w % kGameWidth == 0 && viewport.h % kGameHeight == 0;
-    if (filter_ == Filter::kSmooth || whole_scale || viewport.w < kGameWidth) {
+    const bool whole_scale =
+        viewport.width % gdi::kScreenWidth == 0 && viewport.height % gdi::kScreenHeight == 0;
+    if (filter_ == Filter::kSmooth || whole_scale || viewport.width < gdi::kScreenWidth) {
       SDL_SetTextureScaleMode(texture_, filter_ == Filter::kSmooth ? SDL_ScaleModeLinear
                                                                    : SDL_ScaleModeNearest);
       SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
     } else {
-      const int k = (viewport.w + kGameWidth - 1) / kGameWidth;
+      const int k = (viewport.width + gdi::kScreenWidth - 1) / gdi::kScreenWidth;
       if (!target_ || target_scale_ != k) {
         if (target_) SDL_DestroyTexture(target_);
         target_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_TARGET,
-                                    kGameWidth * k, kGameHeight * k);
+                                    gdi::kScreenWidth * k, gdi::kScreenHeight * k);
         target_scale_ = k;
       }
       if (target_) {

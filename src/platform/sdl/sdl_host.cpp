@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "common/diagnostics.h"
 #include "common/text_codec.h"
 #include "platform/instance/stop_signals.h"
 #include "platform/sdl/x11_display.h"
@@ -14,8 +15,6 @@
 namespace tsumugi::sdl {
 
 namespace {
-constexpr int kWidth = kGameWidth;
-constexpr int kHeight = kGameHeight;
 // The window may be made this small, but no smaller, by the player.
 constexpr int kMinimumWidth = 160;
 constexpr int kMinimumHeight = 120;
@@ -57,7 +56,7 @@ std::string BoxTextForLog(const std::u16string& text) {
 }  // namespace
 
 SdlHost::SdlHost(SdlOptions options)
-    : screen_(kWidth, kHeight, gdi::kBlack), options_(std::move(options)) {
+    : screen_(gdi::kScreenWidth, gdi::kScreenHeight, gdi::kBlack), options_(std::move(options)) {
   devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
       .sound = false, .soundfont = options_.soundfont, .err = options_.err, .restore = kRestoreMode});
 }
@@ -126,7 +125,9 @@ bool SdlHost::Open(std::string* error) {
   }
   EndCleanlyOnDisplayLoss();
   stop_wakeup_ = std::make_unique<StopWakeup>();
-  stop_wakeup_->Start();
+  // Without the thread a stop signal is still seen, only not during an
+  // idle wait for events: then at the next event.
+  static_cast<void>(stop_wakeup_->Start());
 
   SDL_Rect usable{0, 0, 0, 0};
   if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) {
@@ -135,7 +136,7 @@ bool SdlHost::Open(std::string* error) {
   }
   std::string note;
   windowed_size_ = OpeningWindowSize({usable.w, usable.h}, options_.scale, &note);
-  if (!note.empty() && options_.err) *options_.err << "tsumugi: " << note << "\n";
+  if (!note.empty() && options_.err) Complain(*options_.err, note);
 
   bool accelerated = options_.renderer == RendererChoice::kAccelerated ||
                      (options_.renderer == RendererChoice::kAuto && DisplayHasGraphicsCard());
@@ -149,7 +150,7 @@ bool SdlHost::Open(std::string* error) {
     if (!presenter_) {
       if (!window_) why = SDL_GetError();
       if (options_.err && options_.renderer == RendererChoice::kAccelerated) {
-        *options_.err << "tsumugi: no accelerated renderer (" << why << "); drawing in software\n";
+        Complain(*options_.err, "no accelerated renderer (" + why + "); drawing in software");
       }
       if (window_) SDL_DestroyWindow(window_);
       window_ = nullptr;
@@ -182,7 +183,7 @@ bool SdlHost::Open(std::string* error) {
       devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
           .sound = true, .soundfont = options_.soundfont, .err = options_.err, .restore = kRestoreMode});
     } else if (options_.err) {
-      *options_.err << "tsumugi: no sound device (" << audio_error << "); the game plays silently\n";
+      Complain(*options_.err, "no sound device (" + audio_error + "); the game plays silently");
     }
   }
   devices_->SetHold([this] { HoldForSound(); });
@@ -508,7 +509,7 @@ MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
       .text = text,
       .yes_no = yes_no,
       .owner = window_,
-      .scale = std::max(1, InputViewport().w / kWidth),
+      .scale = std::max(1, InputViewport().width / gdi::kScreenWidth),
       // The game window repaints behind the box, and sound plays on.
       .other =
           [this, main_id](const SDL_Event& e) {
@@ -524,7 +525,7 @@ MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
   std::string error;
   const MessageBoxAnswer answer = RunMessageBox(*box_fonts_, request, &error);
   if (answer == MessageBoxAnswer::kFailed) {
-    std::cerr << "tsumugi: the message box could not be shown: " << error << std::endl;
+    Complain("the message box could not be shown: " + error);
   }
   return answer;
 }
@@ -532,21 +533,20 @@ MessageBoxAnswer SdlHost::ShowBox(const std::u16string& text, bool yes_no) {
 void SdlHost::MessageBoxOk(const std::u16string& text) {
   // Every box is also on standard error, so that one the desktop fails to
   // show is never lost.
-  std::cerr << "tsumugi: message: " << BoxTextForLog(text) << std::endl;
+  Complain("message: " + BoxTextForLog(text));
   ShowBox(text, false);
 }
 
 bool SdlHost::MessageBoxYesNo(const std::u16string& text) {
-  std::cerr << "tsumugi: question: " << BoxTextForLog(text) << std::endl;
+  Complain("question: " + BoxTextForLog(text));
   const MessageBoxAnswer answer = ShowBox(text, true);
   if (answer == MessageBoxAnswer::kFailed) {
     // Unasked, the safe answer: No (for the style question, stay in a
     // window).
-    std::cerr << "tsumugi: answering no" << std::endl;
+    Complain("answering no");
     return false;
   }
-  std::cerr << "tsumugi: answer: " << (answer == MessageBoxAnswer::kYes ? "yes" : "no")
-            << std::endl;
+  Complain(std::string("answer: ") + (answer == MessageBoxAnswer::kYes ? "yes" : "no"));
   return answer == MessageBoxAnswer::kYes;
 }
 
@@ -720,7 +720,7 @@ void SdlHost::UpdateCursor() {
     // square pixels kept, the hot spot on the same pixel of the picture.
     const gdi::CursorImage& image = *cursor_image_;
     const Rect viewport = InputViewport();
-    const double scale = std::max(1.0, viewport.w / static_cast<double>(kWidth));
+    const double scale = std::max(1.0, viewport.width / static_cast<double>(gdi::kScreenWidth));
     const int w = std::clamp(static_cast<int>(image.width * scale + 0.5), 1, kMaxCursorSize);
     const int h = std::clamp(static_cast<int>(image.height * scale + 0.5), 1, kMaxCursorSize);
     if (cursor_ && w == cursor_width_) return;

@@ -55,7 +55,7 @@ class SdlHost final : public Host {
   // False (with a message) when there is no display to open a window on.
   // Without a sound device the game plays silently, with one line on the
   // error stream.
-  bool Open(std::string* error);
+  [[nodiscard]] bool Open(std::string* error);
 
   // "software", or the name of the accelerated renderer.
   std::string RendererName() const { return presenter_ ? presenter_->Name() : ""; }
@@ -71,15 +71,15 @@ class SdlHost final : public Host {
   TimerSetting GetTimer(TimerId timer) override;
   void RestoreTimer(TimerId timer, const TimerSetting& setting) override;
   void MessageBoxOk(const std::u16string& text) override;
-  bool MessageBoxYesNo(const std::u16string& text) override;
+  [[nodiscard]] bool MessageBoxYesNo(const std::u16string& text) override;
   gdi::Surface& Screen() override { return screen_; }
   void Refresh() override;
   void SetCaption(const std::u16string& caption) override;
   void ShowWindow(bool visible) override;
   void SetWindowStyle(bool full_screen, bool topmost) override;
   Size DesktopSize() override;
-  DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
-                                  bool test_only) override;
+  [[nodiscard]] DisplayChange ChangeDisplayMode(int width, int height, int bits_per_pixel,
+                                                bool test_only) override;
   void RestoreDisplayMode() override {}
   Point GetCursorPos() override;
   void SetCursorPos(Point position) override;
@@ -87,7 +87,7 @@ class SdlHost final : public Host {
   void SetOverlay(const gdi::Surface* overlay, Point at) override;
   gdi::Surface ShownScreen() override;
   MediaService& Media() override { return *devices_; }
-  bool AcquireInstanceLock(const std::string& game_folder) override;
+  [[nodiscard]] bool AcquireInstanceLock(const std::string& game_folder) override;
   uint64_t RandomSeed() override;
 
  private:

@@ -22,7 +22,7 @@ class StopWakeup {
 
   // Starts the thread once SDL's events are ready; false (nothing started)
   // without the signals' pipe or a free event kind.
-  bool Start();
+  [[nodiscard]] bool Start();
   // The kind of the event it posts (0 before Start).
   uint32_t EventType() const { return event_type_; }
 

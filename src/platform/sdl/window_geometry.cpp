@@ -14,7 +14,7 @@ int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
 int FittingScale(Size area) {
   if (area.width <= 0 || area.height <= 0) return 0;
-  return std::min(area.width / kGameWidth, area.height / kGameHeight);
+  return std::min(area.width / gdi::kScreenWidth, area.height / gdi::kScreenHeight);
 }
 
 Size OpeningWindowSize(Size usable, int requested, std::string* note) {
@@ -23,8 +23,8 @@ Size OpeningWindowSize(Size usable, int requested, std::string* note) {
     const Rect shrunk = Viewport(usable);
     *note = "the desktop (" + std::to_string(usable.width) + "x" + std::to_string(usable.height) +
             ") is smaller than the game's 640x480 screen; it is shown scaled down";
-    if (shrunk.Empty()) return {kGameWidth, kGameHeight};
-    return {shrunk.w, shrunk.h};
+    if (shrunk.Empty()) return {gdi::kScreenWidth, gdi::kScreenHeight};
+    return {shrunk.width, shrunk.height};
   }
   int scale = fits;
   if (requested > 0) {
@@ -35,38 +35,42 @@ Size OpeningWindowSize(Size usable, int requested, std::string* note) {
               "); the window opens at " + std::to_string(scale) + "x";
     }
   }
-  return {kGameWidth * scale, kGameHeight * scale};
+  return {gdi::kScreenWidth * scale, gdi::kScreenHeight * scale};
 }
 
 Rect Viewport(Size output) {
   if (output.width <= 0 || output.height <= 0) return {};
   const int64_t w = output.width, h = output.height;
   Rect r;
-  if (w * kGameHeight >= h * kGameWidth) {
+  if (w * gdi::kScreenHeight >= h * gdi::kScreenWidth) {
     // Wider than 4:3: bars left and right.
-    r.h = output.height;
-    r.w = static_cast<int>(std::max<int64_t>(1, (h * kGameWidth + kGameHeight / 2) / kGameHeight));
+    r.height = output.height;
+    r.width = static_cast<int>(std::max<int64_t>(
+        1, (h * gdi::kScreenWidth + gdi::kScreenHeight / 2) / gdi::kScreenHeight));
   } else {
-    r.w = output.width;
-    r.h = static_cast<int>(std::max<int64_t>(1, (w * kGameHeight + kGameWidth / 2) / kGameWidth));
+    r.width = output.width;
+    r.height = static_cast<int>(
+        std::max<int64_t>(1, (w * gdi::kScreenHeight + gdi::kScreenWidth / 2) / gdi::kScreenWidth));
   }
-  r.w = std::min(r.w, output.width);
-  r.h = std::min(r.h, output.height);
-  r.x = (output.width - r.w) / 2;
-  r.y = (output.height - r.h) / 2;
+  r.width = std::min(r.width, output.width);
+  r.height = std::min(r.height, output.height);
+  r.x = (output.width - r.width) / 2;
+  r.y = (output.height - r.height) / 2;
   return r;
 }
 
 Point WindowToGame(Point window, const Rect& viewport) {
   if (viewport.Empty()) return {};
-  return {static_cast<int>(FloorDiv(int64_t{window.x - viewport.x} * kGameWidth, viewport.w)),
-          static_cast<int>(FloorDiv(int64_t{window.y - viewport.y} * kGameHeight, viewport.h))};
+  return {static_cast<int>(
+              FloorDiv(int64_t{window.x - viewport.x} * gdi::kScreenWidth, viewport.width)),
+          static_cast<int>(
+              FloorDiv(int64_t{window.y - viewport.y} * gdi::kScreenHeight, viewport.height))};
 }
 
 Point GameToWindow(Point game, const Rect& viewport) {
   if (viewport.Empty()) return {};
-  const int64_t x = viewport.x + CeilDiv(int64_t{game.x} * viewport.w, kGameWidth);
-  const int64_t y = viewport.y + CeilDiv(int64_t{game.y} * viewport.h, kGameHeight);
+  const int64_t x = viewport.x + CeilDiv(int64_t{game.x} * viewport.width, gdi::kScreenWidth);
+  const int64_t y = viewport.y + CeilDiv(int64_t{game.y} * viewport.height, gdi::kScreenHeight);
   // The pointer cannot go further than the range of int.
   auto clamp = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
   return {clamp(x), clamp(y)};

@@ -4,21 +4,12 @@
 
 #include <string>
 
+#include "platform/gdi/rect.h"
 #include "platform/host.h"
 
 namespace tsumugi::sdl {
 
-inline constexpr int kGameWidth = 640;
-inline constexpr int kGameHeight = 480;
-
-struct Rect {
-  int x = 0;
-  int y = 0;
-  int w = 0;
-  int h = 0;
-  bool Empty() const { return w <= 0 || h <= 0; }
-  friend bool operator==(const Rect&, const Rect&) = default;
-};
+using gdi::Rect;
 
 // The largest whole number n for which 640n x 480n fits `area`; 0 when not
 // even 640x480 does.

@@ -1,22 +1,39 @@
-#include "engine/script/input.h"
+#include "engine/input/input.h"
 
 #include <cmath>
 
 #include "common/strings.h"
-#include "engine/engine.h"
+#include "engine/buttons/buttons.h"
+#include "engine/media/mci_play.h"
+#include "engine/media/media_commands.h"
+#include "engine/messages.h"
+#include "engine/script/control_flow.h"
+#include "engine/script/reader.h"
+#include "engine/state/game_state.h"
+#include "engine/text/text_window.h"
+#include "engine/vars/variables.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
-Input::Input(Engine& engine) : e_(engine), s_(engine.state.input) {}
-
-bool Input::SkipTest() const {
-  return (s_.ClickSkip && s_.LeftHeld) ||
-         (!s_.RightClickReturns && s_.RightClickEnabled && s_.RightHeld);
-}
-
-bool Input::FastForwardHeld() const {
-  return (s_.ClickSkip && s_.LeftHeld) || (s_.RightClickEnabled && s_.RightHeld);
-}
+Input::Input(HostClock& clock, EventPump& events, HostWindow& window, Script& script,
+             ControlFlow& flow, Variables& vars, TextWindow& text, Buttons& buttons, MciPlay& mci,
+             MediaCommands& media, ButtonsState& buttons_state, ScriptState& script_state,
+             TextWindowState& text_state, InputState& state)
+    : clock_(clock),
+      events_(events),
+      window_(window),
+      script_(script),
+      flow_(flow),
+      vars_(vars),
+      text_(text),
+      buttons_(buttons),
+      mci_(mci),
+      media_(media),
+      buttons_state_(buttons_state),
+      script_state_(script_state),
+      text_state_(text_state),
+      s_(state) {}
 
 namespace {
 
@@ -44,30 +61,30 @@ int32_t Input::RoundPosition(float value) {
 // --- The parts of later subsystems ------------------------------------------------
 
 void Input::StopVideo() {
-  e_.media.HideVideoBox();
-  e_.mci.StopVideo();
+  media_.HideVideoBox();
+  mci_.StopVideo();
 }
 
 bool Input::OnButton(int32_t n, float x, float y) const {
-  return e_.buttons.HitButton(n, RoundPosition(x), RoundPosition(y));
+  return buttons_.HitButton(n, RoundPosition(x), RoundPosition(y));
 }
 
 // --- Presses and releases ------------------------------------------------------------
 
 void Input::EndClickWait(RunStateKind state) {
-  TextWindow& text = e_.text;
-  if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != 0) text.EraseClickMarker();
+  TextWindow& text = text_;
+  if (text_state_.TextWindowVisible && text_state_.MarkerMode != MarkerPlacement::kNone)
+    text.EraseClickMarker();
   if (state == RunStateKind::kWaitTextClick || state == RunStateKind::kWaitTextClickOrRight) {
-    text.ClearTextWindow(e_.vars.ArgToInteger(s_.TclClearMode));
+    text.ClearTextWindow(vars_.ArgToInteger(s_.TclClearMode));
   }
 }
 
 void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
   ++press_count_;
-  Host& host = e_.host;
   if (!ScriptIsRunning(s_.RunState)) {
-    e_.vars.SetIntegerByName(u"cx", RoundPosition(x));
-    e_.vars.SetIntegerByName(u"cy", RoundPosition(y));
+    vars_.SetIntegerByName(u"cx", RoundPosition(x));
+    vars_.SetIntegerByName(u"cy", RoundPosition(y));
   }
 
   if (button == MouseButton::kLeft) {
@@ -79,24 +96,24 @@ void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
     if (s_.RunState == RunStateKind::kPlayingVideo) {
       s_.RunState = RunStateKind::kRunning;
       StopVideo();
-      host.DoEvents();
-      e_.script.RunScript();
+      events_.DoEvents();
+      script_.RunScript();
       return;
     }
     if (!IsClickWait(s_.RunState) && s_.RunState != RunStateKind::kWaitChoice) return;
 
     s_.SavedRunState = s_.RunState;
     s_.RunState = RunStateKind::kRunning;
-    Buttons& buttons = e_.buttons;
-    if (e_.state.buttons.ButtonsShown && buttons.ButtonCount() >= 1) {
+    Buttons& buttons = buttons_;
+    if (buttons_state_.ButtonsShown && buttons.ButtonCount() >= 1) {
       // With overlapping buttons the last one hit is pressed.
       bool pressed = false;
       for (int32_t i = 1; i <= buttons.ButtonCount(); ++i) {
         if (!OnButton(i, x, y)) continue;
         buttons.DrawButtonDown(i);
-        host.Refresh();
-        e_.state.buttons.PressedButton = i;
-        host.EnableTimer(TimerId::kTimer4, true);
+        window_.Refresh();
+        buttons_state_.PressedButton = i;
+        clock_.EnableTimer(TimerId::kTimer4, true);
         pressed = true;
       }
       // The release decides what the press means.
@@ -104,19 +121,19 @@ void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
     }
 
     if (s_.SavedRunState == RunStateKind::kWaitChoice) {
-      const int32_t choice = e_.text.ChoiceHitTest(x, y);
+      const int32_t choice = text_.ChoiceHitTest(x, y);
       if (choice == 0) {
         s_.RunState = RunStateKind::kWaitChoice;
         return;
       }
-      host.EnableTimer(TimerId::kTimer1, false);
+      clock_.EnableTimer(TimerId::kTimer1, false);
       BranchSearch(choice, BranchKind::kChoice);
-      e_.text.EndChoiceWait(choice);
-      e_.script.RunScript();
+      text_.EndChoiceWait(choice);
+      script_.RunScript();
       return;
     }
     EndClickWait(s_.SavedRunState);
-    e_.script.RunScript();
+    script_.RunScript();
     return;
   }
 
@@ -125,22 +142,22 @@ void Input::PressHandler(MouseButton button, int /*shift*/, float x, float y) {
   const RunStateKind state = s_.RunState;
   if (!IsClickWait(state) && state != RunStateKind::kWaitChoice) return;
   if (s_.RightClickReturns) {
-    TextWindow& text = e_.text;
-    if (e_.state.text.RecallFile == 0) return;
+    TextWindow& text = text_;
+    if (text_state_.RecallFile == 0) return;
     s_.RunState = RunStateKind::kRunning;
     if (state == RunStateKind::kWaitChoice) {
       text.EndChoiceWait(0);
-    } else if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != 0) {
+    } else if (text_state_.TextWindowVisible && text_state_.MarkerMode != MarkerPlacement::kNone) {
       text.EraseClickMarker();
     }
     text.ReturnToRecallPoint();
-    e_.script.RunScript();
+    script_.RunScript();
     return;
   }
   if (state == RunStateKind::kWaitTextClickOrRight || state == RunStateKind::kWaitClickOrRight) {
     s_.RunState = RunStateKind::kRunning;
     EndClickWait(state);
-    e_.script.RunScript();
+    script_.RunScript();
   }
 }
 
@@ -151,51 +168,47 @@ void Input::ReleaseHandler(MouseButton button, int /*shift*/, float x, float y) 
     return;
   }
   s_.LeftHeld = false;
-  Buttons& buttons = e_.buttons;
-  const int32_t pressed = e_.state.buttons.PressedButton;
+  Buttons& buttons = buttons_;
+  const int32_t pressed = buttons_state_.PressedButton;
   if (pressed == 0) return;
 
-  Host& host = e_.host;
-  host.EnableTimer(TimerId::kTimer4, false);
+  clock_.EnableTimer(TimerId::kTimer4, false);
   buttons.DrawButtonUp(pressed);
-  host.Refresh();
+  window_.Refresh();
   if (!OnButton(pressed, x, y)) {
     // Released elsewhere: the wait goes on as before the press.
-    e_.state.buttons.PressedButton = 0;
+    buttons_state_.PressedButton = 0;
     s_.RunState = s_.SavedRunState;
     return;
   }
-  TextWindow& text = e_.text;
+  TextWindow& text = text_;
   if (s_.SavedRunState == RunStateKind::kWaitChoice) {
     text.EndChoiceWait(0);
-  } else if (e_.state.text.TextWindowVisible && e_.state.text.MarkerMode != 0) {
+  } else if (text_state_.TextWindowVisible && text_state_.MarkerMode != MarkerPlacement::kNone) {
     text.EraseClickMarker();
   }
   buttons.EnterButtonBlock(pressed);
   BranchSearch(pressed, BranchKind::kButton);
-  e_.state.buttons.PressedButton = 0;
-  e_.script.RunScript();
+  buttons_state_.PressedButton = 0;
+  script_.RunScript();
 }
 
 // --- Branch search -----------------------------------------------------------------
 
 void Input::BranchSearch(int32_t n, BranchKind kind) {
-  Script& script = e_.script;
+  Script& script = script_;
   std::u16string target = u".";
   target += ToDecimal(n);
   // The same scan as the block skip, so that both agree on where inner
   // blocks (and the lists of inner menus) begin and end.
   BlockScan scan;
   for (;;) {
-    if (scan.depth == 1 && e_.state.script.CurrentLine == target) return;
+    if (scan.depth == 1 && script_state_.CurrentLine == target) return;
     script.ReadScriptLine();
-    e_.flow.TrackBlock(scan, e_.state.script.CurrentLine);
+    flow_.TrackBlock(scan, script_state_.CurrentLine);
     if (scan.depth == 0) {
-      script.ScriptError(kind == BranchKind::kChoice
-                             ? u"「.slt」内に選ばれた選択肢に対応する命令を指す「" + target +
-                                   u"」が見つかりませんでした"
-                             : u"「.btn」内に押されたボタンに対応する命令を指す「" + target +
-                                   u"」が見つかりませんでした",
+      script.ScriptError(kind == BranchKind::kChoice ? messages::NoChoiceBranch(target)
+                                                     : messages::NoButtonBranch(target),
                          false);
     }
   }

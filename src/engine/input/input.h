@@ -10,24 +10,31 @@
 
 namespace tsumugi {
 
-class Engine;
+class Buttons;
+class ControlFlow;
+class EventPump;
+class HostClock;
+class HostWindow;
+class MciPlay;
+class MediaCommands;
+class Script;
+class TextWindow;
+class Variables;
 
 // Which report a failed branch search gives.
 enum class BranchKind { kChoice, kButton };
 
 class Input {
  public:
-  explicit Input(Engine& engine);
+  Input(HostClock& clock, EventPump& events, HostWindow& window, Script& script, ControlFlow& flow,
+        Variables& vars, TextWindow& text, Buttons& buttons, MciPlay& mci, MediaCommands& media,
+        ButtonsState& buttons_state, ScriptState& script_state, TextWindowState& text_state,
+        InputState& state);
 
   // Mouse presses, Enter (left) and Space (right); positions in pixels of
   // the drawing area.
   void PressHandler(MouseButton button, int shift, float x, float y);
   void ReleaseHandler(MouseButton button, int shift, float x, float y);
-
-  // Waits of kind 1 pass without stopping while this holds.
-  bool SkipTest() const;
-  // Typing and scrolling run at the fast pace while this holds.
-  bool FastForwardHeld() const;
 
   // Moves the reading position forward to the branch marker "." + n of the
   // block the reader is in, passing over inner blocks whole; reports when
@@ -50,7 +57,19 @@ class Input {
   // Stops a playing video and hides its box.
   void StopVideo();
 
-  Engine& e_;
+  HostClock& clock_;
+  EventPump& events_;
+  HostWindow& window_;
+  Script& script_;
+  ControlFlow& flow_;
+  Variables& vars_;
+  TextWindow& text_;
+  Buttons& buttons_;
+  MciPlay& mci_;
+  MediaCommands& media_;
+  ButtonsState& buttons_state_;
+  ScriptState& script_state_;
+  TextWindowState& text_state_;
   InputState& s_;
   int press_count_ = 0;
   int release_count_ = 0;

@@ -1,14 +1,14 @@
 // The main form: routing of mouse, key and timer events, and the orderly end.
 #pragma once
 
+#include "engine/engine_end.h"
 #include "platform/host.h"
 
 namespace tsumugi {
 
 class Engine;
-enum class ExitStatus : int;
 
-class Form {
+class Form final : public EngineEnd {
  public:
   explicit Form(Engine& engine) : e_(engine) {}
 
@@ -24,7 +24,7 @@ class Form {
 
   // The one way the engine stops: the unload steps run (once, however the
   // end is reached), then the stack unwinds to Engine::Run.
-  [[noreturn]] void EndEngine(ExitStatus status);
+  using EngineEnd::EndEngine;
   // Ends at once, without the unload steps (the display was never changed).
   [[noreturn]] void EndWithoutUnload(ExitStatus status);
 
@@ -37,6 +37,7 @@ class Form {
   Point last_press;
 
  private:
+  [[noreturn]] void DoEndEngine(ExitStatus status) override;
   void Unload();
 
   Engine& e_;

@@ -1,6 +1,7 @@
-// Picture files of a game: finding a named picture in the scenario folder,
-// loading it, and preparing it for transparent drawing with a mask. Media
-// files (and cursors) are found the same way.
+// The files a game's scripts name: the one lookup for pictures, wipe
+// patterns, window and marker pictures, media and cursors below the scenario
+// folder; loading a picture and preparing it for transparent drawing with a
+// mask.
 #pragma once
 
 #include <filesystem>
@@ -13,11 +14,18 @@
 
 namespace tsumugi {
 
-class Engine;
+class HostDialogs;
+class ScriptErrors;
+struct Settings;
 
-class PictureFiles {
+class GameFiles {
  public:
-  explicit PictureFiles(Engine& engine) : e_(engine) {}
+  GameFiles(std::filesystem::path game_folder, const Settings& settings, HostDialogs& dialogs,
+            ScriptErrors& errors)
+      : game_folder_(std::move(game_folder)),
+        settings_(settings),
+        dialogs_(dialogs),
+        errors_(errors) {}
 
   // The one lookup for every file a script names (pictures, cursors, window
   // and marker pictures, wipe patterns, media): `name` below the scenario
@@ -40,8 +48,8 @@ class PictureFiles {
 
   // Whether FindPictureFile and MediaPath would find a file, without a
   // word to anyone.
-  bool PictureFileExists(const std::u16string& name);
-  bool MediaFileExists(std::u16string name, std::u16string_view extension);
+  [[nodiscard]] bool PictureFileExists(const std::u16string& name);
+  [[nodiscard]] bool MediaFileExists(std::u16string name, std::u16string_view extension);
 
   // Finds the picture and loads it into *out (which takes its size). A file
   // that is not a picture the engine can read is reported, and the reason
@@ -55,10 +63,14 @@ class PictureFiles {
 
  private:
   // FindFile's path, if any; otherwise the cause is added to *causes.
-  std::optional<std::filesystem::path> LookUp(const std::u16string& name, std::string* causes);
+  [[nodiscard]] std::optional<std::filesystem::path> LookUp(const std::u16string& name,
+                                                            std::string* causes);
   void ReportCauses(const std::string& causes);
 
-  Engine& e_;
+  const std::filesystem::path game_folder_;
+  const Settings& settings_;
+  HostDialogs& dialogs_;
+  ScriptErrors& errors_;
   std::filesystem::path game_root_;
 };
 

@@ -1,4 +1,4 @@
-#include "engine/startup/form/form.h"
+#include "engine/input/form.h"
 
 #include "engine/engine.h"
 #include "platform/media/media_service.h"
@@ -55,7 +55,8 @@ void Form::KeyDown(KeyCode key, int shift) {
   if (key == KeyCode::kF4 || (key == KeyCode::kEnter && shift == kAltMask)) {
     Settings& s = e_.settings;
     if (!s.DesktopIs640x480) {
-      s.DisplayStyle = s.DisplayStyle == u"Full" ? u"Window" : u"Full";
+      s.DisplayStyle = s.DisplayStyle == DisplayStyleKind::kFull ? DisplayStyleKind::kWindow
+                                                                 : DisplayStyleKind::kFull;
       e_.startup.ApplyScreenMode();
     }
   } else if (key == KeyCode::kEnter) {
@@ -122,13 +123,13 @@ void Form::Unload() {
   // The blending buffers are released by their owner's destructor; the
   // display goes back to its normal mode here, because only the form knows
   // it changed it.
-  if (e_.settings.DisplayStyle == u"Full") e_.host.RestoreDisplayMode();
+  if (e_.settings.DisplayStyle == DisplayStyleKind::kFull) e_.host.RestoreDisplayMode();
   for (TimerId timer : {TimerId::kTimer1, TimerId::kTimer3, TimerId::kTimer4}) {
     e_.host.EnableTimer(timer, false);
   }
 }
 
-void Form::EndEngine(ExitStatus status) {
+void Form::DoEndEngine(ExitStatus status) {
   if (!ending_) {
     ending_ = true;
     Unload();

@@ -1,26 +1,29 @@
-#include "engine/graphics/picture_files.h"
+#include "engine/files/game_files.h"
 
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
-#include "engine/engine.h"
+#include "engine/engine_end.h"
+#include "engine/messages.h"
+#include "engine/startup/settings.h"
 #include "platform/gdi/bitblt.h"
 #include "platform/gdi/picture.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
-const std::filesystem::path& PictureFiles::GameRoot() {
+const std::filesystem::path& GameFiles::GameRoot() {
   if (game_root_.empty()) {
-    game_root_ = RealPath(e_.options.game_folder).value_or(e_.options.game_folder);
+    game_root_ = RealPath(game_folder_).value_or(game_folder_);
   }
   return game_root_;
 }
 
-GameFile PictureFiles::FindFile(const std::u16string& name) {
-  return FindGameFile(GameRoot(), PathFromUtf16(e_.settings.ScenarioFolder), Utf16ToUtf8(name));
+GameFile GameFiles::FindFile(const std::u16string& name) {
+  return FindGameFile(GameRoot(), PathFromUtf16(settings_.ScenarioFolder), Utf16ToUtf8(name));
 }
 
-std::optional<std::filesystem::path> PictureFiles::LookUp(const std::u16string& name,
-                                                          std::string* causes) {
+std::optional<std::filesystem::path> GameFiles::LookUp(const std::u16string& name,
+                                                       std::string* causes) {
   GameFile file = FindFile(name);
   if (file.path) return file.path;
   if (!causes->empty()) *causes += "; ";
@@ -28,32 +31,33 @@ std::optional<std::filesystem::path> PictureFiles::LookUp(const std::u16string& 
   return std::nullopt;
 }
 
-void PictureFiles::ReportCauses(const std::string& causes) {
-  e_.host.Diagnostic("not found: " + causes);
+void GameFiles::ReportCauses(const std::string& causes) {
+  dialogs_.Diagnostic("not found: " + causes);
 }
 
-std::filesystem::path PictureFiles::FindPictureFile(const std::u16string& name) {
-  const std::u16string& folder = e_.settings.ScenarioFolder;
+std::filesystem::path GameFiles::FindPictureFile(const std::u16string& name) {
+  const std::u16string& folder = settings_.ScenarioFolder;
   std::string causes;
   if (name.find(u'.') != std::u16string::npos) {
     if (std::optional<std::filesystem::path> found = LookUp(name, &causes)) return *found;
     ReportCauses(causes);
-    e_.script.ScriptError(u"ファイル「" + folder + name + u"」は存在しません。", false);
+    errors_.ScriptError(u"ファイル「" + folder + name + u"」は存在しません。", false);
   }
   // A bitmap wins over a JPEG of the same name.
   if (std::optional<std::filesystem::path> found = LookUp(name + u".bmp", &causes)) return *found;
   if (std::optional<std::filesystem::path> found = LookUp(name + u".jpg", &causes)) return *found;
   ReportCauses(causes);
-  e_.script.ScriptError(u"「" + folder + name + u"」という名前の\r\nピクチャーファイルは存在しません",
-                        false);
+  errors_.ScriptError(
+      u"「" + folder + name + u"」という名前の\r\n" + std::u16string(messages::kNoPictureFile),
+      false);
 }
 
-bool PictureFiles::PictureFileExists(const std::u16string& name) {
+bool GameFiles::PictureFileExists(const std::u16string& name) {
   if (name.find(u'.') != std::u16string::npos) return FindFile(name).path.has_value();
   return FindFile(name + u".bmp").path.has_value() || FindFile(name + u".jpg").path.has_value();
 }
 
-bool PictureFiles::MediaFileExists(std::u16string name, std::u16string_view extension) {
+bool GameFiles::MediaFileExists(std::u16string name, std::u16string_view extension) {
   if (name.find(u'.') == std::u16string::npos) {
     name += u'.';
     name += extension;
@@ -61,20 +65,20 @@ bool PictureFiles::MediaFileExists(std::u16string name, std::u16string_view exte
   return FindFile(name).path.has_value();
 }
 
-void PictureFiles::LoadPictureFile(const std::u16string& name, gdi::Surface* out) {
+void GameFiles::LoadPictureFile(const std::u16string& name, gdi::Surface* out) {
   const std::filesystem::path path = FindPictureFile(name);
   std::string error;
   if (!gdi::LoadPicture(path, out, &error)) {
     // A damaged or foreign file must not be shown as garbage or crash the
     // engine: the author learns which file it is, and why on standard error.
-    e_.host.Diagnostic(PathToUtf8(path) + ": " + error);
-    e_.script.ScriptError(
-        u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) + u"」はピクチャーファイルとして読み込めません",
-        false);
+    dialogs_.Diagnostic(PathToUtf8(path) + ": " + error);
+    errors_.ScriptError(u"ファイル「" + Utf8ToUtf16(PathToUtf8(path)) +
+                            u"」はピクチャーファイルとして読み込めません",
+                        false);
   }
 }
 
-std::filesystem::path PictureFiles::MediaPath(std::u16string name, std::u16string_view extension) {
+std::filesystem::path GameFiles::MediaPath(std::u16string name, std::u16string_view extension) {
   if (name.find(u'.') == std::u16string::npos) {
     name += u'.';
     name += extension;
@@ -82,8 +86,8 @@ std::filesystem::path PictureFiles::MediaPath(std::u16string name, std::u16strin
   std::string causes;
   if (std::optional<std::filesystem::path> found = LookUp(name, &causes)) return *found;
   ReportCauses(causes);
-  e_.script.ScriptError(u"ファイル「" + e_.settings.ScenarioFolder + name + u"」は存在しません。",
-                        false);
+  errors_.ScriptError(u"ファイル「" + settings_.ScenarioFolder + name + u"」は存在しません。",
+                      false);
 }
 
 void MakeMask(gdi::Surface& mask, gdi::Surface& picture) {

@@ -1,0 +1,24 @@
+// How the engine is asked to play a game: the command line's choices.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace tsumugi {
+
+struct EngineOptions {
+  // The game folder: it plays the part of the original program's folder.
+  std::filesystem::path game_folder;
+  // The settings file (it may not exist).
+  std::filesystem::path settings_file;
+  // Text is drawn unsmoothed, as Windows 95 drew it, instead of with
+  // grayscale anti-aliasing.
+  bool crisp_text = false;
+  // Where save files go instead of the scenario folder.
+  std::optional<std::filesystem::path> save_dir;
+  // The seed of ".rnd" (--seed); without it the host chooses.
+  std::optional<uint64_t> seed;
+};
+
+}  // namespace tsumugi
