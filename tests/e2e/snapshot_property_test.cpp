@@ -256,6 +256,12 @@ TEST_P(SnapshotProperty, RestoredEqualsNeverLeft) {
       b.state = engine.state;
       b.shown = host_b.ShownScreen();
     }
+    // The same wall-clock stop in the second run (a loaded machine, a
+    // sanitizer build) leaves nothing to compare either.
+    if (b.err.str().find("without letting engine time pass") != std::string::npos) {
+      ++endless;
+      continue;
+    }
     ++restored;
     const std::string what = "game " + std::to_string(i) + " (seed " + std::to_string(seed) +
                              "), restored at " + std::to_string(kept->snapshot.engine_time) +
