@@ -148,13 +148,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
         return false;
       }
       cl.seed = seed;
-    } else if (arg == "--trace" || arg == "--coverage") {
+    } else if (arg == "--trace" || arg == "--coverage" || arg == "--text-log") {
       if (!value(&v)) return false;
       if (v.empty()) {
         *error = arg + " takes a file name";
         return false;
       }
-      (arg == "--trace" ? cl.trace : cl.coverage) = v;
+      (arg == "--trace" ? cl.trace : arg == "--coverage" ? cl.coverage : cl.text_log) = v;
     } else if (arg == "--desktop") {
       if (!value(&v)) return false;
       if (!ParseSize(v, &cl.desktop)) {

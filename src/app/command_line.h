@@ -43,6 +43,8 @@ struct CommandLine {
   // to that one as an lcov tracefile.
   std::optional<std::string> trace;
   std::optional<std::string> coverage;
+  // Every display line of typed text goes to this file as it is completed.
+  std::optional<std::string> text_log;
   std::string game_folder = ".";
 };
 

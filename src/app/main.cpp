@@ -56,6 +56,8 @@ constexpr const char* kUsage =
     "  --seed N            the seed of \".rnd\" (fixed by default with --headless)\n"
     "  --trace FILE        write every script line run: time, file:line, the line\n"
     "  --coverage FILE     write which scenario lines ran, as an lcov tracefile\n"
+    "  --text-log FILE     write the text shown, a display line at a time as it is\n"
+    "                      completed: time, file:line, the text (UTF-8)\n"
     "  --help              this text\n"
     "  --version           the version\n"
     "\n"
@@ -72,12 +74,17 @@ constexpr const char* kUsage =
     "                       else under $XDG_DATA_HOME/tsumugi/)\n"
     "  F9                   quick load: back to the latest quick save, also in a\n"
     "                       later run\n"
+    "  wheel up, PageUp     go back to the previous wait you answered (a click\n"
+    "                       wait, a menu, buttons), as it was; up to 100 waits\n"
+    "  wheel down, PageDown  forward again to the next wait you had reached; at\n"
+    "                       a menu gone back to, another choice takes another way\n"
     "  Escape               end the game, as closing the window does\n"
     "\n"
-    "The --input file holds one action a line: click X Y, rclick X Y,\n"
-    "press|release left|right X Y, move X Y, key|keydown|keyup NAME (Enter,\n"
-    "Space, Escape, F4, F5, F9, AltEnter, Left, Up, Right, Down), answer yes|no,\n"
-    "screenshot FILE.png, wait MS; \"#\" starts a comment.\n"
+    "The --input file holds one action a line: click X Y, rclick X Y, middle X Y,\n"
+    "press|release left|right X Y, move X Y, wheel up|down, key|keydown|keyup\n"
+    "NAME (Enter, Space, Escape, F4, AltEnter, Left, Up, Right, Down, F1, F5, F9,\n"
+    "Tab, A, L, PageUp, PageDown, Ctrl), answer yes|no, screenshot FILE.png,\n"
+    "wait MS; \"#\" starts a comment.\n"
     "\n"
     "Exit status: 0 normal end, 1 ended after an error message, 2 bad command\n"
     "line or input file, 3 --max-time ran out (or an endless loop was stopped),\n"
@@ -101,8 +108,19 @@ struct RunOutputs {
   std::optional<std::string> screenshot;
   std::ofstream* trace = nullptr;
   std::optional<std::string> trace_name;
+  std::ofstream* text_log = nullptr;
+  std::optional<std::string> text_log_name;
   std::optional<std::string> coverage;
 };
+
+// Opens a file the run writes as it goes (the trace, the text log); false,
+// said on standard error, when it cannot be written.
+bool OpenOutput(const std::string& name, const std::string& what, std::ofstream& stream) {
+  stream.open(name, std::ios::binary | std::ios::trunc);
+  if (stream) return true;
+  tsumugi::Complain("cannot write " + what + " '" + name + "': " + std::strerror(errno));
+  return false;
+}
 
 // Runs the engine to its end and writes the screenshot, trace and coverage
 // asked for. The exit status is the engine's, unless a file could not be
@@ -117,6 +135,7 @@ int RunEngine(HostType& host, const tsumugi::EngineOptions& options, const RunOu
   {
     tsumugi::Engine engine(host, options);
     engine.record.Start(outputs.trace, outputs.coverage.has_value());
+    engine.record.StartTextLog(outputs.text_log);
     status = engine.Run();
     std::string error;
     if (outputs.coverage &&
@@ -127,6 +146,10 @@ int RunEngine(HostType& host, const tsumugi::EngineOptions& options, const RunOu
   }
   if (outputs.trace && !outputs.trace->flush()) {
     tsumugi::Complain("cannot write trace '" + *outputs.trace_name + "'");
+    failed = true;
+  }
+  if (outputs.text_log && !outputs.text_log->flush()) {
+    tsumugi::Complain("cannot write text log '" + *outputs.text_log_name + "'");
     failed = true;
   }
   const std::optional<std::string>& screenshot = outputs.screenshot;
@@ -195,15 +218,16 @@ int main(int argc, char** argv) {
   RunOutputs outputs;
   outputs.screenshot = cl.screenshot;
   outputs.coverage = cl.coverage;
-  std::ofstream trace;
+  std::ofstream trace, text_log;
   if (cl.trace) {
-    trace.open(*cl.trace, std::ios::binary | std::ios::trunc);
-    if (!trace) {
-      tsumugi::Complain("cannot write trace '" + *cl.trace + "': " + std::strerror(errno));
-      return 4;
-    }
+    if (!OpenOutput(*cl.trace, "trace", trace)) return 4;
     outputs.trace = &trace;
     outputs.trace_name = cl.trace;
+  }
+  if (cl.text_log) {
+    if (!OpenOutput(*cl.text_log, "text log", text_log)) return 4;
+    outputs.text_log = &text_log;
+    outputs.text_log_name = cl.text_log;
   }
 
   // SIGTERM and SIGINT end the engine as the close button does.

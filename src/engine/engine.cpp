@@ -121,6 +121,10 @@ void Engine::OnKeyUp(KeyCode key, int shift) {
   HostEvent event(*this);
   form.KeyUp(key, shift);
 }
+void Engine::OnWheel(int notches) {
+  HostEvent event(*this);
+  player.Wheel(notches);
+}
 void Engine::OnKeyPress(int character) {
   form.KeyPress(character);
 }

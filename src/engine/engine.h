@@ -56,6 +56,7 @@ class Engine final : public HostEvents {
   void OnMouseUp(MouseButton button, int shift, int x, int y) override;
   void OnKeyDown(KeyCode key, int shift) override;
   void OnKeyUp(KeyCode key, int shift) override;
+  void OnWheel(int notches) override;
   void OnKeyPress(int character) override;
   void OnTimer(TimerId timer) override;
   void OnCloseRequest() override;

@@ -27,7 +27,9 @@ namespace tsumugi {
 
 class MediaService;
 
-enum class MouseButton : int { kLeft = 1, kRight = 2 };
+// The middle button is the player's (it opens Tsumugi's menu): no game
+// hears of it.
+enum class MouseButton : int { kLeft = 1, kRight = 2, kMiddle = 4 };
 
 // Virtual key codes, as the engine's key routing knows them.
 enum class KeyCode : int {
@@ -39,9 +41,18 @@ enum class KeyCode : int {
   kRight = 39,
   kDown = 40,
   kF4 = 115,
-  // The player's own keys: quick save and quick load.
+  // The player's own keys, which no game hears of: the menu, quick save
+  // and quick load, skip (Ctrl held, Tab), auto mode, the text history,
+  // going back and forward a wait.
+  kF1 = 112,
   kF5 = 116,
   kF9 = 120,
+  kCtrl = 17,
+  kTab = 9,
+  kA = 65,
+  kL = 76,
+  kPageUp = 33,
+  kPageDown = 34,
 };
 
 // Shift-state bits of key and mouse events.
@@ -94,6 +105,9 @@ class HostEvents {
   virtual void OnMouseUp(MouseButton button, int shift, int x, int y) = 0;
   virtual void OnKeyDown(KeyCode key, int shift) = 0;
   virtual void OnKeyUp(KeyCode key, int shift) = 0;
+  // The mouse wheel turned: notches away from the player (up) are
+  // positive, towards the player negative.
+  virtual void OnWheel(int notches) = 0;
   // A typed character (Escape arrives here as 27).
   virtual void OnKeyPress(int character) = 0;
   virtual void OnTimer(TimerId timer) = 0;

@@ -197,13 +197,21 @@ class Maker {
     std::string input;
     const int n = Below(12);
     for (int i = 0; i < n; ++i) {
-      switch (Below(6)) {
+      switch (Below(7)) {
         case 0:
           input += "wait " + std::to_string(Below(20000)) + "\n";
           break;
         case 1:
           input += "key " + Pick(std::vector<std::string>{"Enter", "Space", "F4", "AltEnter",
                                                           "Left", "Down"}) + "\n";
+          break;
+        case 6:
+          // The player's own: going back and forward, at waits and during
+          // typing, transitions, videos and boxes alike.
+          input += Pick(std::vector<std::string>{"wheel up", "wheel down", "key PageUp",
+                                                 "key PageDown", "key F1", "key Tab", "key A",
+                                                 "key L", "key Ctrl", "middle 320 240"}) +
+                   "\n";
           break;
         case 2:
           input += "rclick " + std::to_string(Below(700)) + " " + std::to_string(Below(500)) + "\n";

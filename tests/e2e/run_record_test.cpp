@@ -129,6 +129,37 @@ void ExpectValues(const std::string& values, const std::vector<std::string>& exp
   }
 }
 
+TEST(RunRecord, TheTextLogHasEachDisplayLineAsItIsCompleted) {
+  // A line that wraps, one broken with "\\n", lines joined in text mode 1
+  // (complete when the mode ends or the window is cleared), and a menu,
+  // which is laid out, not typed. A typed character takes 10 ms.
+  TempDir work;
+  WriteFile(work / "game/data/start.txt",
+            Utf16ToCp932(Utf8ToUtf16(".tsw\r\n.tsp 10\r\n"
+                                     "■■■■■■■■■■■■■■■■■■■■■\r\n"
+                                     "上\\n下\r\n"
+                                     ".tcl 0\r\n"
+                                     ".tmd 1\r\nAB\r\nCD\r\n.tmd 0\r\n.tmd 1\r\nEF\r\n.tcl 0\r\n"
+                                     ".slt\r\n左\r\n右\r\n.\r\n")));
+  WriteFile(work / "input", "click 5 5\nclick 5 5\n");
+  const RunResult run = RunTsumugi({"--headless", "--input", (work / "input").string(),
+                                    "--text-log", (work / "log").string(), "game"},
+                                   work.path());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(ReadFile(work / "log"),
+            "200\tstart.txt:3\t■■■■■■■■■■■■■■■■■■■■\n"
+            "210\tstart.txt:3\t■\n"
+            "220\tstart.txt:4\t上\n"
+            "230\tstart.txt:4\t下\n"
+            "270\tstart.txt:8\tABCD\n"
+            "290\tstart.txt:11\tEF\n");
+  EXPECT_EQ(RunTsumugi({"--headless", "--text-log", "", "game"}, work.path()).status, 2);
+  EXPECT_EQ(RunTsumugi({"--headless", "--text-log", (work / "no/such/log").string(), "game"},
+                       work.path())
+                .status,
+            4);
+}
+
 TEST(RunRecord, RunsRepeatOnEveryDayAndDateAndSeedChangeThem) {
   // Twenty-six hours apart: a host clock would give another day and hour.
   const std::string west = Values({}, "Etc/GMT+12");

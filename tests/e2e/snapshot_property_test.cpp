@@ -104,6 +104,43 @@ struct GameRun {
   fs::path wav_file;
 };
 
+// Where the part of a first run that a second must repeat begins.
+struct RestFrom {
+  size_t out = 0;
+  size_t trace = 0;
+  // The frame of the mix; none when the mix is not compared.
+  std::optional<uint64_t> mix;
+};
+
+std::string MixFrom(GameRun& run, uint64_t from);
+
+// Whether run `b` did all that `a` did from `from` on: the exit status, the
+// boxes, the trace, the final state and screen, and the mix. Each
+// difference is reported under `what`.
+bool SameRest(const std::string& what, GameRun& a, GameRun& b, const RestFrom& from) {
+  bool same = true;
+  auto expect = [&](bool ok, const std::string& detail) {
+    if (ok) return;
+    same = false;
+    ADD_FAILURE() << what << ": " << detail;
+  };
+  expect(b.status == a.status, "exit status " + std::to_string(static_cast<int>(b.status)) +
+                                   " against " + std::to_string(static_cast<int>(a.status)));
+  const std::string out_a = a.out.str().substr(from.out);
+  expect(b.out.str() == out_a, "boxes: " + FirstDifference(out_a, b.out.str()));
+  const std::string trace_a = a.trace.str().substr(from.trace);
+  expect(b.trace.str() == trace_a, "trace: " + FirstDifference(trace_a, b.trace.str()));
+  expect(b.state == a.state, "the final state differs: " + Differences(a.state, b.state));
+  expect(b.shown == a.shown, "the final screen differs");
+  if (from.mix) {
+    const std::string mix_a = MixFrom(a, *from.mix);
+    const std::string mix_b = MixFrom(b, 0);
+    expect(mix_a == mix_b, "the mix differs (" + std::to_string(mix_b.size()) +
+                               " bytes against " + std::to_string(mix_a.size()) + ")");
+  }
+  return same;
+}
+
 headless::HeadlessOptions Options(const std::vector<headless::Action>& actions, GameRun& run,
                                   const fs::path& wav_file) {
   headless::HeadlessOptions options;
@@ -269,26 +306,11 @@ TEST_P(SnapshotProperty, RestoredEqualsNeverLeft) {
                              std::to_string(kept->next_action + 1) + " of " +
                              std::to_string(parsed.actions.size()) +
                              (kept->half_done ? " (action " + std::to_string(*kept->half_done + 1) + " half done)" : "");
-    bool same = true;
-    auto expect = [&](bool ok, const std::string& detail) {
-      if (ok) return;
-      same = false;
-      ADD_FAILURE() << what << ": " << detail;
-    };
-    expect(b.status == a.status, "exit status " + std::to_string(static_cast<int>(b.status)) +
-                                     " against " + std::to_string(static_cast<int>(a.status)));
-    const std::string out_a = a.out.str().substr(kept->out_length);
-    expect(b.out.str() == out_a, "boxes: " + FirstDifference(out_a, b.out.str()));
-    const std::string trace_a = a.trace.str().substr(kept->trace_length);
-    expect(b.trace.str() == trace_a, "trace: " + FirstDifference(trace_a, b.trace.str()));
-    expect(b.state == a.state, "the final state differs: " + Differences(a.state, b.state));
-    expect(b.shown == a.shown, "the final screen differs");
-    if (listen) {
-      const std::string mix_a = MixFrom(a, media::FrameAtMs(kept->snapshot.engine_time));
-      const std::string mix_b = MixFrom(b, 0);
-      expect(mix_a == mix_b, "the mix differs (" + std::to_string(mix_b.size()) +
-                                 " bytes against " + std::to_string(mix_a.size()) + ")");
-    }
+    const bool same = SameRest(what, a, b,
+                               {kept->out_length, kept->trace_length,
+                                listen ? std::optional<uint64_t>(
+                                             media::FrameAtMs(kept->snapshot.engine_time))
+                                       : std::nullopt});
     if (!same) {
       ++failures;
       ADD_FAILURE() << what << ": script\n"
@@ -307,6 +329,102 @@ TEST_P(SnapshotProperty, RestoredEqualsNeverLeft) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, SnapshotProperty, testing::Range(0, kShards));
+
+// Back and forward again equals never gone back: the same random games are
+// played twice, the second time with the wheel turned up and down once at
+// one of the waits the player answers (chosen at random among the first
+// six that have one behind them). The boxes, the trace, the final state,
+// the screen and the mix must be those of the run without it.
+//   TSUMUGI_ROLLBACK_CASES=N TSUMUGI_SNAPSHOT_SEED=S build/tests/tsumugi_tests
+//   --gtest_filter='*RollbackProperty*'
+class RollbackProperty : public testing::TestWithParam<int> {};
+
+TEST_P(RollbackProperty, BackAndForwardEqualsNeverGoneBack) {
+  const int all = EnvNumber("TSUMUGI_ROLLBACK_CASES", kDefaultCases / 4);
+  const int shard = GetParam();
+  const int cases = all / kShards + (shard < all % kShards ? 1 : 0);
+  const int seed = EnvNumber("TSUMUGI_SNAPSHOT_SEED", 1);
+  TempDir dir;
+  const fs::path game = dir / "game";
+  PlayableGameMaker::WriteAssets(game);
+  long turned = 0, kept_waits = 0;
+  int failures = 0;
+  const int first = shard * (all / kShards) + std::min(shard, all % kShards);
+  for (int i = first; i < first + cases && failures < 3; ++i) {
+    const uint32_t game_seed = static_cast<uint32_t>(seed) * 1000003u + static_cast<uint32_t>(i);
+    PlayableGameMaker maker(game_seed);
+    const std::string input = maker.MakeGame(game);
+    const headless::InputParseResult parsed = headless::ParseInputScript(input);
+    ASSERT_EQ(parsed.error, "") << input;
+    std::mt19937 pick(game_seed);
+    const bool listen = i % 4 == 0;
+    const int chosen = static_cast<int>(pick() % 6);
+
+    auto play = [&](const std::vector<headless::Action>& actions, GameRun& run, const char* name,
+                    std::optional<size_t>* wheel_at) {
+      const fs::path saves = dir / (std::string("saves-") + name);
+      CopyFolder(fs::path(), saves);
+      headless::HeadlessHost host(
+          Options(actions, run, listen ? dir / (std::string(name) + ".wav") : fs::path()));
+      Engine engine(host, GameOptions(game, saves));
+      engine.record.Start(&run.trace, false);
+      int candidates = 0;
+      if (wheel_at) {
+        engine.player.snapshot_points = [&](std::optional<uint32_t> pause_left) {
+          // A wait the player answers, with one kept behind it, where the
+          // next action comes at once (a timed one would count its time
+          // from the wheel instead).
+          const size_t next = host.NextAction();
+          Rollback& history = engine.player.History();
+          if (pause_left || !engine.player.AtPlayerWait() || history.Count() < 2 ||
+              history.Position() + 1 != history.Count() ||
+              (next < actions.size() && actions[next].delay) || candidates++ > chosen) {
+            return;
+          }
+          *wheel_at = next;
+        };
+      }
+      run.status = engine.Run();
+      run.state = engine.state;
+      run.shown = host.ShownScreen();
+      kept_waits += static_cast<long>(engine.player.History().Count());
+    };
+
+    GameRun a;
+    std::optional<size_t> wheel_at;
+    play(parsed.actions, a, "a", &wheel_at);
+    if (!wheel_at || a.err.str().find("without letting engine time pass") != std::string::npos) {
+      continue;
+    }
+    std::vector<headless::Action> actions = parsed.actions;
+    headless::Action up;
+    up.kind = headless::Action::Kind::kWheel;
+    up.notches = 1;
+    headless::Action down = up;
+    down.notches = -1;
+    actions.insert(actions.begin() + static_cast<std::ptrdiff_t>(*wheel_at), {up, down});
+    GameRun b;
+    play(actions, b, "b", nullptr);
+    if (b.err.str().find("without letting engine time pass") != std::string::npos) continue;
+    ++turned;
+
+    const std::string what = "game " + std::to_string(i) + " (seed " + std::to_string(seed) +
+                             "), the wheel turned before action " + std::to_string(*wheel_at + 1);
+    const bool same =
+        SameRest(what, a, b, {0, 0, listen ? std::optional<uint64_t>(0) : std::nullopt});
+    if (!same) {
+      ++failures;
+      ADD_FAILURE() << what << ": script\n"
+                    << ReadFile(game / "data/start.txt") << "\ninput\n"
+                    << input;
+    }
+  }
+  std::cout << "[ rollback] " << cases << " games from " << first << ", seed " << seed << ": "
+            << turned << " turned back and forward, " << kept_waits << " waits kept in all\n";
+  EXPECT_GT(turned, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, RollbackProperty, testing::Range(0, kShards));
 
 }  // namespace
 }  // namespace tsumugi::test

@@ -24,6 +24,7 @@ class Recorder final : public HostEvents {
   void OnMouseUp(MouseButton, int, int x, int) override { Log("up" + std::to_string(x)); }
   void OnKeyDown(KeyCode, int) override {}
   void OnKeyUp(KeyCode, int) override {}
+  void OnWheel(int notches) override { Log("wheel" + std::to_string(notches)); }
   void OnKeyPress(int) override { Log("escape"); }
   void OnTimer(TimerId) override { Log("tick"); }
   void OnCloseRequest() override { Log("close"); }
@@ -139,6 +140,19 @@ TEST(HeadlessInput, LineEndsAndTheLongestWait) {
   EXPECT_NE(ParseInputScript("wait 2147483649\nclick 1 1").error, "");
   EXPECT_NE(ParseInputScript("wait 2147483648\nwait 1\nclick 1 1").error, "");
   EXPECT_NE(ParseInputScript("wait 99999999999999999999999").error, "");
+}
+
+TEST(HeadlessInput, TheWheelTheMiddleButtonAndThePlayersKeys) {
+  HeadlessHost host(WithInput("wheel up\nwait 5\nwheel down\nmiddle 7 8\nkey PageUp\n"));
+  Recorder r(host);
+  host.RunEventLoop();
+  EXPECT_EQ(r.log, "wheel1@0 wheel-1@5 down7@5 up7@5 escape@5 ");
+  for (const char* name : {"F1", "Tab", "A", "L", "PageUp", "PageDown", "Ctrl"}) {
+    EXPECT_EQ(ParseInputScript(std::string("keydown ") + name).error, "") << name;
+  }
+  EXPECT_EQ(ParseInputScript("wheel left").error, "line 1: 'wheel' takes up or down");
+  EXPECT_EQ(ParseInputScript("middle 1").error, "line 1: 'middle' takes X Y");
+  EXPECT_NE(ParseInputScript("key a").error, "");
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ class Sink final : public HostEvents {
   void OnMouseUp(MouseButton, int, int, int) override {}
   void OnKeyDown(KeyCode key, int) override { keys += std::to_string(static_cast<int>(key)) + " "; }
   void OnKeyUp(KeyCode, int) override {}
+  void OnWheel(int notches) override { wheel += notches; }
   void OnKeyPress(int c) override {
     if (c == 27) throw Ended{"escape"};
   }
@@ -30,6 +31,7 @@ class Sink final : public HostEvents {
   void OnTimeLimit() override {}
   void OnMediaNotify() override {}
   std::string keys;
+  int wheel = 0;
 };
 
 class SdlHostTest : public testing::Test {

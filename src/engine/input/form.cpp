@@ -6,6 +6,9 @@
 namespace tsumugi {
 
 void Form::MouseDown(MouseButton button, int shift, int x, int y) {
+  // The middle button is the player's; the game never hears of it.
+  if (button == MouseButton::kMiddle) return;
+  e_.player.GameInput();
   last_button = button;
   last_shift = shift;
   last_press = {x, y};
@@ -19,19 +22,14 @@ void Form::MouseDown(MouseButton button, int shift, int x, int y) {
 }
 
 void Form::MouseUp(MouseButton button, int shift, int x, int y) {
+  if (button == MouseButton::kMiddle) return;
   e_.input.ReleaseHandler(button, shift, static_cast<float>(x), static_cast<float>(y));
 }
 
 void Form::KeyDown(KeyCode key, int shift) {
   // The player's own keys; the game never hears of them.
-  if (key == KeyCode::kF5) {
-    e_.player.QuickSaveKey();
-    return;
-  }
-  if (key == KeyCode::kF9) {
-    e_.player.QuickLoadKey();
-    return;
-  }
+  if (e_.player.KeyDown(key)) return;
+  if (key == KeyCode::kEnter || key == KeyCode::kSpace) e_.player.GameInput();
   Host& host = e_.host;
   Point pointer = host.GetCursorPos();
   switch (key) {
@@ -75,6 +73,7 @@ void Form::KeyDown(KeyCode key, int shift) {
 }
 
 void Form::KeyUp(KeyCode key, int /*shift*/) {
+  if (e_.player.KeyUp(key)) return;
   Input& input = e_.input;
   Point pointer = e_.host.GetCursorPos();
   if (key == KeyCode::kEnter && e_.state.input.EnterHeld) {

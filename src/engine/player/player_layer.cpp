@@ -1,5 +1,7 @@
 #include "engine/player/player_layer.h"
 
+#include <utility>
+
 
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
@@ -52,6 +54,44 @@ std::filesystem::path PlayerLayer::QuickSavePath() const {
 
 // --- Keys and waits ---------------------------------------------------------------------
 
+namespace {
+
+// The keys no game uses, which are the player's.
+bool PlayersKey(KeyCode key) {
+  switch (key) {
+    case KeyCode::kF1:
+    case KeyCode::kF5:
+    case KeyCode::kF9:
+    case KeyCode::kCtrl:
+    case KeyCode::kTab:
+    case KeyCode::kA:
+    case KeyCode::kL:
+    case KeyCode::kPageUp:
+    case KeyCode::kPageDown:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool PlayerLayer::KeyDown(KeyCode key) {
+  if (key == KeyCode::kF5) QuickSaveKey();
+  if (key == KeyCode::kF9) QuickLoadKey();
+  if (key == KeyCode::kPageUp) Step(1);
+  if (key == KeyCode::kPageDown) Step(-1);
+  return PlayersKey(key);
+}
+
+bool PlayerLayer::KeyUp(KeyCode key) {
+  return PlayersKey(key);
+}
+
+void PlayerLayer::Wheel(int notches) {
+  Step(notches);
+}
+
 void PlayerLayer::QuickSaveKey() {
   if (e_.AtEventLoop()) {
     QuickSave(std::nullopt);
@@ -72,6 +112,7 @@ void PlayerLayer::QuickLoadKey() {
 }
 
 void PlayerLayer::AtWait() {
+  KeepPoint(false);
   if (snapshot_points) snapshot_points(std::nullopt);
   if (save_pending_) {
     save_pending_ = false;
@@ -81,6 +122,79 @@ void PlayerLayer::AtWait() {
     load_pending_ = false;
     QuickLoad();
   }
+  if (pending_steps_ != 0) {
+    const int steps = std::exchange(pending_steps_, 0);
+    StepNow(steps);
+  }
+}
+
+// --- Going back and forward ----------------------------------------------------------------
+
+bool PlayerLayer::AtPlayerWait() const {
+  switch (e_.state.input.RunState) {
+    case RunStateKind::kWaitTextClick:
+    case RunStateKind::kWaitTextClickOrRight:
+    case RunStateKind::kWaitClick:
+    case RunStateKind::kWaitClickOrRight:
+    case RunStateKind::kWaitChoice:
+      return true;
+    case RunStateKind::kRunning:
+      return e_.state.buttons.AnyShown();
+    default:
+      return false;
+  }
+}
+
+bool PlayerLayer::LeftPoint() const {
+  return acted_ && e_.script.LinesRead() != lines_at_point_;
+}
+
+void PlayerLayer::KeepPoint(bool first) {
+  if (!e_.AtEventLoop() || !AtPlayerWait()) return;
+  if (!first && rollback_.Count() != 0 && !LeftPoint()) return;
+  rollback_.Arrive(TakeSnapshot(e_, std::nullopt));
+  lines_at_point_ = e_.script.LinesRead();
+  acted_ = false;
+}
+
+void PlayerLayer::Step(int steps) {
+  if (e_.AtEventLoop()) {
+    StepNow(steps);
+  } else {
+    // Typing, a transition or a video: the steps are taken at the wait
+    // that follows.
+    pending_steps_ += steps;
+  }
+}
+
+void PlayerLayer::StepNow(int steps) {
+  // Only the last snapshot is unpacked: the ones passed on the way are
+  // skipped over.
+  const size_t from = rollback_.Position();
+  size_t to = from;
+  const bool at_point = !LeftPoint();
+  if (steps > 0) {
+    const size_t back = static_cast<size_t>(steps) - (at_point ? 0 : 1);
+    to = from - std::min(from, back);
+  } else if (steps < 0 && at_point) {
+    to = std::min(from + static_cast<size_t>(-static_cast<int64_t>(steps)),
+                  rollback_.Count() == 0 ? 0 : rollback_.Count() - 1);
+  }
+  if (rollback_.Count() == 0 || (to == from && (at_point || steps <= 0))) return;
+  const Snapshot* snapshot = rollback_.MoveTo(to);
+  if (!snapshot) {
+    // A kept wait that cannot be read back is a fault of ours; the game
+    // goes on where it is.
+    e_.host.Diagnostic("going back: a kept wait could not be read back");
+    rollback_.Clear();
+    return;
+  }
+  save_pending_ = false;
+  HideNote();
+  ApplySnapshot(e_, *snapshot, HeldInput::kAsNow);
+  ResumeAfterSnapshot(e_, *snapshot);
+  lines_at_point_ = e_.script.LinesRead();
+  acted_ = false;
 }
 
 void PlayerLayer::PauseBegins(uint32_t end) {
@@ -154,10 +268,14 @@ void PlayerLayer::QuickLoad() {
   }
   save_pending_ = false;
   load_pending_ = false;
+  pending_steps_ = 0;
   pause_end_.reset();
   HideNote();
   ApplySnapshot(e_, snapshot, HeldInput::kAsNow);
   ResumeAfterSnapshot(e_, snapshot);
+  // Going back stops at the wait loaded.
+  rollback_.Clear();
+  KeepPoint(true);
 }
 
 // --- The note ------------------------------------------------------------------------------

@@ -6,6 +6,11 @@
 // game never sees it: no variable, timer, input flag or file of the game
 // changes because of this layer.
 //
+// Going back (the wheel up, PageUp) returns to the previous wait the player
+// answered (a click wait, a menu, buttons) exactly as it was, and forward
+// (the wheel down, PageDown) to the next one again; at a menu gone back to,
+// the player may choose another line, and the game goes on from there.
+//
 // Snapshots are taken only where no script is on the stack: at a wait, or
 // in a timed pause of the top level. A key that comes while the script
 // runs (typing, a transition) is kept and acted on at the next wait.
@@ -17,7 +22,9 @@
 #include <optional>
 #include <string>
 
+#include "engine/player/rollback.h"
 #include "platform/gdi/surface.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -33,9 +40,14 @@ class PlayerLayer {
   PlayerLayer(const PlayerLayer&) = delete;
   PlayerLayer& operator=(const PlayerLayer&) = delete;
 
-  // F5 and F9.
-  void QuickSaveKey();
-  void QuickLoadKey();
+  // A key the player's layer takes (F5, F9, PageUp, PageDown and the other
+  // keys no game uses): true when it was one, which the game must not see.
+  bool KeyDown(KeyCode key);
+  bool KeyUp(KeyCode key);
+  // The wheel: up goes back a wait, down forward.
+  void Wheel(int notches);
+  // The player pressed a button or a key the game hears.
+  void GameInput() { acted_ = true; }
 
   // The script has come back to the event loop: a key kept meanwhile is
   // acted on now.
@@ -58,7 +70,24 @@ class PlayerLayer {
   std::filesystem::path DataFolder() const;
   std::filesystem::path QuickSavePath() const;
 
+  // The waits kept for going back.
+  Rollback& History() { return rollback_; }
+  // Whether the game stands at a wait the player answers: a click wait, a
+  // menu, buttons.
+  bool AtPlayerWait() const;
+
  private:
+  void QuickSaveKey();
+  void QuickLoadKey();
+  // Goes `steps` waits back (positive) or forward (negative), now at a
+  // wait or else at the next one.
+  void Step(int steps);
+  void StepNow(int steps);
+  // Whether the game has left the wait last kept or gone back to: the
+  // player acted and the script ran.
+  bool LeftPoint() const;
+  // Keeps the wait the game stands at for going back, when it is a new one.
+  void KeepPoint(bool first);
   void QuickSave(std::optional<uint32_t> pause_left);
   void QuickLoad();
   // Shows a note over the game for kNoteMilliseconds.
@@ -69,6 +98,12 @@ class PlayerLayer {
   bool save_pending_ = false;
   bool load_pending_ = false;
   std::optional<uint32_t> pause_end_;
+  Rollback rollback_;
+  // Lines read when the wait last kept or gone back to was reached.
+  uint64_t lines_at_point_ = 0;
+  bool acted_ = false;
+  // Waits to go back (positive) or forward at the next wait.
+  int pending_steps_ = 0;
   gdi::Surface note_;
   bool note_shown_ = false;
 };

@@ -83,6 +83,7 @@ void Script::RunLines() {
     if (AtEndOfFile()) return;
     s_.CurrentLine = catalogue_.File(s_.CurrentFile).lines[s_.CurrentLineNumber];
     ++s_.CurrentLineNumber;
+    ++lines_read_;
     StripLeadingTabs();
     // Comments and labels do nothing when reached; every other line runs.
     if (s_.CurrentLine.empty() || (s_.CurrentLine[0] != u';' && s_.CurrentLine[0] != u':')) {

@@ -58,6 +58,9 @@ class Script final : public ScriptErrors {
   void RunScript();
   // How many runs of the script are on the stack.
   int Depth() const { return depth_; }
+  // Lines read since the engine began, across every run: the player's
+  // layer tells by it whether the game has moved on from a wait.
+  uint64_t LinesRead() const { return lines_read_; }
 
   // Executes CurrentLine (tabs already stripped). True when the run loop
   // must return: the command waits, or a choice block reached ".1".
@@ -126,6 +129,7 @@ class Script final : public ScriptErrors {
   ScriptState& s_;
   const ReaderHooks hooks_;
   int depth_ = 0;
+  uint64_t lines_read_ = 0;
   struct Command {
     const CommandDef* def;
     CommandHandler handler;

@@ -22,9 +22,8 @@ void RunRecord::Record(int file, int line_number, std::u16string_view text) {
   if (trace_) {
     // One line a script line: engine time, file:line and the line itself,
     // separated by tabs.
-    *trace_ << clock_.TimeGetTime() << '\t'
-            << Utf16ToUtf8(catalogue_.File(file).name + settings_.ScenarioExtension) << ':'
-            << line_number << '\t' << Utf16ToUtf8(text) << '\n';
+    *trace_ << clock_.TimeGetTime() << '\t' << Where(file, line_number) << '\t'
+            << Utf16ToUtf8(text) << '\n';
   }
   if (coverage_) {
     if (counts_.size() <= static_cast<size_t>(file)) counts_.resize(static_cast<size_t>(file) + 1);
@@ -32,6 +31,17 @@ void RunRecord::Record(int file, int line_number, std::u16string_view text) {
     if (lines.size() < static_cast<size_t>(line_number)) lines.resize(line_number);
     ++lines[static_cast<size_t>(line_number) - 1];
   }
+}
+
+std::string RunRecord::Where(int file, int line_number) const {
+  return Utf16ToUtf8(catalogue_.File(file).name + settings_.ScenarioExtension) + ':' +
+         std::to_string(line_number);
+}
+
+void RunRecord::WriteTextLine(int file, int line_number, std::u16string_view text) {
+  if (file <= 0 || line_number <= 0 || text.empty()) return;
+  *text_log_ << clock_.TimeGetTime() << '\t' << Where(file, line_number) << '\t'
+             << Utf16ToUtf8(text) << '\n';
 }
 
 std::string RunRecord::CoverageText() const {

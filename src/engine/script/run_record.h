@@ -1,6 +1,7 @@
 // What a run did, for authors: a trace naming every script line the engine
-// runs (engine time, file, line, text), and coverage counting how often each
-// line of each scenario ran, written as an lcov tracefile.
+// runs (engine time, file, line, text), coverage counting how often each
+// line of each scenario ran, written as an lcov tracefile, and the log of
+// the text the player was shown, a display line at a time.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,15 @@ class RunRecord {
   // with `coverage` the runs of each line are counted.
   void Start(std::ostream* trace, bool coverage);
   bool Active() const { return trace_ != nullptr || coverage_; }
+  // Every display line of typed text goes to `log` as it is completed
+  // (nullptr: no log).
+  void StartTextLog(std::ostream* log) { text_log_ = log; }
+
+  // A display line of text the player has been shown whole, typed from
+  // script line `line_number` of catalogue file `file`.
+  void TextShown(int file, int line_number, std::u16string_view text) {
+    if (text_log_) WriteTextLine(file, line_number, text);
+  }
 
   // The script line `line_number` of catalogue file `file` ran (or, for a
   // menu or a button block, was laid out); `text` is the line as run.
@@ -39,11 +49,15 @@ class RunRecord {
 
  private:
   void Record(int file, int line_number, std::u16string_view text);
+  void WriteTextLine(int file, int line_number, std::u16string_view text);
+  // "start.txt:12", as the trace names a line.
+  std::string Where(int file, int line_number) const;
 
   HostClock& clock_;
   const Catalogue& catalogue_;
   const Settings& settings_;
   std::ostream* trace_ = nullptr;
+  std::ostream* text_log_ = nullptr;
   bool coverage_ = false;
   // Runs by catalogue file and line (index 0 for line 1).
   std::vector<std::vector<uint64_t>> counts_;

@@ -344,20 +344,23 @@ Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {
   return s;
 }
 
-std::string EncodeSnapshotPayload(const Snapshot& snapshot) {
+std::string EncodeSnapshotPayload(const Snapshot& snapshot, SurfaceShelf* shelf) {
   // The layout takes the snapshot by reference for the reader's sake; the
   // sizer and the writer only read it.
   Snapshot& s = const_cast<Snapshot&>(snapshot);
-  StateSizer sizer;
-  Walk(sizer, s);
-  StateWriter writer;
-  writer.bytes.reserve(sizer.bytes);
+  StateWriter writer(shelf);
+  if (!shelf) {
+    StateSizer sizer;
+    Walk(sizer, s);
+    writer.bytes.reserve(sizer.bytes);
+  }
   Walk(writer, s);
   return std::move(writer.bytes);
 }
 
-bool DecodeSnapshotPayload(std::string_view bytes, Snapshot* snapshot, std::string* why) {
-  StateReader reader(bytes);
+bool DecodeSnapshotPayload(std::string_view bytes, Snapshot* snapshot, std::string* why,
+                           SurfaceShelf* shelf) {
+  StateReader reader(bytes, shelf);
   Snapshot read;
   try {
     Walk(reader, read);
@@ -369,6 +372,19 @@ bool DecodeSnapshotPayload(std::string_view bytes, Snapshot* snapshot, std::stri
   if (!Check(read, why)) return false;
   *snapshot = std::move(read);
   return true;
+}
+
+bool DecodeSnapshotPayloadOver(std::string_view bytes, Snapshot& snapshot, std::string* why,
+                               SurfaceShelf& shelf) {
+  StateReader reader(bytes, &shelf);
+  try {
+    Walk(reader, snapshot);
+    if (!reader.AtEnd()) reader.Fail("bytes are left after the state");
+  } catch (const StateReadError& error) {
+    *why = error.what;
+    return false;
+  }
+  return Check(snapshot, why);
 }
 
 std::u16string CheckSnapshot(Engine& engine, const Snapshot& snapshot,

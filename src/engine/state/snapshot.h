@@ -25,6 +25,7 @@
 namespace tsumugi {
 
 class Engine;
+class SurfaceShelf;
 
 struct ScenarioMark {
   // The catalogue name ("story\ch1").
@@ -70,9 +71,16 @@ std::string SnapshotGameName(const std::vector<std::u16string>& scenario_names);
 // The state part of a snapshot file, and back. Decoding checks every count
 // and size, and that the state is one the engine can run (positions inside
 // the tables, the screen's size...); false with the reason otherwise.
-[[nodiscard]] std::string EncodeSnapshotPayload(const Snapshot& snapshot);
+// With a shelf, the pixels of every surface are kept on it instead.
+[[nodiscard]] std::string EncodeSnapshotPayload(const Snapshot& snapshot,
+                                                SurfaceShelf* shelf = nullptr);
 [[nodiscard]] bool DecodeSnapshotPayload(std::string_view bytes, Snapshot* snapshot,
-                                         std::string* why);
+                                         std::string* why, SurfaceShelf* shelf = nullptr);
+// The same read over a snapshot read before, in place, keeping the memory
+// of its lists and pictures (going back a wait). On failure the snapshot
+// is left half read.
+[[nodiscard]] bool DecodeSnapshotPayloadOver(std::string_view bytes, Snapshot& snapshot,
+                                             std::string* why, SurfaceShelf& shelf);
 
 // Whether the snapshot can be put back into this engine: the same
 // scenarios by name, every picture it names still there. The message for

@@ -39,6 +39,11 @@ void StateWriter::operator()(gdi::Surface& surface) {
   (*this)(height);
   (*this)(back);
   (*this)(fore);
+  if (shelf_) {
+    uint32_t index = shelf_->Put(surface);
+    (*this)(index);
+    return;
+  }
   // Pixels as they are stored, 0x00RRGGBB, little-endian.
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   if constexpr (std::endian::native == std::endian::little) {
@@ -108,6 +113,18 @@ void StateReader::operator()(gdi::Surface& surface) {
     Fail("a picture of " + std::to_string(width) + "x" + std::to_string(height));
   }
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (shelf_) {
+    uint32_t index = 0;
+    (*this)(index);
+    // The shelf writes every pixel.
+    if (surface.Width() != width || surface.Height() != height) {
+      surface = gdi::Surface(width, height);
+    }
+    surface.SetBackColor(back);
+    surface.SetForeColor(fore);
+    if (!shelf_->Take(index, surface)) Fail("a picture kept apart is missing");
+    return;
+  }
   Need(count * 4);
   surface = gdi::Surface(width, height);
   surface.SetBackColor(back);

@@ -44,9 +44,24 @@ struct BitsOf<T> {
   using type = std::make_unsigned_t<std::underlying_type_t<T>>;
 };
 
+// Where the pixels of surfaces can be kept apart from the bytes of a
+// state: a writer or reader given a shelf writes (reads) a surface's size,
+// colours and a number the shelf gave it. Going back through the waits
+// keeps many states that share most of their pictures this way.
+class SurfaceShelf {
+ public:
+  virtual ~SurfaceShelf() = default;
+  virtual uint32_t Put(const gdi::Surface& surface) = 0;
+  // The pixels of number `index` into `surface`, whose size is set; false
+  // when there is no such number or the size is not its size.
+  [[nodiscard]] virtual bool Take(uint32_t index, gdi::Surface& surface) = 0;
+};
+
 class StateWriter {
  public:
   static constexpr bool kReading = false;
+
+  explicit StateWriter(SurfaceShelf* shelf = nullptr) : shelf_(shelf) {}
 
   void operator()(bool& value) { Byte(value ? 1 : 0); }
   template <typename T>
@@ -71,6 +86,8 @@ class StateWriter {
 
  private:
   void Byte(uint8_t b) { bytes.push_back(static_cast<char>(b)); }
+
+  SurfaceShelf* shelf_;
 };
 
 // Counts the bytes StateWriter writes for the same walk, so that the writer
@@ -105,7 +122,14 @@ class StateReader {
  public:
   static constexpr bool kReading = true;
 
-  explicit StateReader(std::string_view bytes) : bytes_(bytes) {}
+  explicit StateReader(std::string_view bytes, SurfaceShelf* shelf = nullptr)
+      : bytes_(bytes), shelf_(shelf) {}
+
+  // Reading over a state read before, with every picture on a shelf:
+  // lists keep their elements and surfaces of the same size their memory,
+  // each overwritten whole, instead of being made anew. Going back a wait
+  // reads many megabytes of pictures this way without allocating them.
+  bool Reuses() const { return shelf_ != nullptr; }
 
   void operator()(bool& value) {
     const uint8_t b = Byte();
@@ -144,6 +168,7 @@ class StateReader {
 
   std::string_view bytes_;
   size_t at_ = 0;
+  SurfaceShelf* shelf_;
 };
 
 // Containers, walked element by element.
@@ -156,7 +181,13 @@ template <typename Io, typename T>
 void Walk(Io& io, std::vector<T>& items) {
   size_t count = items.size();
   io.Count(count, 1);
-  if constexpr (Io::kReading) items.assign(count, T{});
+  if constexpr (Io::kReading) {
+    if (io.Reuses()) {
+      items.resize(count);
+    } else {
+      items.assign(count, T{});
+    }
+  }
   for (T& item : items) Walk(io, item);
 }
 

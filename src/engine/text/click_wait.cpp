@@ -167,6 +167,8 @@ void TextWindow::BlinkTick() {
 // --- Clearing and pausing ------------------------------------------------------
 
 void TextWindow::ClearTextWindow(int32_t mode) {
+  // A line text mode 1 left open is complete now.
+  if (s_.CurrentTextLine <= s_.LastLineIndex) LineCompleted(s_.CurrentTextLine);
   if (mode == 0) {
     EraseCanvas(0, s_.PicTextCanvas.Height());
     for (TextLine& line : s_.TextLines) line.Text.clear();

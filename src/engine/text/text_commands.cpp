@@ -91,6 +91,7 @@ bool TextWindow::Tmd(CommandArgs& args) {
     // line shows there as it does anywhere else on the page and the line
     // number stays inside the window.
     if (s_.CurrentTextLine > s_.LastLineIndex) ScrollTextUp();
+    LineCompleted(s_.CurrentTextLine);
     s_.CurrentTextLine = std::min(s_.CurrentTextLine + 1, s_.LastLineIndex + 1);
   }
   s_.TextMode = mode;

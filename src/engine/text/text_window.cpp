@@ -300,6 +300,7 @@ void TextWindow::ShowTextLine() {
   // A line number restored from elsewhere (a save file) must not point
   // outside the table.
   s_.CurrentTextLine = std::clamp(s_.CurrentTextLine, 0, s_.LastLineIndex + 1);
+  typed_from_ = {script_state_.CurrentFile, script_state_.CurrentLineNumber};
 
   for (;;) {
     const uint32_t t0 = clock_.TimeGetTime();
@@ -331,6 +332,7 @@ void TextWindow::ShowTextLine() {
     if (rest.starts_with(u"\\n")) {
       rest.erase(0, 2);
       if (draw_whole_lines) DrawTextLine(s_.CurrentTextLine, true);
+      LineCompleted(s_.CurrentTextLine);
       ++s_.CurrentTextLine;
       continue;
     }
@@ -345,6 +347,7 @@ void TextWindow::ShowTextLine() {
             false);
       }
       if (draw_whole_lines) DrawTextLine(s_.CurrentTextLine, true);
+      LineCompleted(s_.CurrentTextLine);
       ++s_.CurrentTextLine;
       continue;
     }
@@ -363,8 +366,17 @@ void TextWindow::ShowTextLine() {
     if (elapsed < delay) clock_.Sleep(static_cast<uint32_t>(delay - elapsed));
   }
   if (LayingOutChoices() || s_.TextMode == 0) {
+    // In text mode 1 the line stays open for the next text.
+    if (s_.CurrentTextLine <= s_.LastLineIndex) LineCompleted(s_.CurrentTextLine);
     s_.CurrentTextLine = std::min(s_.CurrentTextLine + 1, s_.LastLineIndex + 1);
   }
+}
+
+void TextWindow::LineCompleted(int index) {
+  const TextLine& line = s_.TextLines[static_cast<size_t>(index)];
+  // Choices are laid out, not typed.
+  if (line.ChoiceNumber != 0 || LayingOutChoices()) return;
+  record_.TextShown(typed_from_.first, typed_from_.second, AsDrawn(line.Text));
 }
 
 }  // namespace tsumugi

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/state/game_state.h"
@@ -196,6 +197,8 @@ class TextWindow {
   DrawParams CurrentDrawParams();
   // Forgets what the canvas shows: it was erased or drawn on otherwise.
   void ForgetDrawnLines() { drawn_.clear(); }
+  // A display line is complete: it goes to the text log.
+  void LineCompleted(int index);
   // Copies a rectangle of a surface to the screen.
   void ToScreen(const gdi::Surface& source, int x, int y, int w, int h);
 
@@ -215,6 +218,9 @@ class TextWindow {
   GameFiles& files_;
   TextPrinter& printer_;
   RunRecord& record_;
+  // The script line (file, number) of the text typed last, for the text
+  // log.
+  std::pair<int, int> typed_from_{0, 0};
   ButtonsState& buttons_state_;
   InputState& input_state_;
   ScriptState& script_state_;

@@ -296,6 +296,9 @@ void HeadlessHost::Perform(const Action& action) {
     case Kind::kKeyUp:
       sink_->OnKeyUp(action.key, action.shift);
       break;
+    case Kind::kWheel:
+      sink_->OnWheel(action.notches);
+      break;
     case Kind::kAnswer:
       pending_answer_ = action.yes;
       break;

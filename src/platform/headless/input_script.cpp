@@ -31,8 +31,15 @@ bool ParseKey(const std::string& name, KeyCode* key, int* shift) {
   else if (name == "Space") *key = KeyCode::kSpace;
   else if (name == "Escape") *key = KeyCode::kEscape;
   else if (name == "F4") *key = KeyCode::kF4;
+  else if (name == "F1") *key = KeyCode::kF1;
   else if (name == "F5") *key = KeyCode::kF5;
   else if (name == "F9") *key = KeyCode::kF9;
+  else if (name == "Tab") *key = KeyCode::kTab;
+  else if (name == "A") *key = KeyCode::kA;
+  else if (name == "L") *key = KeyCode::kL;
+  else if (name == "PageUp") *key = KeyCode::kPageUp;
+  else if (name == "PageDown") *key = KeyCode::kPageDown;
+  else if (name == "Ctrl") *key = KeyCode::kCtrl;
   else if (name == "AltEnter") *key = KeyCode::kEnter, *shift = kAltMask;
   else if (name == "Left") *key = KeyCode::kLeft;
   else if (name == "Up") *key = KeyCode::kUp;
@@ -41,6 +48,10 @@ bool ParseKey(const std::string& name, KeyCode* key, int* shift) {
   else return false;
   return true;
 }
+
+constexpr char kKeyNames[] =
+    "Enter, Space, Escape, F4, AltEnter, Left, Up, Right, Down, F1, F5, F9, Tab, A, L, PageUp, "
+    "PageDown, Ctrl";
 
 constexpr int64_t kCoordinateLimit = 1000000;
 
@@ -104,9 +115,11 @@ InputParseResult ParseInputScript(const std::string& text) {
       }
       pending_delay = total;
       continue;
-    } else if (verb == "click" || verb == "rclick") {
+    } else if (verb == "click" || verb == "rclick" || verb == "middle") {
       action.kind = Action::Kind::kClick;
-      action.button = verb == "click" ? MouseButton::kLeft : MouseButton::kRight;
+      action.button = verb == "click"    ? MouseButton::kLeft
+                      : verb == "rclick" ? MouseButton::kRight
+                                         : MouseButton::kMiddle;
       if (!point_at(1, &action.point)) return fail("'" + verb + "' takes X Y");
     } else if (verb == "press" || verb == "release") {
       action.kind = verb == "press" ? Action::Kind::kPress : Action::Kind::kRelease;
@@ -121,9 +134,14 @@ InputParseResult ParseInputScript(const std::string& text) {
                     : verb == "keydown" ? Action::Kind::kKeyDown
                                         : Action::Kind::kKeyUp;
       if (w.size() != 2 || !ParseKey(w[1], &action.key, &action.shift)) {
-        return fail("'" + verb +
-                    "' takes one of Enter, Space, Escape, F4, F5, F9, AltEnter, Left, Up, Right, Down");
+        return fail("'" + verb + "' takes one of " + kKeyNames);
       }
+    } else if (verb == "wheel") {
+      action.kind = Action::Kind::kWheel;
+      if (w.size() != 2 || (w[1] != "up" && w[1] != "down")) {
+        return fail("'wheel' takes up or down");
+      }
+      action.notches = w[1] == "up" ? 1 : -1;
     } else if (verb == "answer") {
       action.kind = Action::Kind::kAnswer;
       if (w.size() != 2 || (w[1] != "yes" && w[1] != "no")) {

@@ -19,6 +19,7 @@ struct Action {
     kKey,         // key down and up
     kKeyDown,
     kKeyUp,
+    kWheel,       // one notch of the mouse wheel
     kAnswer,      // the answer to the next Yes/No question
     kScreenshot,  // the screen now, as PNG
     kEnd,         // the end of the input after a trailing wait
@@ -28,6 +29,7 @@ struct Action {
   Point point;
   KeyCode key = KeyCode::kEnter;
   int shift = 0;
+  int notches = 0;  // +1 up, -1 down
   bool yes = true;
   std::string file;
   // Set by "wait MS" lines before the action: it happens that many

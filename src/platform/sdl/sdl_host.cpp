@@ -389,6 +389,8 @@ void SdlHost::Dispatch(const SDL_Event& event) {
         button = MouseButton::kLeft;
       else if (event.button.button == SDL_BUTTON_RIGHT)
         button = MouseButton::kRight;
+      else if (event.button.button == SDL_BUTTON_MIDDLE)
+        button = MouseButton::kMiddle;
       else
         break;
       SDL_Keymod mod = SDL_GetModState();
@@ -405,12 +407,14 @@ void SdlHost::Dispatch(const SDL_Event& event) {
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      // A held key repeats its key-down; only the arrow keys act again
-      // (the pointer keeps moving). F4 and Alt+Enter switch the screen once
-      // a press, and Enter and Space press once.
+      // A held key repeats its key-down; only the arrow keys (the pointer
+      // keeps moving) and PageUp and PageDown (one wait further each) act
+      // again. F4 and Alt+Enter switch the screen once a press, and Enter
+      // and Space press once.
       const SDL_Keycode sym = event.key.keysym.sym;
       if (event.type == SDL_KEYDOWN && event.key.repeat != 0 && sym != SDLK_LEFT &&
-          sym != SDLK_UP && sym != SDLK_RIGHT && sym != SDLK_DOWN) {
+          sym != SDLK_UP && sym != SDLK_RIGHT && sym != SDLK_DOWN && sym != SDLK_PAGEUP &&
+          sym != SDLK_PAGEDOWN) {
         break;
       }
       KeyCode key;
@@ -433,6 +437,28 @@ void SdlHost::Dispatch(const SDL_Event& event) {
           break;
         case SDLK_F9:
           key = KeyCode::kF9;
+          break;
+        case SDLK_F1:
+          key = KeyCode::kF1;
+          break;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL:
+          key = KeyCode::kCtrl;
+          break;
+        case SDLK_TAB:
+          key = KeyCode::kTab;
+          break;
+        case SDLK_a:
+          key = KeyCode::kA;
+          break;
+        case SDLK_l:
+          key = KeyCode::kL;
+          break;
+        case SDLK_PAGEUP:
+          key = KeyCode::kPageUp;
+          break;
+        case SDLK_PAGEDOWN:
+          key = KeyCode::kPageDown;
           break;
         case SDLK_LEFT:
           key = KeyCode::kLeft;
@@ -458,6 +484,14 @@ void SdlHost::Dispatch(const SDL_Event& event) {
       } else {
         sink_->OnKeyUp(key, shift);
       }
+      break;
+    }
+    case SDL_MOUSEWHEEL: {
+      // Notches away from the player are positive, whichever way the
+      // system turns the wheel.
+      const int notches =
+          event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+      if (notches != 0) sink_->OnWheel(notches);
       break;
     }
     case SDL_WINDOWEVENT:
