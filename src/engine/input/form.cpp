@@ -29,7 +29,7 @@ void Form::MouseUp(MouseButton button, int shift, int x, int y) {
 void Form::KeyDown(KeyCode key, int shift) {
   // The player's own keys; the game never hears of them.
   if (e_.player.KeyDown(key)) return;
-  if (key == KeyCode::kEnter || key == KeyCode::kSpace) e_.player.GameInput();
+  e_.player.GameInput();
   Host& host = e_.host;
   Point pointer = host.GetCursorPos();
   switch (key) {
@@ -111,6 +111,9 @@ void Form::TimerTick(TimerId timer) {
       break;
     case TimerId::kNote:
       e_.player.NoteTimer();
+      break;
+    case TimerId::kAuto:
+      e_.player.AutoTimer();
       break;
   }
 }

@@ -1,5 +1,7 @@
 #include "engine/player/player_layer.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 
@@ -77,6 +79,9 @@ bool PlayersKey(KeyCode key) {
 }  // namespace
 
 bool PlayerLayer::KeyDown(KeyCode key) {
+  // Any key but auto mode's own ends auto mode.
+  if (auto_ && key != KeyCode::kA) SwitchAuto(false);
+  if (key == KeyCode::kA) SwitchAuto(!auto_);
   if (key == KeyCode::kF5) QuickSaveKey();
   if (key == KeyCode::kF9) QuickLoadKey();
   if (key == KeyCode::kPageUp) Step(1);
@@ -89,7 +94,66 @@ bool PlayerLayer::KeyUp(KeyCode key) {
 }
 
 void PlayerLayer::Wheel(int notches) {
+  if (auto_) SwitchAuto(false);
   Step(notches);
+}
+
+void PlayerLayer::GameInput() {
+  acted_ = true;
+  if (auto_ && !auto_clicking_) SwitchAuto(false);
+}
+
+// --- Auto mode -----------------------------------------------------------------------------
+
+namespace {
+
+bool AtClickWait(RunStateKind state) {
+  return state == RunStateKind::kWaitTextClick || state == RunStateKind::kWaitTextClickOrRight ||
+         state == RunStateKind::kWaitClick || state == RunStateKind::kWaitClickOrRight;
+}
+
+}  // namespace
+
+void PlayerLayer::SwitchAuto(bool on) {
+  auto_ = on;
+  auto_wait_.reset();
+  e_.host.EnableTimer(TimerId::kAuto, false);
+  ShowNote(on ? u"オートモード" : u"オートモード終了");
+  if (on && e_.AtEventLoop()) ArmAuto();
+}
+
+void PlayerLayer::ArmAuto() {
+  const uint64_t lines = e_.script.LinesRead();
+  if (lines != wait_lines_) {
+    // A new wait: it starts now, after the text typed since the last one.
+    wait_lines_ = lines;
+    wait_start_ = e_.host.TimeGetTime();
+    const uint64_t typed = e_.text.CharsTyped();
+    wait_chars_ = typed - std::exchange(chars_before_, typed);
+  }
+  if (!auto_ || !AtClickWait(e_.state.input.RunState) || auto_wait_ == lines) return;
+  auto_wait_ = lines;
+  // Counted from the start of the wait, also when auto mode began later.
+  const uint64_t delay = auto_base_ms + auto_per_char_ms * std::min<uint64_t>(wait_chars_, 100000);
+  const uint64_t waited = static_cast<uint32_t>(e_.host.TimeGetTime() - wait_start_);
+  const uint64_t left = delay > waited ? delay - waited : 1;
+  e_.host.SetTimerInterval(TimerId::kAuto, static_cast<uint32_t>(std::min<uint64_t>(left, INT32_MAX)));
+  e_.host.EnableTimer(TimerId::kAuto, true);
+}
+
+void PlayerLayer::AutoTimer() {
+  e_.host.EnableTimer(TimerId::kAuto, false);
+  // Only the wait it was set for, and only at the event loop.
+  if (!auto_ || !e_.AtEventLoop() || !AtClickWait(e_.state.input.RunState) ||
+      auto_wait_ != e_.script.LinesRead()) {
+    return;
+  }
+  // Answered as the player answers it: a click where the pointer is.
+  const Point at = e_.host.GetCursorPos();
+  auto_clicking_ = true;
+  e_.form.MouseDown(MouseButton::kLeft, 0, at.x, at.y);
+  e_.form.MouseUp(MouseButton::kLeft, 0, at.x, at.y);
+  auto_clicking_ = false;
 }
 
 void PlayerLayer::QuickSaveKey() {
@@ -113,6 +177,7 @@ void PlayerLayer::QuickLoadKey() {
 
 void PlayerLayer::AtWait() {
   KeepPoint(false);
+  ArmAuto();
   if (snapshot_points) snapshot_points(std::nullopt);
   if (save_pending_) {
     save_pending_ = false;

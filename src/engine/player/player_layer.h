@@ -46,8 +46,9 @@ class PlayerLayer {
   bool KeyUp(KeyCode key);
   // The wheel: up goes back a wait, down forward.
   void Wheel(int notches);
-  // The player pressed a button or a key the game hears.
-  void GameInput() { acted_ = true; }
+  // The player pressed a button or a key the game hears: it answers the
+  // wait, and ends auto mode.
+  void GameInput();
 
   // The script has come back to the event loop: a key kept meanwhile is
   // acted on now.
@@ -59,6 +60,14 @@ class PlayerLayer {
 
   // The note's timer: the note goes.
   void NoteTimer();
+  // Auto mode's timer: the click wait is answered.
+  void AutoTimer();
+
+  // Auto mode's delay at a click wait: the base and the time a character
+  // typed since the previous wait adds.
+  uint32_t auto_base_ms = 1200;
+  uint32_t auto_per_char_ms = 50;
+  bool AutoMode() const { return auto_; }
 
   // Called wherever a snapshot may be taken: at every wait (nullopt), and
   // when a pause of the top level begins (its length). Tools and tests
@@ -88,6 +97,9 @@ class PlayerLayer {
   bool LeftPoint() const;
   // Keeps the wait the game stands at for going back, when it is a new one.
   void KeepPoint(bool first);
+  // Auto mode: on or off (A), and the timer of a click wait newly reached.
+  void SwitchAuto(bool on);
+  void ArmAuto();
   void QuickSave(std::optional<uint32_t> pause_left);
   void QuickLoad();
   // Shows a note over the game for kNoteMilliseconds.
@@ -104,6 +116,17 @@ class PlayerLayer {
   bool acted_ = false;
   // Waits to go back (positive) or forward at the next wait.
   int pending_steps_ = 0;
+  bool auto_ = false;
+  // The click wait auto mode has timed (lines read when it was reached),
+  // the characters typed before it, and whether a click is auto mode's own.
+  std::optional<uint64_t> auto_wait_;
+  bool auto_clicking_ = false;
+  // The wait the game stands at (lines read when it was reached), when it
+  // began, the characters typed before it, and all typed before that.
+  uint64_t wait_lines_ = UINT64_MAX;
+  uint32_t wait_start_ = 0;
+  uint64_t wait_chars_ = 0;
+  uint64_t chars_before_ = 0;
   gdi::Surface note_;
   bool note_shown_ = false;
 };

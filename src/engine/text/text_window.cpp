@@ -354,6 +354,7 @@ void TextWindow::ShowTextLine() {
 
     rest.erase(0, 1);
     line.Text += ch;
+    if (!LayingOutChoices()) ++chars_typed_;
     events_.DoEvents();
     const int32_t delay = ApplicableDelay();
     if (delay == 0) s_.ShowRestAtOnce = true;

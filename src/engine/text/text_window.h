@@ -131,6 +131,9 @@ class TextWindow {
   // forgets what the canvas was known to show: after the state was put
   // back. False, with the problem reported, when a picture cannot be made.
   void RebuildPictures();
+  // Characters typed into the window since the engine began (auto mode
+  // waits longer after more text).
+  uint64_t CharsTyped() const { return chars_typed_; }
 
   // The window's picture and its mask, made from the state's
   // WindowPicture.
@@ -221,6 +224,7 @@ class TextWindow {
   // The script line (file, number) of the text typed last, for the text
   // log.
   std::pair<int, int> typed_from_{0, 0};
+  uint64_t chars_typed_ = 0;
   ButtonsState& buttons_state_;
   InputState& input_state_;
   ScriptState& script_state_;
