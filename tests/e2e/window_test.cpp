@@ -583,5 +583,35 @@ TEST(WindowInput, F5SavesWithANoteAndF9LoadsWithoutAWord) {
   EXPECT_EQ(run.err.find("tsumugi:"), std::string::npos) << run.err;
 }
 
+TEST(WindowInput, TheWheelGoesBackAWaitAndForwardAgain) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
+  // A red page, then a green one; each at a click wait.
+  WindowGame g(".tsw\n.tsp 0\n.txt font color usual FF0000\n■\n.tcl 0\n"
+               ".txt font color usual 00FF00\n■\n.clk 0\n.wat 600000\n");
+  const fs::path png = g.dir / "shot.png";
+  RunOptions options = WindowRun(d);
+  options.while_running = [&](pid_t pid) {
+    const std::string w = FirstWindowOf(d, pid);
+    ASSERT_FALSE(w.empty());
+    const Box window = GeometryOf(d, w);
+    // Game pixel (16, 16), inside the page's square.
+    auto square = [&] {
+      return Screenshot(d, {1920, 1080}, false, png).PixelAt(window.x + 2 * 16, window.y + 2 * 16);
+    };
+    ASSERT_TRUE(WaitFor([&] { return square() == kRed; })) << "see " << png;
+    Tool(d, "xdotool mousemove --window " + w + " 600 600 click 1");
+    EXPECT_TRUE(WaitFor([&] { return square() == kGreen; })) << "see " << png;
+    Tool(d, "xdotool click 4");  // the wheel up
+    EXPECT_TRUE(WaitFor([&] { return square() == kRed; })) << "see " << png;
+    Tool(d, "xdotool click 5");  // and down
+    EXPECT_TRUE(WaitFor([&] { return square() == kGreen; })) << "see " << png;
+    Tool(d, "xdotool key Escape");
+  };
+  const RunResult run = RunTsumugi({"--save-dir", (g.dir / "saves").string(), g.game.string()},
+                                   options);
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
 }  // namespace
 }  // namespace tsumugi::test
