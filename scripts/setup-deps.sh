@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-image-dev libpng-dev libjpeg-dev libzstd-dev libxxhash-dev libfreetype-dev libfontconfig-dev
+  libsdl2-dev libsdl2-image-dev libpng-dev libjpeg-dev libzstd-dev libxxhash-dev libtomlplusplus-dev gettext libfreetype-dev libfontconfig-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev

@@ -36,7 +36,8 @@ void Engine::RegisterCommands() {
       PlayerLayer& player;
       ~PauseScope() { player.PauseEnds(); }
     } scope{player};
-    player.PauseBegins(host.TimeGetTime() + static_cast<uint32_t>(std::max(milliseconds, 0)));
+    player.PauseBegins(host.TimeGetTime() +
+                       static_cast<uint32_t>(std::max<int64_t>(pace.Pause(milliseconds), 0)));
     text.WaitMilliseconds(milliseconds);
     return false;
   });

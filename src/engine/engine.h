@@ -28,6 +28,7 @@
 #include "engine/startup/settings.h"
 #include "engine/startup/startup.h"
 #include "engine/state/game_state.h"
+#include "engine/state/player_pace.h"
 #include "engine/state/snapshot.h"
 #include "engine/text/text_print.h"
 #include "engine/text/text_window.h"
@@ -104,6 +105,8 @@ class Engine final : public HostEvents {
 
   // The whole of the running game; the subsystems below work on it.
   GameState state;
+  // The pace the player chose; not the game's.
+  PlayerPace pace;
 
   gdi::FontEngine fonts;
   Settings settings;

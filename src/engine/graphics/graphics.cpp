@@ -47,7 +47,7 @@ class BlendScope {
 
 Graphics::Graphics(HostClock& clock, EventPump& events, HostDialogs& dialogs, HostWindow& window,
                    ScriptErrors& errors, GameFiles& files, Pages& pages, MediaCommands& media,
-                   TextWindowState& text_state)
+                   const PlayerPace& pace, TextWindowState& text_state)
     : clock_(clock),
       events_(events),
       dialogs_(dialogs),
@@ -56,6 +56,7 @@ Graphics::Graphics(HostClock& clock, EventPump& events, HostDialogs& dialogs, Ho
       files_(files),
       pages_(pages),
       media_(media),
+      pace_(pace),
       text_state_(text_state) {}
 
 void Graphics::ForgetPicture() {
@@ -174,7 +175,7 @@ void Graphics::RefreshIfScreen(const gdi::Surface& dst) {
 
 void Graphics::Pace(uint32_t frame_start, int64_t limit) {
   // Differences of the wrapping millisecond clock are signed 32-bit.
-  limit = std::clamp<int64_t>(limit, INT32_MIN, INT32_MAX);
+  limit = std::clamp<int64_t>(pace_.Pause(limit), INT32_MIN, INT32_MAX);
   const int32_t elapsed = static_cast<int32_t>(clock_.TimeGetTime() - frame_start);
   if (elapsed < limit) clock_.Sleep(static_cast<uint32_t>(limit - elapsed));
 }

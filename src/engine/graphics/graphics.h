@@ -10,6 +10,7 @@
 
 #include "engine/graphics/transitions.h"
 #include "engine/state/game_state.h"
+#include "engine/state/player_pace.h"
 #include "platform/gdi/blend.h"
 #include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
@@ -36,7 +37,7 @@ class Graphics {
   // Registers ".pic", ".spr" and ".bsc".
   Graphics(HostClock& clock, EventPump& events, HostDialogs& dialogs, HostWindow& window,
            ScriptErrors& errors, GameFiles& files, Pages& pages, MediaCommands& media,
-           TextWindowState& text_state);
+           const PlayerPace& pace, TextWindowState& text_state);
 
   // Empties the picture cache.
   void ForgetPicture();
@@ -108,6 +109,7 @@ class Graphics {
   GameFiles& files_;
   Pages& pages_;
   MediaCommands& media_;
+  const PlayerPace& pace_;
   TextWindowState& text_state_;
   gdi::BlendBuffers blend_;
 };

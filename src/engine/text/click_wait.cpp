@@ -179,7 +179,8 @@ void TextWindow::ClearTextWindow(int32_t mode) {
   s_.CurrentTextLine = 0;
 }
 
-void TextWindow::WaitMilliseconds(int32_t milliseconds) {
+void TextWindow::WaitMilliseconds(int32_t script_milliseconds) {
+  const int64_t milliseconds = pace_.Pause(script_milliseconds);
   const uint32_t start = clock_.TimeGetTime();
   for (;;) {
     const int64_t elapsed = static_cast<int32_t>(clock_.TimeGetTime() - start);

@@ -27,8 +27,9 @@ constexpr char16_t kSampleText[] = u"サンプル";
 TextWindow::TextWindow(HostClock& clock, EventPump& events, HostWindow& window,
                        gdi::FontEngine& fonts, Catalogue& catalogue, Script& script,
                        ControlFlow& flow, Variables& vars, GameFiles& files, TextPrinter& printer,
-                       RunRecord& record, ButtonsState& buttons_state, InputState& input_state,
-                       ScriptState& script_state, TextWindowState& state)
+                       RunRecord& record, const PlayerPace& pace, ButtonsState& buttons_state,
+                       InputState& input_state, ScriptState& script_state,
+                       TextWindowState& state)
     : clock_(clock),
       events_(events),
       window_(window),
@@ -40,6 +41,7 @@ TextWindow::TextWindow(HostClock& clock, EventPump& events, HostWindow& window,
       files_(files),
       printer_(printer),
       record_(record),
+      pace_(pace),
       buttons_state_(buttons_state),
       input_state_(input_state),
       script_state_(script_state),
@@ -101,7 +103,7 @@ TextWindow::Reach TextWindow::LineReach(int64_t top) {
 }
 
 int32_t TextWindow::ApplicableDelay() const {
-  return input_state_.FastForwardHeld() ? s_.FastTypingDelay : s_.TypingDelay;
+  return pace_.TypingDelay(input_state_.FastForwardHeld() ? s_.FastTypingDelay : s_.TypingDelay);
 }
 
 bool TextWindow::LayingOutChoices() const {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/state/game_state.h"
+#include "engine/state/player_pace.h"
 #include "engine/text/text_context.h"
 #include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
@@ -66,8 +67,9 @@ class TextWindow {
   // Registers the commands of the text window.
   TextWindow(HostClock& clock, EventPump& events, HostWindow& window, gdi::FontEngine& fonts,
              Catalogue& catalogue, Script& script, ControlFlow& flow, Variables& vars,
-             GameFiles& files, TextPrinter& printer, RunRecord& record, ButtonsState& buttons_state,
-             InputState& input_state, ScriptState& script_state, TextWindowState& state);
+             GameFiles& files, TextPrinter& printer, RunRecord& record, const PlayerPace& pace,
+             ButtonsState& buttons_state, InputState& input_state, ScriptState& script_state,
+             TextWindowState& state);
 
   // --- Typing --------------------------------------------------------------
   // Types the script's CurrentLine (consumed to empty) into the window.
@@ -225,6 +227,7 @@ class TextWindow {
   // log.
   std::pair<int, int> typed_from_{0, 0};
   uint64_t chars_typed_ = 0;
+  const PlayerPace& pace_;
   ButtonsState& buttons_state_;
   InputState& input_state_;
   ScriptState& script_state_;
