@@ -199,6 +199,7 @@ int main(int argc, char** argv) {
   options.game_folder = game;
   options.crisp_text = cl.crisp_text;
   options.seed = cl.seed;
+  options.keep_read_marks = true;
   if (cl.save_dir) {
     options.save_dir = std::filesystem::absolute(*cl.save_dir, ec).lexically_normal();
     if (ec || (std::filesystem::exists(*options.save_dir, ec) &&

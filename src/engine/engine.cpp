@@ -47,6 +47,7 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       record(host.Clock(), catalogue, settings),
       player(*this) {
   RegisterCommands();
+  record.Listen(&player);
   host.SetEventSink(this);
 }
 
@@ -54,7 +55,18 @@ Engine::~Engine() {
   host.SetEventSink(nullptr);
 }
 
+namespace {
+
+// The player's layer keeps what it must at the end of every run.
+struct FinishScope {
+  PlayerLayer& player;
+  ~FinishScope() { player.Finish(); }
+};
+
+}  // namespace
+
 ExitStatus Engine::Run() {
+  FinishScope finish{player};
   try {
     startup.StartEngine();
     host.RunEventLoop();
@@ -94,6 +106,7 @@ void Engine::RebuildCaches() {
 }
 
 ExitStatus Engine::RunFrom(const Snapshot& snapshot) {
+  FinishScope finish{player};
   try {
     startup.StartEngine(/*run_script=*/false);
     ApplySnapshot(*this, snapshot, HeldInput::kAsTaken);

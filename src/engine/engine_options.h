@@ -17,6 +17,10 @@ struct EngineOptions {
   bool crisp_text = false;
   // Where save files go instead of the scenario folder.
   std::optional<std::filesystem::path> save_dir;
+  // The scenario lines the player has read are kept in the game's data
+  // folder, read at start and written at the end (the program does; tests
+  // that make up games by the thousand do not).
+  bool keep_read_marks = false;
   // The seed of ".rnd" (--seed); without it the host chooses.
   std::optional<uint64_t> seed;
 };

@@ -61,9 +61,9 @@ inline constexpr int kCtrlMask = 2;
 inline constexpr int kAltMask = 4;
 
 // The game's three window timers, and two of the player's layer (the notes
-// Tsumugi shows over the game, and auto mode's answer to a click wait),
-// which no game ever sees.
-enum class TimerId : int { kTimer1 = 0, kTimer3 = 1, kTimer4 = 2, kNote = 3, kAuto = 4 };
+// Tsumugi shows over the game, and the answer auto mode and skipping give a
+// click wait), which no game ever sees.
+enum class TimerId : int { kTimer1 = 0, kTimer3 = 1, kTimer4 = 2, kNote = 3, kAnswer = 4 };
 inline constexpr int kTimerCount = 5;
 inline constexpr int kGameTimerCount = 3;
 

@@ -1,7 +1,8 @@
 // The player's comforts through the real binary, timed on the runner's
 // virtual clock: auto mode answers click waits after a delay that grows with
 // the text, any press ends it; going back stops at the wait a quick load
-// put back. The text log tells when each page was typed.
+// put back; Ctrl held passes everything up to a menu, Tab only what earlier
+// runs read. The text log tells when each page was typed.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,12 +17,19 @@ namespace {
 namespace fs = std::filesystem;
 
 // Three pages of 1, 2 and 3 characters typed at 10 ms each, each ending at
-// a click wait; the text log of a run with `input`.
-std::string TextLogOf(const std::string& input) {
-  TempDir work;
-  WriteFile(work / "game/data/start.txt",
-            Utf16ToCp932(Utf8ToUtf16(".tsw\r\n.tsp 10\r\n■\r\n.tcl 0\r\n■■\r\n.tcl 0\r\n"
-                                     "■■■\r\n.clk 0\r\n.end\r\n")));
+// a click wait.
+constexpr char kPages[] =
+    ".tsw\r\n.tsp 10\r\n■\r\n.tcl 0\r\n■■\r\n.tcl 0\r\n■■■\r\n.clk 0\r\n.end\r\n";
+// A page, a second's pause, a page and a menu (its lines at y 20 and 38)
+// whose branches type a page each; the second then one more.
+constexpr char kMenuGame[] =
+    ".tsw\r\n.tsp 10\r\n■\r\n.tcl 0\r\n.wat 1000\r\n■■\r\n.tcl 0\r\n.slt\r\n一\r\n二\r\n"
+    ".\r\n.1\r\n■■■\r\n.clk 0\r\n.end\r\n.2\r\n■■■■\r\n.clk 0\r\n■\r\n.clk 0\r\n.end\r\n.\r\n";
+
+// The text log of a run of `script` with `input`, in `work` (its saves and
+// screenshots stay there from run to run).
+std::string TextLogOf(const std::string& input, const char* script, const TempDir& work) {
+  WriteFile(work / "game/data/start.txt", Utf16ToCp932(Utf8ToUtf16(script)));
   WriteFile(work / "input", input);
   const RunResult run =
       RunTsumugi({"--headless", "--input", (work / "input").string(), "--save-dir",
@@ -29,6 +37,11 @@ std::string TextLogOf(const std::string& input) {
                  work.path());
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   return ReadFile(work / "log");
+}
+
+std::string TextLogOf(const std::string& input, const char* script = kPages) {
+  TempDir work;
+  return TextLogOf(input, script, work);
 }
 
 TEST(PlayerAuto, AClickWaitAnswersItselfAfterADelayThatGrowsWithTheText) {
@@ -57,6 +70,41 @@ TEST(PlayerBack, GoingBackStopsAtTheWaitAQuickLoadPutBack) {
                       "click 5 5\n"),
             "10\tstart.txt:3\t■\n30\tstart.txt:5\t■■\n60\tstart.txt:7\t■■■\n"
             "90\tstart.txt:7\t■■■\n");
+}
+
+TEST(PlayerSkip, CtrlHeldPassesEverythingUpToAMenuAndLettingGoGivesTheNormalPaceBack) {
+  TempDir work;
+  // The second page is typed at once 2 ms after the first: its click wait
+  // and the pause took a millisecond each. After the menu, with Ctrl let
+  // go, the branch is typed at 10 ms a character again.
+  EXPECT_EQ(TextLogOf("keydown Ctrl\nwait 3000\nscreenshot skipped.png\nkeyup Ctrl\n"
+                      "click 10 20\nwait 1000\nclick 5 5\n",
+                      kMenuGame, work),
+            "10\tstart.txt:3\t■\n12\tstart.txt:6\t■■\n3040\tstart.txt:13\t■■■\n");
+  // The menu looks as it does when the player clicked the way there.
+  TextLogOf("click 5 5\nclick 5 5\nwait 100\nscreenshot clicked.png\n", kMenuGame, work);
+  EXPECT_EQ(ReadFile(work / "skipped.png"), ReadFile(work / "clicked.png"));
+}
+
+TEST(PlayerSkip, TabPassesOnlyTextReadBeforeAndStopsAtTheFirstLineNeverShown) {
+  TempDir work;
+  // The first run reads the first page only.
+  EXPECT_EQ(TextLogOf("wait 100\n", kMenuGame, work), "10\tstart.txt:3\t■\n");
+  // The next passes it, and the unread second page is typed at its pace and
+  // waits.
+  EXPECT_EQ(TextLogOf("key Tab\nwait 3000\n", kMenuGame, work),
+            "10\tstart.txt:3\t■\n32\tstart.txt:6\t■■\n");
+  // Then up to the menu, where skipping ends; the branch taken is new, and
+  // Tab at its wait does not answer it.
+  const std::string to_branch = "key Tab\nwait 3000\nclick 10 38\nwait 100\nkey Tab\nwait 100\n";
+  EXPECT_EQ(TextLogOf(to_branch, kMenuGame, work),
+            "10\tstart.txt:3\t■\n12\tstart.txt:6\t■■\n3050\tstart.txt:17\t■■■■\n");
+  // Once read, Tab at that wait answers it (the click resumes the script at
+  // the next tick of the 10 ms input timer), and the new last page is typed
+  // at its pace.
+  EXPECT_EQ(TextLogOf(to_branch, kMenuGame, work),
+            "10\tstart.txt:3\t■\n12\tstart.txt:6\t■■\n3050\tstart.txt:17\t■■■■\n"
+            "3121\tstart.txt:19\t■\n");
 }
 
 }  // namespace

@@ -112,8 +112,8 @@ void Form::TimerTick(TimerId timer) {
     case TimerId::kNote:
       e_.player.NoteTimer();
       break;
-    case TimerId::kAuto:
-      e_.player.AutoTimer();
+    case TimerId::kAnswer:
+      e_.player.AnswerTimer();
       break;
   }
 }

@@ -16,6 +16,7 @@ namespace tsumugi {
 namespace {
 
 constexpr char kQuickSaveName[] = "quicksave.png";
+constexpr char kReadMarksName[] = "readmarks.dat";
 
 std::u16string ProblemText(SnapshotProblem problem) {
   switch (problem) {
@@ -54,6 +55,10 @@ std::filesystem::path PlayerLayer::QuickSavePath() const {
   return DataFolder() / kQuickSaveName;
 }
 
+std::filesystem::path PlayerLayer::ReadMarksPath() const {
+  return DataFolder() / kReadMarksName;
+}
+
 // --- Keys and waits ---------------------------------------------------------------------
 
 namespace {
@@ -79,28 +84,60 @@ bool PlayersKey(KeyCode key) {
 }  // namespace
 
 bool PlayerLayer::KeyDown(KeyCode key) {
-  // Any key but auto mode's own ends auto mode.
-  if (auto_ && key != KeyCode::kA) SwitchAuto(false);
-  if (key == KeyCode::kA) SwitchAuto(!auto_);
-  if (key == KeyCode::kF5) QuickSaveKey();
-  if (key == KeyCode::kF9) QuickLoadKey();
-  if (key == KeyCode::kPageUp) Step(1);
-  if (key == KeyCode::kPageDown) Step(-1);
+  // Any key but their own ends auto mode and skip mode; Ctrl skips beside
+  // them.
+  if (auto_ && key != KeyCode::kA && key != KeyCode::kCtrl) SwitchAuto(false);
+  if (skip_mode_ && key != KeyCode::kTab && key != KeyCode::kCtrl) SwitchSkip(false);
+  switch (key) {
+    case KeyCode::kA:
+      SwitchAuto(!auto_);
+      break;
+    case KeyCode::kTab:
+      SwitchSkip(!skip_mode_);
+      break;
+    case KeyCode::kCtrl:
+      if (!ctrl_held_) {
+        ctrl_held_ = true;
+        UpdatePace();
+      }
+      break;
+    case KeyCode::kF5:
+      QuickSaveKey();
+      break;
+    case KeyCode::kF9:
+      QuickLoadKey();
+      break;
+    case KeyCode::kPageUp:
+      Step(1);
+      break;
+    case KeyCode::kPageDown:
+      Step(-1);
+      break;
+    default:
+      break;
+  }
   return PlayersKey(key);
 }
 
 bool PlayerLayer::KeyUp(KeyCode key) {
+  if (key == KeyCode::kCtrl && ctrl_held_) {
+    ctrl_held_ = false;
+    UpdatePace();
+  }
   return PlayersKey(key);
 }
 
 void PlayerLayer::Wheel(int notches) {
   if (auto_) SwitchAuto(false);
+  if (skip_mode_) SwitchSkip(false);
   Step(notches);
 }
 
 void PlayerLayer::GameInput() {
   acted_ = true;
-  if (auto_ && !auto_clicking_) SwitchAuto(false);
+  if (answering_) return;
+  if (auto_) SwitchAuto(false);
+  if (skip_mode_) SwitchSkip(false);
 }
 
 // --- Auto mode -----------------------------------------------------------------------------
@@ -116,44 +153,114 @@ bool AtClickWait(RunStateKind state) {
 
 void PlayerLayer::SwitchAuto(bool on) {
   auto_ = on;
-  auto_wait_.reset();
-  e_.host.EnableTimer(TimerId::kAuto, false);
   ShowNote(on ? u"オートモード" : u"オートモード終了");
-  if (on && e_.AtEventLoop()) ArmAuto();
+  ArmAnswer();
 }
 
-void PlayerLayer::ArmAuto() {
+void PlayerLayer::SwitchSkip(bool on) {
+  if (skip_mode_ == on) return;
+  skip_mode_ = on;
+  ShowNote(on ? u"スキップ" : u"スキップ終了");
+  UpdatePace();
+}
+
+void PlayerLayer::UpdatePace() {
+  e_.pace.skipping = ctrl_held_ || skip_mode_;
+  ArmAnswer();
+}
+
+void PlayerLayer::NoteWait() {
   const uint64_t lines = e_.script.LinesRead();
-  if (lines != wait_lines_) {
-    // A new wait: it starts now, after the text typed since the last one.
-    wait_lines_ = lines;
-    wait_start_ = e_.host.TimeGetTime();
-    const uint64_t typed = e_.text.CharsTyped();
-    wait_chars_ = typed - std::exchange(chars_before_, typed);
-  }
-  if (!auto_ || !AtClickWait(e_.state.input.RunState) || auto_wait_ == lines) return;
-  auto_wait_ = lines;
-  // Counted from the start of the wait, also when auto mode began later.
-  const uint64_t delay = auto_base_ms + auto_per_char_ms * std::min<uint64_t>(wait_chars_, 100000);
-  const uint64_t waited = static_cast<uint32_t>(e_.host.TimeGetTime() - wait_start_);
-  const uint64_t left = delay > waited ? delay - waited : 1;
-  e_.host.SetTimerInterval(TimerId::kAuto, static_cast<uint32_t>(std::min<uint64_t>(left, INT32_MAX)));
-  e_.host.EnableTimer(TimerId::kAuto, true);
+  if (lines == wait_lines_) return;
+  // A new wait: it starts now, after the text typed since the last one.
+  wait_lines_ = lines;
+  wait_start_ = e_.host.TimeGetTime();
+  const uint64_t typed = e_.text.CharsTyped();
+  wait_chars_ = typed - std::exchange(chars_before_, typed);
+  wait_unread_ = std::exchange(page_unread_, false);
 }
 
-void PlayerLayer::AutoTimer() {
-  e_.host.EnableTimer(TimerId::kAuto, false);
+void PlayerLayer::ArmAnswer() {
+  if (!e_.AtEventLoop()) return;
+  NoteWait();
+  const uint64_t lines = e_.script.LinesRead();
+  // Skip mode ends at a menu, at buttons and at text never read before.
+  if (skip_mode_ && AtPlayerWait() &&
+      (!AtClickWait(e_.state.input.RunState) || wait_unread_)) {
+    SwitchSkip(false);
+    return;
+  }
+  uint64_t delay = 0;
+  if (!AtClickWait(e_.state.input.RunState)) {
+    e_.host.EnableTimer(TimerId::kAnswer, false);
+    answer_wait_.reset();
+    return;
+  }
+  if (e_.pace.skipping) {
+    delay = 1;
+  } else if (auto_) {
+    // Counted from the start of the wait, also when auto mode began later.
+    const uint64_t whole =
+        auto_base_ms + auto_per_char_ms * std::min<uint64_t>(wait_chars_, 100000);
+    const uint64_t waited = static_cast<uint32_t>(e_.host.TimeGetTime() - wait_start_);
+    delay = whole > waited ? whole - waited : 1;
+  } else {
+    e_.host.EnableTimer(TimerId::kAnswer, false);
+    answer_wait_.reset();
+    return;
+  }
+  answer_wait_ = lines;
+  e_.host.SetTimerInterval(TimerId::kAnswer,
+                           static_cast<uint32_t>(std::min<uint64_t>(delay, INT32_MAX)));
+  e_.host.EnableTimer(TimerId::kAnswer, true);
+}
+
+void PlayerLayer::AnswerTimer() {
+  e_.host.EnableTimer(TimerId::kAnswer, false);
   // Only the wait it was set for, and only at the event loop.
-  if (!auto_ || !e_.AtEventLoop() || !AtClickWait(e_.state.input.RunState) ||
-      auto_wait_ != e_.script.LinesRead()) {
+  if (!(auto_ || e_.pace.skipping) || !e_.AtEventLoop() ||
+      !AtClickWait(e_.state.input.RunState) || answer_wait_ != e_.script.LinesRead()) {
     return;
   }
   // Answered as the player answers it: a click where the pointer is.
   const Point at = e_.host.GetCursorPos();
-  auto_clicking_ = true;
+  answering_ = true;
   e_.form.MouseDown(MouseButton::kLeft, 0, at.x, at.y);
   e_.form.MouseUp(MouseButton::kLeft, 0, at.x, at.y);
-  auto_clicking_ = false;
+  answering_ = false;
+}
+
+// --- Read marks ----------------------------------------------------------------------------
+
+ReadMarks& PlayerLayer::Marks() {
+  if (marks_ready_) return marks_;
+  marks_ready_ = true;
+  std::vector<uint64_t> hashes;
+  for (const ScenarioMark& mark : ScenarioMarks(e_)) hashes.push_back(mark.hash);
+  marks_.SetScenarios(hashes);
+  std::string why;
+  if (e_.options.keep_read_marks && !marks_.Load(ReadMarksPath(), &why)) {
+    e_.host.Diagnostic(PathToUtf8(ReadMarksPath()) + ": " + why +
+                       "; the text read so far is counted afresh");
+  }
+  return marks_;
+}
+
+void PlayerLayer::TextBegins(int file, int line_number) {
+  if (!Marks().Mark(file, line_number)) return;
+  // The first line never read: skip mode ends before it is typed.
+  page_unread_ = true;
+  if (skip_mode_) SwitchSkip(false);
+}
+
+void PlayerLayer::TextShown(int, int, std::u16string_view) {}
+
+void PlayerLayer::Finish() {
+  if (!marks_ready_ || !e_.options.keep_read_marks) return;
+  std::string why;
+  if (!marks_.Save(ReadMarksPath(), &why)) {
+    e_.host.Diagnostic(PathToUtf8(ReadMarksPath()) + ": the read marks were not kept: " + why);
+  }
 }
 
 void PlayerLayer::QuickSaveKey() {
@@ -177,7 +284,7 @@ void PlayerLayer::QuickLoadKey() {
 
 void PlayerLayer::AtWait() {
   KeepPoint(false);
-  ArmAuto();
+  ArmAnswer();
   if (snapshot_points) snapshot_points(std::nullopt);
   if (save_pending_) {
     save_pending_ = false;
@@ -260,6 +367,7 @@ void PlayerLayer::StepNow(int steps) {
   ResumeAfterSnapshot(e_, *snapshot);
   lines_at_point_ = e_.script.LinesRead();
   acted_ = false;
+  page_unread_ = false;
 }
 
 void PlayerLayer::PauseBegins(uint32_t end) {

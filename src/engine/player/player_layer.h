@@ -11,6 +11,12 @@
 // (the wheel down, PageDown) to the next one again; at a menu gone back to,
 // the player may choose another line, and the game goes on from there.
 //
+// Skipping: with Ctrl held everything passes as fast as it can be shown
+// (typing at once, click waits answered, pauses and transitions at their
+// fastest) up to a menu, buttons or the end; Tab switches a skip mode that
+// passes only text already read, in this run or an earlier one, and ends
+// at the first line never shown, at a menu or at buttons.
+//
 // Snapshots are taken only where no script is on the stack: at a wait, or
 // in a timed pause of the top level. A key that comes while the script
 // runs (typing, a transition) is kept and acted on at the next wait.
@@ -21,8 +27,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "engine/player/read_marks.h"
 #include "engine/player/rollback.h"
+#include "engine/script/run_record.h"
 #include "platform/gdi/surface.h"
 #include "platform/host.h"
 
@@ -30,7 +39,7 @@ namespace tsumugi {
 
 class Engine;
 
-class PlayerLayer {
+class PlayerLayer final : public TextListener {
  public:
   // How long a note stays over the game.
   static constexpr uint32_t kNoteMilliseconds = 1000;
@@ -60,14 +69,26 @@ class PlayerLayer {
 
   // The note's timer: the note goes.
   void NoteTimer();
-  // Auto mode's timer: the click wait is answered.
-  void AutoTimer();
+  // The answer timer of auto mode and skipping: the click wait is
+  // answered.
+  void AnswerTimer();
+
+  // The text the player is shown: lines never read before end skip mode.
+  void TextBegins(int file, int line_number) override;
+  void TextShown(int file, int line_number, std::u16string_view text) override;
+  // The run ends: the read marks are kept (when the engine was asked to).
+  void Finish();
 
   // Auto mode's delay at a click wait: the base and the time a character
   // typed since the previous wait adds.
   uint32_t auto_base_ms = 1200;
   uint32_t auto_per_char_ms = 50;
   bool AutoMode() const { return auto_; }
+  // Skip mode (Tab), not counting Ctrl held.
+  bool SkipMode() const { return skip_mode_; }
+  // Where the read marks are kept, and the marks.
+  std::filesystem::path ReadMarksPath() const;
+  ReadMarks& Marks();
 
   // Called wherever a snapshot may be taken: at every wait (nullopt), and
   // when a pause of the top level begins (its length). Tools and tests
@@ -97,9 +118,15 @@ class PlayerLayer {
   bool LeftPoint() const;
   // Keeps the wait the game stands at for going back, when it is a new one.
   void KeepPoint(bool first);
-  // Auto mode: on or off (A), and the timer of a click wait newly reached.
+  // Auto mode: on or off (A); skip mode: on or off (Tab).
   void SwitchAuto(bool on);
-  void ArmAuto();
+  void SwitchSkip(bool on);
+  // Ctrl or skip mode changed: the pace follows, and the wait is answered.
+  void UpdatePace();
+  // Notes a wait newly reached, and sets the answer timer for a click wait
+  // that auto mode or skipping answers.
+  void NoteWait();
+  void ArmAnswer();
   void QuickSave(std::optional<uint32_t> pause_left);
   void QuickLoad();
   // Shows a note over the game for kNoteMilliseconds.
@@ -117,10 +144,18 @@ class PlayerLayer {
   // Waits to go back (positive) or forward at the next wait.
   int pending_steps_ = 0;
   bool auto_ = false;
-  // The click wait auto mode has timed (lines read when it was reached),
-  // the characters typed before it, and whether a click is auto mode's own.
-  std::optional<uint64_t> auto_wait_;
-  bool auto_clicking_ = false;
+  bool skip_mode_ = false;
+  bool ctrl_held_ = false;
+  // The click wait the answer timer is set for (lines read when it was
+  // reached), and whether a click is the layer's own answer.
+  std::optional<uint64_t> answer_wait_;
+  bool answering_ = false;
+  // A line never read before was typed since the last wait; the same for
+  // the text of the wait the game stands at.
+  bool page_unread_ = false;
+  bool wait_unread_ = false;
+  ReadMarks marks_;
+  bool marks_ready_ = false;
   // The wait the game stands at (lines read when it was reached), when it
   // began, the characters typed before it, and all typed before that.
   uint64_t wait_lines_ = UINT64_MAX;

@@ -16,6 +16,19 @@ class Catalogue;
 class HostClock;
 struct Settings;
 
+// Hears of the text the player is shown (the player's layer: read marks
+// and the history).
+class TextListener {
+ public:
+  // Script line `line_number` of catalogue file `file` begins to be typed.
+  virtual void TextBegins(int file, int line_number) = 0;
+  // A display line typed from that script line is complete.
+  virtual void TextShown(int file, int line_number, std::u16string_view text) = 0;
+
+ protected:
+  ~TextListener() = default;
+};
+
 class RunRecord {
  public:
   RunRecord(HostClock& clock, const Catalogue& catalogue, const Settings& settings)
@@ -33,7 +46,13 @@ class RunRecord {
   // script line `line_number` of catalogue file `file`.
   void TextShown(int file, int line_number, std::u16string_view text) {
     if (text_log_) WriteTextLine(file, line_number, text);
+    if (listener_) listener_->TextShown(file, line_number, text);
   }
+  // Script line `line_number` of catalogue file `file` begins to be typed.
+  void TextBegins(int file, int line_number) {
+    if (listener_) listener_->TextBegins(file, line_number);
+  }
+  void Listen(TextListener* listener) { listener_ = listener; }
 
   // The script line `line_number` of catalogue file `file` ran (or, for a
   // menu or a button block, was laid out); `text` is the line as run.
@@ -58,6 +77,7 @@ class RunRecord {
   const Settings& settings_;
   std::ostream* trace_ = nullptr;
   std::ostream* text_log_ = nullptr;
+  TextListener* listener_ = nullptr;
   bool coverage_ = false;
   // Runs by catalogue file and line (index 0 for line 1).
   std::vector<std::vector<uint64_t>> counts_;

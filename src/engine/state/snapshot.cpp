@@ -37,16 +37,6 @@ uint64_t HashLines(const std::vector<std::u16string>& lines) {
   return fnv.Value();
 }
 
-std::vector<ScenarioMark> MarksOf(Engine& engine) {
-  std::vector<ScenarioMark> marks;
-  const Catalogue& catalogue = engine.catalogue;
-  for (int i = 1; i <= catalogue.CatalogueCount(); ++i) {
-    const ScenarioFile& file = catalogue.File(i);
-    marks.push_back({file.name, HashLines(file.lines)});
-  }
-  return marks;
-}
-
 // --- What a decoded state must be for the engine to run it -----------------------
 
 class Checker {
@@ -211,6 +201,16 @@ std::u16string PageText(const TextWindowState& text) {
 
 }  // namespace
 
+std::vector<ScenarioMark> ScenarioMarks(Engine& engine) {
+  std::vector<ScenarioMark> marks;
+  const Catalogue& catalogue = engine.catalogue;
+  for (int i = 1; i <= catalogue.CatalogueCount(); ++i) {
+    const ScenarioFile& file = catalogue.File(i);
+    marks.push_back({file.name, HashLines(file.lines)});
+  }
+  return marks;
+}
+
 // The layout of a snapshot's state, beside the game state's own.
 template <typename Io>
 void Walk(Io& io, ScenarioMark& mark) {
@@ -326,7 +326,7 @@ Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {
   // Built from copies of the state and the screen: a default snapshot would
   // first fill pictures of its own, megabytes of them, only to overwrite
   // them.
-  Snapshot s{.scenarios = MarksOf(engine),
+  Snapshot s{.scenarios = ScenarioMarks(engine),
              .state = engine.state,
              .screen = host.Screen(),
              .timers = {},
@@ -389,7 +389,7 @@ bool DecodeSnapshotPayloadOver(std::string_view bytes, Snapshot& snapshot, std::
 
 std::u16string CheckSnapshot(Engine& engine, const Snapshot& snapshot,
                              std::vector<std::u16string>* changed) {
-  const std::vector<ScenarioMark> now = MarksOf(engine);
+  const std::vector<ScenarioMark> now = ScenarioMarks(engine);
   bool same_names = now.size() == snapshot.scenarios.size();
   for (size_t i = 0; same_names && i < now.size(); ++i) {
     same_names = now[i].name == snapshot.scenarios[i].name;

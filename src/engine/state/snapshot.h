@@ -53,6 +53,9 @@ struct Snapshot {
   friend bool operator==(const Snapshot&, const Snapshot&) = default;
 };
 
+// The game's scenarios as they are now, in catalogue order (file 1 first).
+std::vector<ScenarioMark> ScenarioMarks(Engine& engine);
+
 // The name snapshot files give the game (a hash of its scenario names):
 // files of another game are refused by it.
 std::string SnapshotGameName(Engine& engine);

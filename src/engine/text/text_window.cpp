@@ -103,7 +103,7 @@ TextWindow::Reach TextWindow::LineReach(int64_t top) {
 }
 
 int32_t TextWindow::ApplicableDelay() const {
-  return pace_.TypingDelay(input_state_.FastForwardHeld() ? s_.FastTypingDelay : s_.TypingDelay);
+  return input_state_.FastForwardHeld() ? s_.FastTypingDelay : s_.TypingDelay;
 }
 
 bool TextWindow::LayingOutChoices() const {
@@ -264,7 +264,7 @@ void TextWindow::ScrollTextUp() {
     // A step that takes no time and that no event can come between is
     // covered whole by the next one before anyone could see it: the canvas
     // and its place on the screen are drawn again completely.
-    if (step < 4 && ApplicableDelay() / 8 == 0 && !events_.EventsDue()) {
+    if (step < 4 && PacedDelay() / 8 == 0 && !events_.EventsDue()) {
       events_.DoEvents();
       continue;
     }
@@ -280,7 +280,7 @@ void TextWindow::ScrollTextUp() {
     }
     PresentCanvas();
     events_.DoEvents();
-    const int32_t frame = ApplicableDelay() / 8;
+    const int32_t frame = PacedDelay() / 8;
     const int64_t elapsed = static_cast<int32_t>(clock_.TimeGetTime() - t0);
     if (elapsed < frame) clock_.Sleep(static_cast<uint32_t>(frame - elapsed));
   }
@@ -303,6 +303,8 @@ void TextWindow::ShowTextLine() {
   // outside the table.
   s_.CurrentTextLine = std::clamp(s_.CurrentTextLine, 0, s_.LastLineIndex + 1);
   typed_from_ = {script_state_.CurrentFile, script_state_.CurrentLineNumber};
+  bool typed_at_once = false;
+  if (!LayingOutChoices()) record_.TextBegins(typed_from_.first, typed_from_.second);
 
   for (;;) {
     const uint32_t t0 = clock_.TimeGetTime();
@@ -326,7 +328,9 @@ void TextWindow::ShowTextLine() {
         line.ShadowColour = s_.UsualShadowColour;
       }
     }
-    const bool draw_whole_lines = s_.ShowRestAtOnce || LayingOutChoices();
+    // Skipping types at once without the window keeping it so.
+    typed_at_once |= PacedDelay() == 0 && ApplicableDelay() != 0;
+    const bool draw_whole_lines = s_.ShowRestAtOnce || LayingOutChoices() || typed_at_once;
     if (rest.empty()) {
       if (draw_whole_lines) DrawTextLine(s_.CurrentTextLine, true);
       break;
@@ -358,9 +362,9 @@ void TextWindow::ShowTextLine() {
     line.Text += ch;
     if (!LayingOutChoices()) ++chars_typed_;
     events_.DoEvents();
-    const int32_t delay = ApplicableDelay();
-    if (delay == 0) s_.ShowRestAtOnce = true;
-    if (s_.ShowRestAtOnce || LayingOutChoices()) continue;
+    if (ApplicableDelay() == 0) s_.ShowRestAtOnce = true;
+    const int32_t delay = PacedDelay();
+    if (s_.ShowRestAtOnce || LayingOutChoices() || delay == 0) continue;
     DrawTextLine(s_.CurrentTextLine, true);
     PresentCanvas();
     // Every character costs at least the delay, measured from the start of
@@ -368,6 +372,7 @@ void TextWindow::ShowTextLine() {
     const int64_t elapsed = static_cast<int32_t>(clock_.TimeGetTime() - t0);
     if (elapsed < delay) clock_.Sleep(static_cast<uint32_t>(delay - elapsed));
   }
+  if (typed_at_once && !s_.ShowRestAtOnce && s_.TextWindowVisible) PresentCanvas();
   if (LayingOutChoices() || s_.TextMode == 0) {
     // In text mode 1 the line stays open for the next text.
     if (s_.CurrentTextLine <= s_.LastLineIndex) LineCompleted(s_.CurrentTextLine);

@@ -183,6 +183,9 @@ class TextWindow {
   bool WindowEmpty() const;
   bool AtLineStart() const;
   int32_t ApplicableDelay() const;
+  // The same at the player's pace: what the player waits for. What the
+  // window keeps follows the script's delay only.
+  int32_t PacedDelay() const { return pace_.TypingDelay(ApplicableDelay()); }
   bool LayingOutChoices() const;
   [[noreturn]] void Refuse(const std::u16string& message);
   int32_t CheckedSide(int32_t value, const std::u16string& what);
