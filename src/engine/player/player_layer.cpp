@@ -180,6 +180,12 @@ void PlayerLayer::NoteWait() {
   wait_unread_ = std::exchange(page_unread_, false);
 }
 
+bool PlayerLayer::Answerable() const {
+  // Ctrl held passes a video as a click does.
+  const RunStateKind state = e_.state.input.RunState;
+  return AtClickWait(state) || (ctrl_held_ && state == RunStateKind::kPlayingVideo);
+}
+
 void PlayerLayer::ArmAnswer() {
   if (!e_.AtEventLoop()) return;
   NoteWait();
@@ -191,7 +197,7 @@ void PlayerLayer::ArmAnswer() {
     return;
   }
   uint64_t delay = 0;
-  if (!AtClickWait(e_.state.input.RunState)) {
+  if (!Answerable()) {
     e_.host.EnableTimer(TimerId::kAnswer, false);
     answer_wait_.reset();
     return;
@@ -218,8 +224,8 @@ void PlayerLayer::ArmAnswer() {
 void PlayerLayer::AnswerTimer() {
   e_.host.EnableTimer(TimerId::kAnswer, false);
   // Only the wait it was set for, and only at the event loop.
-  if (!(auto_ || e_.pace.skipping) || !e_.AtEventLoop() ||
-      !AtClickWait(e_.state.input.RunState) || answer_wait_ != e_.script.LinesRead()) {
+  if (!(auto_ || e_.pace.skipping) || !e_.AtEventLoop() || !Answerable() ||
+      answer_wait_ != e_.script.LinesRead()) {
     return;
   }
   // Answered as the player answers it: a click where the pointer is.

@@ -127,6 +127,9 @@ class PlayerLayer final : public TextListener {
   // that auto mode or skipping answers.
   void NoteWait();
   void ArmAnswer();
+  // Whether the wait is one the answer timer answers: a click wait, or a
+  // video while Ctrl is held.
+  bool Answerable() const;
   void QuickSave(std::optional<uint32_t> pause_left);
   void QuickLoad();
   // Shows a note over the game for kNoteMilliseconds.
