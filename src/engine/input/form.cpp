@@ -7,7 +7,7 @@ namespace tsumugi {
 
 void Form::MouseDown(MouseButton button, int shift, int x, int y) {
   // The middle button is the player's; the game never hears of it.
-  if (button == MouseButton::kMiddle) return;
+  if (button == MouseButton::kMiddle || e_.player.MouseDown(button)) return;
   e_.player.GameInput();
   last_button = button;
   last_shift = shift;
@@ -22,7 +22,7 @@ void Form::MouseDown(MouseButton button, int shift, int x, int y) {
 }
 
 void Form::MouseUp(MouseButton button, int shift, int x, int y) {
-  if (button == MouseButton::kMiddle) return;
+  if (button == MouseButton::kMiddle || e_.player.MouseUp(button)) return;
   e_.input.ReleaseHandler(button, shift, static_cast<float>(x), static_cast<float>(y));
 }
 
@@ -88,6 +88,7 @@ void Form::KeyUp(KeyCode key, int /*shift*/) {
 }
 
 void Form::KeyPress(int character) {
+  if (e_.player.KeyPress(character)) return;
   if (character == 27) EndEngine(ExitStatus::kNormal);
 }
 

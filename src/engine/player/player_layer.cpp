@@ -43,7 +43,7 @@ std::u16string ProblemText(SnapshotProblem problem) {
 
 PlayerLayer::~PlayerLayer() {
   // The host must not keep showing a picture that is about to go.
-  if (note_shown_) e_.host.SetOverlay(nullptr, {});
+  if (note_shown_ || texts_.Open()) e_.host.SetOverlay(nullptr, {});
 }
 
 std::filesystem::path PlayerLayer::DataFolder() const {
@@ -84,6 +84,21 @@ bool PlayersKey(KeyCode key) {
 }  // namespace
 
 bool PlayerLayer::KeyDown(KeyCode key) {
+  escape_taken_ = false;
+  if (texts_.Open()) {
+    // The history takes every key while it is open.
+    const int page = TextHistory::RowsShown();
+    if (key == KeyCode::kL || key == KeyCode::kEscape) {
+      escape_taken_ = key == KeyCode::kEscape;
+      CloseHistory();
+    } else if (key == KeyCode::kUp || key == KeyCode::kDown || key == KeyCode::kPageUp ||
+               key == KeyCode::kPageDown) {
+      const int rows = key == KeyCode::kUp ? 1 : key == KeyCode::kDown ? -1
+                       : key == KeyCode::kPageUp ? page : -page;
+      if (texts_.Scroll(rows)) DrawHistory();
+    }
+    return true;
+  }
   // Any key but their own ends auto mode and skip mode; Ctrl skips beside
   // them.
   if (auto_ && key != KeyCode::kA && key != KeyCode::kCtrl) SwitchAuto(false);
@@ -100,6 +115,9 @@ bool PlayerLayer::KeyDown(KeyCode key) {
         ctrl_held_ = true;
         UpdatePace();
       }
+      break;
+    case KeyCode::kL:
+      OpenHistory();
       break;
     case KeyCode::kF5:
       QuickSaveKey();
@@ -128,9 +146,31 @@ bool PlayerLayer::KeyUp(KeyCode key) {
 }
 
 void PlayerLayer::Wheel(int notches) {
+  if (texts_.Open()) {
+    if (texts_.Scroll(3 * notches)) DrawHistory();
+    return;
+  }
   if (auto_) SwitchAuto(false);
   if (skip_mode_) SwitchSkip(false);
   Step(notches);
+}
+
+bool PlayerLayer::MouseDown(MouseButton button) {
+  if (!texts_.Open()) return false;
+  buttons_taken_ |= static_cast<int>(button);
+  if (button == MouseButton::kRight) CloseHistory();
+  return true;
+}
+
+bool PlayerLayer::MouseUp(MouseButton button) {
+  if ((buttons_taken_ & static_cast<int>(button)) == 0) return false;
+  buttons_taken_ &= ~static_cast<int>(button);
+  return true;
+}
+
+bool PlayerLayer::KeyPress(int character) {
+  if (texts_.Open()) return true;
+  return character == 27 && std::exchange(escape_taken_, false);
 }
 
 void PlayerLayer::GameInput() {
@@ -178,6 +218,7 @@ void PlayerLayer::NoteWait() {
   const uint64_t typed = e_.text.CharsTyped();
   wait_chars_ = typed - std::exchange(chars_before_, typed);
   wait_unread_ = std::exchange(page_unread_, false);
+  texts_.NewPage();
 }
 
 bool PlayerLayer::Answerable() const {
@@ -224,7 +265,8 @@ void PlayerLayer::ArmAnswer() {
 void PlayerLayer::AnswerTimer() {
   e_.host.EnableTimer(TimerId::kAnswer, false);
   // Only the wait it was set for, and only at the event loop.
-  if (!(auto_ || e_.pace.skipping) || !e_.AtEventLoop() || !Answerable() ||
+  // Not while the player reads the history.
+  if (!(auto_ || e_.pace.skipping) || texts_.Open() || !e_.AtEventLoop() || !Answerable() ||
       answer_wait_ != e_.script.LinesRead()) {
     return;
   }
@@ -259,7 +301,27 @@ void PlayerLayer::TextBegins(int file, int line_number) {
   if (skip_mode_) SwitchSkip(false);
 }
 
-void PlayerLayer::TextShown(int, int, std::u16string_view) {}
+void PlayerLayer::TextShown(int, int, std::u16string_view text) { texts_.AddLine(text); }
+
+void PlayerLayer::ChoiceTaken(std::u16string_view text) { texts_.AddChoice(text); }
+
+// --- The text history -----------------------------------------------------------------------
+
+void PlayerLayer::OpenHistory() {
+  HideNote();
+  texts_.Show(e_.host.ShownScreen());
+  DrawHistory();
+}
+
+void PlayerLayer::DrawHistory() {
+  auto font = e_.fonts.GetFont({.face = u"ＭＳ ゴシック", .height = 16});
+  e_.host.SetOverlay(&texts_.Draw(*font), {0, 0});
+}
+
+void PlayerLayer::CloseHistory() {
+  e_.host.SetOverlay(nullptr, {});
+  texts_.Close();
+}
 
 void PlayerLayer::Finish() {
   if (!marks_ready_ || !e_.options.keep_read_marks) return;
@@ -460,6 +522,8 @@ void PlayerLayer::QuickLoad() {
 // --- The note ------------------------------------------------------------------------------
 
 void PlayerLayer::ShowNote(const std::u16string& text) {
+  // A screen of the layer covers the game: no note over it.
+  if (texts_.Open()) return;
   auto font = e_.fonts.GetFont({.face = u"ＭＳ ゴシック", .height = 16});
   const Size extent = font->Extent(text, 0);
   constexpr int kPad = 8;

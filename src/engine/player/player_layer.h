@@ -29,6 +29,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/player/history_screen.h"
 #include "engine/player/read_marks.h"
 #include "engine/player/rollback.h"
 #include "engine/script/run_record.h"
@@ -53,8 +54,14 @@ class PlayerLayer final : public TextListener {
   // keys no game uses): true when it was one, which the game must not see.
   bool KeyDown(KeyCode key);
   bool KeyUp(KeyCode key);
-  // The wheel: up goes back a wait, down forward.
+  // The wheel: up goes back a wait, down forward (in the text history: it
+  // scrolls).
   void Wheel(int notches);
+  // A press, a release and a typed character: true when the player's layer
+  // took it (a screen of its own is open), which the game must not see.
+  bool MouseDown(MouseButton button);
+  bool MouseUp(MouseButton button);
+  bool KeyPress(int character);
   // The player pressed a button or a key the game hears: it answers the
   // wait, and ends auto mode.
   void GameInput();
@@ -76,6 +83,7 @@ class PlayerLayer final : public TextListener {
   // The text the player is shown: lines never read before end skip mode.
   void TextBegins(int file, int line_number) override;
   void TextShown(int file, int line_number, std::u16string_view text) override;
+  void ChoiceTaken(std::u16string_view text) override;
   // The run ends: the read marks are kept (when the engine was asked to).
   void Finish();
 
@@ -102,6 +110,8 @@ class PlayerLayer final : public TextListener {
 
   // The waits kept for going back.
   Rollback& History() { return rollback_; }
+  // The text of the session, and its screen (L).
+  TextHistory& Texts() { return texts_; }
   // Whether the game stands at a wait the player answers: a click wait, a
   // menu, buttons.
   bool AtPlayerWait() const;
@@ -132,6 +142,11 @@ class PlayerLayer final : public TextListener {
   bool Answerable() const;
   void QuickSave(std::optional<uint32_t> pause_left);
   void QuickLoad();
+  // The text history: opened over the game, drawn again after a scroll,
+  // closed.
+  void OpenHistory();
+  void DrawHistory();
+  void CloseHistory();
   // Shows a note over the game for kNoteMilliseconds.
   void ShowNote(const std::u16string& text);
   void HideNote();
@@ -167,6 +182,12 @@ class PlayerLayer final : public TextListener {
   uint64_t chars_before_ = 0;
   gdi::Surface note_;
   bool note_shown_ = false;
+  TextHistory texts_;
+  // An Escape that closed the history: the character it types must not end
+  // the game.
+  bool escape_taken_ = false;
+  // Buttons whose press the layer took: their release is its too.
+  int buttons_taken_ = 0;
 };
 
 }  // namespace tsumugi

@@ -24,6 +24,8 @@ class TextListener {
   virtual void TextBegins(int file, int line_number) = 0;
   // A display line typed from that script line is complete.
   virtual void TextShown(int file, int line_number, std::u16string_view text) = 0;
+  // The player took the choice whose line reads `text`.
+  virtual void ChoiceTaken(std::u16string_view text) = 0;
 
  protected:
   ~TextListener() = default;
@@ -51,6 +53,9 @@ class RunRecord {
   // Script line `line_number` of catalogue file `file` begins to be typed.
   void TextBegins(int file, int line_number) {
     if (listener_) listener_->TextBegins(file, line_number);
+  }
+  void ChoiceTaken(std::u16string_view text) {
+    if (listener_) listener_->ChoiceTaken(text);
   }
   void Listen(TextListener* listener) { listener_ = listener; }
 

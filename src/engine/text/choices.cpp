@@ -115,6 +115,7 @@ void TextWindow::EndChoiceWait(int32_t taken) {
   for (TextLine& line : s_.TextLines) {
     if (line.ChoiceNumber == 0) continue;
     const bool selected = taken != 0 && line.ChoiceNumber == taken;
+    if (selected) record_.ChoiceTaken(AsDrawn(line.Text));
     line.TextColour = selected ? s_.SelectedColour : s_.NotSelectedColour;
     line.ShadowColour = selected ? s_.SelectedShadowColour : s_.NotSelectedShadowColour;
     line.ChoiceNumber = 0;
