@@ -79,6 +79,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
       cl.screenshot = v;
     } else if (arg == "--no-sound") {
       cl.no_sound = true;
+    } else if (arg == "--continue") {
+      cl.resume = true;
     } else if (arg == "--audio-out") {
       if (!value(&v)) return false;
       cl.audio_out = v;

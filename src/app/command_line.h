@@ -30,6 +30,8 @@ struct CommandLine {
   std::optional<std::string> soundfont;
   // No sound device at all.
   bool no_sound = false;
+  // Go on from the automatic save the last quit left.
+  bool resume = false;
   // The window: a whole-number scale of 640x480 (unset: the largest that
   // fits the desktop), the scaling filter and the renderer.
   std::optional<int> scale;

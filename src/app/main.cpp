@@ -43,6 +43,9 @@ constexpr const char* kUsage =
     "  --save-dir DIR      keep save files in DIR instead of the scenario folder\n"
     "  --soundfont FILE    the General MIDI SoundFont for MIDI music\n"
     "  --no-sound          open no sound device; media keep their time in silence\n"
+    "  --continue          go on from the automatic save that quitting at a wait\n"
+    "                      (Escape, closing the window, the end of the input)\n"
+    "                      left in the game's data folder\n"
     "  --scale N           open the window at N times 640x480 (default: the largest\n"
     "                      whole number that fits the desktop)\n"
     "  --filter sharp|smooth  how the picture is scaled: square pixels (default)\n"
@@ -207,7 +210,8 @@ int main(int argc, char** argv) {
   options.game_folder = game;
   options.crisp_text = cl.crisp_text;
   options.seed = cl.seed;
-  options.keep_read_marks = true;
+  options.keep_player_files = true;
+  options.resume = cl.resume;
   if (cl.save_dir) {
     options.save_dir = std::filesystem::absolute(*cl.save_dir, ec).lexically_normal();
     if (ec || (std::filesystem::exists(*options.save_dir, ec) &&

@@ -68,10 +68,13 @@ struct FinishScope {
 ExitStatus Engine::Run() {
   FinishScope finish{player};
   try {
-    startup.StartEngine();
+    startup.StartEngine(/*run_script=*/!options.resume);
+    // Without an automatic save that fits, the game starts as usual.
+    if (options.resume && !player.Resume()) script.RunScript();
     host.RunEventLoop();
     // A host without a player (no more input) lets the loop end: that is
     // the player leaving.
+    player.Quitting();
     form.EndEngine(ExitStatus::kNormal);
   } catch (const EngineEnded& ended) {
     return ended.status;
@@ -146,6 +149,7 @@ void Engine::OnTimer(TimerId timer) {
   form.TimerTick(timer);
 }
 void Engine::OnCloseRequest() {
+  player.Quitting();
   form.EndEngine(ExitStatus::kNormal);
 }
 void Engine::OnTimeLimit() {

@@ -17,10 +17,13 @@ struct EngineOptions {
   bool crisp_text = false;
   // Where save files go instead of the scenario folder.
   std::optional<std::filesystem::path> save_dir;
-  // The scenario lines the player has read are kept in the game's data
-  // folder, read at start and written at the end (the program does; tests
-  // that make up games by the thousand do not).
-  bool keep_read_marks = false;
+  // The player's files in the game's data folder: the scenario lines the
+  // player has read, read at start and written at the end, and the
+  // automatic save a quit leaves (the program keeps them; tests that make
+  // up games by the thousand do not).
+  bool keep_player_files = false;
+  // The game goes on from the automatic save, when there is one (--continue).
+  bool resume = false;
   // The seed of ".rnd" (--seed); without it the host chooses.
   std::optional<uint64_t> seed;
 };

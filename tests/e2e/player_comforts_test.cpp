@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "common/text_codec.h"
 #include "support/test_support.h"
@@ -27,15 +28,19 @@ constexpr char kMenuGame[] =
     ".\r\n.1\r\n■■■\r\n.clk 0\r\n.end\r\n.2\r\n■■■■\r\n.clk 0\r\n■\r\n.clk 0\r\n.end\r\n.\r\n";
 
 // The text log of a run of `script` with `input`, in `work` (its saves and
-// screenshots stay there from run to run).
-std::string TextLogOf(const std::string& input, const char* script, const TempDir& work) {
+// screenshots stay there from run to run); `err` gets its standard error.
+std::string TextLogOf(const std::string& input, const char* script, const TempDir& work,
+                      const std::vector<std::string>& more = {}, std::string* err = nullptr) {
   WriteFile(work / "game/data/start.txt", Utf16ToCp932(Utf8ToUtf16(script)));
   WriteFile(work / "input", input);
-  const RunResult run =
-      RunTsumugi({"--headless", "--input", (work / "input").string(), "--save-dir",
-                  (work / "saves").string(), "--text-log", (work / "log").string(), "game"},
-                 work.path());
+  std::vector<std::string> args = {"--headless", "--input", (work / "input").string(),
+                                   "--save-dir", (work / "saves").string(), "--text-log",
+                                   (work / "log").string()};
+  args.insert(args.end(), more.begin(), more.end());
+  args.push_back("game");
+  const RunResult run = RunTsumugi(args, work.path());
   EXPECT_EQ(run.status, 0) << run.out << run.err;
+  if (err) *err = run.err;
   return ReadFile(work / "log");
 }
 
@@ -105,6 +110,21 @@ TEST(PlayerSkip, TabPassesOnlyTextReadBeforeAndStopsAtTheFirstLineNeverShown) {
   EXPECT_EQ(TextLogOf(to_branch, kMenuGame, work),
             "10\tstart.txt:3\t■\n12\tstart.txt:6\t■■\n3050\tstart.txt:17\t■■■■\n"
             "3121\tstart.txt:19\t■\n");
+}
+
+TEST(PlayerQuit, EscapeAtAWaitLeavesAnAutomaticSaveThatContinueGoesOnFrom) {
+  TempDir work;
+  EXPECT_EQ(TextLogOf("click 5 5\nkey Escape\n", kPages, work),
+            "10\tstart.txt:3\t■\n30\tstart.txt:5\t■■\n");
+  // The next run begins at the second page's wait: one click types the
+  // third.
+  EXPECT_EQ(TextLogOf("click 5 5\n", kPages, work, {"--continue"}), "30\tstart.txt:7\t■■■\n");
+  // Without a save that can be read, the game starts from its beginning.
+  WriteFile(work / "saves/autosave.png", "damaged");
+  std::string err;
+  EXPECT_EQ(TextLogOf("wait 100\n", kPages, work, {"--continue"}, &err),
+            "10\tstart.txt:3\t■\n");
+  EXPECT_NE(err.find("autosave.png"), std::string::npos) << err;
 }
 
 }  // namespace

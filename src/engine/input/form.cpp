@@ -89,7 +89,10 @@ void Form::KeyUp(KeyCode key, int /*shift*/) {
 
 void Form::KeyPress(int character) {
   if (e_.player.KeyPress(character)) return;
-  if (character == 27) EndEngine(ExitStatus::kNormal);
+  if (character == 27) {
+    e_.player.Quitting();
+    EndEngine(ExitStatus::kNormal);
+  }
 }
 
 void Form::Load() {

@@ -17,6 +17,7 @@ namespace {
 
 constexpr char kQuickSaveName[] = "quicksave.png";
 constexpr char kReadMarksName[] = "readmarks.dat";
+constexpr char kAutoSaveName[] = "autosave.png";
 
 std::u16string ProblemText(SnapshotProblem problem) {
   switch (problem) {
@@ -53,6 +54,10 @@ std::filesystem::path PlayerLayer::DataFolder() const {
 
 std::filesystem::path PlayerLayer::QuickSavePath() const {
   return DataFolder() / kQuickSaveName;
+}
+
+std::filesystem::path PlayerLayer::AutoSavePath() const {
+  return DataFolder() / kAutoSaveName;
 }
 
 std::filesystem::path PlayerLayer::ReadMarksPath() const {
@@ -287,7 +292,7 @@ ReadMarks& PlayerLayer::Marks() {
   for (const ScenarioMark& mark : ScenarioMarks(e_)) hashes.push_back(mark.hash);
   marks_.SetScenarios(hashes);
   std::string why;
-  if (e_.options.keep_read_marks && !marks_.Load(ReadMarksPath(), &why)) {
+  if (e_.options.keep_player_files && !marks_.Load(ReadMarksPath(), &why)) {
     e_.host.Diagnostic(PathToUtf8(ReadMarksPath()) + ": " + why +
                        "; the text read so far is counted afresh");
   }
@@ -324,7 +329,7 @@ void PlayerLayer::CloseHistory() {
 }
 
 void PlayerLayer::Finish() {
-  if (!marks_ready_ || !e_.options.keep_read_marks) return;
+  if (!marks_ready_ || !e_.options.keep_player_files) return;
   std::string why;
   if (!marks_.Save(ReadMarksPath(), &why)) {
     e_.host.Diagnostic(PathToUtf8(ReadMarksPath()) + ": the read marks were not kept: " + why);
@@ -453,56 +458,64 @@ void PlayerLayer::PauseBegins(uint32_t end) {
 
 // --- Quick save and load ------------------------------------------------------------------
 
-void PlayerLayer::QuickSave(std::optional<uint32_t> pause_left) {
-  Host& host = e_.host;
+bool PlayerLayer::WriteSnapshot(const std::filesystem::path& path,
+                                std::optional<uint32_t> pause_left, std::string* error) {
   const Snapshot snapshot = TakeSnapshot(e_, pause_left);
   SnapshotFile file = SnapshotFileFor(e_, snapshot);
   // The thumbnail is what the player sees, without a note of ours.
   HideNote();
-  file.thumbnail = MakeThumbnail(host.ShownScreen());
+  file.thumbnail = MakeThumbnail(e_.host.ShownScreen());
   file.payload = EncodeSnapshotPayload(snapshot);
-  const std::filesystem::path path = QuickSavePath();
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
+  return WriteSnapshotFile(path, file, error);
+}
+
+void PlayerLayer::QuickSave(std::optional<uint32_t> pause_left) {
+  const std::filesystem::path path = QuickSavePath();
   std::string error;
-  if (!WriteSnapshotFile(path, file, &error)) {
+  if (!WriteSnapshot(path, pause_left, &error)) {
     // The old quick save is as it was; the game goes on.
-    host.MessageBoxOk(u"スナップショット「" + Utf8ToUtf16(PathToUtf8(path)) +
-                      u"」に書き込めませんでした\r\n" + Utf8ToUtf16(error));
+    e_.host.MessageBoxOk(u"スナップショット「" + Utf8ToUtf16(PathToUtf8(path)) +
+                         u"」に書き込めませんでした\r\n" + Utf8ToUtf16(error));
     return;
   }
   ShowNote(u"保存しました");
 }
 
 void PlayerLayer::QuickLoad() {
-  Host& host = e_.host;
   const std::filesystem::path path = QuickSavePath();
   std::error_code ec;
   if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
     ShowNote(u"クイックセーブがありません");
     return;
   }
+  LoadSnapshot(path, false);
+}
+
+bool PlayerLayer::LoadSnapshot(const std::filesystem::path& path, bool quiet) {
+  Host& host = e_.host;
   const std::u16string where = u"スナップショット「" + Utf8ToUtf16(PathToUtf8(path)) + u"」";
+  const auto refuse = [&](const std::string& detail, const std::u16string& problem) {
+    if (!detail.empty()) host.Diagnostic(PathToUtf8(path) + ": " + detail);
+    if (quiet) {
+      host.Diagnostic(PathToUtf8(path) + ": " + Utf16ToUtf8(problem) +
+                      "; the game starts from its beginning");
+    } else {
+      host.MessageBoxOk(where + u"を読み込めませんでした\r\n" + problem);
+    }
+    return false;
+  };
   SnapshotReadResult read = ReadSnapshotFile(path, SnapshotGameName(e_));
-  if (read.problem != SnapshotProblem::kNone) {
-    host.Diagnostic(PathToUtf8(path) + ": " + read.detail);
-    host.MessageBoxOk(where + u"を読み込めませんでした\r\n" + ProblemText(read.problem));
-    return;
-  }
+  if (read.problem != SnapshotProblem::kNone) return refuse(read.detail, ProblemText(read.problem));
   Snapshot snapshot;
   std::string why;
   if (!DecodeSnapshotPayload(read.file.payload, &snapshot, &why)) {
-    host.Diagnostic(PathToUtf8(path) + ": " + why);
-    host.MessageBoxOk(where + u"を読み込めませんでした\r\n" +
-                      ProblemText(SnapshotProblem::kDamaged));
-    return;
+    return refuse(why, ProblemText(SnapshotProblem::kDamaged));
   }
   std::vector<std::u16string> changed;
   const std::u16string problem = CheckSnapshot(e_, snapshot, &changed);
-  if (!problem.empty()) {
-    host.MessageBoxOk(where + u"を読み込めませんでした\r\n" + problem);
-    return;
-  }
+  if (!problem.empty()) return refuse("", problem);
   for (const std::u16string& name : changed) {
     host.Diagnostic("the scenario " + Utf16ToUtf8(name) +
                     " has changed since the snapshot was taken; going on at its recorded line");
@@ -517,6 +530,37 @@ void PlayerLayer::QuickLoad() {
   // Going back stops at the wait loaded.
   rollback_.Clear();
   KeepPoint(true);
+  return true;
+}
+
+// --- The automatic save ------------------------------------------------------------------
+
+void PlayerLayer::Quitting() {
+  if (!e_.options.keep_player_files) return;
+  std::optional<uint32_t> pause_left;
+  if (pause_end_ && e_.script.Depth() == 1) {
+    const int32_t left = static_cast<int32_t>(*pause_end_ - e_.host.TimeGetTime());
+    pause_left = static_cast<uint32_t>(std::max(left, 0));
+  } else if (!e_.AtEventLoop()) {
+    // Mid-way through a line (typing, a transition): the automatic save
+    // left by the last quit stays.
+    return;
+  }
+  std::string error;
+  if (!WriteSnapshot(AutoSavePath(), pause_left, &error)) {
+    e_.host.Diagnostic("the automatic save was not written: " + error);
+  }
+}
+
+bool PlayerLayer::Resume() {
+  const std::filesystem::path path = AutoSavePath();
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+    e_.host.Diagnostic(PathToUtf8(path) +
+                       ": there is no automatic save; the game starts from its beginning");
+    return false;
+  }
+  return LoadSnapshot(path, true);
 }
 
 // --- The note ------------------------------------------------------------------------------

@@ -86,6 +86,13 @@ class PlayerLayer final : public TextListener {
   void ChoiceTaken(std::u16string_view text) override;
   // The run ends: the read marks are kept (when the engine was asked to).
   void Finish();
+  // The player quits (Escape, the close button, the end of the input): at
+  // a wait, the moment goes to the automatic save.
+  void Quitting();
+  // Puts the automatic save in place of the game's start; false (said on
+  // standard error) when there is none or it does not fit the game.
+  bool Resume();
+  std::filesystem::path AutoSavePath() const;
 
   // Auto mode's delay at a click wait: the base and the time a character
   // typed since the previous wait adds.
@@ -142,6 +149,12 @@ class PlayerLayer final : public TextListener {
   bool Answerable() const;
   void QuickSave(std::optional<uint32_t> pause_left);
   void QuickLoad();
+  // Writes the game as it stands to `path`; false with the reason.
+  bool WriteSnapshot(const std::filesystem::path& path, std::optional<uint32_t> pause_left,
+                     std::string* error);
+  // Reads the snapshot at `path` and puts it in place; false when it could
+  // not, with the problem told the player (`quiet`: on standard error only).
+  bool LoadSnapshot(const std::filesystem::path& path, bool quiet);
   // The text history: opened over the game, drawn again after a scroll,
   // closed.
   void OpenHistory();
