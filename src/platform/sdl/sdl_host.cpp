@@ -180,8 +180,10 @@ bool SdlHost::Open(std::string* error) {
   if (options_.sound) {
     std::string audio_error;
     if (audio_.Open(&audio_error)) {
+      const MediaVolumes volumes = devices_->Volumes();
       devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
           .sound = true, .soundfont = options_.soundfont, .err = options_.err, .restore = kRestoreMode});
+      devices_->SetVolumes(volumes);
     } else if (options_.err) {
       Complain(*options_.err, "no sound device (" + audio_error + "); the game plays silently");
     }
