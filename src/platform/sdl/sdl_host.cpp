@@ -685,6 +685,11 @@ void SdlHost::HideIfPending() {
 
 void SdlHost::SetWindowStyle(bool full_screen, bool topmost) {
   if (!window_) return;
+  if (!style_set_) {
+    style_set_ = true;
+    style_flipped_ = options_.full_screen && !full_screen;
+  }
+  full_screen = full_screen != style_flipped_;
   // Today's displays are not switched to 640x480: full screen covers the
   // desktop in its own mode, the picture scaled with its proportions kept.
   if (full_screen && !full_screen_) {
