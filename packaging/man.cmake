@@ -1,5 +1,6 @@
-# Writes the manual page: the template with the options and the keys of
-# `tsumugi --help` put in as roff, so that the two never disagree.
+# Writes the manual page: the template with the options, the keys and the
+# player's settings of `tsumugi --help` put in as roff, so that the two never
+# disagree.
 #   cmake -DBINARY=tsumugi -DVERSION=0.1.0 -DTEMPLATE=tsumugi.1.in -DOUTPUT=tsumugi.1 -P man.cmake
 cmake_policy(VERSION 3.20)
 execute_process(COMMAND ${BINARY} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
@@ -8,8 +9,11 @@ if(NOT status EQUAL 0)
 endif()
 string(REPLACE "\\" "\\\\" help "${help}")
 string(REPLACE "-" "\\-" help "${help}")
+# A quote would end a macro's argument (the settings' filter = "sharp").
+string(REPLACE "\"" "\\(dq" help "${help}")
 set(options "")
 set(keys "")
+set(settings "")
 set(section "")
 # Line by line, without CMake's lists (the text may hold ';' and brackets).
 # An entry is its name, two spaces or more, and its text, which may go on
@@ -28,23 +32,26 @@ while(NOT help STREQUAL "")
     set(section options)
   elseif(line MATCHES "^Keys and mouse")
     set(section keys)
+  elseif(line MATCHES "^The player's settings")
+    set(section settings)
   elseif(line STREQUAL "")
     set(section "")
   elseif(section STREQUAL "options" AND line MATCHES "^  (\\\\-[^ ]+( [^ ]+)?)  +(.*)$")
     string(APPEND options ".TP\n.B ${CMAKE_MATCH_1}\n${CMAKE_MATCH_3}\n")
   elseif(section STREQUAL "options" AND line MATCHES "^  (\\\\-[^ ]+( [^ ]+)?)$")
     string(APPEND options ".TP\n.B ${CMAKE_MATCH_1}\n")
-  elseif(section STREQUAL "keys" AND line MATCHES "^  ([^ ]+( [^ ]+)*)  +(.*)$")
-    string(APPEND keys ".TP\n.B ${CMAKE_MATCH_1}\n${CMAKE_MATCH_3}\n")
+  elseif(section MATCHES "^(keys|settings)$" AND line MATCHES "^  ([^ ]+( [^ ]+)*)  +(.*)$")
+    string(APPEND ${section} ".TP\n.B ${CMAKE_MATCH_1}\n${CMAKE_MATCH_3}\n")
   elseif(NOT section STREQUAL "" AND line MATCHES "^   +(.*)$")
     string(APPEND ${section} "${CMAKE_MATCH_1}\n")
   endif()
 endwhile()
-if(options STREQUAL "" OR keys STREQUAL "")
-  message(FATAL_ERROR "${BINARY} --help lists no options or no keys")
+if(options STREQUAL "" OR keys STREQUAL "" OR settings STREQUAL "")
+  message(FATAL_ERROR "${BINARY} --help lists no options, no keys or no settings")
 endif()
 file(READ ${TEMPLATE} page)
 string(REPLACE "@OPTIONS@" "${options}" page "${page}")
 string(REPLACE "@KEYS@" "${keys}" page "${page}")
+string(REPLACE "@SETTINGS@" "${settings}" page "${page}")
 string(REPLACE "@VERSION@" "${VERSION}" page "${page}")
 file(WRITE ${OUTPUT} "${page}")

@@ -150,6 +150,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
         return false;
       }
       cl.seed = seed;
+    } else if (arg == "--settings") {
+      if (!value(&v)) return false;
+      if (v.empty()) {
+        *error = "--settings takes a file name";
+        return false;
+      }
+      cl.settings_file = v;
     } else if (arg == "--trace" || arg == "--coverage" || arg == "--text-log") {
       if (!value(&v)) return false;
       if (v.empty()) {

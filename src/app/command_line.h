@@ -32,11 +32,14 @@ struct CommandLine {
   bool no_sound = false;
   // Go on from the automatic save the last quit left.
   bool resume = false;
-  // The window: a whole-number scale of 640x480 (unset: the largest that
-  // fits the desktop), the scaling filter and the renderer.
+  // The window: a whole-number scale of 640x480 and the scaling filter
+  // (unset: as the player's settings say), and the renderer.
   std::optional<int> scale;
-  std::string filter = "sharp";
+  std::optional<std::string> filter;
   std::string renderer = "auto";
+  // The player's settings file, instead of the player's own (a window
+  // run) or none (a headless run).
+  std::optional<std::string> settings_file;
   // The local date and time ".now" starts from in a headless run.
   std::optional<LocalDateTime> date;
   // The seed of ".rnd".

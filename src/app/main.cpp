@@ -15,6 +15,7 @@
 #include "common/diagnostics.h"
 #include "common/file_lookup.h"
 #include "engine/engine.h"
+#include "engine/player/player_settings.h"
 #include "platform/gdi/png_writer.h"
 #include "platform/headless/headless_host.h"
 #include "platform/media/wav_writer.h"
@@ -46,10 +47,15 @@ constexpr const char* kUsage =
     "  --continue          go on from the automatic save that quitting at a wait\n"
     "                      (Escape, closing the window, the end of the input)\n"
     "                      left in the game's data folder\n"
-    "  --scale N           open the window at N times 640x480 (default: the largest\n"
-    "                      whole number that fits the desktop)\n"
+    "  --scale N           open the window at N times 640x480 (default: the\n"
+    "                      settings' scale, else the largest whole number that\n"
+    "                      fits the desktop)\n"
     "  --filter sharp|smooth  how the picture is scaled: square pixels (default)\n"
-    "                      or filtered\n"
+    "                      or filtered; it wins over the settings' filter\n"
+    "  --settings FILE     the player's settings (below); default: none with\n"
+    "                      --headless, so that runs repeat, else\n"
+    "                      $XDG_CONFIG_HOME/tsumugi/settings.toml (by default\n"
+    "                      ~/.config/tsumugi/settings.toml)\n"
     "  --renderer software|accelerated  draw the window with the processor or the\n"
     "                      graphics card (default: the card where the display has one)\n"
     "  --audio-out FILE    with --headless: write everything the run sounded as WAV\n"
@@ -82,8 +88,8 @@ constexpr const char* kUsage =
     "  wheel down, PageDown  forward again to the next wait you had reached; at\n"
     "                       a menu gone back to, another choice takes another way\n"
     "  A                    auto mode: a click wait goes on by itself after 1.2 s\n"
-    "                       and 50 ms a character typed since the last wait; any\n"
-    "                       click or key ends it\n"
+    "                       and 50 ms a character typed since the last wait (see\n"
+    "                       the settings); any click or key ends it\n"
     "  Ctrl                 held: skip everything as fast as it can be shown, up\n"
     "                       to a menu, buttons or the end\n"
     "  Tab                  skip mode: passes only text read before (in this run\n"
@@ -93,6 +99,20 @@ constexpr const char* kUsage =
     "                       the arrows and the wheel scroll it, L, Escape or the\n"
     "                       right button close it\n"
     "  Escape               end the game, as closing the window does\n"
+    "\n"
+    "The player's settings, a TOML file of lines KEY = VALUE, each one optional:\n"
+    "  text_speed = 1.0       how fast text is typed, 0.1 to 100: 2 is twice as fast\n"
+    "  auto_base_ms = 1200    auto mode's wait at a click wait, 0 to 60000 ms\n"
+    "  auto_per_char_ms = 50  what each character typed adds to it, 0 to 10000 ms\n"
+    "  music_volume = 100     MIDI, MP3 and CD music, in percent (0 to 100)\n"
+    "  sound_volume = 100     wave sounds (0 to 100)\n"
+    "  movie_volume = 100     the sound of movies (0 to 100)\n"
+    "  fullscreen = false     true: play in full screen from the start\n"
+    "  scale = 0              the window's scale, 1 to 16; 0: the largest that fits\n"
+    "  filter = \"sharp\"       or \"smooth\", as --filter\n"
+    "A file that cannot be read, or is no TOML, is named in one line on standard\n"
+    "error with the line at fault, and every setting keeps its default; so does a\n"
+    "key of the wrong type or out of its range. Other keys are passed over.\n"
     "\n"
     "The --input file holds one action a line: click X Y, rclick X Y, middle X Y,\n"
     "press|release left|right X Y, move X Y, wheel up|down, key|keydown|keyup\n"
@@ -142,12 +162,14 @@ bool OpenOutput(const std::string& name, const std::string& what, std::ofstream&
 // `write_failed` tells whether the host failed to write a file during the
 // run.
 template <typename HostType, typename WriteFailed>
-int RunEngine(HostType& host, const tsumugi::EngineOptions& options, const RunOutputs& outputs,
+int RunEngine(HostType& host, const tsumugi::EngineOptions& options,
+              const tsumugi::PlayerSettings& settings, const RunOutputs& outputs,
               WriteFailed write_failed) {
   tsumugi::ExitStatus status;
   bool failed = false;
   {
     tsumugi::Engine engine(host, options);
+    tsumugi::ApplyPlayerSettings(settings, engine);
     engine.record.Start(outputs.trace, outputs.coverage.has_value());
     engine.record.StartTextLog(outputs.text_log);
     status = engine.Run();
@@ -223,6 +245,20 @@ int main(int argc, char** argv) {
     return BadCommandLine(error);
   }
 
+  // The player's settings: a window run reads the player's own, a headless
+  // run only those named, so that its runs repeat.
+  PlayerSettings settings;
+  std::optional<std::filesystem::path> settings_file;
+  if (cl.settings_file) {
+    if (FileKindProblem(*cl.settings_file) == FileProblem::kMissing) {
+      return BadCommandLine("--settings '" + *cl.settings_file + "': no such file");
+    }
+    settings_file = *cl.settings_file;
+  } else if (!cl.headless) {
+    settings_file = PlayerSettingsFile();
+  }
+  if (settings_file) settings = ReadPlayerSettings(*settings_file, std::cerr);
+
   std::filesystem::path soundfont;
   if (cl.soundfont) {
     soundfont = std::filesystem::absolute(*cl.soundfont, ec);
@@ -254,11 +290,15 @@ int main(int argc, char** argv) {
     if (cl.input_file || cl.max_time || cl.audio_out || cl.date) {
       return BadCommandLine("--input, --max-time, --audio-out and --date need --headless");
     }
+    // The command line's scale and filter win over the settings'.
+    const bool smooth = cl.filter ? *cl.filter == "smooth"
+                                  : settings.filter == PictureFilter::kSmooth;
     sdl::SdlHost host({.sound = !cl.no_sound,
                        .soundfont = soundfont,
                        .err = &std::cerr,
-                       .scale = cl.scale.value_or(0),
-                       .filter = cl.filter == "smooth" ? sdl::Filter::kSmooth : sdl::Filter::kSharp,
+                       .scale = cl.scale.value_or(settings.scale),
+                       .filter = smooth ? sdl::Filter::kSmooth : sdl::Filter::kSharp,
+                       .full_screen = settings.fullscreen,
                        .renderer = cl.renderer == "software"      ? sdl::RendererChoice::kSoftware
                                    : cl.renderer == "accelerated" ? sdl::RendererChoice::kAccelerated
                                                                   : sdl::RendererChoice::kAuto});
@@ -266,7 +306,7 @@ int main(int argc, char** argv) {
       return BadCommandLine("cannot open a window: " + error +
                             "\nWithout a display, play with --headless.");
     }
-    return RunEngine(host, options, outputs, [](sdl::SdlHost&) { return false; });
+    return RunEngine(host, options, settings, outputs, [](sdl::SdlHost&) { return false; });
 #else
     return BadCommandLine("this build has no window support; use --headless");
 #endif
@@ -299,7 +339,7 @@ int main(int argc, char** argv) {
     host_options.audio_out = &audio_out;
   }
   headless::HeadlessHost host(std::move(host_options));
-  int status = RunEngine(host, options, outputs,
+  int status = RunEngine(host, options, settings, outputs,
                          [](headless::HeadlessHost& h) { return h.WriteFailed(); });
   if (audio_out.IsOpen() && !audio_out.Finish(&error)) {
     tsumugi::Complain(error);

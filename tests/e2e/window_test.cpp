@@ -583,6 +583,37 @@ TEST(WindowInput, F5SavesWithANoteAndF9LoadsWithoutAWord) {
   EXPECT_EQ(run.err.find("tsumugi:"), std::string::npos) << run.err;
 }
 
+// The player's own settings file: the window opens full screen, and F4
+// gives a window at the file's scale, or at the one the command line names.
+TEST(WindowInput, ThePlayersSettingsOpenItFullScreenAtTheirScale) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
+  WindowGame g(".pic pattern\n.wat 600000\n");
+  WriteFile(g.dir / "config/tsumugi/settings.toml", "fullscreen = true\nscale = 1\n");
+  for (const bool scale_given : {false, true}) {
+    RunOptions options = WindowRun(d);
+    options.env.push_back("XDG_CONFIG_HOME=" + (g.dir / "config").string());
+    options.while_running = [&](pid_t pid) {
+      const std::string w = FirstWindowOf(d, pid);
+      ASSERT_FALSE(w.empty());
+      EXPECT_TRUE(WaitFor([&] { return GeometryOf(d, w) == Box{0, 0, 1920, 1080}; }));
+      Tool(d, "xdotool mousemove --window " + w + " 10 10 key F4");
+      const int width = scale_given ? 1280 : 640;
+      EXPECT_TRUE(WaitFor([&] {
+        const Box b = GeometryOf(d, w);
+        return b.w == width && b.h == width * 3 / 4;
+      })) << "scale given: " << scale_given;
+      Tool(d, "xdotool key F4");
+      EXPECT_TRUE(WaitFor([&] { return GeometryOf(d, w) == Box{0, 0, 1920, 1080}; }));
+      Tool(d, "xdotool key Escape");
+    };
+    std::vector<std::string> args = {g.game.string()};
+    if (scale_given) args.insert(args.begin(), {"--scale", "2"});
+    const RunResult run = RunTsumugi(args, options);
+    EXPECT_EQ(run.status, 0) << run.err;
+  }
+}
+
 TEST(WindowInput, TheWheelGoesBackAWaitAndForwardAgain) {
   VirtualDisplay d(1920, 1080);
   if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";

@@ -99,6 +99,9 @@ RunResult RunTsumugi(const std::vector<std::string>& args, const RunOptions& opt
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    // A window run reads the player's settings: never those of whoever
+    // runs the tests, unless a test gives its own.
+    setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
     for (const std::string& change : options.env) {
       const size_t eq = change.find('=');
       if (eq == std::string::npos) {

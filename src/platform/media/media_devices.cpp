@@ -336,11 +336,13 @@ size_t MediaDevices::Render(uint64_t target, int16_t* out) {
     const size_t ahead = n + 1;
     size_t m = n;
     std::array<Voice*, kSlotCount + 2> voices{};
+    std::array<int, kSlotCount + 2> volumes{};
     size_t count = 0;
     for (int i = 1; i <= kSlotCount; ++i) {
       Slot& s = slots_[static_cast<size_t>(i)];
       if (!Sounding(s)) continue;
       m = std::min(m, Fill(s.voice, ahead, [this, &s](Voice& v) { return NextAfterEnd(s, v); }));
+      volumes[count] = VolumeOf(i);
       voices[count++] = &s.voice;
     }
     if (sound_.active && !sound_.ended) {
@@ -349,6 +351,7 @@ size_t MediaDevices::Render(uint64_t target, int16_t* out) {
         v.given = 0;
         return v.source->Rewind();
       }));
+      volumes[count] = volumes_.sound;
       voices[count++] = &sound_.voice;
     }
 
@@ -356,7 +359,14 @@ size_t MediaDevices::Render(uint64_t target, int16_t* out) {
       mix_.assign(m * 2, 0);
       for (size_t k = 0; k < count; ++k) {
         const int16_t* in = voices[k]->buffer.data();
-        for (size_t i = 0; i < m * 2; ++i) mix_[i] += in[i];
+        // Only the player's volumes scale a voice: at 100 its samples are
+        // mixed exactly as decoded.
+        const int volume = volumes[k];
+        if (volume == 100) {
+          for (size_t i = 0; i < m * 2; ++i) mix_[i] += in[i];
+        } else if (volume > 0) {
+          for (size_t i = 0; i < m * 2; ++i) mix_[i] += in[i] * volume / 100;
+        }
       }
       int16_t* to = out + made * 2;
       for (size_t i = 0; i < m * 2; ++i) {
@@ -399,6 +409,15 @@ size_t MediaDevices::Render(uint64_t target, int16_t* out) {
     if (ended) break;
   }
   return made;
+}
+
+void MediaDevices::SetVolumes(const MediaVolumes& volumes) {
+  volumes_ = {std::clamp(volumes.music, 0, 100), std::clamp(volumes.sound, 0, 100),
+              std::clamp(volumes.movie, 0, 100)};
+}
+
+int MediaDevices::VolumeOf(int slot) const {
+  return slot == kVideoSlot || slot == kSecondVideoSlot ? volumes_.movie : volumes_.music;
 }
 
 void MediaDevices::EndPass(Slot& s, int64_t frame) {

@@ -81,6 +81,8 @@ class MediaDevices final : public MediaService {
   }
   MediaSnapshot Capture() override;
   void Restore(const MediaSnapshot& state) override;
+  void SetVolumes(const MediaVolumes& volumes) override;
+  const MediaVolumes& Volumes() const { return volumes_; }
 
   // --- For the host -----------------------------------------------------------
   // The host's way of holding the engine while the wave sound plays.
@@ -234,7 +236,12 @@ class MediaDevices final : public MediaService {
   // none).
   uint64_t MeasureSound(const std::filesystem::path& file);
 
+  // The level of the voice of a slot, in percent: music or the sound of a
+  // video, by the kind of the slot.
+  int VolumeOf(int slot) const;
+
   Options options_;
+  MediaVolumes volumes_;
   std::array<Slot, kSlotCount + 1> slots_;
   Sound sound_;
   VideoBox box_;

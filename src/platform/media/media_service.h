@@ -11,6 +11,9 @@
 // missing SoundFont or a missing sound device leave the medium silent (and
 // a video without pictures), with one line on standard error.
 //
+// The player's volumes scale what is heard of each kind of medium and
+// nothing else: positions, lengths, ends and notifications stay as they are.
+//
 // Capture tells the whole state of the slots, the wave sound and the video
 // box as plain data; Restore puts such a state back, in the same service or
 // in a fresh one of the same game, so that every medium goes on from where
@@ -174,6 +177,17 @@ struct MediaSnapshot {
   friend bool operator==(const MediaSnapshot&, const MediaSnapshot&) = default;
 };
 
+// How loud the player wants each kind of medium, in percent (0 to 100) of
+// its own level: music (MIDI, MP3 and CD tracks), wave sounds, and the
+// sound of videos. The player's, not the game's: no snapshot keeps them.
+struct MediaVolumes {
+  int music = 100;
+  int sound = 100;
+  int movie = 100;
+
+  friend bool operator==(const MediaVolumes&, const MediaVolumes&) = default;
+};
+
 class MediaService {
  public:
   virtual ~MediaService() = default;
@@ -214,6 +228,11 @@ class MediaService {
   virtual void WaitForSound() = 0;
 
   virtual VideoBox& Box() = 0;
+
+  // --- The player's volumes ---------------------------------------------------
+  // From the next sound mixed on; values outside 0 to 100 are taken as the
+  // nearest end.
+  virtual void SetVolumes(const MediaVolumes& volumes) = 0;
 
   // --- Snapshots --------------------------------------------------------------
   // The first capture of a medium decodes it once to its end, to know how

@@ -180,8 +180,10 @@ bool SdlHost::Open(std::string* error) {
   if (options_.sound) {
     std::string audio_error;
     if (audio_.Open(&audio_error)) {
+      const MediaVolumes volumes = devices_->Volumes();
       devices_ = std::make_unique<media::MediaDevices>(media::MediaDevices::Options{
           .sound = true, .soundfont = options_.soundfont, .err = options_.err, .restore = kRestoreMode});
+      devices_->SetVolumes(volumes);
     } else if (options_.err) {
       Complain(*options_.err, "no sound device (" + audio_error + "); the game plays silently");
     }
@@ -683,6 +685,11 @@ void SdlHost::HideIfPending() {
 
 void SdlHost::SetWindowStyle(bool full_screen, bool topmost) {
   if (!window_) return;
+  if (!style_set_) {
+    style_set_ = true;
+    style_flipped_ = options_.full_screen && !full_screen;
+  }
+  full_screen = full_screen != style_flipped_;
   // Today's displays are not switched to 640x480: full screen covers the
   // desktop in its own mode, the picture scaled with its proportions kept.
   if (full_screen && !full_screen_) {

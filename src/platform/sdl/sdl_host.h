@@ -40,6 +40,9 @@ struct SdlOptions {
   // that fits the desktop).
   int scale = 0;
   Filter filter = Filter::kSharp;
+  // The player plays in full screen: the game's first window is shown full
+  // screen, and each switch the game makes (F4) switches from there.
+  bool full_screen = false;
   // kAuto: accelerated where the display has a graphics card, else
   // software (see presenter.h).
   RendererChoice renderer = RendererChoice::kAuto;
@@ -155,6 +158,11 @@ class SdlHost final : public Host {
   // The engine hid the window; it goes at the next pump, wait or box.
   bool hide_pending_ = false;
   bool full_screen_ = false;
+  // Whether the game has set the window's style yet, and whether the
+  // window shows the other style than the game asks for (the player's
+  // full screen over the game's window).
+  bool style_set_ = false;
+  bool style_flipped_ = false;
   // The game's pointer picture, kept to be made again at a new scale; the
   // SDL pointer made of it, null while the standard arrow is shown.
   std::optional<gdi::CursorImage> cursor_image_;
