@@ -98,7 +98,12 @@ constexpr const char* kUsage =
     "  L                    the text history: the session's text page by page;\n"
     "                       the arrows and the wheel scroll it, L, Escape or the\n"
     "                       right button close it\n"
-    "  Escape               end the game, as closing the window does\n"
+    "  F1, middle button    the player's menu: save to and load from ten slots,\n"
+    "                       the settings, the history, the keys, quit; the arrows,\n"
+    "                       the wheel, Enter and clicks choose, Escape or the\n"
+    "                       right button go back, F1 closes it\n"
+    "  Escape               end the game, as closing the window does; at a wait\n"
+    "                       the moment is kept for --continue\n"
     "\n"
     "The player's settings, a TOML file of lines KEY = VALUE, each one optional:\n"
     "  text_speed = 1.0       how fast text is typed, 0.1 to 100: 2 is twice as fast\n"
@@ -163,13 +168,14 @@ bool OpenOutput(const std::string& name, const std::string& what, std::ofstream&
 // run.
 template <typename HostType, typename WriteFailed>
 int RunEngine(HostType& host, const tsumugi::EngineOptions& options,
-              const tsumugi::PlayerSettings& settings, const RunOutputs& outputs,
+              const tsumugi::PlayerSettings& settings,
+              const std::optional<std::filesystem::path>& settings_file, const RunOutputs& outputs,
               WriteFailed write_failed) {
   tsumugi::ExitStatus status;
   bool failed = false;
   {
     tsumugi::Engine engine(host, options);
-    tsumugi::ApplyPlayerSettings(settings, engine);
+    engine.player.UseSettings(settings, settings_file);
     engine.record.Start(outputs.trace, outputs.coverage.has_value());
     engine.record.StartTextLog(outputs.text_log);
     status = engine.Run();
@@ -306,7 +312,7 @@ int main(int argc, char** argv) {
       return BadCommandLine("cannot open a window: " + error +
                             "\nWithout a display, play with --headless.");
     }
-    return RunEngine(host, options, settings, outputs, [](sdl::SdlHost&) { return false; });
+    return RunEngine(host, options, settings, settings_file, outputs, [](sdl::SdlHost&) { return false; });
 #else
     return BadCommandLine("this build has no window support; use --headless");
 #endif
@@ -339,7 +345,7 @@ int main(int argc, char** argv) {
     host_options.audio_out = &audio_out;
   }
   headless::HeadlessHost host(std::move(host_options));
-  int status = RunEngine(host, options, settings, outputs,
+  int status = RunEngine(host, options, settings, settings_file, outputs,
                          [](headless::HeadlessHost& h) { return h.WriteFailed(); });
   if (audio_out.IsOpen() && !audio_out.Finish(&error)) {
     tsumugi::Complain(error);

@@ -18,12 +18,16 @@ constexpr char kGame[] =
     ".tsw\n.tsp 10\nあい\n.tcl 0\nう\n.tcl 0\n.slt\n一\n二\n.\n.1\nえ\n.clk 0\n.end\n"
     ".2\nお\n.clk 0\nか\n.clk 0\n.end\n.\n";
 
-TEST(TextHistory, HoldsEveryPageAndTheChoiceTakenAndTheGameNeverHearsOfIt) {
+TEST(TextHistory, HoldsEveryPageAndTheChoiceTakenAndTheGameNeverHearsOfItNorOfTheMenu) {
   const std::string plain = "click 5 5\nclick 5 5\nwait 100\nclick 10 38\nwait 100\nclick 5 5\n";
   // The history opened at each kind of wait; clicks, keys, the wheel and
-  // Escape go to it, and it closes by each of its three ways.
+  // Escape go to it, and it closes by each of its three ways. So does the
+  // menu, through its settings and its keys, by F1, the middle button and
+  // a right click.
   const std::string looked =
-      "click 5 5\nkey L\nclick 5 5\nkey Enter\nkey Up\nwheel up\nkey L\nclick 5 5\nwait 100\n"
+      "click 5 5\nkey F1\nkey Down\nkey Down\nkey Enter\nkey Escape\nwheel down\nkey Down\n"
+      "key Enter\nkey Enter\nmiddle 5 5\nmiddle 5 5\nclick 5 5\nrclick 5 5\n"
+      "key F1\nkey Space\nkey F1\nkey L\nclick 5 5\nkey Enter\nkey Up\nwheel up\nkey L\nclick 5 5\nwait 100\n"
       "key L\nclick 10 20\nkey Escape\nclick 10 38\nwait 100\nkey L\nrclick 5 5\nclick 5 5\n";
   EngineFixture a({{"data/start.txt", kGame}}, plain);
   EngineFixture b({{"data/start.txt", kGame}}, looked);

@@ -644,5 +644,33 @@ TEST(WindowInput, TheWheelGoesBackAWaitAndForwardAgain) {
   EXPECT_EQ(run.status, 0) << run.err;
 }
 
+TEST(WindowInput, F1OpensThePlayersMenuOverTheGameAndTheMiddleButtonClosesIt) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
+  WindowGame g(".tsw\n.tsp 0\n.txt font color usual FF0000\n■\n.clk 0\n.wat 600000\n");
+  const fs::path png = g.dir / "menu.png";
+  RunOptions options = WindowRun(d);
+  options.while_running = [&](pid_t pid) {
+    const std::string w = FirstWindowOf(d, pid);
+    ASSERT_FALSE(w.empty());
+    const Box window = GeometryOf(d, w);
+    auto at = [&](int x, int y) {
+      return Screenshot(d, {1920, 1080}, false, png).PixelAt(window.x + 2 * x, window.y + 2 * y);
+    };
+    ASSERT_TRUE(WaitFor([&] { return at(16, 16) == kRed; })) << "see " << png;
+    // The menu's first line, chosen, at twice the game's size; the game
+    // dimmed behind it.
+    Tool(d, "xdotool key F1");
+    EXPECT_TRUE(WaitFor([&] { return at(100, 160) == 0x304870; })) << "see " << png;
+    EXPECT_EQ(at(16, 16), 0x3f0000u) << "see " << png;
+    Tool(d, "xdotool mousemove --window " + w + " 600 600 click 2");
+    EXPECT_TRUE(WaitFor([&] { return at(16, 16) == kRed; })) << "see " << png;
+    Tool(d, "xdotool key Escape");
+  };
+  const RunResult run = RunTsumugi({"--save-dir", (g.dir / "saves").string(), g.game.string()},
+                                   options);
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
 }  // namespace
 }  // namespace tsumugi::test

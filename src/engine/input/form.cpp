@@ -7,7 +7,7 @@ namespace tsumugi {
 
 void Form::MouseDown(MouseButton button, int shift, int x, int y) {
   // The middle button is the player's; the game never hears of it.
-  if (button == MouseButton::kMiddle || e_.player.MouseDown(button)) return;
+  if (e_.player.MouseDown(button, x, y) || button == MouseButton::kMiddle) return;
   e_.player.GameInput();
   last_button = button;
   last_shift = shift;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/player/list_screen.h"
+#include "engine/player/words.h"
 #include "platform/gdi/rect.h"
 
 namespace tsumugi {
@@ -44,11 +46,8 @@ int TextHistory::RowCount() const {
 void TextHistory::Show(const gdi::Surface& game) {
   open_ = true;
   back_ = 0;
-  // The game stays visible, dimmed to a quarter, behind the text.
-  dimmed_ = game;
-  uint32_t* pixel = dimmed_.Data();
-  const size_t count = static_cast<size_t>(dimmed_.Width()) * static_cast<size_t>(dimmed_.Height());
-  for (size_t i = 0; i < count; ++i) pixel[i] = (pixel[i] >> 2) & 0x3f3f3f;
+  // The game stays visible, dimmed, behind the text.
+  dimmed_ = Dimmed(game);
 }
 
 void TextHistory::Close() {
@@ -67,11 +66,8 @@ bool TextHistory::Scroll(int rows) {
 
 const gdi::Surface& TextHistory::Draw(const gdi::Font& font) {
   screen_ = dimmed_;
-  if (screen_.Width() != gdi::kScreenWidth || screen_.Height() != gdi::kScreenHeight) {
-    screen_ = gdi::Surface(gdi::kScreenWidth, gdi::kScreenHeight, 0);
-  }
   screen_.Fill(0, 0, gdi::kScreenWidth, kMargin + 4, 0);
-  font.Draw(screen_, kMargin, kMargin / 2 - 4, u"履歴", kTitleColour, 0);
+  font.Draw(screen_, kMargin, kMargin / 2 - 4, Words("履歴"), kTitleColour, 0);
   // From the newest line up, skipping the rows scrolled back.
   const int top = kMargin + kRowHeight;
   int bottom_row = RowsShown();  // rows are counted from `top`

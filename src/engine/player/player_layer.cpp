@@ -8,6 +8,7 @@
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
 #include "engine/engine.h"
+#include "engine/player/words.h"
 #include "engine/snapshot/snapshot_file.h"
 #include "engine/state/snapshot.h"
 
@@ -22,21 +23,21 @@ constexpr char kAutoSaveName[] = "autosave.png";
 std::u16string ProblemText(SnapshotProblem problem) {
   switch (problem) {
     case SnapshotProblem::kEmpty:
-      return u"ファイルが空です";
+      return Words("ファイルが空です");
     case SnapshotProblem::kTooLarge:
-      return u"ファイルが大きすぎます";
+      return Words("ファイルが大きすぎます");
     case SnapshotProblem::kNotASnapshot:
-      return u"スナップショットではありません";
+      return Words("スナップショットではありません");
     case SnapshotProblem::kNewerVersion:
-      return u"新しい版のTsumugiで作られたスナップショットです";
+      return Words("新しい版のTsumugiで作られたスナップショットです");
     case SnapshotProblem::kOtherGame:
-      return u"別のゲームのスナップショットです";
+      return Words("別のゲームのスナップショットです");
     case SnapshotProblem::kTruncated:
-      return u"ファイルが途中で切れています";
+      return Words("ファイルが途中で切れています");
     case SnapshotProblem::kDamaged:
-      return u"ファイルが壊れています";
+      return Words("ファイルが壊れています");
     default:
-      return u"ファイルを読み込めません";
+      return Words("ファイルを読み込めません");
   }
 }
 
@@ -44,7 +45,7 @@ std::u16string ProblemText(SnapshotProblem problem) {
 
 PlayerLayer::~PlayerLayer() {
   // The host must not keep showing a picture that is about to go.
-  if (note_shown_ || texts_.Open()) e_.host.SetOverlay(nullptr, {});
+  if (note_shown_ || texts_.Open() || !screens_.empty()) e_.host.SetOverlay(nullptr, {});
 }
 
 std::filesystem::path PlayerLayer::DataFolder() const {
@@ -90,6 +91,10 @@ bool PlayersKey(KeyCode key) {
 
 bool PlayerLayer::KeyDown(KeyCode key) {
   escape_taken_ = false;
+  if (!screens_.empty()) {
+    ScreenKey(key);
+    return true;
+  }
   if (texts_.Open()) {
     // The history takes every key while it is open.
     const int page = TextHistory::RowsShown();
@@ -124,11 +129,14 @@ bool PlayerLayer::KeyDown(KeyCode key) {
     case KeyCode::kL:
       OpenHistory();
       break;
+    case KeyCode::kF1:
+      OpenMenu();
+      break;
     case KeyCode::kF5:
-      QuickSaveKey();
+      SaveKey(QuickSavePath());
       break;
     case KeyCode::kF9:
-      QuickLoadKey();
+      LoadKey(QuickSavePath());
       break;
     case KeyCode::kPageUp:
       Step(1);
@@ -151,6 +159,11 @@ bool PlayerLayer::KeyUp(KeyCode key) {
 }
 
 void PlayerLayer::Wheel(int notches) {
+  if (!screens_.empty()) {
+    screens_.back().list.Move(-notches);
+    DrawScreens();
+    return;
+  }
   if (texts_.Open()) {
     if (texts_.Scroll(3 * notches)) DrawHistory();
     return;
@@ -160,10 +173,20 @@ void PlayerLayer::Wheel(int notches) {
   Step(notches);
 }
 
-bool PlayerLayer::MouseDown(MouseButton button) {
-  if (!texts_.Open()) return false;
+bool PlayerLayer::MouseDown(MouseButton button, int x, int y) {
+  if (!screens_.empty()) {
+    buttons_taken_ |= static_cast<int>(button);
+    ScreenPress(button, x, y);
+    return true;
+  }
+  if (texts_.Open()) {
+    buttons_taken_ |= static_cast<int>(button);
+    if (button == MouseButton::kRight) CloseHistory();
+    return true;
+  }
+  if (button != MouseButton::kMiddle) return false;
   buttons_taken_ |= static_cast<int>(button);
-  if (button == MouseButton::kRight) CloseHistory();
+  OpenMenu();
   return true;
 }
 
@@ -174,7 +197,7 @@ bool PlayerLayer::MouseUp(MouseButton button) {
 }
 
 bool PlayerLayer::KeyPress(int character) {
-  if (texts_.Open()) return true;
+  if (texts_.Open() || !screens_.empty()) return true;
   return character == 27 && std::exchange(escape_taken_, false);
 }
 
@@ -198,14 +221,14 @@ bool AtClickWait(RunStateKind state) {
 
 void PlayerLayer::SwitchAuto(bool on) {
   auto_ = on;
-  ShowNote(on ? u"オートモード" : u"オートモード終了");
+  ShowNote(on ? Words("オートモード") : Words("オートモード終了"));
   ArmAnswer();
 }
 
 void PlayerLayer::SwitchSkip(bool on) {
   if (skip_mode_ == on) return;
   skip_mode_ = on;
-  ShowNote(on ? u"スキップ" : u"スキップ終了");
+  ShowNote(on ? Words("スキップ") : Words("スキップ終了"));
   UpdatePace();
 }
 
@@ -270,8 +293,9 @@ void PlayerLayer::ArmAnswer() {
 void PlayerLayer::AnswerTimer() {
   e_.host.EnableTimer(TimerId::kAnswer, false);
   // Only the wait it was set for, and only at the event loop.
-  // Not while the player reads the history.
-  if (!(auto_ || e_.pace.skipping) || texts_.Open() || !e_.AtEventLoop() || !Answerable() ||
+  // Not while the player reads the history or the menu.
+  if (!(auto_ || e_.pace.skipping) || texts_.Open() || !screens_.empty() || !e_.AtEventLoop() ||
+      !Answerable() ||
       answer_wait_ != e_.script.LinesRead()) {
     return;
   }
@@ -336,22 +360,22 @@ void PlayerLayer::Finish() {
   }
 }
 
-void PlayerLayer::QuickSaveKey() {
+void PlayerLayer::SaveKey(const std::filesystem::path& path) {
   if (e_.AtEventLoop()) {
-    QuickSave(std::nullopt);
+    SaveTo(path, std::nullopt);
   } else if (pause_end_ && e_.script.Depth() == 1) {
     const int32_t left = static_cast<int32_t>(*pause_end_ - e_.host.TimeGetTime());
-    QuickSave(static_cast<uint32_t>(std::max(left, 0)));
+    SaveTo(path, static_cast<uint32_t>(std::max(left, 0)));
   } else {
-    save_pending_ = true;
+    save_pending_ = path;
   }
 }
 
-void PlayerLayer::QuickLoadKey() {
+void PlayerLayer::LoadKey(const std::filesystem::path& path) {
   if (e_.AtEventLoop()) {
-    QuickLoad();
+    LoadFrom(path);
   } else {
-    load_pending_ = true;
+    load_pending_ = path;
   }
 }
 
@@ -359,14 +383,8 @@ void PlayerLayer::AtWait() {
   KeepPoint(false);
   ArmAnswer();
   if (snapshot_points) snapshot_points(std::nullopt);
-  if (save_pending_) {
-    save_pending_ = false;
-    QuickSave(std::nullopt);
-  }
-  if (load_pending_) {
-    load_pending_ = false;
-    QuickLoad();
-  }
+  if (save_pending_) SaveTo(*std::exchange(save_pending_, std::nullopt), std::nullopt);
+  if (load_pending_) LoadFrom(*std::exchange(load_pending_, std::nullopt));
   if (pending_steps_ != 0) {
     const int steps = std::exchange(pending_steps_, 0);
     StepNow(steps);
@@ -434,7 +452,7 @@ void PlayerLayer::StepNow(int steps) {
     rollback_.Clear();
     return;
   }
-  save_pending_ = false;
+  save_pending_.reset();
   HideNote();
   ApplySnapshot(e_, *snapshot, HeldInput::kAsNow);
   ResumeAfterSnapshot(e_, *snapshot);
@@ -450,9 +468,8 @@ void PlayerLayer::PauseBegins(uint32_t end) {
     snapshot_points(static_cast<uint32_t>(std::max(left, 0)));
   }
   if (save_pending_) {
-    save_pending_ = false;
     const int32_t left = static_cast<int32_t>(end - e_.host.TimeGetTime());
-    QuickSave(static_cast<uint32_t>(std::max(left, 0)));
+    SaveTo(*std::exchange(save_pending_, std::nullopt), static_cast<uint32_t>(std::max(left, 0)));
   }
 }
 
@@ -462,8 +479,11 @@ bool PlayerLayer::WriteSnapshot(const std::filesystem::path& path,
                                 std::optional<uint32_t> pause_left, std::string* error) {
   const Snapshot snapshot = TakeSnapshot(e_, pause_left);
   SnapshotFile file = SnapshotFileFor(e_, snapshot);
-  // The thumbnail is what the player sees, without a note of ours.
+  // The thumbnail is what the player sees of the game, without a note or
+  // a screen of ours.
   HideNote();
+  if (texts_.Open()) CloseHistory();
+  CloseScreens();
   file.thumbnail = MakeThumbnail(e_.host.ShownScreen());
   file.payload = EncodeSnapshotPayload(snapshot);
   std::error_code ec;
@@ -471,38 +491,38 @@ bool PlayerLayer::WriteSnapshot(const std::filesystem::path& path,
   return WriteSnapshotFile(path, file, error);
 }
 
-void PlayerLayer::QuickSave(std::optional<uint32_t> pause_left) {
-  const std::filesystem::path path = QuickSavePath();
+void PlayerLayer::SaveTo(const std::filesystem::path& path, std::optional<uint32_t> pause_left) {
   std::string error;
   if (!WriteSnapshot(path, pause_left, &error)) {
     // The old quick save is as it was; the game goes on.
-    e_.host.MessageBoxOk(u"スナップショット「" + Utf8ToUtf16(PathToUtf8(path)) +
-                         u"」に書き込めませんでした\r\n" + Utf8ToUtf16(error));
+    e_.host.MessageBoxOk(Words("スナップショット「{}」に書き込めませんでした",
+                               Utf8ToUtf16(PathToUtf8(path))) +
+                         u"\r\n" + Utf8ToUtf16(error));
     return;
   }
-  ShowNote(u"保存しました");
+  ShowNote(Words("保存しました"));
 }
 
-void PlayerLayer::QuickLoad() {
-  const std::filesystem::path path = QuickSavePath();
+void PlayerLayer::LoadFrom(const std::filesystem::path& path) {
   std::error_code ec;
   if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
-    ShowNote(u"クイックセーブがありません");
+    ShowNote(Words("クイックセーブがありません"));
     return;
   }
-  LoadSnapshot(path, false);
+  if (LoadSnapshot(path, false)) CloseScreens();
 }
 
 bool PlayerLayer::LoadSnapshot(const std::filesystem::path& path, bool quiet) {
   Host& host = e_.host;
-  const std::u16string where = u"スナップショット「" + Utf8ToUtf16(PathToUtf8(path)) + u"」";
+  const std::u16string unread =
+      Words("スナップショット「{}」を読み込めませんでした", Utf8ToUtf16(PathToUtf8(path)));
   const auto refuse = [&](const std::string& detail, const std::u16string& problem) {
     if (!detail.empty()) host.Diagnostic(PathToUtf8(path) + ": " + detail);
     if (quiet) {
       host.Diagnostic(PathToUtf8(path) + ": " + Utf16ToUtf8(problem) +
                       "; the game starts from its beginning");
     } else {
-      host.MessageBoxOk(where + u"を読み込めませんでした\r\n" + problem);
+      host.MessageBoxOk(unread + u"\r\n" + problem);
     }
     return false;
   };
@@ -520,8 +540,8 @@ bool PlayerLayer::LoadSnapshot(const std::filesystem::path& path, bool quiet) {
     host.Diagnostic("the scenario " + Utf16ToUtf8(name) +
                     " has changed since the snapshot was taken; going on at its recorded line");
   }
-  save_pending_ = false;
-  load_pending_ = false;
+  save_pending_.reset();
+  load_pending_.reset();
   pending_steps_ = 0;
   pause_end_.reset();
   HideNote();
@@ -567,7 +587,7 @@ bool PlayerLayer::Resume() {
 
 void PlayerLayer::ShowNote(const std::u16string& text) {
   // A screen of the layer covers the game: no note over it.
-  if (texts_.Open()) return;
+  if (texts_.Open() || !screens_.empty()) return;
   auto font = e_.fonts.GetFont({.face = u"ＭＳ ゴシック", .height = 16});
   const Size extent = font->Extent(text, 0);
   constexpr int kPad = 8;

@@ -28,8 +28,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/player/history_screen.h"
+#include "engine/player/list_screen.h"
+#include "engine/player/player_settings.h"
 #include "engine/player/read_marks.h"
 #include "engine/player/rollback.h"
 #include "engine/script/run_record.h"
@@ -59,7 +62,7 @@ class PlayerLayer final : public TextListener {
   void Wheel(int notches);
   // A press, a release and a typed character: true when the player's layer
   // took it (a screen of its own is open), which the game must not see.
-  bool MouseDown(MouseButton button);
+  bool MouseDown(MouseButton button, int x, int y);
   bool MouseUp(MouseButton button);
   bool KeyPress(int character);
   // The player pressed a button or a key the game hears: it answers the
@@ -123,9 +126,20 @@ class PlayerLayer final : public TextListener {
   // menu, buttons.
   bool AtPlayerWait() const;
 
+  // The player's settings, applied now, and the file the settings screen
+  // keeps them in (none: changes last for the run).
+  void UseSettings(const PlayerSettings& settings, std::optional<std::filesystem::path> file);
+  const PlayerSettings& Settings() const { return settings_; }
+  // The player's menu and its screens (F1, the middle button).
+  bool MenuOpen() const { return !screens_.empty(); }
+  // The save slots of the menu, 1 to kSlots, in the game's data folder.
+  static constexpr int kSlots = 10;
+  std::filesystem::path SlotPath(int slot) const;
+
  private:
-  void QuickSaveKey();
-  void QuickLoadKey();
+  // Saves to (loads from) a snapshot file now, or at the next wait.
+  void SaveKey(const std::filesystem::path& path);
+  void LoadKey(const std::filesystem::path& path);
   // Goes `steps` waits back (positive) or forward (negative), now at a
   // wait or else at the next one.
   void Step(int steps);
@@ -147,14 +161,36 @@ class PlayerLayer final : public TextListener {
   // Whether the wait is one the answer timer answers: a click wait, or a
   // video while Ctrl is held.
   bool Answerable() const;
-  void QuickSave(std::optional<uint32_t> pause_left);
-  void QuickLoad();
+  void SaveTo(const std::filesystem::path& path, std::optional<uint32_t> pause_left);
+  void LoadFrom(const std::filesystem::path& path);
   // Writes the game as it stands to `path`; false with the reason.
   bool WriteSnapshot(const std::filesystem::path& path, std::optional<uint32_t> pause_left,
                      std::string* error);
   // Reads the snapshot at `path` and puts it in place; false when it could
   // not, with the problem told the player (`quiet`: on standard error only).
   bool LoadSnapshot(const std::filesystem::path& path, bool quiet);
+  // The menu's screens: the menu itself, the slots to save to and load
+  // from, the question before a slot is overwritten, the settings and the
+  // keys. The one on top is shown and takes the input.
+  enum class ScreenKind { kMenu, kSave, kLoad, kOverwrite, kSettings, kHelp };
+  struct Screen {
+    ScreenKind kind;
+    ListScreen list;
+    int slot = 0;
+  };
+  void OpenMenu();
+  void OpenScreen(ScreenKind kind, int slot = 0);
+  ListScreen MakeScreen(ScreenKind kind, int slot) const;
+  std::vector<ListItem> SlotItems(bool saving) const;
+  std::vector<ListItem> SettingItems() const;
+  void BackScreen();
+  void CloseScreens();
+  void DrawScreens();
+  void ScreenKey(KeyCode key);
+  void ScreenPress(MouseButton button, int x, int y);
+  void ScreenPick();
+  void ChangeSetting(int tag, int direction);
+
   // The text history: opened over the game, drawn again after a scroll,
   // closed.
   void OpenHistory();
@@ -165,8 +201,9 @@ class PlayerLayer final : public TextListener {
   void HideNote();
 
   Engine& e_;
-  bool save_pending_ = false;
-  bool load_pending_ = false;
+  // A save or a load asked for while the script ran: done at the next wait.
+  std::optional<std::filesystem::path> save_pending_;
+  std::optional<std::filesystem::path> load_pending_;
   std::optional<uint32_t> pause_end_;
   Rollback rollback_;
   // Lines read when the wait last kept or gone back to was reached.
@@ -201,6 +238,11 @@ class PlayerLayer final : public TextListener {
   bool escape_taken_ = false;
   // Buttons whose press the layer took: their release is its too.
   int buttons_taken_ = 0;
+  std::vector<Screen> screens_;
+  gdi::Surface screens_dimmed_;
+  gdi::Surface screens_drawn_;
+  PlayerSettings settings_;
+  std::optional<std::filesystem::path> settings_file_;
 };
 
 }  // namespace tsumugi
