@@ -1,5 +1,9 @@
 // tsumugi: plays a game folder, in a window or headless.
+#include <libintl.h>
+
 #include <cerrno>
+#include <clocale>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +20,7 @@
 #include "common/file_lookup.h"
 #include "engine/engine.h"
 #include "engine/player/player_settings.h"
+#include "engine/player/words.h"
 #include "platform/gdi/png_writer.h"
 #include "platform/headless/headless_host.h"
 #include "platform/media/wav_writer.h"
@@ -214,8 +219,36 @@ int RunEngine(HostType& host, const tsumugi::EngineOptions& options,
 
 }  // namespace
 
+// Tsumugi's own words in the player's language (gettext; the game's
+// messages stay as the game has them). A player whose LANG names a locale
+// the system lacks still gets them: gettext heeds LANGUAGE in any locale
+// but "C", and C.UTF-8 is on every system.
+void ChooseLanguage() {
+  if (std::setlocale(LC_MESSAGES, "") == nullptr) std::setlocale(LC_MESSAGES, "C.UTF-8");
+  const char* language = std::getenv("LANGUAGE");
+  if (language == nullptr || *language == '\0') {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+      const char* value = std::getenv(name);
+      if (value == nullptr || *value == '\0') continue;
+      const std::string code(value, std::strcspn(value, ".@"));
+      if (code != "C" && code != "POSIX") setenv("LANGUAGE", code.c_str(), 1);
+      break;
+    }
+  }
+  // The catalogues beside the program in a build, else where they are
+  // installed.
+  std::error_code ec;
+  const std::filesystem::path beside =
+      std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / "locale";
+  const std::string folder =
+      !ec && std::filesystem::is_directory(beside, ec) ? beside.string() : TSUMUGI_LOCALEDIR;
+  bindtextdomain(tsumugi::kWordsDomain, folder.c_str());
+  bind_textdomain_codeset(tsumugi::kWordsDomain, "UTF-8");
+}
+
 int main(int argc, char** argv) {
   using namespace tsumugi;
+  ChooseLanguage();
   // "tsumugi check ..." reads a game without playing it.
   if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return CheckMain(argc - 1, argv + 1);
   CommandLine cl;

@@ -83,5 +83,26 @@ TEST(PlayerMenu, InputRunningOutWithTheMenuOpenEndsTheRunAsEscapeDoes) {
   EXPECT_EQ(Play(work, "click 5 5\n", {"--continue"}), "");
 }
 
+TEST(PlayerMenu, OurOwnWordsAreEnglishWhenTheLocaleSaysSo) {
+  TempDir work;
+  WriteFile(work / "game/data/start.txt", Utf16ToCp932(Utf8ToUtf16(kPages)));
+  WriteFile(work / "saves/quicksave.png", "damaged");
+  WriteFile(work / "input", "key F9\n");
+  const auto run = [&](std::vector<std::string> env) {
+    RunOptions options;
+    options.cwd = work.path();
+    options.env = std::move(env);
+    return RunTsumugi({"--headless", "--input", (work / "input").string(), "--save-dir",
+                       (work / "saves").string(), "game"},
+                      options)
+        .out;
+  };
+  // A locale this system may well lack, and the one gettext always heeds.
+  EXPECT_NE(run({"LC_ALL", "LANG=en_GB.UTF-8"}).find("Could not read the snapshot"),
+            std::string::npos);
+  EXPECT_NE(run({"LANGUAGE=en"}).find("The file is not a snapshot"), std::string::npos);
+  EXPECT_NE(run({}).find("を読み込めませんでした"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tsumugi::test

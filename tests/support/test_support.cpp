@@ -102,6 +102,10 @@ RunResult RunTsumugi(const std::vector<std::string>& args, const RunOptions& opt
     // A window run reads the player's settings: never those of whoever
     // runs the tests, unless a test gives its own.
     setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
+    // Tsumugi's own words in Japanese, whatever the language of whoever
+    // runs the tests, unless a test asks for another.
+    setenv("LC_ALL", "C.UTF-8", 1);
+    unsetenv("LANGUAGE");
     for (const std::string& change : options.env) {
       const size_t eq = change.find('=');
       if (eq == std::string::npos) {

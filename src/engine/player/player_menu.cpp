@@ -137,18 +137,18 @@ ListScreen PlayerLayer::MakeScreen(ScreenKind kind, int slot) const {
       return ListScreen(Words("設定（←→で変える）"), SettingItems());
     case ScreenKind::kHelp: {
       const std::array<std::pair<const char*, const char*>, 12> keys = {{
-          {"左ボタン、Enter", "先へ進む"},
-          {"右ボタン、Space", "押している間は早送り"},
-          {"ホイール上、PageUp", "前の待ちに戻る"},
-          {"ホイール下、PageDown", "次の待ちへ進む"},
-          {"Ctrl", "押している間はスキップ"},
-          {"Tab", "既読の文章をスキップ"},
-          {"A", "オートモード"},
-          {"L", "履歴"},
-          {"F1、中ボタン", "メニュー"},
-          {"F5、F9", "クイックセーブ、クイックロード"},
-          {"F4、Alt+Enter", "ウィンドウと全画面"},
-          {"Escape", "終了（自動セーブ）"},
+          {WordsLater("左ボタン、Enter"), WordsLater("先へ進む")},
+          {WordsLater("右ボタン、Space"), WordsLater("押している間は早送り")},
+          {WordsLater("ホイール上、PageUp"), WordsLater("前の待ちに戻る")},
+          {WordsLater("ホイール下、PageDown"), WordsLater("次の待ちへ進む")},
+          {"Ctrl", WordsLater("押している間はスキップ")},
+          {"Tab", WordsLater("既読の文章をスキップ")},
+          {"A", WordsLater("オートモード")},
+          {"L", WordsLater("履歴")},
+          {WordsLater("F1、中ボタン"), WordsLater("メニュー")},
+          {WordsLater("F5、F9"), WordsLater("クイックセーブ、クイックロード")},
+          {WordsLater("F4、Alt+Enter"), WordsLater("ウィンドウと全画面")},
+          {"Escape", WordsLater("終了（自動セーブ）")},
       }};
       std::vector<ListItem> items;
       for (const auto& [key, meaning] : keys) {
