@@ -45,6 +45,17 @@ std::string ReadText(const fs::path& path) {
   return text.str();
 }
 
+// A headless run of `actions` whose boxes and diagnostics go to `out` and
+// `err`.
+headless::HeadlessOptions Quiet(std::vector<headless::Action> actions, std::ostringstream& out,
+                                std::ostringstream& err) {
+  headless::HeadlessOptions options;
+  options.actions = std::move(actions);
+  options.out = &out;
+  options.err = &err;
+  return options;
+}
+
 EngineOptions OptionsFor(const fs::path& game) {
   EngineOptions options;
   options.game_folder = game;
@@ -82,11 +93,7 @@ void SampleGame() {
   if (!input.error.empty()) throw std::runtime_error("play.input: " + input.error);
   // The last wait stays open: the steps are timed there.
   std::ostringstream out, err;
-  headless::HeadlessOptions options;
-  options.actions = input.actions;
-  options.out = &out;
-  options.err = &err;
-  headless::HeadlessHost host(options);
+  headless::HeadlessHost host(Quiet(input.actions, out, err));
   Engine engine(host, OptionsFor(game));
   std::vector<std::pair<size_t, size_t>> kept;  // count, bytes
   engine.player.snapshot_points = [&](std::optional<uint32_t> pause_left) {
@@ -138,10 +145,8 @@ void LongGame() {
   std::string input;
   for (int page = 0; page < 99; ++page) input += "click 320 400\n";
   std::ostringstream out, err;
-  headless::HeadlessOptions options;
-  options.actions = headless::ParseInputScript(input).actions;
-  options.out = &out;
-  options.err = &err;
+  const headless::HeadlessOptions options =
+      Quiet(headless::ParseInputScript(input).actions, out, err);
   headless::HeadlessHost host(options);
   Engine engine(host, OptionsFor(game));
   std::printf("A long game of 100 pages:\n");
@@ -167,14 +172,11 @@ void SkipToFirstMenu() {
            fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   const std::string own = ReadText(fs::path(TSUMUGI_SAMPLE_GAME_DIR) / "play.input");
   std::printf("The sample game from its start to its first menu:\n");
-  for (const auto& [what, input] : {std::pair<const char*, std::string>{"Ctrl held", "wait 1\nkeydown Ctrl\nwait 3600000\n"},
-                                    {"its own input", own}}) {
+  const std::pair<const char*, std::string> runs[] = {
+      {"Ctrl held", "wait 1\nkeydown Ctrl\nwait 3600000\n"}, {"its own input", own}};
+  for (const auto& [what, input] : runs) {
     std::ostringstream out, err;
-    headless::HeadlessOptions options;
-    options.actions = headless::ParseInputScript(input).actions;
-    options.out = &out;
-    options.err = &err;
-    headless::HeadlessHost host(options);
+    headless::HeadlessHost host(Quiet(headless::ParseInputScript(input).actions, out, err));
     Engine engine(host, OptionsFor(game));
     std::optional<uint32_t> reached;
     engine.player.snapshot_points = [&](std::optional<uint32_t>) {

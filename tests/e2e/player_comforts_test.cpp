@@ -2,7 +2,9 @@
 // virtual clock: auto mode answers click waits after a delay that grows with
 // the text, any press ends it; going back stops at the wait a quick load
 // put back; Ctrl held passes everything up to a menu, Tab only what earlier
-// runs read. The text log tells when each page was typed.
+// runs read; Escape leaves an automatic save; the menu saves, loads and
+// changes the settings; our own words follow the locale. The text log tells
+// when each page was typed.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -125,6 +127,78 @@ TEST(PlayerQuit, EscapeAtAWaitLeavesAnAutomaticSaveThatContinueGoesOnFrom) {
   EXPECT_EQ(TextLogOf("wait 100\n", kPages, work, {"--continue"}, &err),
             "10\tstart.txt:3\t■\n");
   EXPECT_NE(err.find("autosave.png"), std::string::npos) << err;
+}
+
+// The player's menu, driven by keys: F1 opens it, the arrows choose, Enter
+// takes; its lines are "save", "load", "settings" and so on.
+
+TEST(PlayerMenu, ASlotIsSavedLoadedAndOverwrittenOnlyAfterAYes) {
+  TempDir work;
+  const std::string save = "key F1\nkey Enter\nkey Enter\n";
+  const std::string load = "key F1\nkey Down\nkey Enter\nkey Enter\n";
+  // Slot 1 holds the second page; the third is typed. Saving over it:
+  // Enter answers the question no, so loading it gives the second page
+  // again. Now yes: the slot holds the third page, whose wait a load goes
+  // back to.
+  const std::string input = "click 5 5\n" + save + "click 5 5\n" + save + "key Enter\nkey F1\n" +
+                            load + "click 5 5\n" + save + "key Up\nkey Enter\n" + load +
+                            "click 5 5\n";
+  EXPECT_EQ(TextLogOf(input, kPages, work),
+            "10\tstart.txt:3\t■\n30\tstart.txt:5\t■■\n60\tstart.txt:7\t■■■\n"
+            "90\tstart.txt:7\t■■■\n");
+  EXPECT_TRUE(std::filesystem::exists(work / "saves/slot01.png"));
+  EXPECT_FALSE(std::filesystem::exists(work / "saves/slot02.png"));
+  // A damaged slot cannot be loaded: Enter on it does nothing and the
+  // game goes on at its first page.
+  WriteFile(work / "saves/slot01.png", "damaged");
+  EXPECT_EQ(TextLogOf(load + "key F1\nclick 5 5\n", kPages, work),
+            "10\tstart.txt:3\t■\n30\tstart.txt:5\t■■\n");
+}
+
+TEST(PlayerMenu, TheSettingsScreenChangesThePaceAndKeepsItInTheFile) {
+  TempDir work;
+  const auto settings = work / "settings.toml";
+  WriteFile(settings, "text_speed = 1.0\n");
+  // Two steps right: 1.5, then 2; the next pages are typed at 5 ms a
+  // character.
+  EXPECT_EQ(TextLogOf("key F1\nkey Down\nkey Down\nkey Enter\nkey Right\nkey Right\nkey F1\n"
+                      "click 5 5\nclick 5 5\n",
+                      kPages, work, {"--settings", settings.string()}),
+            "10\tstart.txt:3\t■\n20\tstart.txt:5\t■■\n35\tstart.txt:7\t■■■\n");
+  EXPECT_NE(ReadFile(settings).find("text_speed = 2"), std::string::npos) << ReadFile(settings);
+}
+
+TEST(PlayerMenu, InputRunningOutWithTheMenuOpenEndsTheRunAsEscapeDoes) {
+  TempDir work;
+  TextLogOf("click 5 5\nkey F1\nkey Down\nkey Enter\n", kPages, work);
+  // The automatic save holds the second page; just after the start the
+  // menu's first line goes on from it.
+  EXPECT_EQ(TextLogOf("key F1\nkey Enter\nclick 5 5\n", kPages, work),
+            "10\tstart.txt:3\t■\n40\tstart.txt:7\t■■■\n");
+  // That run left the third page's wait, where --continue begins: the
+  // click ends the game without typing anything.
+  EXPECT_EQ(TextLogOf("click 5 5\n", kPages, work, {"--continue"}), "");
+}
+
+TEST(PlayerMenu, OurOwnWordsAreEnglishWhenTheLocaleSaysSo) {
+  TempDir work;
+  WriteFile(work / "game/data/start.txt", Utf16ToCp932(Utf8ToUtf16(kPages)));
+  WriteFile(work / "saves/quicksave.png", "damaged");
+  WriteFile(work / "input", "key F9\n");
+  const auto run = [&](std::vector<std::string> env) {
+    RunOptions options;
+    options.cwd = work.path();
+    options.env = std::move(env);
+    return RunTsumugi({"--headless", "--input", (work / "input").string(), "--save-dir",
+                       (work / "saves").string(), "game"},
+                      options)
+        .out;
+  };
+  // A locale this system may well lack, and the one gettext always heeds.
+  EXPECT_NE(run({"LC_ALL", "LANG=en_GB.UTF-8"}).find("Could not read the snapshot"),
+            std::string::npos);
+  EXPECT_NE(run({"LANGUAGE=en"}).find("The file is not a snapshot"), std::string::npos);
+  EXPECT_NE(run({}).find("を読み込めませんでした"), std::string::npos);
 }
 
 }  // namespace
