@@ -672,5 +672,23 @@ TEST(WindowInput, F1OpensThePlayersMenuOverTheGameAndTheMiddleButtonClosesIt) {
   EXPECT_EQ(run.status, 0) << run.err;
 }
 
+TEST(WindowInput, EscapeWhileTextIsTypedEndsTheGameWithoutAnAutomaticSave) {
+  VirtualDisplay d(1920, 1080);
+  if (!d.Ready() || !HaveTools()) GTEST_SKIP() << "no Xvfb, xdotool or ffmpeg";
+  // Four seconds of typing: Escape comes in the middle of a line, where
+  // the game cannot be kept; only a wait is.
+  WindowGame g(".tsw\n.tsp 200\nあいうえおかきくけこさしすせそたち\n.clk 0\n");
+  RunOptions options = WindowRun(d);
+  options.while_running = [&](pid_t pid) {
+    ASSERT_FALSE(FirstWindowOf(d, pid).empty());
+    usleep(500000);
+    Tool(d, "xdotool key Escape");
+  };
+  const RunResult run = RunTsumugi({"--save-dir", (g.dir / "saves").string(), g.game.string()},
+                                   options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(fs::exists(g.dir / "saves/autosave.png"));
+}
+
 }  // namespace
 }  // namespace tsumugi::test
