@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-image-dev libpng-dev libjpeg-dev libzstd-dev libxxhash-dev libtomlplusplus-dev gettext libfreetype-dev libfontconfig-dev
+  libsdl2-dev libsdl2-image-dev libpng-dev libjpeg-dev libzstd-dev libxxhash-dev libtomlplusplus-dev gettext libgraphviz-dev nlohmann-json3-dev libfreetype-dev libfontconfig-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
@@ -13,6 +13,7 @@ packages=(
   ffmpeg xvfb xdotool x11-utils openbox
   lcov clang libclang-rt-dev
   lintian desktop-file-utils xdg-utils man-db
+  chromium
 )
 
 missing=()

@@ -14,11 +14,6 @@
 
 namespace tsumugi {
 
-namespace {
-
-// 16 x 640 is wider than any display made.
-constexpr uint64_t kMaxScale = 16;
-
 bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t* out) {
   uint64_t value = 0;
   const char* end = text.data() + text.size();
@@ -27,6 +22,11 @@ bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t* out) {
   *out = value;
   return true;
 }
+
+namespace {
+
+// 16 x 640 is wider than any display made.
+constexpr uint64_t kMaxScale = 16;
 
 bool ParseSize(const std::string& text, Size* out) {
   size_t x = text.find('x');

@@ -53,6 +53,9 @@ struct CommandLine {
   std::string game_folder = ".";
 };
 
+// A decimal number from 0 to `max`, nothing else; false otherwise.
+[[nodiscard]] bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t* out);
+
 // False with a message for an unknown option, a missing or malformed value,
 // or more than one game folder.
 [[nodiscard]] bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out,

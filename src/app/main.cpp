@@ -15,6 +15,7 @@
 
 #include "app/check_main.h"
 #include "app/command_line.h"
+#include "app/explore_main.h"
 #include "platform/media/media_service.h"
 #include "common/diagnostics.h"
 #include "common/file_lookup.h"
@@ -34,8 +35,11 @@ namespace {
 constexpr const char* kUsage =
     "Usage: tsumugi [options] [GAMEDIR]\n"
     "       tsumugi check [--json] [GAMEDIR]\n"
+    "       tsumugi explore [--out DIR] [GAMEDIR]\n"
     "Plays the game in GAMEDIR (default: the current folder); \"check\" reads it\n"
-    "without playing and reports every fault found (see \"tsumugi check --help\").\n"
+    "without playing and reports every fault found (see \"tsumugi check --help\");\n"
+    "\"explore\" plays every branch and draws the game's storyboard (see\n"
+    "\"tsumugi explore --help\").\n"
     "\n"
     "Options:\n"
     "  --headless          no window: a virtual clock, input from --input, message\n"
@@ -251,6 +255,8 @@ int main(int argc, char** argv) {
   ChooseLanguage();
   // "tsumugi check ..." reads a game without playing it.
   if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return CheckMain(argc - 1, argv + 1);
+  // "tsumugi explore ..." plays every branch of a game.
+  if (argc >= 2 && std::strcmp(argv[1], "explore") == 0) return ExploreMain(argc - 1, argv + 1);
   CommandLine cl;
   std::string error;
   if (!ParseCommandLine(argc, argv, &cl, &error)) return BadCommandLine(error);

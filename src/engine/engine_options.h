@@ -22,6 +22,9 @@ struct EngineOptions {
   // automatic save a quit leaves (the program keeps them; tests that make
   // up games by the thousand do not).
   bool keep_player_files = false;
+  // The waits the player answered are kept for going back (a tool that
+  // takes its own snapshots needs none).
+  bool keep_waits = true;
   // The game goes on from the automatic save, when there is one (--continue).
   bool resume = false;
   // The seed of ".rnd" (--seed); without it the host chooses.

@@ -165,6 +165,44 @@ bool Buttons::HitButton(int32_t n, int64_t px, int64_t py) const {
   return map.GetPixel(static_cast<int>(x), static_cast<int>(y)) == gdi::kBlack;
 }
 
+int32_t Buttons::ButtonAt(int64_t px, int64_t py) const {
+  for (int32_t n = ButtonCount(); n >= 1; --n) {
+    if (HitButton(n, px, py)) return n;
+  }
+  return 0;
+}
+
+std::optional<Point> Buttons::ButtonPoint(int32_t n) const {
+  const ButtonState* b = Find(n);
+  if (b == nullptr) return std::nullopt;
+  const gdi::Surface& picture = pictures_[static_cast<size_t>(n) - 1].PicBtnUp;
+  // The centre of the points that take the button, then the one of them
+  // nearest it.
+  int64_t sum_x = 0, sum_y = 0, count = 0;
+  for (int y = 0; y < picture.Height(); ++y) {
+    for (int x = 0; x < picture.Width(); ++x) {
+      if (ButtonAt(b->X + x, b->Y + y) != n) continue;
+      sum_x += x;
+      sum_y += y;
+      ++count;
+    }
+  }
+  if (count == 0) return std::nullopt;
+  const int64_t cx = sum_x / count, cy = sum_y / count;
+  std::optional<Point> best;
+  int64_t best_distance = 0;
+  for (int y = 0; y < picture.Height(); ++y) {
+    for (int x = 0; x < picture.Width(); ++x) {
+      const int64_t distance = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+      if (best && distance >= best_distance) continue;
+      if (ButtonAt(b->X + x, b->Y + y) != n) continue;
+      best = Point{static_cast<int>(b->X + x), static_cast<int>(b->Y + y)};
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
 void Buttons::Draw(int32_t n, bool pressed) {
   const ButtonState* b = Find(n);
   if (b == nullptr) return;

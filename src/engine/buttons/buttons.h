@@ -5,11 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/state/game_state.h"
 #include "platform/gdi/rect.h"
 #include "platform/gdi/surface.h"
+#include "platform/host.h"
 
 namespace tsumugi {
 
@@ -46,6 +48,12 @@ class Buttons {
   // on a black pixel of its hit map, or without one on an opaque pixel of
   // its normal picture.
   bool HitButton(int32_t n, int64_t px, int64_t py) const;
+  // The button a press at (px, py) takes: the last one hit, 0 for none.
+  int32_t ButtonAt(int64_t px, int64_t py) const;
+  // The point of the screen a player presses to take button n: the point
+  // of its hit area nearest the area's centre that takes it (no later
+  // button covers it); none when no point does.
+  std::optional<Point> ButtonPoint(int32_t n) const;
   // Button n over the screen under it, in its normal or pressed look.
   void DrawButtonUp(int32_t n);
   void DrawButtonDown(int32_t n);

@@ -413,7 +413,7 @@ bool PlayerLayer::LeftPoint() const {
 }
 
 void PlayerLayer::KeepPoint(bool first) {
-  if (!e_.AtEventLoop() || !AtPlayerWait()) return;
+  if (!e_.options.keep_waits || !e_.AtEventLoop() || !AtPlayerWait()) return;
   if (!first && rollback_.Count() != 0 && !LeftPoint()) return;
   rollback_.Arrive(TakeSnapshot(e_, std::nullopt));
   lines_at_point_ = e_.script.LinesRead();

@@ -1,55 +1,16 @@
 // Going back through the waits the player answered, and forward again.
 //
-// Each wait is kept as a snapshot whose pictures lie apart from the rest of
-// its state: every distinct picture once, compressed, shared by all the
-// waits that hold it. A scene changes the text window and the screen from
-// one wait to the next; the pages and pictures it never touched are kept
-// once for all of them.
+// Each wait is kept as a packed snapshot: the pictures that did not change
+// from one wait to the next are kept once for all of them.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <deque>
-#include <memory>
-#include <optional>
-#include <string>
-#include <unordered_map>
-#include <vector>
 
+#include "engine/state/packed_snapshot.h"
 #include "engine/state/snapshot.h"
-#include "platform/gdi/surface.h"
 
 namespace tsumugi {
-
-// Pictures of many snapshots, each distinct one kept once, compressed.
-class PictureStore {
- public:
-  struct Packed;
-  using Ref = std::shared_ptr<const Packed>;
-
-  // The picture's pixels, packed: the ones already kept when the same
-  // picture is kept, else newly packed. A picture lives as long as a Ref
-  // to it.
-  Ref Keep(const gdi::Surface& surface);
-  // The pixels back into `surface`, whose size is set; false when the size
-  // is not the picture's.
-  [[nodiscard]] static bool Unpack(const Packed& packed, gdi::Surface& surface);
-  // Bytes of the pictures kept.
-  size_t Bytes();
-
- private:
-  struct Key {
-    uint64_t low = 0;
-    uint64_t high = 0;
-    int width = 0;
-    int height = 0;
-    friend bool operator==(const Key&, const Key&) = default;
-  };
-  struct KeyHash {
-    size_t operator()(const Key& key) const { return static_cast<size_t>(key.low); }
-  };
-  std::unordered_map<Key, std::weak_ptr<const Packed>, KeyHash> kept_;
-};
 
 class Rollback {
  public:
@@ -74,16 +35,9 @@ class Rollback {
   size_t Bytes();
 
  private:
-  struct Entry {
-    // The state without its pixels, compressed, and its size unpacked.
-    std::string state;
-    size_t state_size = 0;
-    // The pictures it names, by the numbers in its state.
-    std::vector<PictureStore::Ref> pictures;
-  };
-  const Snapshot* Restore(const Entry& entry);
+  const Snapshot* Restore(const PackedSnapshot& entry);
 
-  std::deque<Entry> entries_;
+  std::deque<PackedSnapshot> entries_;
   size_t at_ = 0;
   PictureStore store_;
   // The last snapshot unpacked; the next is read over it.

@@ -44,24 +44,44 @@ void RunRecord::WriteTextLine(int file, int line_number, std::u16string_view tex
              << Utf16ToUtf8(text) << '\n';
 }
 
+int RunRecord::CatalogueFiles() const { return catalogue_.CatalogueCount(); }
+
+std::vector<std::pair<int, uint64_t>> RunRecord::CountedLines(int file) const {
+  std::vector<std::pair<int, uint64_t>> lines;
+  const ScenarioFile& scenario = catalogue_.File(file);
+  if (scenario.binary) return lines;
+  const std::vector<uint64_t> none;
+  const std::vector<uint64_t>& counts =
+      static_cast<size_t>(file) < counts_.size() ? counts_[static_cast<size_t>(file)] : none;
+  const ScenarioOutline outline = OutlineScenario(scenario.lines);
+  for (size_t i = 0; i < outline.roles.size(); ++i) {
+    const uint64_t count = i < counts.size() ? counts[i] : 0;
+    // A line that ran is counted whatever its role (a marker a damaged
+    // game runs into, say), so that nothing that ran is hidden.
+    if (!IsExecutable(outline.roles[i]) && count == 0) continue;
+    lines.emplace_back(static_cast<int>(i + 1), count);
+  }
+  return lines;
+}
+
+void RunRecord::AddCounts(const LineCounts& counts) {
+  if (counts_.size() < counts.size()) counts_.resize(counts.size());
+  for (size_t file = 0; file < counts.size(); ++file) {
+    std::vector<uint64_t>& into = counts_[file];
+    if (into.size() < counts[file].size()) into.resize(counts[file].size());
+    for (size_t i = 0; i < counts[file].size(); ++i) into[i] += counts[file][i];
+  }
+}
+
 std::string RunRecord::CoverageText() const {
   std::string out;
-  const Catalogue& catalogue = catalogue_;
-  for (int file = 1; file <= catalogue.CatalogueCount(); ++file) {
-    const ScenarioFile& scenario = catalogue.File(file);
+  for (int file = 1; file <= catalogue_.CatalogueCount(); ++file) {
+    const ScenarioFile& scenario = catalogue_.File(file);
     if (scenario.binary) continue;
-    const std::vector<uint64_t> none;
-    const std::vector<uint64_t>& counts =
-        static_cast<size_t>(file) < counts_.size() ? counts_[static_cast<size_t>(file)] : none;
-    const ScenarioOutline outline = OutlineScenario(scenario.lines);
     out += "TN:\nSF:" + PathToUtf8(scenario.path) + "\n";
     size_t found = 0, hit = 0;
-    for (size_t i = 0; i < outline.roles.size(); ++i) {
-      const uint64_t count = i < counts.size() ? counts[i] : 0;
-      // A line that ran is counted whatever its role (a marker a damaged
-      // game runs into, say), so that nothing that ran is hidden.
-      if (!IsExecutable(outline.roles[i]) && count == 0) continue;
-      out += "DA:" + std::to_string(i + 1) + "," + std::to_string(count) + "\n";
+    for (const auto& [line, count] : CountedLines(file)) {
+      out += "DA:" + std::to_string(line) + "," + std::to_string(count) + "\n";
       ++found;
       if (count > 0) ++hit;
     }

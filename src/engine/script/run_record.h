@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tsumugi {
@@ -71,11 +72,26 @@ class RunRecord {
   // blocks).
   std::string CoverageText() const;
 
+  // How often each line ran, by catalogue file and line (index 0 for line
+  // 1), and the counts of another run of the same game added in.
+  using LineCounts = std::vector<std::vector<uint64_t>>;
+  const LineCounts& Counts() const { return counts_; }
+  void AddCounts(const LineCounts& counts);
+  // Calls f(file, line_number, count) for every line the coverage counts,
+  // in order: the lines a run can execute, and any other that ran.
+  template <typename F>
+  void ForEachCountedLine(F f) const;
+
+  // "start.txt:12", as the trace names a line.
+  std::string Where(int file, int line_number) const;
+
  private:
   void Record(int file, int line_number, std::u16string_view text);
   void WriteTextLine(int file, int line_number, std::u16string_view text);
-  // "start.txt:12", as the trace names a line.
-  std::string Where(int file, int line_number) const;
+  // The lines of catalogue file `file` the coverage counts, with their
+  // counts (the file's lines that are no script, none).
+  std::vector<std::pair<int, uint64_t>> CountedLines(int file) const;
+  int CatalogueFiles() const;
 
   HostClock& clock_;
   const Catalogue& catalogue_;
@@ -85,7 +101,14 @@ class RunRecord {
   TextListener* listener_ = nullptr;
   bool coverage_ = false;
   // Runs by catalogue file and line (index 0 for line 1).
-  std::vector<std::vector<uint64_t>> counts_;
+  LineCounts counts_;
 };
+
+template <typename F>
+void RunRecord::ForEachCountedLine(F f) const {
+  for (int file = 1; file <= CatalogueFiles(); ++file) {
+    for (const auto& [line, count] : CountedLines(file)) f(file, line, count);
+  }
+}
 
 }  // namespace tsumugi

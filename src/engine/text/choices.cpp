@@ -14,6 +14,8 @@
 #include "engine/state/game_state.h"
 #include "engine/text/text_print.h"
 #include "engine/text/text_window.h"
+
+#include <cstdint>
 #include "engine/vars/variables.h"
 #include "platform/gdi/font.h"
 #include "platform/host.h"
@@ -83,6 +85,25 @@ int32_t TextWindow::ChoiceHitTest(float x, float y) {
     return s_.TextLines[static_cast<size_t>(row)].ChoiceNumber;
   }
   return 0;
+}
+
+std::optional<Point> TextWindow::ChoicePoint(int32_t n) {
+  const int64_t text_height = SampleHeight();
+  const int64_t line_height = text_height + s_.Leading;
+  if (n <= 0 || line_height <= 0) return std::nullopt;
+  for (int row = 0; row <= s_.LastLineIndex; ++row) {
+    if (s_.TextLines[static_cast<size_t>(row)].ChoiceNumber != n) continue;
+    // The hit test decides: a row cut by the canvas's edge may not be hit.
+    const int64_t y = int64_t{s_.WindowY} + s_.CanvasY + row * line_height + text_height / 2;
+    for (const int64_t dx : {int64_t{8}, int64_t{1}, int64_t{0}}) {
+      const int64_t x = int64_t{s_.WindowX} + s_.CanvasX + dx;
+      if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) continue;
+      if (ChoiceHitTest(static_cast<float>(x), static_cast<float>(y)) == n) {
+        return Point{static_cast<int>(x), static_cast<int>(y)};
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 void TextWindow::HoverTick() {

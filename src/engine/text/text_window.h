@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -106,6 +107,10 @@ class TextWindow {
   void LayOutChoices();
   // The choice number under a point of the screen, 0 for none.
   int32_t ChoiceHitTest(float x, float y);
+  // A point of the screen that takes choice n of the waiting menu (the
+  // middle of its first hit row, near the start of the line); none when no
+  // row of the window takes it.
+  std::optional<Point> ChoicePoint(int32_t n);
   // Timer1: the choice under the pointer in the selected colours.
   void HoverTick();
   // Ends a choice wait: the taken choice (0 for none) in the selected

@@ -352,6 +352,7 @@ void HeadlessHost::RestoreTimer(TimerId timer, const TimerSetting& setting) {
 }
 
 void HeadlessHost::MessageBoxOk(const std::u16string& text) {
+  last_message_ = text;
   if (options_.out) {
     *options_.out << "{\"box\":\"ok\",\"text\":" << JsonString(text) << "}\n";
     options_.out->flush();
@@ -390,6 +391,7 @@ void HeadlessHost::RestoreDisplayMode() {
 }
 
 bool HeadlessHost::AcquireInstanceLock(const std::string& game_folder) {
+  if (!options_.instance_lock) return true;
   const InstanceLock::Result result = instance_lock_.Take(game_folder);
   if (result == InstanceLock::Result::kUnavailable) {
     Diagnostic("no single-instance lock can be taken (" + instance_lock_.Problem() +

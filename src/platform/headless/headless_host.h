@@ -53,6 +53,10 @@ struct HeadlessOptions {
   // The run stood between the two halves of this action (a click's press
   // and release, a key's down and up): it begins with the second half.
   std::optional<size_t> finish_action;
+  // Whether the run takes the game folder's single-instance lock; a tool
+  // that plays one game in many engines at once (each writing nothing into
+  // the folder) does not.
+  bool instance_lock = true;
 };
 
 class HeadlessHost final : public Host {
@@ -103,6 +107,17 @@ class HeadlessHost final : public Host {
   // Always the same, so that a run repeats exactly.
   uint64_t RandomSeed() override { return 20261206; }
   LocalDateTime LocalTime() override { return AddMilliseconds(options_.start_date, now_); }
+
+  // One more action at the end of the input: a tool that decides how to
+  // play as the game goes adds them at the waits.
+  void AddAction(Action action) { options_.actions.push_back(std::move(action)); }
+  // Moves the time limit (engine time after which the run stops as with
+  // --max-time).
+  void SetMaxTime(std::optional<uint64_t> time) { options_.max_time = time; }
+  // Whether actions are left to perform.
+  bool ActionsLeft() const { return next_action_ < options_.actions.size(); }
+  // The text of the last message box shown (an error report, say).
+  const std::u16string& LastMessage() const { return last_message_; }
 
   // What a test may want to look at.
   uint64_t Now() const { return now_; }
@@ -190,6 +205,7 @@ class HeadlessHost final : public Host {
   InstanceLock instance_lock_;
   bool write_failed_ = false;
   std::optional<size_t> half_done_;
+  std::u16string last_message_;
 
   media::MediaDevices devices_;
   // The box as last shown, and the frames of the mix on their way out.

@@ -16,15 +16,18 @@ LazyLibrary::~LazyLibrary() {
 }
 
 bool LazyLibrary::Load() {
-  if (tried_) return handle_ != nullptr;
-  tried_ = true;
+  std::call_once(tried_, [this] { Open(); });
+  return handle_ != nullptr;
+}
+
+void LazyLibrary::Open() {
   for (const char* name : names_) {
     handle_ = dlopen(name, RTLD_NOW | RTLD_LOCAL);
     if (handle_ != nullptr) break;
   }
   if (handle_ == nullptr) {
     error_ = std::string("cannot load ") + names_.front() + ": " + dlerror();
-    return false;
+    return;
   }
   for (const char* name : function_names_) {
     void* function = dlsym(handle_, name);
@@ -32,11 +35,10 @@ bool LazyLibrary::Load() {
       error_ = std::string(names_.front()) + " has no " + name;
       handle_ = nullptr;
       functions_.clear();
-      return false;
+      return;
     }
     functions_.push_back(function);
   }
-  return true;
 }
 
 void* LazyLibrary::Function(const char* name) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,9 @@ class LazyLibrary {
   LazyLibrary(const LazyLibrary&) = delete;
   LazyLibrary& operator=(const LazyLibrary&) = delete;
 
-  // Opens the library if that has not been tried yet. False when it or one
-  // of its functions is missing (`Error` says which).
+  // Opens the library if that has not been tried yet (once, whichever
+  // thread asks first). False when it or one of its functions is missing
+  // (`Error` says which).
   [[nodiscard]] bool Load();
   const std::string& Error() const { return error_; }
   // The address of a function named at construction; the library must be
@@ -29,11 +31,13 @@ class LazyLibrary {
   void* Function(const char* name) const;
 
  private:
+  void Open();
+
   std::vector<const char*> names_;
   std::vector<const char*> function_names_;
   std::vector<void*> functions_;
   void* handle_ = nullptr;
-  bool tried_ = false;
+  std::once_flag tried_;
   std::string error_;
 };
 

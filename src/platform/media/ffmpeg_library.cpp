@@ -116,8 +116,6 @@ TSUMUGI_LIBRARY(SwScale, "swscale", LIBSWSCALE_VERSION_MAJOR, TSUMUGI_SWSCALE)
 TSUMUGI_LIBRARY(AvCodec, "avcodec", LIBAVCODEC_VERSION_MAJOR, TSUMUGI_AVCODEC)
 TSUMUGI_LIBRARY(AvFormat, "avformat", LIBAVFORMAT_VERSION_MAJOR, TSUMUGI_AVFORMAT)
 
-bool loaded = false;
-
 // The address of `name` in `library`, loading FFmpeg if no one has yet.
 // The media files load it before their first call and give up cleanly
 // when that fails, so a failure here is a fault in the engine.
@@ -134,20 +132,15 @@ Function Resolve(LazyLibrary& library, const char* name) {
 }  // namespace
 
 bool LoadFfmpeg(std::string* error) {
-  static bool tried = false;
-  static std::string failure;
-  if (!tried) {
-    tried = true;
+  // Loaded once, whichever thread asks first.
+  static const std::string failure = [] {
     for (LazyLibrary* library : {&AvUtil(), &SwResample(), &SwScale(), &AvCodec(), &AvFormat()}) {
-      if (!library->Load()) {
-        failure = "FFmpeg cannot be used: " + library->Error();
-        break;
-      }
+      if (!library->Load()) return "FFmpeg cannot be used: " + library->Error();
     }
-    loaded = failure.empty();
-  }
-  if (!loaded && error) *error = failure;
-  return loaded;
+    return std::string();
+  }();
+  if (!failure.empty() && error) *error = failure;
+  return failure.empty();
 }
 
 }  // namespace tsumugi::media
