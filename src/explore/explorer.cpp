@@ -51,6 +51,8 @@ struct Branching {
   PackedSnapshot snapshot;
   SaveFiles saves;
   int node = -1;
+  // The node's place, as the report names it.
+  std::string at;
 };
 
 // A branch still to follow.
@@ -228,7 +230,7 @@ class Job {
       if (!pending->from->snapshot.Unpack(snapshot)) {
         // Our own fault, not the game's: said as an error of that branch.
         BeginBranch(pending->from->node, pending->label, pending->choices, pending->waits);
-        EndBranch({EndKind::kError, shared_.result.nodes[pending->from->node].at,
+        EndBranch({EndKind::kError, pending->from->at,
                    "the state to go on from could not be read back"});
         return;
       }
@@ -299,7 +301,8 @@ class Job {
       return;
     }
     const std::string page = KeepPage();
-    Snapshot snapshot = TakeSnapshot(e, std::nullopt);
+    Snapshot& snapshot = taken_;
+    TakeSnapshotInto(e, std::nullopt, snapshot);
     const StateKey key = Key(snapshot);
     if (!menu && !buttons) {
       branch_pages_.push_back(page);
@@ -370,6 +373,7 @@ class Job {
     } else {
       auto from = std::make_shared<Branching>();
       from->node = node;
+      from->at = Here();
       // Several jobs may pack at once; the store takes care of itself.
       from->snapshot = PackedSnapshot(snapshot, shared_.store);
       from->saves = ReadSaves();
@@ -432,7 +436,8 @@ class Job {
     RestoreSaves(pending->from->saves);
     BeginBranch(pending->from->node, pending->label, pending->choices, pending->waits);
     if (!pending->from->snapshot.Unpack(snapshot)) {
-      EndBranch({EndKind::kError, "", "the state to go on from could not be read back"});
+      EndBranch({EndKind::kError, pending->from->at,
+                 "the state to go on from could not be read back"});
       Next();
       return;
     }
@@ -453,8 +458,7 @@ class Job {
         // Every branch still waiting ends where it would have begun.
         for (const Pending& p : shared_.stack) {
           const int edge = AddEdgeLocked(p.from->node, p.label);
-          Ending ending{EndKind::kLimit, shared_.result.nodes[static_cast<size_t>(p.from->node)].at,
-                        "the exploration was cut"};
+          Ending ending{EndKind::kLimit, p.from->at, "the exploration was cut"};
           shared_.result.edges[static_cast<size_t>(edge)].ending = ending;
           shared_.result.paths.push_back({p.choices, ending, edge});
           ++shared_.result.limits;
@@ -615,7 +619,10 @@ class Job {
   const std::filesystem::path save_folder_;
   std::unique_ptr<headless::HeadlessHost> host_;
   std::unique_ptr<Engine> engine_;
+  // The last snapshot unpacked, and the last one taken: each is read or
+  // taken over the one before.
   Snapshot scratch_;
+  Snapshot taken_;
   RunRecord::LineCounts counts_;
   bool finishing_ = false;
   // The branch being played (an edge), its path's choices and waits, and

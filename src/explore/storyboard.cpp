@@ -3,6 +3,7 @@
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 #include <utility>
 
@@ -144,6 +145,9 @@ std::string GraphDot(const Exploration& x) {
     dot += " n" + std::to_string(i) + " [label=" + Quoted(NodeLabel(x.nodes[i])) +
            ", href=\"#node-" + std::to_string(i) + "\"];\n";
   }
+  // Branches that end alike (the same kind, place and message) share one
+  // box: the graph stays as small as the game's shape.
+  std::map<std::string, std::string> end_boxes;
   for (size_t e = 0; e < x.edges.size(); ++e) {
     const Edge& edge = x.edges[e];
     const std::string from = edge.from < 0 ? "start" : "n" + std::to_string(edge.from);
@@ -151,12 +155,16 @@ std::string GraphDot(const Exploration& x) {
     if (edge.to >= 0) {
       to = "n" + std::to_string(edge.to);
     } else if (edge.ending) {
-      to = "e" + std::to_string(e);
+      const std::string label = EndLabel(*edge.ending);
+      const auto [box, added] = end_boxes.try_emplace(label, "e" + std::to_string(e));
+      to = box->second;
       const bool error = edge.ending->kind == EndKind::kError;
-      dot += " " + to + " [label=" + Quoted(EndLabel(*edge.ending)) + ", shape=box, href=\"#branch-" +
-             std::to_string(e) + "\"" +
-             (error ? ", color=red, fontcolor=red, fillcolor=\"#ffe8e8\"" : ", fillcolor=\"#e8eef8\"") +
-             "];\n";
+      if (added) {
+        dot += " " + to + " [label=" + Quoted(label) + ", shape=box, href=\"#branch-" +
+               std::to_string(e) + "\"" +
+               (error ? ", color=red, fontcolor=red, fillcolor=\"#ffe8e8\"" : ", fillcolor=\"#e8eef8\"") +
+               "];\n";
+      }
     } else {
       continue;
     }
@@ -223,7 +231,7 @@ std::string StoryboardHtml(const Exploration& x, const std::string& game_name) {
       ": storyboard</title>\n<style>\n"
       "body{font-family:sans-serif;margin:1.5em;color:#222;background:#fff}\n"
       "h1{font-size:1.5em}h2{margin-top:2em;border-bottom:1px solid #ccc}\n"
-      ".graph{overflow:auto}\n"
+      ".graph{overflow:auto}.graph svg{max-width:100%;height:auto}\n"
       ".branch{margin:1em 0;padding:.5em 1em;border-left:4px solid #8aa}\n"
       ".branch h3{font-size:1em;margin:.2em 0}\n"
       ".strip{display:flex;gap:6px;overflow-x:auto;padding:4px 0}\n"

@@ -321,6 +321,22 @@ SnapshotFile SnapshotFileFor(Engine& engine, const Snapshot& snapshot) {
   return file;
 }
 
+namespace {
+
+// What a snapshot holds besides the copies of the state and the screen.
+void TakeTheRest(Engine& engine, Snapshot& s) {
+  Host& host = engine.host;
+  for (int i = 0; i < kGameTimerCount; ++i)
+    s.timers[static_cast<size_t>(i)] = host.GetTimer(static_cast<TimerId>(i));
+  const std::filesystem::path& root = engine.files.GameRoot();
+  const std::filesystem::path given = engine.options.game_folder.lexically_normal();
+  ForEachMediaFile(s.media, [&](std::filesystem::path& file) {
+    if (!file.empty()) file = InGame(file, {root, given});
+  });
+}
+
+}  // namespace
+
 Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {
   Host& host = engine.host;
   // Built from copies of the state and the screen: a default snapshot would
@@ -334,14 +350,21 @@ Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left) {
              .media = host.Media().Capture(),
              .pause_left = pause_left,
              .engine_time = host.TimeGetTime()};
-  for (int i = 0; i < kGameTimerCount; ++i)
-    s.timers[static_cast<size_t>(i)] = host.GetTimer(static_cast<TimerId>(i));
-  const std::filesystem::path& root = engine.files.GameRoot();
-  const std::filesystem::path given = engine.options.game_folder.lexically_normal();
-  ForEachMediaFile(s.media, [&](std::filesystem::path& file) {
-    if (!file.empty()) file = InGame(file, {root, given});
-  });
+  TakeTheRest(engine, s);
   return s;
+}
+
+void TakeSnapshotInto(Engine& engine, std::optional<uint32_t> pause_left, Snapshot& s) {
+  Host& host = engine.host;
+  s.scenarios = ScenarioMarks(engine);
+  // Assigned over pictures of the same size, the copies reuse their memory.
+  s.state = engine.state;
+  s.screen = host.Screen();
+  s.pointer = host.GetCursorPos();
+  s.media = host.Media().Capture();
+  s.pause_left = pause_left;
+  s.engine_time = host.TimeGetTime();
+  TakeTheRest(engine, s);
 }
 
 std::string EncodeSnapshotPayload(const Snapshot& snapshot, SurfaceShelf* shelf) {

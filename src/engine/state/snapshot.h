@@ -70,6 +70,9 @@ std::string SnapshotGameName(const std::vector<std::u16string>& scenario_names);
 // The game as it stands. Only at a wait: no script may be on the stack
 // unless it is in a timed pause, whose remaining time is `pause_left`.
 [[nodiscard]] Snapshot TakeSnapshot(Engine& engine, std::optional<uint32_t> pause_left);
+// The same over a snapshot taken before, reusing its memory (a tool that
+// takes one at every wait).
+void TakeSnapshotInto(Engine& engine, std::optional<uint32_t> pause_left, Snapshot& into);
 
 // The state part of a snapshot file, and back. Decoding checks every count
 // and size, and that the state is one the engine can run (positions inside
