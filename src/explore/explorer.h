@@ -44,6 +44,7 @@ struct ExploreOptions {
   std::chrono::milliseconds progress_every{250};
 };
 
+// How a path ends (the storyboard counts them by this order).
 enum class EndKind { kEnd, kError, kRepeat, kLimit };
 const char* EndName(EndKind kind);
 

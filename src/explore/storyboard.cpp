@@ -208,23 +208,9 @@ std::string GraphSvg(const Exploration& x, std::string* error) {
 }
 
 std::string StoryboardHtml(const Exploration& x, const std::string& game_name) {
-  size_t ends = 0, errors = 0, repeats = 0, limits = 0;
-  for (const Path& path : x.paths) {
-    switch (path.ending.kind) {
-      case EndKind::kEnd:
-        ++ends;
-        break;
-      case EndKind::kError:
-        ++errors;
-        break;
-      case EndKind::kRepeat:
-        ++repeats;
-        break;
-      case EndKind::kLimit:
-        ++limits;
-        break;
-    }
-  }
+  // Path ends by kind, in the order of EndKind.
+  size_t ends[4] = {};
+  for (const Path& path : x.paths) ++ends[static_cast<size_t>(path.ending.kind)];
   std::string h =
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
       Html(game_name) +
@@ -241,8 +227,8 @@ std::string StoryboardHtml(const Exploration& x, const std::string& game_name) {
       "pre{background:#f6f6f6;padding:.5em;overflow-x:auto}\n"
       "</style>\n</head>\n<body>\n<h1>" +
       Html(game_name) + "</h1>\n<p class=\"summary\">" + std::to_string(x.paths.size()) +
-      " paths: " + std::to_string(ends) + " ends, " + std::to_string(errors) + " errors, " +
-      std::to_string(repeats) + " meet a state explored before, " + std::to_string(limits) +
+      " paths: " + std::to_string(ends[0]) + " ends, " + std::to_string(ends[1]) + " errors, " +
+      std::to_string(ends[2]) + " meet a state explored before, " + std::to_string(ends[3]) +
       " cut by a limit. " + std::to_string(x.nodes.size()) + " menus and button bars. Lines reached: " +
       std::to_string(x.lines_reached) + " of " + std::to_string(x.lines) + ".</p>\n";
   if (x.cut) h += "<p class=\"error\">The exploration was cut by the limit of paths.</p>\n";
