@@ -239,8 +239,7 @@ class Job {
       Click(pending->point);
       status = engine_->RunFrom(snapshot);
     }
-    counts_.resize(std::max(counts_.size(), engine_->record.Counts().size()));
-    AddCounts(engine_->record.Counts());
+    RunRecord::AddCounts(counts_, engine_->record.Counts());
     if (finishing_) return;
     switch (status) {
       case ExitStatus::kError:
@@ -254,13 +253,6 @@ class Job {
       default:
         EndBranch({EndKind::kEnd, Here(), ""});
         break;
-    }
-  }
-
-  void AddCounts(const RunRecord::LineCounts& counts) {
-    for (size_t f = 0; f < counts.size(); ++f) {
-      if (counts_[f].size() < counts[f].size()) counts_[f].resize(counts[f].size());
-      for (size_t i = 0; i < counts[f].size(); ++i) counts_[f][i] += counts[f][i];
     }
   }
 

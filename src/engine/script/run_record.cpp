@@ -64,12 +64,12 @@ std::vector<std::pair<int, uint64_t>> RunRecord::CountedLines(int file) const {
   return lines;
 }
 
-void RunRecord::AddCounts(const LineCounts& counts) {
-  if (counts_.size() < counts.size()) counts_.resize(counts.size());
+void RunRecord::AddCounts(LineCounts& into, const LineCounts& counts) {
+  if (into.size() < counts.size()) into.resize(counts.size());
   for (size_t file = 0; file < counts.size(); ++file) {
-    std::vector<uint64_t>& into = counts_[file];
-    if (into.size() < counts[file].size()) into.resize(counts[file].size());
-    for (size_t i = 0; i < counts[file].size(); ++i) into[i] += counts[file][i];
+    std::vector<uint64_t>& lines = into[file];
+    if (lines.size() < counts[file].size()) lines.resize(counts[file].size());
+    for (size_t i = 0; i < counts[file].size(); ++i) lines[i] += counts[file][i];
   }
 }
 

@@ -76,7 +76,8 @@ class RunRecord {
   // 1), and the counts of another run of the same game added in.
   using LineCounts = std::vector<std::vector<uint64_t>>;
   const LineCounts& Counts() const { return counts_; }
-  void AddCounts(const LineCounts& counts);
+  void AddCounts(const LineCounts& counts) { AddCounts(counts_, counts); }
+  static void AddCounts(LineCounts& into, const LineCounts& counts);
   // Calls f(file, line_number, count) for every line the coverage counts,
   // in order: the lines a run can execute, and any other that ran.
   template <typename F>
