@@ -60,12 +60,7 @@ FaceFinder::~FaceFinder() {
 std::optional<FaceFile> FaceFinder::Match(const std::string& family, bool bold, bool italic,
                                           bool require_family) {
   if (config_ == nullptr && !config_failed_) {
-    // The system's fonts are read once for the process, whichever thread
-    // asks first: reading them is most of what starting an engine costs,
-    // and a tool may start thousands.
-    static FcConfig* const shared = FcInitLoadConfigAndFonts();
-    config_ = shared;
-    if (config_ != nullptr) FcConfigReference(config_);
+    config_ = FcInitLoadConfigAndFonts();
     config_failed_ = config_ == nullptr;
   }
   if (config_ == nullptr) return std::nullopt;
