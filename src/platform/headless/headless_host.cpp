@@ -263,7 +263,7 @@ void HeadlessHost::FirstHalf(Deliver deliver) {
   if (outermost) half_done_.reset();
 }
 
-void HeadlessHost::Perform(const Action& action) {
+void HeadlessHost::Perform(Action action) {
   if (!sink_) return;
   using Kind = Action::Kind;
   switch (action.kind) {

@@ -170,8 +170,9 @@ class HeadlessHost final : public Host {
   // Delivers every timer tick and timed action that is due now, in time
   // order. Returns true when something was delivered.
   bool DeliverDue();
-  // Performs the action at next_action_ - 1.
-  void Perform(const Action& action);
+  // Performs the action at next_action_ - 1: a copy, since actions added
+  // while it is handled (AddAction) may move the list.
+  void Perform(Action action);
   // Delivers the first half of that action, remembering it as half done.
   template <typename Deliver>
   void FirstHalf(Deliver deliver);
