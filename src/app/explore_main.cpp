@@ -32,7 +32,7 @@ constexpr const char* kExploreUsage =
     "  --max-waits N    end a path after N waits (default 100000)\n"
     "  --jobs N         explore N branches at once (default: the processors); with\n"
     "                   more than one, which of two branches that meet is followed\n"
-    "                   on may differ from run to run, the graph does not\n"
+    "                   on may differ from run to run: compare reports of --jobs 1\n"
     "  --ini FILE       the settings file (default: found beside the game's .exe)\n"
     "  --date YYYY-MM-DDTHH:MM:SS  the local time \".now\" starts from\n"
     "  --seed N         the seed of \".rnd\"\n"

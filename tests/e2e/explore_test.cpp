@@ -206,7 +206,7 @@ TEST(Explore, StatesMetAgainEndThePath) {
   EXPECT_EQ(met.report["nodes"].size(), 8u);
   EXPECT_EQ(met.report["paths"].size(), 9u) << Paths(met.report).size();
 
-  // The same with jobs at once: the same graph.
+  // The same with two jobs at once: menus that meet are still explored once.
   TempDir merge2;
   const Explored met2 = Explore(merge2, script, {"--jobs", "2"});
   EXPECT_EQ(met2.run.status, 0) << met2.run.err;
