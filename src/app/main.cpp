@@ -16,6 +16,7 @@
 #include "app/check_main.h"
 #include "app/command_line.h"
 #include "app/explore_main.h"
+#include "app/strings_main.h"
 #include "platform/media/media_service.h"
 #include "common/diagnostics.h"
 #include "common/file_lookup.h"
@@ -36,10 +37,12 @@ constexpr const char* kUsage =
     "Usage: tsumugi [options] [GAMEDIR]\n"
     "       tsumugi check [--json] [GAMEDIR]\n"
     "       tsumugi explore [--out DIR] [GAMEDIR]\n"
+    "       tsumugi strings [--out FILE.pot] [GAMEDIR]\n"
     "Plays the game in GAMEDIR (default: the current folder); \"check\" reads it\n"
     "without playing and reports every fault found (see \"tsumugi check --help\");\n"
     "\"explore\" plays every branch and draws the game's storyboard (see\n"
-    "\"tsumugi explore --help\").\n"
+    "\"tsumugi explore --help\"); \"strings\" writes the texts a player reads as a\n"
+    "gettext template for translators.\n"
     "\n"
     "Options:\n"
     "  --headless          no window: a virtual clock, input from --input, message\n"
@@ -257,6 +260,8 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return CheckMain(argc - 1, argv + 1);
   // "tsumugi explore ..." plays every branch of a game.
   if (argc >= 2 && std::strcmp(argv[1], "explore") == 0) return ExploreMain(argc - 1, argv + 1);
+  // "tsumugi strings ..." writes a game's texts for translators.
+  if (argc >= 2 && std::strcmp(argv[1], "strings") == 0) return StringsMain(argc - 1, argv + 1);
   CommandLine cl;
   std::string error;
   if (!ParseCommandLine(argc, argv, &cl, &error)) return BadCommandLine(error);

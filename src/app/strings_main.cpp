@@ -1,0 +1,77 @@
+#include "app/strings_main.h"
+
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "app/command_line.h"
+#include "common/diagnostics.h"
+#include "common/file_lookup.h"
+#include "strings/strings.h"
+
+namespace tsumugi {
+
+namespace {
+
+constexpr const char* kStringsUsage =
+    "Usage: tsumugi strings [--out FILE.pot] [--ini FILE] [GAMEDIR]\n"
+    "Writes every text a player of the game in GAMEDIR (default: the current\n"
+    "folder) reads (text lines, choices, .tpr texts, the caption) as a gettext\n"
+    "template, to FILE.pot or to standard output: the text as written as the\n"
+    "msgid, the scenario's file name as the msgctxt, its lines as references.\n"
+    "Identical texts of one scenario share an entry.\n"
+    "\n"
+    "Exit status: 0 written, 1 the game cannot be read, 2 bad command line,\n"
+    "4 the template cannot be written.\n";
+
+int Bad(const std::string& message) {
+  std::cerr << "tsumugi strings: " << message << "\nTry 'tsumugi strings --help'.\n";
+  return 2;
+}
+
+}  // namespace
+
+int StringsMain(int argc, char** argv) {
+  std::optional<std::string> out, ini, folder;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kStringsUsage;
+      return 0;
+    }
+    if (arg == "--out" || arg == "--ini") {
+      if (i + 1 >= argc) return Bad(arg + " needs a value");
+      (arg == "--out" ? out : ini) = argv[++i];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return Bad("unknown option '" + arg + "'");
+    } else if (folder) {
+      return Bad("more than one game folder given");
+    } else {
+      folder = arg;
+    }
+  }
+  strings::StringsOptions options;
+  std::string error;
+  if (!ResolveGameFolder(folder.value_or("."), &options.game_folder, &error) ||
+      !ChooseSettingsFile(options.game_folder, ini, &options.settings_file, &error)) {
+    return Bad(error);
+  }
+  const strings::Extracted extracted = strings::ExtractStrings(options);
+  if (!extracted.error.empty()) {
+    Complain(extracted.error);
+    return 1;
+  }
+  const std::string pot =
+      strings::PotText(extracted.entries, PathToUtf8(options.game_folder.filename()));
+  if (!out) {
+    std::cout << pot << std::flush;
+    return std::cout ? 0 : 4;
+  }
+  if (!WriteWholeFile(*out, pot, &error)) {
+    Complain("cannot write '" + *out + "': " + error);
+    return 4;
+  }
+  return 0;
+}
+
+}  // namespace tsumugi
