@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-image-dev libpng-dev libjpeg-dev libzstd-dev libxxhash-dev libtomlplusplus-dev gettext libgraphviz-dev nlohmann-json3-dev libfreetype-dev libfontconfig-dev
-  fonts-ipafont-gothic fonts-ipafont-mincho
+  libsdl2-dev libsdl2-image-dev libpng-dev libjpeg-dev libzstd-dev libxxhash-dev libtomlplusplus-dev gettext libgraphviz-dev libgettextpo-dev nlohmann-json3-dev libfreetype-dev libfontconfig-dev
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   libgtest-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   libfluidsynth-dev fluid-soundfont-gm timgm6mb-soundfont

@@ -10,6 +10,7 @@
 #include "common/file_lookup.h"
 #include "common/text_codec.h"
 #include "platform/headless/json.h"
+#include "strings/translation_check.h"
 
 namespace tsumugi {
 
@@ -17,12 +18,20 @@ namespace {
 
 constexpr const char* kCheckUsage =
     "Usage: tsumugi check [--json] [--ini FILE] [GAMEDIR]\n"
+    "       tsumugi check --translation FILE.po [--json] [--ini FILE] [GAMEDIR]\n"
     "Reads the game in GAMEDIR (default: the current folder) without playing it:\n"
     "its settings file, its configuration file and every scenario. Each fault is\n"
     "one line, FILE:LINE: error: MESSAGE (or warning:), as compilers write them;\n"
     "with --json each is a JSON object on its own line. At most 1000 findings of\n"
     "one file are listed, the first in line order; a note then says how many\n"
     "more there were.\n"
+    "\n"
+    "With --translation, checks the translation in FILE.po (or a .mo file) against\n"
+    "the texts of the game instead, not the game itself: a warning for each entry\n"
+    "whose text the game no longer has (named by its msgctxt and reference), a\n"
+    "warning for each text of the game without a translation (no entry, an empty\n"
+    "or a fuzzy one), at its first line, and an error for each translation whose\n"
+    "\"[...]\" substitutions differ from its text's. Every such finding is listed.\n"
     "\n"
     "Exit status: 0 no errors (warnings aside), 1 errors found, 2 bad command line.\n";
 
@@ -37,6 +46,64 @@ std::string Shown(const std::filesystem::path& file, const std::filesystem::path
   return PathToUtf8(std::filesystem::path(written) / relative);
 }
 
+// Findings on standard output, through a buffer of their own: written out
+// when it grows large and when Flush() is called.
+class FindingWriter {
+ public:
+  explicit FindingWriter(bool json) : json_(json) {}
+
+  void Write(const std::string& shown, int line, check::Severity severity,
+             const std::string& message) {
+    const char* name = severity == check::Severity::kError     ? "error"
+                       : severity == check::Severity::kWarning ? "warning"
+                                                               : "note";
+    if (json_) {
+      out_ += "{\"file\":" + headless::JsonString(Utf8ToUtf16(shown)) +
+              ",\"line\":" + std::to_string(line) + ",\"severity\":\"" + name +
+              "\",\"message\":" + headless::JsonString(Utf8ToUtf16(message)) + "}\n";
+    } else {
+      const size_t start = out_.size();
+      out_ += shown;
+      if (line > 0) out_ += ":" + std::to_string(line);
+      out_ += std::string(": ") + name + ": " + message;
+      // One finding, one line, whatever a file name or a quoted line
+      // holds: control characters other than the tab are shown as "?".
+      for (size_t i = start; i < out_.size(); ++i) {
+        if (static_cast<unsigned char>(out_[i]) < 0x20 && out_[i] != '\t') out_[i] = '?';
+      }
+      out_ += '\n';
+    }
+    if (out_.size() >= (size_t{1} << 16)) {
+      std::cout.write(out_.data(), static_cast<std::streamsize>(out_.size()));
+      out_.clear();
+    }
+  }
+
+  void Flush() {
+    std::cout.write(out_.data(), static_cast<std::streamsize>(out_.size())).flush();
+    out_.clear();
+  }
+
+ private:
+  bool json_;
+  std::string out_;
+};
+
+// The translation in `catalogue` (as written on the command line) against
+// the game's texts.
+check::CheckCounts CheckTranslation(const strings::StringsOptions& game, const std::string& written,
+                                    const std::string& catalogue, FindingWriter& writer) {
+  check::CheckCounts counts;
+  for (const strings::TranslationFinding& f : strings::CheckTranslation(game, catalogue)) {
+    const std::string shown =
+        f.file == catalogue ? catalogue : Shown(f.file, game.game_folder, written);
+    writer.Write(shown, f.line, f.error ? check::Severity::kError : check::Severity::kWarning,
+                 f.message);
+    ++(f.error ? counts.errors : counts.warnings);
+  }
+  return counts;
+}
+
 }  // namespace
 
 static_assert(check::kMaxFindingsPerFile == 1000, "the usage text names the limit");
@@ -45,6 +112,7 @@ int CheckMain(int argc, char** argv) {
   bool json = false;
   std::optional<std::string> ini;
   std::optional<std::string> folder;
+  std::optional<std::string> translation;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -55,6 +123,8 @@ int CheckMain(int argc, char** argv) {
       json = true;
     } else if (arg == "--ini" && i + 1 < argc) {
       ini = argv[++i];
+    } else if (arg == "--translation" && i + 1 < argc) {
+      translation = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::cerr << "tsumugi check: unknown option '" << arg << "'\nTry 'tsumugi check --help'.\n";
       return 2;
@@ -74,47 +144,28 @@ int CheckMain(int argc, char** argv) {
     return 2;
   }
 
-  // Each finding is written as soon as the checker hands it on, through a
-  // buffer of its own: a game with a million findings is never held whole.
-  std::string out;
-  std::string shown_for;  // the file `shown` names, as the checker wrote it
-  std::string shown;
-  const check::CheckCounts counts =
-      check::CheckGame(options, [&](const check::Finding& f) {
-        // A file's findings come together: its name is worked out once, and
-        // the findings of the file before are written out.
-        if (shown.empty() || shown_for != f.file.native()) {
-          shown = Shown(f.file, options.game_folder, written);
-          shown_for = f.file.native();
-          std::cout.write(out.data(), static_cast<std::streamsize>(out.size())).flush();
-          out.clear();
-        }
-        const char* severity = f.severity == check::Severity::kError     ? "error"
-                               : f.severity == check::Severity::kWarning ? "warning"
-                                                                         : "note";
-        if (json) {
-          out += "{\"file\":" + headless::JsonString(Utf8ToUtf16(shown)) +
-                 ",\"line\":" + std::to_string(f.line) + ",\"severity\":\"" + severity +
-                 "\",\"message\":" + headless::JsonString(Utf8ToUtf16(f.message)) + "}\n";
-        } else {
-          const size_t start = out.size();
-          out += shown;
-          if (f.line > 0) out += ":" + std::to_string(f.line);
-          out += std::string(": ") + severity + ": " + f.message;
-          // One finding, one line, whatever a file name or a quoted line
-          // holds: control characters other than the tab are shown as "?".
-          for (size_t i = start; i < out.size(); ++i) {
-            if (static_cast<unsigned char>(out[i]) < 0x20 && out[i] != '\t') out[i] = '?';
-          }
-          out += '\n';
-        }
-        if (out.size() >= (size_t{1} << 16)) {
-          std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
-          out.clear();
-        }
-      });
-  std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
-  std::cout.flush();
+  FindingWriter writer(json);
+  check::CheckCounts counts;
+  if (translation) {
+    counts = CheckTranslation({options.game_folder, options.settings_file}, written, *translation,
+                              writer);
+  } else {
+    // Each finding is written as soon as the checker hands it on: a game
+    // with a million findings is never held whole.
+    std::string shown_for;  // the file `shown` names, as the checker wrote it
+    std::string shown;
+    counts = check::CheckGame(options, [&](const check::Finding& f) {
+      // A file's findings come together: its name is worked out once, and
+      // the findings of the file before are written out.
+      if (shown.empty() || shown_for != f.file.native()) {
+        shown = Shown(f.file, options.game_folder, written);
+        shown_for = f.file.native();
+        writer.Flush();
+      }
+      writer.Write(shown, f.line, f.severity, f.message);
+    });
+  }
+  writer.Flush();
   if (counts.errors + counts.warnings > 0) {
     std::cerr << "tsumugi check: " << counts.errors << (counts.errors == 1 ? " error, " : " errors, ")
               << counts.warnings << (counts.warnings == 1 ? " warning\n" : " warnings\n");

@@ -3,7 +3,8 @@
 
 namespace tsumugi {
 
-// Runs "tsumugi check [--json] [--ini FILE] [GAMEDIR]" (argv[0] is "check").
+// Runs "tsumugi check [--json] [--translation FILE.po] [--ini FILE] [GAMEDIR]"
+// (argv[0] is "check").
 // Exit status: 0 when nothing is wrong (warnings aside), 1 when errors were
 // found, 2 for a bad command line.
 int CheckMain(int argc, char** argv);

@@ -164,6 +164,31 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
         return false;
       }
       (arg == "--trace" ? cl.trace : arg == "--coverage" ? cl.coverage : cl.text_log) = v;
+    } else if (arg == "--translation") {
+      if (!value(&v)) return false;
+      if (v.empty()) {
+        *error = "--translation takes a .po or .mo file";
+        return false;
+      }
+      cl.translation = v;
+    } else if (arg == "--lang") {
+      if (!value(&v)) return false;
+      // A language code names a file of the game's translations folder:
+      // nothing that could lead out of it.
+      if (v.empty() || v.size() > 32 ||
+          v.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_@-") !=
+              std::string::npos) {
+        *error = "--lang takes a language code such as en or pt_BR, not '" + v + "'";
+        return false;
+      }
+      cl.lang = v;
+    } else if (arg == "--wrap") {
+      if (!value(&v)) return false;
+      if (v != "words" && v != "characters") {
+        *error = "--wrap takes words or characters, not '" + v + "'";
+        return false;
+      }
+      cl.wrap = v;
     } else if (arg == "--desktop") {
       if (!value(&v)) return false;
       if (!ParseSize(v, &cl.desktop)) {
@@ -181,6 +206,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
       cl.game_folder = arg;
       have_folder = true;
     }
+  }
+  if (cl.translation && cl.lang) {
+    *error = "--translation and --lang exclude each other";
+    return false;
   }
   if (cl.audio_out && cl.no_sound) {
     *error = "--audio-out and --no-sound exclude each other";

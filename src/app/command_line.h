@@ -50,6 +50,12 @@ struct CommandLine {
   std::optional<std::string> coverage;
   // Every display line of typed text goes to this file as it is completed.
   std::optional<std::string> text_log;
+  // The game's texts in another language: a catalogue file, or the
+  // language of one in the game's "translations" folder.
+  std::optional<std::string> translation;
+  std::optional<std::string> lang;
+  // "words" or "characters": how lines break, whatever the translation says.
+  std::optional<std::string> wrap;
   std::string game_folder = ".";
 };
 

@@ -17,6 +17,7 @@
 #include "app/command_line.h"
 #include "app/explore_main.h"
 #include "app/strings_main.h"
+#include "app/translation_choice.h"
 #include "platform/media/media_service.h"
 #include "common/diagnostics.h"
 #include "common/file_lookup.h"
@@ -35,7 +36,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: tsumugi [options] [GAMEDIR]\n"
-    "       tsumugi check [--json] [GAMEDIR]\n"
+    "       tsumugi check [--json] [--translation FILE.po] [GAMEDIR]\n"
     "       tsumugi explore [--out DIR] [GAMEDIR]\n"
     "       tsumugi strings [--out FILE.pot] [GAMEDIR]\n"
     "Plays the game in GAMEDIR (default: the current folder); \"check\" reads it\n"
@@ -79,6 +80,14 @@ constexpr const char* kUsage =
     "  --coverage FILE     write which scenario lines ran, as an lcov tracefile\n"
     "  --text-log FILE     write the text shown, a display line at a time as it is\n"
     "                      completed: time, file:line, the text (UTF-8)\n"
+    "  --translation FILE  show the game's texts from a gettext catalogue, a .po\n"
+    "                      or .mo file made from \"tsumugi strings\"\n"
+    "  --lang LANG         the catalogue GAMEDIR/translations/LANG.po (default: the\n"
+    "                      locale's language in a window, none with --headless;\n"
+    "                      ja: the game's own text)\n"
+    "  --wrap words|characters  break lines between words or at any character\n"
+    "                      (default: as the translation's header says, else\n"
+    "                      characters, as the game did)\n"
     "  --help              this text\n"
     "  --version           the version\n"
     "\n"
@@ -294,6 +303,7 @@ int main(int argc, char** argv) {
   if (!ChooseSettingsFile(game, cl.ini_file, &options.settings_file, &error)) {
     return BadCommandLine(error);
   }
+  if (!ChooseTranslation(cl, game, &options, &error)) return BadCommandLine(error);
 
   // The player's settings: a window run reads the player's own, a headless
   // run only those named, so that its runs repeat.

@@ -20,7 +20,9 @@ void Engine::RegisterCommands() {
   // .cap TEXT
   on(u"cap", [this](CommandArgs& args) {
     state.window.Caption = args.Text(0);
-    host.SetCaption(state.window.Caption);
+    std::optional<std::u16string> shown;
+    if (options.translation) shown = Translated(args.Word(0));
+    host.SetCaption(shown ? *shown : state.window.Caption);
     return false;
   });
   // .wat MILLISECONDS

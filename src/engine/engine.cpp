@@ -47,6 +47,13 @@ Engine::Engine(Host& host_in, EngineOptions options_in)
       record(host.Clock(), catalogue, settings),
       player(*this) {
   RegisterCommands();
+  fonts.SetTextFace(options.text_face);
+  if (options.TextLaidOutOtherwise()) {
+    TextTranslator translate;
+    if (options.translation) translate = [this](std::u16string_view w) { return Translated(w); };
+    text.ShowTextsOtherwise(translate, options.wrap_words);
+    printer.ShowTextsOtherwise(translate);
+  }
   record.Listen(&player);
   host.SetEventSink(this);
 }
@@ -100,6 +107,18 @@ struct Engine::HostEvent {
   HostEvent& operator=(const HostEvent&) = delete;
   Engine& e;
 };
+
+std::optional<std::u16string> Engine::Translated(std::u16string_view written) {
+  const std::u16string* shown = options.translation->Find(script.CurrentFileName(), written);
+  if (shown == nullptr) return std::nullopt;
+  return vars.ExpandText(*shown);
+}
+
+std::u16string Engine::ShownCaption(const std::u16string& caption) const {
+  if (!options.translation) return caption;
+  const std::u16string* shown = options.translation->FindInAnyContext(caption);
+  return shown != nullptr ? *shown : caption;
+}
 
 void Engine::RebuildCaches() {
   text.RebuildPictures();

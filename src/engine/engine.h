@@ -67,6 +67,13 @@ class Engine final : public HostEvents {
   // Hands each command of the scenario language to the part that runs it.
   void RegisterCommands();
 
+  // A text of the current scenario as written, translated with the values
+  // put in; none without a translation of it.
+  std::optional<std::u16string> Translated(std::u16string_view written);
+  // The caption shown for the game's caption `caption` (its translation,
+  // looked for in every scenario, when it has one).
+  std::u16string ShownCaption(const std::u16string& caption) const;
+
   // Makes what the subsystems keep beside the state (pictures loaded from
   // files, the pointer picture) again from the state.
   void RebuildCaches();

@@ -3,7 +3,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <string>
+
+#include "common/translation.h"
 
 namespace tsumugi {
 
@@ -29,6 +33,20 @@ struct EngineOptions {
   bool resume = false;
   // The seed of ".rnd" (--seed); without it the host chooses.
   std::optional<uint64_t> seed;
+  // A translation of the game's texts, shown in their place (--translation,
+  // --lang or the locale); null for the game's own text.
+  std::shared_ptr<const Translation> translation;
+  // Lines break between words instead of at any character (--wrap words,
+  // or the translation's header asks for it).
+  bool wrap_words = false;
+  // The face the game's texts are drawn in instead of the one the game set
+  // (a proportional font for Latin script); empty for the game's own.
+  std::u16string text_face;
+  // The game's texts are laid out otherwise than the game itself would lay
+  // them out: what it holds of them is then kept apart from what is shown.
+  bool TextLaidOutOtherwise() const {
+    return translation != nullptr || wrap_words || !text_face.empty();
+  }
 };
 
 }  // namespace tsumugi

@@ -2,15 +2,14 @@
 
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "common/child_process.h"
 #include "common/file_lookup.h"
 
 namespace tsumugi::explore {
@@ -218,53 +217,26 @@ std::string GraphSvg(const Exploration& x, std::string* error) {
   // Graphviz runs in a child process of its own: what it keeps for the rest
   // of a process (its plugins, the font state they open) goes with the
   // child, and a graph it cannot take never brings the report down.
-  int fds[2];
-  if (pipe(fds) != 0) {
-    *error = std::string("cannot start Graphviz: ") + std::strerror(errno);
-    return "";
-  }
   const std::string dot = GraphDot(x);
-  const pid_t child = fork();
-  if (child < 0) {
-    *error = std::string("cannot start Graphviz: ") + std::strerror(errno);
-    close(fds[0]);
-    close(fds[1]);
+  std::string why;
+  const std::optional<std::string> answer = RunInChild(
+      [&] {
+        std::string svg, problem;
+        return RenderSvg(dot, &svg, &problem) ? "S" + svg : "E" + problem;
+      },
+      &why);
+  if (!answer) {
+    *error = "Graphviz stopped before it drew the graph: " + why;
     return "";
   }
-  if (child == 0) {
-    close(fds[0]);
-    std::string svg, why;
-    const std::string out = RenderSvg(dot, &svg, &why) ? "S" + svg : "E" + why;
-    for (size_t at = 0; at < out.size();) {
-      const ssize_t n = write(fds[1], out.data() + at, out.size() - at);
-      if (n <= 0 && errno != EINTR) break;
-      if (n > 0) at += static_cast<size_t>(n);
-    }
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string answer;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = read(fds[0], buffer, sizeof buffer);
-    if (n > 0) {
-      answer.append(buffer, static_cast<size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      break;
-    }
-  }
-  close(fds[0]);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (answer.empty() || answer[0] != 'S') {
-    *error = answer.size() > 1 ? answer.substr(1) : "Graphviz stopped before it drew the graph";
+  if (answer->empty() || (*answer)[0] != 'S') {
+    *error = answer->size() > 1 ? answer->substr(1) : "Graphviz drew nothing";
     return "";
   }
   // The document's own declarations go; the <svg> element stays.
-  const size_t start = answer.find("<svg");
+  const size_t start = answer->find("<svg");
   if (start == std::string::npos) *error = "Graphviz drew no picture";
-  return start == std::string::npos ? "" : answer.substr(start);
+  return start == std::string::npos ? "" : answer->substr(start);
 }
 
 std::string StoryboardHtml(const Exploration& x, const std::string& game_name) {

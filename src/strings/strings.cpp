@@ -27,13 +27,14 @@ bool HoldsSubstitution(std::u16string_view text) {
 // The entries of one file, identical texts sharing one.
 class FileEntries {
  public:
-  FileEntries(std::vector<Entry>& out, std::string context) : out_(out), context_(std::move(context)) {}
+  FileEntries(std::vector<Entry>& out, std::string context, fs::path file)
+      : out_(out), context_(std::move(context)), file_(std::move(file)) {}
 
   void Add(std::u16string_view text, int line) {
     if (text.empty()) return;
     auto [it, added] = index_.try_emplace(std::u16string(text), out_.size());
     if (added) {
-      out_.push_back({context_, Utf16ToUtf8(text), {}, HoldsSubstitution(text)});
+      out_.push_back({context_, Utf16ToUtf8(text), {}, HoldsSubstitution(text), file_});
     }
     out_[it->second].lines.push_back(line);
   }
@@ -41,6 +42,7 @@ class FileEntries {
  private:
   std::vector<Entry>& out_;
   std::string context_;
+  fs::path file_;
   std::map<std::u16string, size_t> index_;
 };
 
@@ -110,7 +112,7 @@ Extracted ExtractStrings(const StringsOptions& options) {
     }
     const GameText text(std::move(bytes));
     if (text.binary()) return;
-    FileEntries entries(result.entries, Utf16ToUtf8(name + settings.ScenarioExtension));
+    FileEntries entries(result.entries, Utf16ToUtf8(name + settings.ScenarioExtension), path);
     ReadFile(text, entries, config);
   };
   const GameFile config =

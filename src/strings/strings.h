@@ -16,13 +16,14 @@ struct StringsOptions {
 
 // One text to translate: as written in the scenario (substitutions such as
 // "[name]" kept), the scenario's file name as error reports write it
-// ("start.txt"), the lines that hold it, and whether it holds a
-// substitution.
+// ("start.txt"), the lines that hold it, whether it holds a substitution,
+// and the file it was read from (as found on disk).
 struct Entry {
   std::string context;
   std::string text;
   std::vector<int> lines;
   bool substitution = false;
+  std::filesystem::path file;
 };
 
 struct Extracted {

@@ -126,6 +126,18 @@ TEST(QuickSave, AcrossRunsTheGameGoesOnAsIfItHadNeverStopped) {
   }
 }
 
+TEST(QuickSave, ASnapshotOfTheFirstFormatStillLoads) {
+  // Written before the game's own text lines were kept beside the shown
+  // ones (a translation): it has none, and the game goes on all the same.
+  Play play;
+  fs::create_directories(play.saves);
+  fs::copy_file(fs::path(TSUMUGI_SNAPSHOT_DIR) / "sample-evening-version1.png", play.QuickSave());
+  const RunResult run = play.Run("key F9\n" + kToEnd + "screenshot end.png\n");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(play.Shot("end.png") == Uninterrupted());
+}
+
 TEST(QuickSave, QuickSavesLiveInTheGamesDataFolderNeverBesideItsScenarios) {
   Play play;
   const fs::path data_home = play.work / "xdg";

@@ -18,10 +18,12 @@
 #include <map>
 #include <sstream>
 
+#include "common/translation.h"
 #include "engine/engine.h"
 #include "platform/headless/headless_host.h"
 #include "platform/media/media_devices.h"
 #include "platform/media/wav_writer.h"
+#include "strings/strings.h"
 #include "support/playable_game.h"
 #include "support/test_support.h"
 
@@ -425,6 +427,126 @@ TEST_P(RollbackProperty, BackAndForwardEqualsNeverGoneBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, RollbackProperty, testing::Range(0, kShards));
+
+// A translation changes nothing the game holds: random games are played
+// without one and with one that gives every text itself (so that the player
+// takes the same ways), the game's own lines then kept apart from the shown
+// ones. At every wait the game's own lines must be the shown ones, and the
+// whole run must end as the one without a translation: the boxes, the trace,
+// the state (what was shown of each kept page aside) and the save files.
+class TranslationProperty : public testing::TestWithParam<int> {};
+
+// The game's texts, each translated as itself.
+std::shared_ptr<const Translation> SameTexts(const fs::path& game) {
+  strings::StringsOptions options;
+  options.game_folder = game;
+  options.settings_file = game / "none.ini";
+  const strings::Extracted texts = strings::ExtractStrings(options);
+  EXPECT_EQ(texts.error, "");
+  std::string po = strings::PotText(texts.entries, "game");
+  for (size_t at = 0; (at = po.find("\nmsgid \"", at)) != std::string::npos;) {
+    const size_t end = po.find('\n', at + 1);
+    const std::string id = po.substr(at + 7, end - at - 7);
+    const std::string empty = "\nmsgstr \"\"";
+    if (id != "\"\"" && po.compare(end, empty.size(), empty) == 0) {
+      po.replace(end, empty.size(), "\nmsgstr " + id);
+    }
+    at = end;
+  }
+  TranslationLoad load = Translation::FromPoText(po, "same.po");
+  EXPECT_NE(load.translation, nullptr) << load.error << "\n" << po;
+  return load.translation;
+}
+
+// The folder's files and their bytes.
+std::map<std::string, std::string> Files(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (const auto& entry : fs::recursive_directory_iterator(folder, ec)) {
+    if (entry.is_regular_file()) files[entry.path().lexically_relative(folder).string()] = ReadFile(entry.path());
+  }
+  return files;
+}
+
+TEST_P(TranslationProperty, TheGameHoldsWhatItWouldWithoutOne) {
+  const int all = EnvNumber("TSUMUGI_SNAPSHOT_CASES", kDefaultCases) / 4;
+  const int shard = GetParam();
+  const int cases = all / kShards + (shard < all % kShards ? 1 : 0);
+  const int seed = EnvNumber("TSUMUGI_SNAPSHOT_SEED", 1);
+  TempDir dir;
+  const fs::path game = dir / "game";
+  PlayableGameMaker::WriteAssets(game);
+  int failures = 0;
+  long translated_lines = 0;
+  const int first = shard * (all / kShards) + std::min(shard, all % kShards);
+  for (int i = first; i < first + cases && failures < 3; ++i) {
+    const uint32_t game_seed = static_cast<uint32_t>(seed) * 1000033u + static_cast<uint32_t>(i);
+    PlayableGameMaker maker(game_seed);
+    const std::string input = maker.MakeGame(game);
+    const headless::InputParseResult parsed = headless::ParseInputScript(input);
+    ASSERT_EQ(parsed.error, "") << input;
+    const std::string what = "game " + std::to_string(i) + " (seed " + std::to_string(seed) + ")";
+
+    GameRun a, b;
+    const fs::path saves_a = dir / "saves-a", saves_b = dir / "saves-b";
+    CopyFolder(fs::path(), saves_a);
+    CopyFolder(fs::path(), saves_b);
+    {
+      headless::HeadlessHost host(Options(parsed.actions, a, fs::path()));
+      Engine engine(host, GameOptions(game, saves_a));
+      engine.record.Start(&a.trace, false);
+      a.status = engine.Run();
+      a.state = engine.state;
+      a.shown = host.ShownScreen();
+    }
+    {
+      headless::HeadlessHost host(Options(parsed.actions, b, fs::path()));
+      EngineOptions options = GameOptions(game, saves_b);
+      options.translation = SameTexts(game);
+      Engine engine(host, options);
+      engine.record.Start(&b.trace, false);
+      engine.player.snapshot_points = [&](std::optional<uint32_t>) {
+        const TextWindowState& t = engine.state.text;
+        if (t.HeldLines != t.TextLines || t.HeldCurrentLine != t.CurrentTextLine) {
+          ADD_FAILURE() << what << ": the game's own lines part from the shown ones at "
+                        << engine.host.Clock().TimeGetTime() << " ms";
+        }
+        for (const TextLine& line : t.TextLines) translated_lines += !line.Text.empty();
+      };
+      b.status = engine.Run();
+      b.state = engine.state;
+      b.shown = host.ShownScreen();
+    }
+    if (a.err.str().find("without letting engine time pass") != std::string::npos ||
+        b.err.str().find("without letting engine time pass") != std::string::npos) {
+      continue;
+    }
+    // What was shown of each kept page is beside the game.
+    TextWindowState& t = b.state.text;
+    t.HeldLines.clear();
+    t.HeldSnapLines.clear();
+    t.HeldCurrentLine = a.state.text.HeldCurrentLine;
+    t.HeldSnapLastLine = a.state.text.HeldSnapLastLine;
+    t.HeldSnapCurrentLine = a.state.text.HeldSnapCurrentLine;
+    for (PageMemoryTable* table : {&t.RecallMemories, &b.state.buttons.ButtonMemories}) {
+      for (PageMemory& memory : *table) memory = {memory.File, memory.Line, memory.LastLine,
+                                                  memory.CurrentLine, memory.Lines, {}, -1, 0};
+    }
+    bool same = SameRest(what, a, b, {});
+    if (Files(saves_a) != Files(saves_b)) {
+      ADD_FAILURE() << what << ": the save files differ";
+      same = false;
+    }
+    if (!same) {
+      ++failures;
+      ADD_FAILURE() << what << ": script\n" << ReadFile(game / "data/start.txt") << "\ninput\n" << input;
+    }
+  }
+  // The texts were there to translate.
+  EXPECT_GT(translated_lines, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, TranslationProperty, testing::Range(0, kShards));
 
 }  // namespace
 }  // namespace tsumugi::test

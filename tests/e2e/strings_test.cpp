@@ -85,5 +85,82 @@ TEST(Strings, SameTextsShareAnEntryAndSubstitutionsAreMarked) {
             4);
 }
 
+// "tsumugi check --translation": a catalogue held against its game.
+TEST(Strings, CheckTranslationFindsStaleMissingAndBrokenEntries) {
+  TempDir work;
+  WriteCp932(work / "game/data/start.txt",
+             ".tsw\n"
+             "[name]さん、こんにちは。\n"
+             "未訳の行。\n"
+             "あいまい。\n"
+             "空の訳。\n"
+             "[name]は[name]。\n"
+             "[name]が来た。\n"
+             "未訳の行。\n"
+             ".end\n");
+  const std::string po = (work / "en.po").string();
+  WriteFile(po,
+            "msgid \"\"\n"
+            "msgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n"
+            "\n"
+            "msgctxt \"start.txt\"\n"
+            "msgid \"[name]さん、こんにちは。\"\n"
+            "msgstr \"Hello, [name].\"\n"
+            "\n"
+            "#, fuzzy\n"
+            "msgctxt \"start.txt\"\n"
+            "msgid \"あいまい。\"\n"
+            "msgstr \"Vague.\"\n"
+            "\n"
+            "msgctxt \"start.txt\"\n"
+            "msgid \"空の訳。\"\n"
+            "msgstr \"\"\n"
+            "\n"
+            "msgctxt \"start.txt\"\n"
+            "msgid \"[name]は[name]。\"\n"
+            "msgstr \"[name] is.\"\n"
+            "\n"
+            "msgctxt \"start.txt\"\n"
+            "msgid \"[name]が来た。\"\n"
+            "msgstr \"[nmae] came.\"\n"
+            "\n"
+            "#: start.txt:40\n"
+            "msgctxt \"start.txt\"\n"
+            "msgid \"消えた行。\"\n"
+            "msgstr \"Gone.\"\n");
+  const std::string game = (work / "game").string();
+  const RunResult run = RunTsumugi({"check", "--translation", po, game}, work.path());
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  const std::string start = (fs::path(game) / "data/start.txt").string();
+  std::string expected = po +
+                         ": warning: \"消えた行。\" (msgctxt \"start.txt\", #: start.txt:40) is no "
+                         "longer a text of the game\n";
+  for (const char* finding :
+       {"3: warning: not in the translation: \"未訳の行。\" (and on 1 more line)",
+        "4: warning: the translation is marked fuzzy, so the game shows the text: \"あいまい。\"",
+        "5: warning: not translated: \"空の訳。\"",
+        "6: error: the translation's substitutions differ from the text's (missing [name]): "
+        "\"[name]は[name]。\"",
+        "7: error: the translation's substitutions differ from the text's (missing [name]; added "
+        "[nmae]): \"[name]が来た。\""}) {
+    expected += start + ":" + finding + "\n";
+  }
+  // Line 2's translation keeps its substitution: no finding.
+  EXPECT_EQ(run.out, expected);
+  EXPECT_NE(run.err.find("2 errors, 4 warnings"), std::string::npos) << run.err;
+  const RunResult json = RunTsumugi({"check", "--json", "--translation", po, game}, work.path());
+  ASSERT_EQ(json.lines().size(), 6u) << json.out;
+  EXPECT_NE(json.lines()[4].find("\"line\":6,\"severity\":\"error\""), std::string::npos)
+      << json.out;
+
+  // A catalogue gettext cannot read: its file and line.
+  WriteFile(work / "bad.po", "msgid \"a\"\nmsgstr \"b\"\nmsgstr oops\n");
+  const RunResult bad =
+      RunTsumugi({"check", "--translation", (work / "bad.po").string(), game}, work.path());
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out.rfind((work / "bad.po").string() + ":3: error: ", 0), 0u) << bad.out;
+  EXPECT_EQ(Count(bad.out, "\n"), 1u) << bad.out;
+}
+
 }  // namespace
 }  // namespace tsumugi

@@ -100,8 +100,9 @@ TEST(GdiTextMetrics, CharacterExtraFollowsEveryCharacterTheLastToo) {
   EXPECT_EQ(font->Extent(u"あいA", -5).width, 32 + 32 + 16 - 3 * 5);
   EXPECT_EQ(font->Extent(u"あ", 7), (Size{39, 32}));
   EXPECT_EQ(font->Extent(u"", 7).width, 0);
-  // A surrogate pair is one character: one glyph, one extra.
-  const std::u16string pair = u"\U0001F600";
+  // A surrogate pair is one character: one glyph, one extra (one no font
+  // has, so that it is the missing-character glyph, as wide as the others).
+  const std::u16string pair = u"\U000F0000";
   ASSERT_EQ(pair.size(), 2u);
   EXPECT_EQ(font->Extent(pair, 0).width, 32);
   EXPECT_EQ(font->Extent(pair, 7).width, 39);
@@ -202,6 +203,25 @@ TEST(GdiTextFaces, LatinFaceTakesJapaneseGlyphsFromIpaGothic) {
   ipa->Draw(from_ipa, 4, shift, u"あ", kTextColor, 0);
   EXPECT_TRUE(SameAsRegion(from_latin, from_ipa, 0, 0));
   EXPECT_GT(CountChanged(Painted(48, 48), from_latin), 50);
+}
+
+TEST(GdiTextFaces, ACharacterNeitherFaceHasComesFromAnyFontThatHasIt) {
+  // Georgian letters are in DejaVu Sans, not in the IPA faces: a translation
+  // that has them shows them in the Japanese game's face, never a blank or
+  // the missing-character box.
+  FontEngine& engine = SmoothEngine();
+  if (engine.GetFont(LogFont{u"DejaVu Sans", 32})->Family() != "DejaVu Sans") {
+    GTEST_SKIP() << "DejaVu Sans is not installed";
+  }
+  const auto ipa = DefaultFont();
+  Surface letter = Painted(48, 48);
+  ipa->Draw(letter, 4, 0, u"\u10D0", kTextColor, 0);
+  Surface missing = Painted(48, 48);
+  ipa->Draw(missing, 4, 0, u"\uE000", kTextColor, 0);  // no font has it
+  EXPECT_GT(CountChanged(Painted(48, 48), letter), 20);
+  EXPECT_FALSE(SameAsRegion(letter, missing, 0, 0));
+  // It measures as its own font's letter, not as a full-width cell.
+  EXPECT_LT(ipa->Extent(u"\u10D0", 0).width, 32);
 }
 
 // ---------------------------------------------------------------------------

@@ -86,6 +86,23 @@ SaveState SaveFiles::Capture() const {
 }
 
 void SaveFiles::Restore(SaveState state) {
+  // A save file keeps the game's own lines of a page, not what was shown of
+  // them (a translation): that stays only for a page the file gives back
+  // unchanged.
+  const auto keep_shown = [](PageMemoryTable& read, const PageMemoryTable& before) {
+    for (size_t i = 0; i < read.size(); ++i) {
+      PageMemory& m = read[i];
+      const PageMemory& old = before[i];
+      if (m.File != old.File || m.Line != old.Line || m.LastLine != old.LastLine ||
+          m.CurrentLine != old.CurrentLine || m.Lines != old.Lines) {
+        m.Shown.clear();
+        m.ShownLastLine = -1;
+        m.ShownCurrentLine = 0;
+      }
+    }
+  };
+  keep_shown(state.Recall, text_state_.RecallMemories);
+  keep_shown(state.Button, buttons_state_.ButtonMemories);
   calls_state_.MemoryFile = state.CallFile;
   calls_state_.MemoryLine = state.CallLine;
   text_state_.RecallMemories = std::move(state.Recall);

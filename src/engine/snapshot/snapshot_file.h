@@ -40,8 +40,10 @@ namespace tsumugi {
 
 // The newest format this build writes and reads. A change to the layout of
 // the file or of the payload takes the next number; a file of a higher one
-// is refused as newer.
-inline constexpr uint32_t kSnapshotFormatVersion = 1;
+// is refused as newer. Version 2 added the game's own text lines kept beside
+// the shown ones (a translation) at the payload's end; version 1 payloads,
+// which end before them, are read as having none.
+inline constexpr uint32_t kSnapshotFormatVersion = 2;
 
 // The thumbnail MakeThumbnail draws, and the largest picture a snapshot may
 // carry.

@@ -80,7 +80,9 @@ void ConfigFile::Read(int* page_count) {
       if (first == u".int" || first == u".str") {
         Declare(first == u".int");
       } else if (first == u".cap") {
-        window_.SetCaption(vars_.ExpandText(script_state_.CurrentLine));
+        std::optional<std::u16string> shown;
+        if (translate_) shown = translate_(script_state_.CurrentLine);
+        window_.SetCaption(shown ? *shown : vars_.ExpandText(script_state_.CurrentLine));
       } else if (first == u".cmd") {
         settings.ColorModeIndex = vars_.ArgToInteger(script_state_.CurrentLine);
       } else if (first == u".scr") {

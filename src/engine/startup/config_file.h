@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/state/game_state.h"
+#include "engine/text/text_context.h"
 
 namespace tsumugi {
 
@@ -34,10 +35,13 @@ class ConfigFile {
   // Reads the file when there is one, then finishes the declarations. Sets
   // `page_count` (-1 when no usable ".scr" line was met).
   void Read(int* page_count);
+  // Its caption is shown translated by `translate` when that has it.
+  void ShowCaptionTranslated(TextTranslator translate) { translate_ = std::move(translate); }
 
  private:
   void Declare(bool integer);
 
+  TextTranslator translate_;
   HostDialogs& dialogs_;
   HostWindow& window_;
   Settings& settings_;

@@ -148,6 +148,9 @@ void Startup::ResetEngine() {
 
   ConfigFile config(e_.host.Dialogs(), e_.host.Window(), e_.settings, e_.form, e_.script, e_.vars,
                     e_.files, e_.state.script);
+  if (e_.options.translation) {
+    config.ShowCaptionTranslated([this](std::u16string_view w) { return e_.Translated(w); });
+  }
   int page_count = -1;
   config.Read(&page_count);
   e_.pages.SetPageCount(page_count >= 0 ? page_count : Pages::kDefaultPageCount);

@@ -137,6 +137,13 @@ struct PageMemory {
   // The CurrentTextLine to restore.
   int32_t CurrentLine = 0;
   std::array<TextLine, kMemoryLines> Lines;
+  // What the player saw of the page, when the game's texts are shown
+  // otherwise than the game lays them out (a translation): Lines above are
+  // the game's own, which save files keep. Empty otherwise, and after a
+  // save file was read.
+  std::vector<TextLine> Shown;
+  int32_t ShownLastLine = -1;
+  int32_t ShownCurrentLine = 0;
 
   friend bool operator==(const PageMemory&, const PageMemory&) = default;
 };
@@ -230,6 +237,17 @@ struct TextWindowState {
   int32_t SnapCurrentLine = 0;
   int32_t SnapLastLine = -1;
   std::vector<TextLine> SnapLines{TextLine{}};
+  // While the game's texts are shown otherwise than the game lays them out
+  // (a translation, lines broken between words), the display lines above
+  // are what the player sees, and these are the game's own: its own text
+  // broken at any character in its own font, as the game has always held
+  // it. What the game writes of a page (save files) comes from these. Empty
+  // otherwise.
+  std::vector<TextLine> HeldLines;
+  int32_t HeldCurrentLine = 0;
+  std::vector<TextLine> HeldSnapLines;
+  int32_t HeldSnapLastLine = -1;
+  int32_t HeldSnapCurrentLine = 0;
   // The recall point: 0 for none.
   int32_t RecallFile = 0;
   int32_t RecallLine = 0;

@@ -55,6 +55,9 @@ class Checker {
   void Memory(const PageMemory& m, int files) {
     That(m.File >= 0 && m.File <= files, "a page memory names no scenario");
     That(m.LastLine >= -1 && m.LastLine < kMemoryLines, "a page memory's line count");
+    That(m.Shown.size() <= kMemoryLines && m.ShownLastLine >= -1 &&
+             m.ShownLastLine < static_cast<int64_t>(m.Shown.size()),
+         "a page memory's shown lines");
   }
 
  private:
@@ -125,6 +128,13 @@ bool Check(const Snapshot& s, std::string* why) {
   c.That(t.SnapFile >= 0 && t.SnapFile <= files && t.RecallFile >= 0 && t.RecallFile <= files,
          "the page snapshot or the recall point names no scenario");
   for (const PageMemory& m : t.RecallMemories) c.Memory(m, files);
+  c.That(t.HeldLines.empty() || (t.HeldLines.size() == t.TextLines.size() &&
+                                 t.HeldCurrentLine >= 0 && t.HeldCurrentLine <= t.LastLineIndex + 1),
+         "the game's own display lines");
+  c.That(t.HeldSnapLastLine >= -1 && t.HeldSnapLastLine < kMemoryLines &&
+             (t.HeldSnapLines.empty() ||
+              t.HeldSnapLines.size() >= static_cast<size_t>(std::max(1, t.HeldSnapLastLine + 1))),
+         "the game's own page snapshot");
   constexpr int kSide = TextWindow::kMaxWindowSide;
   for (const gdi::Surface* surface : {&t.PicTextCanvas, &t.PicTextSpace, &t.PicTextSave}) {
     c.Side(surface->Width(), kSide, "a text window picture's size");
@@ -289,6 +299,12 @@ void Walk(Io& io, Snapshot& s) {
   io(left);
   s.pause_left = paused ? std::optional<uint32_t>(left) : std::nullopt;
   io(s.engine_time);
+  // Added after the first snapshots were written: a snapshot that ends
+  // before them has none (it was taken showing the game's own text).
+  if constexpr (requires { io.AtEnd(); }) {
+    if (io.AtEnd()) return;
+  }
+  WalkHeldText(io, s.state);
 }
 
 std::string SnapshotGameName(const std::vector<std::u16string>& scenario_names) {
@@ -468,7 +484,7 @@ void ApplySnapshot(Engine& engine, const Snapshot& snapshot, HeldInput held) {
     if (!file.empty()) file = root / file;
   });
   host.Media().Restore(media);
-  host.SetCaption(snapshot.state.window.Caption);
+  host.SetCaption(engine.ShownCaption(snapshot.state.window.Caption));
   host.Refresh();
 }
 

@@ -124,6 +124,7 @@ void Walk(Io& io, TextWindowState& s) {
   Walk(io, s.RecallMemories);
 }
 
+
 template <typename Io>
 void Walk(Io& io, PrintState& s) {
   io(s.PrintLeading);
@@ -187,6 +188,26 @@ void Walk(Io& io, GameState& s) {
   io(s.cursor.Picture);
   Walk(io, s.media);
   io(s.window.Caption);
+}
+
+// The game's own lines beside the shown ones (a translation), and what was
+// shown of each kept page. Walked after the rest of a snapshot, which was
+// complete without them.
+template <typename Io>
+void WalkHeldText(Io& io, GameState& game) {
+  TextWindowState& s = game.text;
+  Walk(io, s.HeldLines);
+  io(s.HeldCurrentLine);
+  Walk(io, s.HeldSnapLines);
+  io(s.HeldSnapLastLine);
+  io(s.HeldSnapCurrentLine);
+  for (PageMemoryTable* table : {&s.RecallMemories, &game.buttons.ButtonMemories}) {
+    for (PageMemory& memory : *table) {
+      Walk(io, memory.Shown);
+      io(memory.ShownLastLine);
+      io(memory.ShownCurrentLine);
+    }
+  }
 }
 
 }  // namespace tsumugi

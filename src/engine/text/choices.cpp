@@ -49,6 +49,10 @@ void TextWindow::LayOutChoices() {
       !s_.TextLines[static_cast<size_t>(s_.CurrentTextLine)].Text.empty()) {
     ++s_.CurrentTextLine;
   }
+  if (hold_ && s_.HeldCurrentLine >= 0 && s_.HeldCurrentLine <= s_.LastLineIndex &&
+      !s_.HeldLines[static_cast<size_t>(s_.HeldCurrentLine)].Text.empty()) {
+    ++s_.HeldCurrentLine;
+  }
   for (;;) {
     script.ReadScriptLine();
     if (!script_state_.CurrentLine.empty() && script_state_.CurrentLine[0] == u'.') break;
@@ -110,13 +114,14 @@ void TextWindow::HoverTick() {
   const Point pointer = window_.GetCursorPos();
   const int32_t hovered =
       ChoiceHitTest(static_cast<float>(pointer.x), static_cast<float>(pointer.y));
-  for (int i = 0; i <= s_.LastLineIndex; ++i) {
-    TextLine& line = s_.TextLines[static_cast<size_t>(i)];
-    if (line.ChoiceNumber == 0) continue;
-    const bool selected = line.ChoiceNumber == hovered;
-    line.TextColour = selected ? s_.SelectedColour : s_.NotSelectedColour;
-    line.ShadowColour = selected ? s_.SelectedShadowColour : s_.NotSelectedShadowColour;
-  }
+  ForEachTable([&](std::vector<TextLine>& lines) {
+    for (TextLine& line : lines) {
+      if (line.ChoiceNumber == 0) continue;
+      const bool selected = line.ChoiceNumber == hovered;
+      line.TextColour = selected ? s_.SelectedColour : s_.NotSelectedColour;
+      line.ShadowColour = selected ? s_.SelectedShadowColour : s_.NotSelectedShadowColour;
+    }
+  });
   // Every line is drawn again; those that look as they did cost nothing.
   bool changed = false;
   for (int i = 0; i <= s_.LastLineIndex; ++i) changed |= DrawTextLine(i, true);
@@ -133,14 +138,16 @@ void TextWindow::HoverTick() {
 
 void TextWindow::EndChoiceWait(int32_t taken) {
   clock_.EnableTimer(TimerId::kTimer1, false);
-  for (TextLine& line : s_.TextLines) {
-    if (line.ChoiceNumber == 0) continue;
-    const bool selected = taken != 0 && line.ChoiceNumber == taken;
-    if (selected) record_.ChoiceTaken(AsDrawn(line.Text));
-    line.TextColour = selected ? s_.SelectedColour : s_.NotSelectedColour;
-    line.ShadowColour = selected ? s_.SelectedShadowColour : s_.NotSelectedShadowColour;
-    line.ChoiceNumber = 0;
-  }
+  ForEachTable([&](std::vector<TextLine>& lines) {
+    for (TextLine& line : lines) {
+      if (line.ChoiceNumber == 0) continue;
+      const bool selected = taken != 0 && line.ChoiceNumber == taken;
+      if (selected && &lines == &s_.TextLines) record_.ChoiceTaken(Drawn(line.Text));
+      line.TextColour = selected ? s_.SelectedColour : s_.NotSelectedColour;
+      line.ShadowColour = selected ? s_.SelectedShadowColour : s_.NotSelectedShadowColour;
+      line.ChoiceNumber = 0;
+    }
+  });
   for (int i = 0; i <= s_.LastLineIndex; ++i) DrawTextLine(i, true);
   PresentCanvas();
 }
@@ -152,38 +159,58 @@ void TextWindow::SnapshotPage() {
   if (!buttons && !(input_state_.RightClickReturns && s_.RecallFile != 0)) return;
   s_.SnapFile = script_state_.CurrentFile;
   s_.SnapLine = script_state_.CurrentLineNumber - 1;
-  s_.SnapCurrentLine = s_.CurrentTextLine;
-  int n;
-  if (s_.CurrentTextLine > s_.LastLineIndex) {
-    n = s_.LastLineIndex;
-  } else if (s_.CurrentTextLine < 0) {
-    n = -1;
-  } else {
-    n = s_.TextLines[static_cast<size_t>(s_.CurrentTextLine)].Text.empty() ? s_.CurrentTextLine - 1
-                                                                           : s_.CurrentTextLine;
-  }
-  // A memory holds 64 display lines; the rest of a longer page is lost.
-  n = std::min(n, kMemoryLines - 1);
-  s_.SnapLastLine = n;
-  if (n < 0) {
-    s_.SnapLines.assign(1, TextLine{});
-  } else {
-    s_.SnapLines.assign(s_.TextLines.begin(), s_.TextLines.begin() + n + 1);
+  const auto snap = [&](const std::vector<TextLine>& lines, int32_t current_line,
+                        std::vector<TextLine>& snap_lines, int32_t& last, int32_t& current) {
+    current = current_line;
+    int n;
+    if (current_line > s_.LastLineIndex) {
+      n = s_.LastLineIndex;
+    } else if (current_line < 0) {
+      n = -1;
+    } else {
+      n = lines[static_cast<size_t>(current_line)].Text.empty() ? current_line - 1 : current_line;
+    }
+    // A memory holds 64 display lines; the rest of a longer page is lost.
+    n = std::min(n, kMemoryLines - 1);
+    last = n;
+    if (n < 0) {
+      snap_lines.assign(1, TextLine{});
+    } else {
+      snap_lines.assign(lines.begin(), lines.begin() + n + 1);
+    }
+  };
+  snap(s_.TextLines, s_.CurrentTextLine, s_.SnapLines, s_.SnapLastLine, s_.SnapCurrentLine);
+  if (hold_) {
+    snap(s_.HeldLines, s_.HeldCurrentLine, s_.HeldSnapLines, s_.HeldSnapLastLine,
+         s_.HeldSnapCurrentLine);
   }
 }
 
 void TextWindow::StoreSnapshot(PageMemory& memory) const {
   memory.File = s_.SnapFile;
   memory.Line = s_.SnapLine;
-  memory.LastLine = s_.SnapLastLine;
-  memory.CurrentLine = s_.SnapCurrentLine;
+  // The memory keeps the game's own lines (save files write them) and,
+  // when the texts are shown otherwise, what was shown beside them.
+  const bool apart = hold_ && !s_.HeldSnapLines.empty();
+  memory.LastLine = apart ? s_.HeldSnapLastLine : s_.SnapLastLine;
+  memory.CurrentLine = apart ? s_.HeldSnapCurrentLine : s_.SnapCurrentLine;
+  const std::vector<TextLine>& own = apart ? s_.HeldSnapLines : s_.SnapLines;
   for (int i = 0; i < kMemoryLines; ++i) {
     TextLine& line = memory.Lines[static_cast<size_t>(i)];
-    if (i <= s_.SnapLastLine) {
-      line = s_.SnapLines[static_cast<size_t>(i)];
+    if (i <= memory.LastLine) {
+      line = own[static_cast<size_t>(i)];
     } else {
       line.Text.clear();
     }
+  }
+  memory.Shown.clear();
+  memory.ShownLastLine = -1;
+  memory.ShownCurrentLine = 0;
+  if (apart) {
+    memory.Shown.assign(s_.SnapLines.begin(),
+                        s_.SnapLines.begin() + std::max(0, s_.SnapLastLine + 1));
+    memory.ShownLastLine = s_.SnapLastLine;
+    memory.ShownCurrentLine = s_.SnapCurrentLine;
   }
 }
 
@@ -232,17 +259,33 @@ void TextWindow::ReturnToMemory(const PageMemory& memory, int32_t kind, int32_t 
   Script& script = script_;
   if (redraw == 1) {
     EraseCanvas(0, s_.PicTextCanvas.Height());
-    for (TextLine& line : s_.TextLines) line.Text.clear();
+    ForEachTable([](std::vector<TextLine>& lines) {
+      for (TextLine& line : lines) line.Text.clear();
+    });
     if (int64_t{s_.LastLineIndex} + 1 < memory.CurrentLine) {
       script.ScriptError(u"メモリー内のテキストをテキスト表示欄に表示しきれません", false);
     }
-    // Only the lines the present window has are put back.
-    const int last = std::min({memory.LastLine, s_.LastLineIndex, kMemoryLines - 1});
-    for (int i = 0; i <= last; ++i) {
-      s_.TextLines[static_cast<size_t>(i)] = memory.Lines[static_cast<size_t>(i)];
-      DrawTextLine(i, true);
+    // Only the lines the present window has are put back. A page read from
+    // a save file has only the game's own lines: they are shown then.
+    const bool shown_apart = hold_ && !memory.Shown.empty();
+    const auto put_back = [&](std::vector<TextLine>& lines, const TextLine* from, int32_t from_last,
+                              int32_t from_current, int32_t& current) {
+      const int last = std::min({from_last, s_.LastLineIndex, kMemoryLines - 1});
+      for (int i = 0; i <= last; ++i) lines[static_cast<size_t>(i)] = from[i];
+      current = std::clamp(from_current, 0, s_.LastLineIndex + 1);
+    };
+    if (shown_apart) {
+      put_back(s_.TextLines, memory.Shown.data(), memory.ShownLastLine, memory.ShownCurrentLine,
+               s_.CurrentTextLine);
+    } else {
+      put_back(s_.TextLines, memory.Lines.data(), memory.LastLine, memory.CurrentLine,
+               s_.CurrentTextLine);
     }
-    s_.CurrentTextLine = std::clamp(memory.CurrentLine, 0, s_.LastLineIndex + 1);
+    if (hold_) {
+      put_back(s_.HeldLines, memory.Lines.data(), memory.LastLine, memory.CurrentLine,
+               s_.HeldCurrentLine);
+    }
+    for (int i = 0; i <= s_.LastLineIndex; ++i) DrawTextLine(i, true);
     PresentCanvas();
   }
   script.RewindScenario(memory.File);

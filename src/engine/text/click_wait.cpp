@@ -103,7 +103,7 @@ void TextWindow::ShowClickMarker(MarkerKind kind) {
     int64_t my = 0;
     if (n >= 0) {
       const gdi::Font& font = s_.Canvas.Font(fonts_);
-      mx = int64_t{font.Extent(AsDrawn(s_.TextLines[static_cast<size_t>(n)].Text),
+      mx = int64_t{font.Extent(Drawn(s_.TextLines[static_cast<size_t>(n)].Text),
                                s_.Canvas.char_extra)
                        .width} -
            s_.CharacterSpacing;
@@ -176,7 +176,13 @@ void TextWindow::ClearTextWindow(int32_t mode) {
   } else if (mode == 1) {
     for (int i = 0; i <= s_.LastLineIndex; ++i) ScrollTextUp();
   }
+  if (hold_ && mode == 0) {
+    for (TextLine& line : s_.HeldLines) line.Text.clear();
+  } else if (hold_ && mode == 1) {
+    for (int i = 0; i <= s_.LastLineIndex; ++i) ScrollHeldUp();
+  }
   s_.CurrentTextLine = 0;
+  s_.HeldCurrentLine = 0;
 }
 
 void TextWindow::WaitMilliseconds(int32_t script_milliseconds) {

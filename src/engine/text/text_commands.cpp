@@ -93,6 +93,10 @@ bool TextWindow::Tmd(CommandArgs& args) {
     if (s_.CurrentTextLine > s_.LastLineIndex) ScrollTextUp();
     LineCompleted(s_.CurrentTextLine);
     s_.CurrentTextLine = std::min(s_.CurrentTextLine + 1, s_.LastLineIndex + 1);
+    if (hold_) {
+      if (s_.HeldCurrentLine > s_.LastLineIndex) ScrollHeldUp();
+      s_.HeldCurrentLine = std::min(s_.HeldCurrentLine + 1, s_.LastLineIndex + 1);
+    }
   }
   s_.TextMode = mode;
   return false;
@@ -154,6 +158,7 @@ bool TextWindow::Txt(CommandArgs& args) {
     // Every record is new: lines not yet begun are black until text starts
     // on them.
     s_.TextLines.assign(static_cast<size_t>(count), TextLine{});
+    if (hold_) s_.HeldLines = s_.TextLines;
   } else if (form == u"space" || form == u"canvas") {
     TxtSpaceOrCanvas(args, form == u"space");
   } else if (form.starts_with(u"font")) {

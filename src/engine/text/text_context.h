@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,10 +32,11 @@ class TextContext {
     return a.font == b.font && a.char_extra == b.char_extra;
   }
 
-  // The realised font for `font`, asked for again only when `font` changed.
+  // The realised font the text is drawn in for `font`, asked for again only
+  // when `font` changed.
   const gdi::Font& Font(gdi::FontEngine& fonts) {
     if (!realised_ || !(realised_for_ == font)) {
-      realised_ = fonts.GetFont(font);
+      realised_ = fonts.GetTextFont(font);
       realised_for_ = font;
     }
     return *realised_;
@@ -43,6 +46,10 @@ class TextContext {
   std::shared_ptr<const gdi::Font> realised_;
   gdi::LogFont realised_for_;
 };
+
+// A text of the current scenario as written, in the language shown: its
+// translation with the values put in; none when it has none.
+using TextTranslator = std::function<std::optional<std::u16string>(std::u16string_view written)>;
 
 // Text is drawn and measured as the code page bytes of the system: a
 // character the code page lacks comes out as "?", as it always did.

@@ -57,7 +57,10 @@ bool TextPrinter::Tpr(CommandArgs& args) {
   }
   const int32_t x = args.Integer(1);
   int64_t y = args.Integer(2);
-  const std::u16string& text = args.Text(3);
+  std::u16string text = args.Text(3);
+  if (translate_) {
+    if (std::optional<std::u16string> shown = translate_(args.Word(3))) text = std::move(*shown);
+  }
   if (text.empty()) return false;
 
   const gdi::Font& font = context->Font(fonts_);
@@ -70,7 +73,7 @@ bool TextPrinter::Tpr(CommandArgs& args) {
         std::u16string_view(text).substr(start, end == std::u16string::npos ? end : end - start);
     int64_t height;
     if (!piece.empty()) {
-      const std::u16string drawn = AsDrawn(piece);
+      const std::u16string drawn = as_is_ ? std::u16string(piece) : AsDrawn(piece);
       const Size size = font.Extent(drawn, extra);
       const int64_t width = int64_t{size.width} - s_.PrintSpacing;
       height = size.height;

@@ -29,6 +29,12 @@ class TextPrinter {
   TextPrinter(HostWindow& window, gdi::FontEngine& fonts, Pages& pages, TextWindowState& text_state,
               PrintState& state);
 
+  // Printed texts are shown translated (see TextWindow::ShowTextsOtherwise).
+  void ShowTextsOtherwise(TextTranslator translate) {
+    translate_ = std::move(translate);
+    as_is_ = true;
+  }
+
   // Gives the screen and every page the canvas font and character spacing
   // of the text window, and resets the print settings to the window's.
   void ApplyTextFont();
@@ -49,6 +55,9 @@ class TextPrinter {
   Pages& pages_;
   TextWindowState& text_state_;
   PrintState& s_;
+  TextTranslator translate_;
+  // Printed texts are drawn as they are, not through the code page.
+  bool as_is_ = false;
 };
 
 }  // namespace tsumugi

@@ -22,6 +22,9 @@ namespace {
 
 constexpr char16_t kSampleText[] = u"サンプル";
 
+// Kana, kanji and full-width forms: a line may break before any of them.
+bool IsWide(char16_t c) { return c >= 0x2E80; }
+
 }  // namespace
 
 TextWindow::TextWindow(HostClock& clock, EventPump& events, HostWindow& window,
@@ -81,12 +84,48 @@ void TextWindow::RebuildPictures() {
   MakeWindowPicture();
   LoadMarkerPictures();
   ForgetDrawnLines();
+  // A state taken while the texts were shown otherwise may be put back
+  // while they are not, and the other way round: the game's own lines are
+  // kept exactly while the texts are shown otherwise.
+  if (hold_ && s_.HeldLines.size() != s_.TextLines.size()) {
+    s_.HeldLines = s_.TextLines;
+    s_.HeldCurrentLine = s_.CurrentTextLine;
+    s_.HeldSnapLines = s_.SnapLines;
+    s_.HeldSnapLastLine = s_.SnapLastLine;
+    s_.HeldSnapCurrentLine = s_.SnapCurrentLine;
+  } else if (!hold_ && !s_.HeldLines.empty()) {
+    s_.TextLines = std::move(s_.HeldLines);
+    s_.CurrentTextLine = s_.HeldCurrentLine;
+    if (!s_.HeldSnapLines.empty()) {
+      s_.SnapLines = std::move(s_.HeldSnapLines);
+      s_.SnapLastLine = s_.HeldSnapLastLine;
+      s_.SnapCurrentLine = s_.HeldSnapCurrentLine;
+    }
+    s_.HeldLines.clear();
+    s_.HeldSnapLines.clear();
+  }
+}
+
+void TextWindow::ShowTextsOtherwise(TextTranslator translate, bool wrap_words) {
+  translate_ = std::move(translate);
+  wrap_words_ = wrap_words;
+  hold_ = true;
+  RebuildPictures();
+}
+
+const gdi::Font& TextWindow::GameFont() {
+  if (!hold_) return s_.Canvas.Font(fonts_);
+  if (!game_font_ || !(game_font_for_ == s_.Canvas.font)) {
+    game_font_ = fonts_.GetFont(s_.Canvas.font);
+    game_font_for_ = s_.Canvas.font;
+  }
+  return *game_font_;
 }
 
 // --- Measures ----------------------------------------------------------------
 
 int TextWindow::SampleHeight() {
-  return s_.Canvas.Font(fonts_).Extent(kSampleText, s_.Canvas.char_extra).height;
+  return GameFont().Extent(kSampleText, s_.Canvas.char_extra).height;
 }
 
 int64_t TextWindow::LineTop(int64_t i) {
@@ -132,7 +171,7 @@ void TextWindow::EraseCanvas(int top, int height) {
 
 void TextWindow::DrawLineOn(gdi::Surface& target, int i, int x, int64_t y64) {
   const TextLine& line = s_.TextLines[static_cast<size_t>(i)];
-  const std::u16string text = AsDrawn(line.Text);
+  const std::u16string text = Drawn(line.Text);
   const gdi::Font& font = s_.Canvas.Font(fonts_);
   const int extra = s_.Canvas.char_extra;
   const int y = ClampCoordinate(y64);
@@ -214,7 +253,7 @@ bool TextWindow::DrawTextLine(int i, bool place_y) {
   // it. That makes a typed character cost one or two glyphs, not a line.
   if (drawn_.size() != s_.TextLines.size()) drawn_.assign(s_.TextLines.size(), DrawnLine{});
   DrawnLine& before = drawn_[static_cast<size_t>(i)];
-  std::u16string text = AsDrawn(line.Text);
+  std::u16string text = Drawn(line.Text);
   const DrawParams params = CurrentDrawParams();
   const bool same_look = before.valid && before.params == params &&
                          before.text_colour == line.TextColour &&
@@ -297,7 +336,13 @@ void TextWindow::ScrollTextUp() {
 
 void TextWindow::ShowTextLine() {
   Script& script = script_;
+  std::optional<std::u16string> translated;
+  if (translate_) translated = translate_(script_state_.CurrentLine);
   script_state_.CurrentLine = vars_.ExpandText(std::move(script_state_.CurrentLine));
+  if (hold_) {
+    HoldText(script_state_.CurrentLine);
+    if (translated) script_state_.CurrentLine = std::move(*translated);
+  }
   std::u16string& rest = script_state_.CurrentLine;
   // A line number restored from elsewhere (a save file) must not point
   // outside the table.
@@ -343,9 +388,20 @@ void TextWindow::ShowTextLine() {
       continue;
     }
 
+    if (wrap_words_) {
+      const WordBreak at = BreakBetweenWords(line, rest);
+      if (at != WordBreak::kNone) {
+        // The spaces at a break end the line unseen.
+        if (at == WordBreak::kAtSpace) rest.erase(0, rest.find_first_not_of(u' '));
+        if (draw_whole_lines) DrawTextLine(s_.CurrentTextLine, true);
+        LineCompleted(s_.CurrentTextLine);
+        ++s_.CurrentTextLine;
+        continue;
+      }
+    }
     const char16_t ch = rest[0];
     const gdi::Font& font = s_.Canvas.Font(fonts_);
-    const int64_t width = font.Extent(AsDrawn(line.Text + ch), s_.Canvas.char_extra).width;
+    const int64_t width = font.Extent(Drawn(line.Text + ch), s_.Canvas.char_extra).width;
     if (width - s_.CharacterSpacing > s_.PicTextCanvas.Width()) {
       if (line.Text.empty()) {
         script.ScriptError(
@@ -384,7 +440,93 @@ void TextWindow::LineCompleted(int index) {
   const TextLine& line = s_.TextLines[static_cast<size_t>(index)];
   // Choices are laid out, not typed.
   if (line.ChoiceNumber != 0 || LayingOutChoices()) return;
-  record_.TextShown(typed_from_.first, typed_from_.second, AsDrawn(line.Text));
+  record_.TextShown(typed_from_.first, typed_from_.second, Drawn(line.Text));
 }
+
+TextWindow::WordBreak TextWindow::BreakBetweenWords(const TextLine& line,
+                                                    std::u16string_view rest) {
+  if (rest.starts_with(u"\\n")) return WordBreak::kNone;
+  const gdi::Font& font = s_.Canvas.Font(fonts_);
+  const int extra = s_.Canvas.char_extra;
+  // The test of a character that may not be typed: its line would be wider
+  // than the canvas.
+  const int64_t room = int64_t{s_.PicTextCanvas.Width()} + s_.CharacterSpacing;
+  const auto width = [&](std::u16string_view text) {
+    return int64_t{font.Extent(Drawn(text), extra).width};
+  };
+  if (rest[0] == u' ') return width(line.Text + u' ') > room ? WordBreak::kAtSpace : WordBreak::kNone;
+  // Inside a word the line may not break.
+  if (line.Text.empty()) return WordBreak::kNone;
+  const char16_t before = line.Text.back();
+  if (before != u' ' && before != u'-' && !IsWide(before) && !IsWide(rest[0])) {
+    return WordBreak::kNone;
+  }
+  // The word: up to a space, a line break or a full-width character, or
+  // through a hyphen; a full-width character is a word of its own.
+  size_t n = 1;
+  if (!IsWide(rest[0])) {
+    while (n < rest.size() && rest[n - 1] != u'-' && rest[n] != u' ' && !IsWide(rest[n]) &&
+           !rest.substr(n).starts_with(u"\\n")) {
+      ++n;
+    }
+  }
+  const std::u16string_view word = rest.substr(0, n);
+  if (width(line.Text + std::u16string(word)) <= room) return WordBreak::kNone;
+  // A word longer than a whole line breaks between its characters.
+  return width(word) > room ? WordBreak::kNone : WordBreak::kBeforeWord;
+}
+
+void TextWindow::ScrollHeldUp() {
+  std::vector<TextLine>& lines = s_.HeldLines;
+  for (int i = 0; i < s_.LastLineIndex; ++i) {
+    lines[static_cast<size_t>(i)] = std::move(lines[static_cast<size_t>(i) + 1]);
+  }
+  TextLine& last = lines[static_cast<size_t>(s_.LastLineIndex)];
+  last.Text.clear();
+  last.ChoiceNumber = 0;
+  s_.HeldCurrentLine = s_.LastLineIndex;
+}
+
+void TextWindow::HoldText(std::u16string_view text) {
+  // The same steps as ShowTextLine's, without drawing or waiting; a
+  // character too wide for an empty line (which the game reports) is held
+  // there all the same.
+  std::vector<TextLine>& lines = s_.HeldLines;
+  int32_t& current = s_.HeldCurrentLine;
+  current = std::clamp(current, 0, s_.LastLineIndex + 1);
+  const gdi::Font& font = GameFont();
+  const bool choices = LayingOutChoices();
+  size_t at = 0;
+  for (;;) {
+    if (current > s_.LastLineIndex) {
+      if (at == text.size() && s_.TextMode == 1 && !choices) break;
+      ScrollHeldUp();
+    }
+    TextLine& line = lines[static_cast<size_t>(current)];
+    if (line.Text.empty()) {
+      line.ChoiceNumber = choices ? s_.ChoiceCounter : line.ChoiceNumber;
+      line.TextColour = choices ? s_.NotSelectedColour : s_.UsualColour;
+      line.ShadowColour = choices ? s_.NotSelectedShadowColour : s_.UsualShadowColour;
+    }
+    if (at == text.size()) break;
+    if (text.substr(at).starts_with(u"\\n")) {
+      at += 2;
+      ++current;
+      continue;
+    }
+    const char16_t ch = text[at];
+    if (!line.Text.empty() &&
+        int64_t{font.Extent(AsDrawn(line.Text + ch), s_.Canvas.char_extra).width} -
+                s_.CharacterSpacing >
+            s_.PicTextCanvas.Width()) {
+      ++current;
+      continue;
+    }
+    line.Text += ch;
+    ++at;
+  }
+  if (choices || s_.TextMode == 0) current = std::min(current + 1, s_.LastLineIndex + 1);
+}
+
 
 }  // namespace tsumugi

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -71,6 +72,12 @@ class TextWindow {
              GameFiles& files, TextPrinter& printer, RunRecord& record, const PlayerPace& pace,
              ButtonsState& buttons_state, InputState& input_state, ScriptState& script_state,
              TextWindowState& state);
+
+  // The game's texts are shown otherwise than the game lays them out: each
+  // translated by `translate` (when set), broken between words with
+  // `wrap_words`. The game's own layout of its own text is then kept beside
+  // what is shown, for what the game writes of its pages.
+  void ShowTextsOtherwise(TextTranslator translate, bool wrap_words);
 
   // --- Typing --------------------------------------------------------------
   // Types the script's CurrentLine (consumed to empty) into the window.
@@ -212,6 +219,33 @@ class TextWindow {
   void ForgetDrawnLines() { drawn_.clear(); }
   // A display line is complete: it goes to the text log.
   void LineCompleted(int index);
+
+  // Text as it is drawn: through the game's code page, as it always was,
+  // unless the texts are shown otherwise (a translation has letters the
+  // code page lacks).
+  std::u16string Drawn(std::u16string_view text) const {
+    return hold_ ? std::u16string(text) : AsDrawn(text);
+  }
+  // With words wrapped: the next character starts a word (or a full-width
+  // character) that does not fit on the current line but would fit on an
+  // empty one, so the line ends before it; and a space that does not fit
+  // ends the line and is dropped.
+  enum class WordBreak { kNone, kBeforeWord, kAtSpace };
+  WordBreak BreakBetweenWords(const TextLine& line, std::u16string_view rest);
+  // Types `text`, the game's own, into the game's own lines as the game
+  // lays it out (at any character, in its own font), drawing nothing.
+  void HoldText(std::u16string_view text);
+  // Scrolls the game's own lines up by one.
+  void ScrollHeldUp();
+  // The game's own font, whose line height the window keeps whatever face
+  // the text is drawn in, so that as many lines fit as the game laid out.
+  const gdi::Font& GameFont();
+  // Applies a change to the lines shown and to the game's own.
+  template <typename Change>
+  void ForEachTable(Change change) {
+    change(s_.TextLines);
+    if (hold_) change(s_.HeldLines);
+  }
   // Copies a rectangle of a surface to the screen.
   void ToScreen(const gdi::Surface& source, int x, int y, int w, int h);
 
@@ -253,6 +287,13 @@ class TextWindow {
   gdi::Surface band_;
   // Per display line; empty when nothing is known.
   std::vector<DrawnLine> drawn_;
+  // How the texts are shown when not as the game lays them out.
+  TextTranslator translate_;
+  bool wrap_words_ = false;
+  // The game's own lines are kept apart (TextWindowState::HeldLines).
+  bool hold_ = false;
+  std::shared_ptr<const gdi::Font> game_font_;
+  gdi::LogFont game_font_for_;
 };
 
 }  // namespace tsumugi

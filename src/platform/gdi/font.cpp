@@ -211,6 +211,12 @@ Font::Glyph Font::Rasterise(char32_t c) const {
       index = other;
     }
   }
+  if (index == 0) {
+    if (const detail::FontFace* more = FaceFor(c)) {
+      source = more;
+      index = FT_Get_Char_Index(more->face, c);
+    }
+  }
   const FT_Face f = source->face;
   FT_Error error = FT_Load_Glyph(f, index, flags);
   if (error != 0 && index != 0) error = FT_Load_Glyph(f, 0, flags);
@@ -260,6 +266,22 @@ Font::Glyph Font::Rasterise(char32_t c) const {
   }
   FindInk(g);
   return g;
+}
+
+const detail::FontFace* Font::FaceFor(char32_t c) const {
+  // Control characters and the private use areas are not looked for: what
+  // they show is the business of the font that was asked for.
+  if (c < 0x20 || (c >= 0xE000 && c <= 0xF8FF) || c >= 0xF0000 || library_->ft == nullptr) {
+    return nullptr;
+  }
+  const std::optional<detail::FaceFile>& file = library_->finder.ForCharacter(c);
+  if (!file) return nullptr;
+  auto [it, added] = more_faces_.try_emplace({file->path, file->index});
+  if (added) {
+    it->second = OpenFace(library_->ft, *file, pixel_size_, simulated_bold_, simulated_italic_);
+  }
+  const detail::FontFace* face = it->second.get();
+  return face != nullptr && FT_Get_Char_Index(face->face, c) != 0 ? face : nullptr;
 }
 
 void Font::FindInk(Glyph& g) {
@@ -331,6 +353,13 @@ FontEngine::~FontEngine() = default;
 bool FontEngine::Crisp() const { return library_->crisp; }
 
 uint64_t FontEngine::RasterisedGlyphCount() const { return library_->rasterised; }
+
+std::shared_ptr<const Font> FontEngine::GetTextFont(const LogFont& request) {
+  if (text_face_.empty()) return GetFont(request);
+  LogFont instead = request;
+  instead.face = text_face_;
+  return GetFont(instead);
+}
 
 std::shared_ptr<const Font> FontEngine::GetFont(const LogFont& request) {
   const int height = std::clamp(request.height, kMinHeight, kMaxHeight);

@@ -111,6 +111,9 @@ class Font {
        std::unique_ptr<detail::FontFace> fallback, int pixel_size, std::string family);
 
   const Glyph& GetGlyph(char32_t c) const;
+  // A face at this font's size for a character neither face has; null when
+  // no font has it.
+  const detail::FontFace* FaceFor(char32_t c) const;
   Glyph Rasterise(char32_t c) const;
   static void FindInk(Glyph& g);
   // Advance used when there is no face to ask: half the em for ASCII and
@@ -128,6 +131,8 @@ class Font {
   std::string family_;
 
   mutable std::unordered_map<char32_t, Glyph> glyphs_;
+  // Faces opened for characters neither face has, by file and index.
+  mutable std::map<std::pair<std::string, int>, std::unique_ptr<detail::FontFace>> more_faces_;
   mutable size_t cache_bytes_ = 0;
 };
 
@@ -167,12 +172,21 @@ class FontEngine {
   //    that measures like a monospaced Japanese font and draws nothing.
   // The next face of that list supplies the characters the chosen face
   // lacks (kana in a Latin face), on the same baseline; a character no face
-  // has draws as the chosen face's missing-character glyph.
+  // has comes from any font fontconfig finds for it; only a character no
+  // font of the system has draws as the chosen face's missing-character
+  // glyph.
   // Bold and italic use the face's own bold or italic when fontconfig finds
   // one; otherwise they are simulated: bold by overstriking every glyph one
   // pixel to the right, which makes each character one pixel wider, as
   // Windows did; italic by slanting the outline, advances unchanged.
   std::shared_ptr<const Font> GetFont(const LogFont& request);
+  // The game's texts are drawn in `face` instead of the face they ask for,
+  // at the size and style they ask for (a translation for Latin script);
+  // empty: as asked.
+  void SetTextFace(std::u16string face) { text_face_ = std::move(face); }
+  const std::u16string& TextFace() const { return text_face_; }
+  // The font a game's text is drawn in for `request`.
+  std::shared_ptr<const Font> GetTextFont(const LogFont& request);
 
   // How many glyphs have been rasterised by fonts of this engine. Drawing or
   // measuring text whose characters are all cached does not change it.
@@ -186,6 +200,7 @@ class FontEngine {
 
   std::shared_ptr<detail::FontLibrary> library_;
   std::map<Key, std::shared_ptr<const Font>> fonts_;
+  std::u16string text_face_;
 };
 
 }  // namespace tsumugi::gdi

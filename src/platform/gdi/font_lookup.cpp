@@ -57,13 +57,56 @@ FaceFinder::~FaceFinder() {
   if (config_ != nullptr) FcConfigDestroy(config_);
 }
 
-std::optional<FaceFile> FaceFinder::Match(const std::string& family, bool bold, bool italic,
-                                          bool require_family) {
+bool FaceFinder::Configured() {
   if (config_ == nullptr && !config_failed_) {
     config_ = FcInitLoadConfigAndFonts();
     config_failed_ = config_ == nullptr;
   }
-  if (config_ == nullptr) return std::nullopt;
+  return config_ != nullptr;
+}
+
+const std::optional<FaceFile>& FaceFinder::ForCharacter(char32_t c) {
+  if (const auto it = for_character_.find(c); it != for_character_.end()) return it->second;
+  std::optional<FaceFile> found;
+  FcPattern* pattern = Configured() ? FcPatternCreate() : nullptr;
+  FcCharSet* wanted = pattern != nullptr ? FcCharSetCreate() : nullptr;
+  if (wanted != nullptr) {
+    FcCharSetAddChar(wanted, c);
+    FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(config_, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    if (FcPattern* match = FcFontMatch(config_, pattern, &result)) {
+      // The best match may still lack the character: then no font has it.
+      FcCharSet* has = nullptr;
+      FcChar8* file = nullptr;
+      FcBool scalable = FcFalse;
+      if (FcPatternGetCharSet(match, FC_CHARSET, 0, &has) == FcResultMatch &&
+          FcCharSetHasChar(has, c) &&
+          FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
+          FcPatternGetBool(match, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable) {
+        FaceFile face;
+        face.path = reinterpret_cast<const char*>(file);
+        int index = 0;
+        if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) face.index = index;
+        FcChar8* name = nullptr;
+        if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch) {
+          face.family = reinterpret_cast<const char*>(name);
+        }
+        found = std::move(face);
+      }
+      FcPatternDestroy(match);
+    }
+    FcCharSetDestroy(wanted);
+  }
+  if (pattern != nullptr) FcPatternDestroy(pattern);
+  return for_character_.emplace(c, std::move(found)).first->second;
+}
+
+std::optional<FaceFile> FaceFinder::Match(const std::string& family, bool bold, bool italic,
+                                          bool require_family) {
+  if (!Configured()) return std::nullopt;
 
   FcPattern* pattern = FcPatternCreate();
   if (pattern == nullptr) return std::nullopt;

@@ -42,6 +42,11 @@ class FaceFinder {
   // few fonts often.
   const std::vector<FaceFile>& Candidates(std::u16string_view face, bool bold, bool italic);
 
+  // A font that has the character `c`, for text no candidate can draw (a
+  // translation's letters that no Japanese font has); none when no font of
+  // the system has it. Answers are kept.
+  const std::optional<FaceFile>& ForCharacter(char32_t c);
+
  private:
   // The best scalable font fontconfig has for `family` (any family when it is
   // empty) covering Japanese. With `require_family`, a font is only accepted
@@ -50,7 +55,11 @@ class FaceFinder {
   [[nodiscard]] std::optional<FaceFile> Match(const std::string& family, bool bold, bool italic,
                                               bool require_family);
 
+  // Loads the configuration at the first query; false when there is none.
+  bool Configured();
+
   std::map<std::tuple<std::u16string, bool, bool>, std::vector<FaceFile>> candidates_;
+  std::map<char32_t, std::optional<FaceFile>> for_character_;
   FcConfig* config_ = nullptr;
   bool config_failed_ = false;
 };
