@@ -339,25 +339,40 @@ INSTANTIATE_TEST_SUITE_P(Shards, SnapshotProperty, testing::Range(0, kShards));
 // the screen and the mix must be those of the run without it.
 //   TSUMUGI_ROLLBACK_CASES=N TSUMUGI_SNAPSHOT_SEED=S build/tests/tsumugi_tests
 //   --gtest_filter='*RollbackProperty*'
+// The games of one shard of `all`: the first's number and how many.
+struct ShardGames {
+  int first = 0;
+  int cases = 0;
+};
+ShardGames GamesOf(int shard, int all) {
+  return {shard * (all / kShards) + std::min(shard, all % kShards),
+          all / kShards + (shard < all % kShards ? 1 : 0)};
+}
+
+// Writes the random game of `game_seed` into `game` and gives its input.
+std::vector<headless::Action> MakeGame(uint32_t game_seed, const fs::path& game,
+                                       std::string* input) {
+  PlayableGameMaker maker(game_seed);
+  *input = maker.MakeGame(game);
+  headless::InputParseResult parsed = headless::ParseInputScript(*input);
+  EXPECT_EQ(parsed.error, "") << *input;
+  return std::move(parsed.actions);
+}
+
 class RollbackProperty : public testing::TestWithParam<int> {};
 
 TEST_P(RollbackProperty, BackAndForwardEqualsNeverGoneBack) {
-  const int all = EnvNumber("TSUMUGI_ROLLBACK_CASES", kDefaultCases / 4);
-  const int shard = GetParam();
-  const int cases = all / kShards + (shard < all % kShards ? 1 : 0);
+  const auto [first, cases] = GamesOf(GetParam(), EnvNumber("TSUMUGI_ROLLBACK_CASES", kDefaultCases / 4));
   const int seed = EnvNumber("TSUMUGI_SNAPSHOT_SEED", 1);
   TempDir dir;
   const fs::path game = dir / "game";
   PlayableGameMaker::WriteAssets(game);
   long turned = 0, kept_waits = 0;
   int failures = 0;
-  const int first = shard * (all / kShards) + std::min(shard, all % kShards);
   for (int i = first; i < first + cases && failures < 3; ++i) {
     const uint32_t game_seed = static_cast<uint32_t>(seed) * 1000003u + static_cast<uint32_t>(i);
-    PlayableGameMaker maker(game_seed);
-    const std::string input = maker.MakeGame(game);
-    const headless::InputParseResult parsed = headless::ParseInputScript(input);
-    ASSERT_EQ(parsed.error, "") << input;
+    std::string input;
+    const std::vector<headless::Action> actions = MakeGame(game_seed, game, &input);
     std::mt19937 pick(game_seed);
     const bool listen = i % 4 == 0;
     const int chosen = static_cast<int>(pick() % 6);
@@ -394,19 +409,20 @@ TEST_P(RollbackProperty, BackAndForwardEqualsNeverGoneBack) {
 
     GameRun a;
     std::optional<size_t> wheel_at;
-    play(parsed.actions, a, "a", &wheel_at);
+    play(actions, a, "a", &wheel_at);
     if (!wheel_at || a.err.str().find("without letting engine time pass") != std::string::npos) {
       continue;
     }
-    std::vector<headless::Action> actions = parsed.actions;
+    std::vector<headless::Action> turned_actions = actions;
     headless::Action up;
     up.kind = headless::Action::Kind::kWheel;
     up.notches = 1;
     headless::Action down = up;
     down.notches = -1;
-    actions.insert(actions.begin() + static_cast<std::ptrdiff_t>(*wheel_at), {up, down});
+    turned_actions.insert(turned_actions.begin() + static_cast<std::ptrdiff_t>(*wheel_at),
+                          {up, down});
     GameRun b;
-    play(actions, b, "b", nullptr);
+    play(turned_actions, b, "b", nullptr);
     if (b.err.str().find("without letting engine time pass") != std::string::npos) continue;
     ++turned;
 
@@ -469,22 +485,17 @@ std::map<std::string, std::string> Files(const fs::path& folder) {
 }
 
 TEST_P(TranslationProperty, TheGameHoldsWhatItWouldWithoutOne) {
-  const int all = EnvNumber("TSUMUGI_SNAPSHOT_CASES", kDefaultCases) / 4;
-  const int shard = GetParam();
-  const int cases = all / kShards + (shard < all % kShards ? 1 : 0);
+  const auto [first, cases] = GamesOf(GetParam(), EnvNumber("TSUMUGI_SNAPSHOT_CASES", kDefaultCases) / 4);
   const int seed = EnvNumber("TSUMUGI_SNAPSHOT_SEED", 1);
   TempDir dir;
   const fs::path game = dir / "game";
   PlayableGameMaker::WriteAssets(game);
   int failures = 0;
   long translated_lines = 0;
-  const int first = shard * (all / kShards) + std::min(shard, all % kShards);
   for (int i = first; i < first + cases && failures < 3; ++i) {
     const uint32_t game_seed = static_cast<uint32_t>(seed) * 1000033u + static_cast<uint32_t>(i);
-    PlayableGameMaker maker(game_seed);
-    const std::string input = maker.MakeGame(game);
-    const headless::InputParseResult parsed = headless::ParseInputScript(input);
-    ASSERT_EQ(parsed.error, "") << input;
+    std::string input;
+    const std::vector<headless::Action> actions = MakeGame(game_seed, game, &input);
     const std::string what = "game " + std::to_string(i) + " (seed " + std::to_string(seed) + ")";
 
     GameRun a, b;
@@ -492,7 +503,7 @@ TEST_P(TranslationProperty, TheGameHoldsWhatItWouldWithoutOne) {
     CopyFolder(fs::path(), saves_a);
     CopyFolder(fs::path(), saves_b);
     {
-      headless::HeadlessHost host(Options(parsed.actions, a, fs::path()));
+      headless::HeadlessHost host(Options(actions, a, fs::path()));
       Engine engine(host, GameOptions(game, saves_a));
       engine.record.Start(&a.trace, false);
       a.status = engine.Run();
@@ -500,7 +511,7 @@ TEST_P(TranslationProperty, TheGameHoldsWhatItWouldWithoutOne) {
       a.shown = host.ShownScreen();
     }
     {
-      headless::HeadlessHost host(Options(parsed.actions, b, fs::path()));
+      headless::HeadlessHost host(Options(actions, b, fs::path()));
       EngineOptions options = GameOptions(game, saves_b);
       options.translation = SameTexts(game);
       Engine engine(host, options);

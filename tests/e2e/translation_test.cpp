@@ -66,7 +66,7 @@ TEST(Translation, LinesBreakBetweenWordsAndAfterHyphensAndLongWordsAndWideTextAn
   const int width = LatinWidth(u"aaaa bbbb");
   WriteFile(work / "en.po", Po({{"一", "aaaa bbbb cc"},
                                 {"二", "aaaa bb-bbbbbbbb"},
-                                {"三", "aaaaaaaaaaaaaaaaaaaaaa"},
+                                {"三", "bb aaaaaaaaaaaaaaaaaaaaaa"},
                                 {"四", "ああああああああああ"},
                                 {"五", "aaaa bbbb  bbbb"}}));
   const Played played =
@@ -81,9 +81,11 @@ TEST(Translation, LinesBreakBetweenWordsAndAfterHyphensAndLongWordsAndWideTextAn
   EXPECT_EQ(l[1], "cc");
   EXPECT_EQ(l[2], "aaaa bb-");
   EXPECT_EQ(l[3], "bbbbbbbb");
-  // A word longer than the line breaks between its letters, each line as
-  // full as it can be; full-width text breaks at any character.
-  size_t at = 4;
+  // A word longer than the line starts a line of its own and breaks
+  // between its letters, each line as full as it can be; full-width text
+  // breaks at any character.
+  EXPECT_EQ(l[4], "bb ");
+  size_t at = 5;
   const auto run_of = [&](const std::string& letter, size_t min_lines) {
     std::string joined;
     const size_t from = at;

@@ -472,8 +472,9 @@ TextWindow::WordBreak TextWindow::BreakBetweenWords(const TextLine& line,
   }
   const std::u16string_view word = rest.substr(0, n);
   if (width(line.Text + std::u16string(word)) <= room) return WordBreak::kNone;
-  // A word longer than a whole line breaks between its characters.
-  return width(word) > room ? WordBreak::kNone : WordBreak::kBeforeWord;
+  // The word starts the next line; one longer than a whole line breaks
+  // there between its characters.
+  return WordBreak::kBeforeWord;
 }
 
 void TextWindow::ScrollHeldUp() {

@@ -227,9 +227,8 @@ class TextWindow {
     return hold_ ? std::u16string(text) : AsDrawn(text);
   }
   // With words wrapped: the next character starts a word (or a full-width
-  // character) that does not fit on the current line but would fit on an
-  // empty one, so the line ends before it; and a space that does not fit
-  // ends the line and is dropped.
+  // character) that does not fit on the current line, so the line ends
+  // before it; and a space that does not fit ends the line and is dropped.
   enum class WordBreak { kNone, kBeforeWord, kAtSpace };
   WordBreak BreakBetweenWords(const TextLine& line, std::u16string_view rest);
   // Types `text`, the game's own, into the game's own lines as the game
