@@ -175,6 +175,35 @@ TEST(Translation, ASaveFileKeepsTheGamesOwnTextAndTheTextLogTheTranslation) {
   }
 }
 
+TEST(Translation, APageASaveFileGivesBackInALaterSessionIsShownAsItWasRead) {
+  // The sample game saved in English; a later session loads that save, and
+  // the page it returns to is the English one, as in the session that saved.
+  TempDir work;
+  const fs::path game = CopyOfSampleGame(work);
+  const std::string input = ReadFile(game / "play.input");
+  const size_t save = input.find("click 152 40");
+  const size_t load = input.find("click 208 40");
+  ASSERT_TRUE(save != std::string::npos && load != std::string::npos);
+  const std::string loaded = input.substr(load, input.find('\n', load) - load) + "\n";
+  const auto play = [&](const std::string& actions, const std::string& shot) {
+    WriteFile(work / "input", actions + loaded + "screenshot " + shot + "\n");
+    const RunResult run =
+        RunTsumugi({"--headless", "--lang", "en", "--input", (work / "input").string(),
+                    "--save-dir", (work / "saves").string(), game.string()},
+                   work.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+  };
+  play(input.substr(0, load), "saved.png");
+  ASSERT_TRUE(fs::exists(work / "saves/shown-pages"));
+  // The later session does not save: it loads what the first one saved.
+  play(input.substr(0, save), "later.png");
+  EXPECT_EQ(ReadFile(work / "later.png"), ReadFile(work / "saved.png"));
+  // A save file of another engine gives the page its own lines.
+  fs::remove(work / "saves/shown-pages");
+  play(input.substr(0, save), "other.png");
+  EXPECT_NE(ReadFile(work / "other.png"), ReadFile(work / "saved.png"));
+}
+
 TEST(Translation, BadCataloguesAreSaidAndTheGamePlaysUntranslated) {
   TempDir work;
   const std::string script = ".tsw\n.tsp 0\n一\n.end\n";

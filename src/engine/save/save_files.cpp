@@ -5,6 +5,7 @@
 #include "common/text_codec.h"
 #include "engine/engine_options.h"
 #include "engine/messages.h"
+#include "engine/save/shown_pages.h"
 #include "engine/script/catalogue.h"
 #include "engine/script/command_args.h"
 #include "engine/script/reader.h"
@@ -185,6 +186,13 @@ std::optional<fs::path> SaveFiles::PathIn(const fs::path& folder, const std::u16
   return path;
 }
 
+fs::path SaveFiles::ShownPagesFile() const {
+  // The player's own data, where quick saves go: never the game's folder.
+  const fs::path folder =
+      options_.save_dir ? *options_.save_dir : storage_.DataFolder(options_.game_folder);
+  return folder / "shown-pages";
+}
+
 // --- .sav --------------------------------------------------------------------------------
 
 // .sav [NAME]
@@ -205,6 +213,8 @@ bool SaveFiles::Sav(CommandArgs& args) {
     // The old save is as it was; the player can make room and save again.
     dialogs_.MessageBoxOk(u"セーブファイル「" + Utf8ToUtf16(PathToUtf8(*path)) +
                           u"」に書き込めませんでした\r\n" + Utf8ToUtf16(error));
+  } else if (options_.TextLaidOutOtherwise()) {
+    KeepShownPages(ShownPagesFile(), text_state_.RecallMemories, buttons_state_.ButtonMemories);
   }
   return false;
 }
@@ -279,6 +289,9 @@ void SaveFiles::LoadAll(const GameText& text, const fs::path& file) {
     return;
   }
   Restore(std::move(state));
+  if (options_.TextLaidOutOtherwise()) {
+    PutBackShownPages(ShownPagesFile(), text_state_.RecallMemories, buttons_state_.ButtonMemories);
+  }
   // The variables pass through ".let", as the lines say.
   ForEachVariableLine(text, variables,
                       [this](std::u16string line) { script_.ExecuteLine(std::move(line)); });

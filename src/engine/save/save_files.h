@@ -85,6 +85,8 @@ class SaveFiles {
   // The box for a file that is there but not a save file the engine can
   // read; the game goes on without loading.
   void ReportUnreadable(const std::filesystem::path& file, const std::u16string& why);
+  // Where what was shown of saved pages is kept (a translation).
+  std::filesystem::path ShownPagesFile() const;
 
   HostDialogs& dialogs_;
   GameStorage& storage_;
