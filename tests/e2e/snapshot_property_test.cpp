@@ -544,7 +544,10 @@ TEST_P(TranslationProperty, TheGameHoldsWhatItWouldWithoutOne) {
                                                   memory.CurrentLine, memory.Lines, {}, -1, 0};
     }
     bool same = SameRest(what, a, b, {});
-    if (Files(saves_a) != Files(saves_b)) {
+    // What was shown of the saved pages is the player's, beside the saves.
+    std::map<std::string, std::string> written_b = Files(saves_b);
+    written_b.erase("shown-pages");
+    if (Files(saves_a) != written_b) {
       ADD_FAILURE() << what << ": the save files differ";
       same = false;
     }
