@@ -109,37 +109,21 @@ check::CheckCounts CheckTranslation(const strings::StringsOptions& game, const s
 static_assert(check::kMaxFindingsPerFile == 1000, "the usage text names the limit");
 
 int CheckMain(int argc, char** argv) {
-  bool json = false;
-  std::optional<std::string> ini;
-  std::optional<std::string> folder;
-  std::optional<std::string> translation;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kCheckUsage;
-      return 0;
-    }
-    if (arg == "--json") {
-      json = true;
-    } else if (arg == "--ini" && i + 1 < argc) {
-      ini = argv[++i];
-    } else if (arg == "--translation" && i + 1 < argc) {
-      translation = argv[++i];
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      std::cerr << "tsumugi check: unknown option '" << arg << "'\nTry 'tsumugi check --help'.\n";
-      return 2;
-    } else if (folder) {
-      std::cerr << "tsumugi check: more than one game folder given\n";
-      return 2;
-    } else {
-      folder = arg;
-    }
-  }
-  const std::string written = folder.value_or(".");
-  check::CheckOptions options;
+  SubcommandLine line;
   std::string error;
-  if (!ResolveGameFolder(written, &options.game_folder, &error) ||
-      !ChooseSettingsFile(options.game_folder, ini, &options.settings_file, &error)) {
+  if (!ParseSubcommand(argc, argv, {"--ini", "--translation"}, {"--json"}, &line, &error)) {
+    std::cerr << "tsumugi check: " << error << "\nTry 'tsumugi check --help'.\n";
+    return 2;
+  }
+  if (line.help) {
+    std::cout << kCheckUsage;
+    return 0;
+  }
+  const bool json = line.Has("--json");
+  const std::optional<std::string> translation = line.Value("--translation");
+  const std::string written = line.folder.value_or(".");
+  check::CheckOptions options;
+  if (!ResolveGame(line, &options.game_folder, &options.settings_file, &error)) {
     std::cerr << "tsumugi check: " << error << "\n";
     return 2;
   }

@@ -219,6 +219,44 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
   return true;
 }
 
+bool ParseSubcommand(int argc, const char* const* argv,
+                     std::initializer_list<std::string_view> with_value,
+                     std::initializer_list<std::string_view> switches, SubcommandLine* out,
+                     std::string* error) {
+  const auto among = [](std::initializer_list<std::string_view> names, std::string_view arg) {
+    return std::find(names.begin(), names.end(), arg) != names.end();
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      out->help = true;
+    } else if (among(with_value, arg)) {
+      if (i + 1 >= argc) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      out->values[arg] = argv[++i];
+    } else if (among(switches, arg)) {
+      out->switches.insert(arg);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option '" + arg + "'";
+      return false;
+    } else if (out->folder) {
+      *error = "more than one game folder given";
+      return false;
+    } else {
+      out->folder = arg;
+    }
+  }
+  return true;
+}
+
+bool ResolveGame(const SubcommandLine& line, std::filesystem::path* game,
+                 std::filesystem::path* settings_file, std::string* error) {
+  return ResolveGameFolder(line.folder.value_or("."), game, error) &&
+         ChooseSettingsFile(*game, line.Value("--ini"), settings_file, error);
+}
+
 bool ResolveGameFolder(const std::string& written, std::filesystem::path* game,
                        std::string* error) {
   std::error_code ec;

@@ -3,8 +3,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "platform/clock/local_time.h"
 #include "platform/host.h"
@@ -67,6 +71,30 @@ struct CommandLine {
 [[nodiscard]] bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out,
                                     std::string* error);
 
+// The command line of "tsumugi check", "explore" and "strings": options
+// that take a value, switches, and at most one game folder.
+struct SubcommandLine {
+  bool help = false;
+  // Each option given with its value (the last one given wins).
+  std::map<std::string, std::string, std::less<>> values;
+  std::set<std::string, std::less<>> switches;
+  std::optional<std::string> folder;
+
+  std::optional<std::string> Value(std::string_view option) const {
+    const auto it = values.find(option);
+    return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
+  }
+  bool Has(std::string_view option) const { return switches.contains(option); }
+};
+
+// Reads argv[1] on: "--help" or "-h", the options of `with_value`, each
+// taking the next argument, the `switches`, and one game folder. False with
+// a message for an unknown option, a missing value or a second folder.
+[[nodiscard]] bool ParseSubcommand(int argc, const char* const* argv,
+                                   std::initializer_list<std::string_view> with_value,
+                                   std::initializer_list<std::string_view> switches,
+                                   SubcommandLine* out, std::string* error);
+
 // The game folder a command line names, absolute and normal; false with a
 // message when it is no folder the player can read.
 [[nodiscard]] bool ResolveGameFolder(const std::string& written, std::filesystem::path* game,
@@ -79,6 +107,11 @@ struct CommandLine {
 [[nodiscard]] bool ChooseSettingsFile(const std::filesystem::path& game,
                                       const std::optional<std::string>& ini,
                                       std::filesystem::path* settings_file, std::string* error);
+
+// The game folder and the settings file of a subcommand line (the current
+// folder when it names none; see ResolveGameFolder and ChooseSettingsFile).
+[[nodiscard]] bool ResolveGame(const SubcommandLine& line, std::filesystem::path* game,
+                               std::filesystem::path* settings_file, std::string* error);
 
 // The settings file of a game folder: named after the ".exe" that has an
 // ".ini" beside it, else after the only ".exe", else "tsumugi.ini".

@@ -74,53 +74,44 @@ class ScratchFolder {
 int ExploreMain(int argc, char** argv) {
   explore::ExploreOptions options;
   options.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  std::optional<std::string> out, ini, folder;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool has_value = i + 1 < argc;
-    uint64_t number = 0;
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kExploreUsage;
-      return 0;
-    }
-    if (arg == "--out" || arg == "--ini" || arg == "--max-paths" || arg == "--max-waits" ||
-        arg == "--jobs" || arg == "--date" || arg == "--seed") {
-      if (!has_value) return Bad(arg + " needs a value");
-      const std::string value = argv[++i];
-      if (arg == "--out") {
-        out = value;
-      } else if (arg == "--ini") {
-        ini = value;
-      } else if (arg == "--date") {
-        const std::optional<LocalDateTime> date = ParseDateTime(value);
-        if (!date) return Bad("--date takes a local date and time YYYY-MM-DDTHH:MM:SS");
-        options.start_date = *date;
-      } else if (!ParseUnsigned(value, arg == "--jobs" ? 256 : UINT64_MAX, &number) ||
-                 (number == 0 && arg != "--seed")) {
-        return Bad(arg + " takes a whole number" + (arg == "--seed" ? "" : " above 0") +
-                   (arg == "--jobs" ? " up to 256" : ""));
-      } else if (arg == "--max-paths") {
-        options.max_paths = number;
-      } else if (arg == "--max-waits") {
-        options.max_waits = number;
-      } else if (arg == "--jobs") {
-        options.jobs = static_cast<int>(number);
-      } else {
-        options.seed = number;
-      }
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return Bad("unknown option '" + arg + "'");
-    } else if (folder) {
-      return Bad("more than one game folder given");
-    } else {
-      folder = arg;
-    }
-  }
+  SubcommandLine line;
   std::string error;
-  if (!ResolveGameFolder(folder.value_or("."), &options.game_folder, &error) ||
-      !ChooseSettingsFile(options.game_folder, ini, &options.settings_file, &error)) {
+  if (!ParseSubcommand(argc, argv,
+                       {"--out", "--ini", "--max-paths", "--max-waits", "--jobs", "--date", "--seed"},
+                       {}, &line, &error)) {
     return Bad(error);
   }
+  if (line.help) {
+    std::cout << kExploreUsage;
+    return 0;
+  }
+  const std::optional<std::string> out = line.Value("--out");
+  if (const std::optional<std::string> value = line.Value("--date")) {
+    const std::optional<LocalDateTime> date = ParseDateTime(*value);
+    if (!date) return Bad("--date takes a local date and time YYYY-MM-DDTHH:MM:SS");
+    options.start_date = *date;
+  }
+  for (const char* arg : {"--max-paths", "--max-waits", "--jobs", "--seed"}) {
+    const std::optional<std::string> value = line.Value(arg);
+    if (!value) continue;
+    const std::string name = arg;
+    uint64_t number = 0;
+    if (!ParseUnsigned(*value, name == "--jobs" ? 256 : UINT64_MAX, &number) ||
+        (number == 0 && name != "--seed")) {
+      return Bad(name + " takes a whole number" + (name == "--seed" ? "" : " above 0") +
+                 (name == "--jobs" ? " up to 256" : ""));
+    }
+    if (name == "--max-paths") {
+      options.max_paths = number;
+    } else if (name == "--max-waits") {
+      options.max_waits = number;
+    } else if (name == "--jobs") {
+      options.jobs = static_cast<int>(number);
+    } else {
+      options.seed = number;
+    }
+  }
+  if (!ResolveGame(line, &options.game_folder, &options.settings_file, &error)) return Bad(error);
   const std::string game_name = PathToUtf8(options.game_folder.filename());
   const std::filesystem::path out_folder = out ? std::filesystem::path(*out) : std::filesystem::path("explore-" + game_name);
   std::error_code ec;

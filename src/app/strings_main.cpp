@@ -32,30 +32,16 @@ int Bad(const std::string& message) {
 }  // namespace
 
 int StringsMain(int argc, char** argv) {
-  std::optional<std::string> out, ini, folder;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kStringsUsage;
-      return 0;
-    }
-    if (arg == "--out" || arg == "--ini") {
-      if (i + 1 >= argc) return Bad(arg + " needs a value");
-      (arg == "--out" ? out : ini) = argv[++i];
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return Bad("unknown option '" + arg + "'");
-    } else if (folder) {
-      return Bad("more than one game folder given");
-    } else {
-      folder = arg;
-    }
-  }
-  strings::StringsOptions options;
+  SubcommandLine line;
   std::string error;
-  if (!ResolveGameFolder(folder.value_or("."), &options.game_folder, &error) ||
-      !ChooseSettingsFile(options.game_folder, ini, &options.settings_file, &error)) {
-    return Bad(error);
+  if (!ParseSubcommand(argc, argv, {"--out", "--ini"}, {}, &line, &error)) return Bad(error);
+  if (line.help) {
+    std::cout << kStringsUsage;
+    return 0;
   }
+  const std::optional<std::string> out = line.Value("--out");
+  strings::StringsOptions options;
+  if (!ResolveGame(line, &options.game_folder, &options.settings_file, &error)) return Bad(error);
   const strings::Extracted extracted = strings::ExtractStrings(options);
   if (!extracted.error.empty()) {
     Complain(extracted.error);
