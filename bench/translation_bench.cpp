@@ -59,7 +59,7 @@ Typed Play(const std::filesystem::path& game, bool english) {
       po += std::string("\nmsgctxt \"start.txt\"\nmsgid \"") + kJapanese[i] + "\"\nmsgstr \"" +
             kEnglish[i] + "\"\n";
     }
-    TranslationLoad load = Translation::FromPoText(po, "en.po");
+    TranslationLoad load = Translation::FromPoText(po);
     if (!load.translation) throw std::runtime_error(load.error);
     options.translation = load.translation;
     options.wrap_words = true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/diagnostics.h"
+#include "common/file_lookup.h"
 #include "common/text_codec.h"
 
 namespace tsumugi {
@@ -83,7 +84,7 @@ bool ChooseTranslation(const CommandLine& cl, const fs::path& game, EngineOption
     if (load.translation) {
       options->translation = std::move(load.translation);
     } else {
-      Complain("translation " + load.error + "; the game plays untranslated");
+      Complain("translation " + load.Message(PathToUtf8(*file)) + "; the game plays untranslated");
     }
   }
   const Translation* t = options->translation.get();

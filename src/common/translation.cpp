@@ -50,20 +50,18 @@ bool NextField(std::string_view& in, std::string* out) {
   return true;
 }
 
-// The child's reader state: the handler has no user data.
-std::string g_first_error;
+// The child's reader state: the handler has no user data. Every problem is
+// of the one file read: its line (0 when none is named) and what it is.
+size_t g_error_line = 0;
+std::string g_error;
 std::jmp_buf g_fatal;
 
 void Problem(int severity, const char* filename, size_t lineno, const char* text) {
   if (severity == PO_SEVERITY_WARNING) return;
-  if (g_first_error.empty()) {
-    std::string where = filename != nullptr ? filename : "";
-    if (filename != nullptr && lineno != static_cast<size_t>(-1)) {
-      where += ":" + std::to_string(lineno);
-    }
-    std::string what = text != nullptr ? text : "unreadable";
-    while (!what.empty() && what.back() == '\n') what.pop_back();
-    g_first_error = where.empty() ? what : where + ": " + what;
+  if (g_error.empty()) {
+    if (filename != nullptr && lineno != static_cast<size_t>(-1)) g_error_line = lineno;
+    g_error = text != nullptr ? text : "unreadable";
+    while (!g_error.empty() && g_error.back() == '\n') g_error.pop_back();
   }
   if (severity == PO_SEVERITY_FATAL_ERROR) std::longjmp(g_fatal, 1);
 }
@@ -85,12 +83,14 @@ po_file_t ReadCatalogue(const char* path) {
   return po_file_read(path, &handler);
 }
 
-// Runs in the child: "E" and the first error, or "M", the header, then five
-// fields for each message (context, msgid, msgstr, fuzzy, line).
+// Runs in the child: "E" and the first error's line and text, or "M", the
+// header, then five fields for each message (context, msgid, msgstr, fuzzy,
+// reference).
 std::string ReadPoFile(const std::string& path) {
   po_file_t file = ReadCatalogue(path.c_str());
-  if (file == nullptr || !g_first_error.empty()) {
-    return "E" + (g_first_error.empty() ? path + ": cannot be read" : g_first_error);
+  if (file == nullptr || !g_error.empty()) {
+    return "E" + Field(std::to_string(g_error_line)) +
+           Field(g_error.empty() ? "cannot be read" : g_error);
   }
   std::string out = "M";
   const char* header = po_file_domain_header(file, nullptr);
@@ -209,63 +209,60 @@ std::string Unformat(const fs::path& mo, const std::string& out) {
 }  // namespace
 
 TranslationLoad Translation::Load(const fs::path& file) {
-  const std::string name = PathToUtf8(file);
   std::error_code ec;
-  if (!fs::is_regular_file(file, ec)) return {nullptr, name + ": no such file"};
+  if (!fs::is_regular_file(file, ec)) return {nullptr, "no such file"};
   if (file.extension() == ".mo") {
     TempFile po;
-    if (po.path.empty()) return {nullptr, name + ": no room for a temporary file"};
+    if (po.path.empty()) return {nullptr, "no room for a temporary file"};
     const std::string why = Unformat(file, po.path);
-    if (!why.empty()) return {nullptr, name + ": " + why};
+    if (!why.empty()) return {nullptr, why};
     std::string text;
     std::string error;
-    if (!ReadWholeFile(po.path, &text, &error)) return {nullptr, name + ": " + error};
-    return FromPoText(text, name);
+    if (!ReadWholeFile(po.path, &text, &error)) return {nullptr, error};
+    return FromPoText(text);
   }
   std::string text;
   std::string error;
-  if (!ReadWholeFile(file, &text, &error)) return {nullptr, name + ": " + error};
-  return FromPoText(text, name);
+  if (!ReadWholeFile(file, &text, &error)) return {nullptr, error};
+  return FromPoText(text);
 }
 
-TranslationLoad Translation::FromPoText(std::string_view text, const std::string& name) {
-  // The reader names the file it reads in its messages: the copy it reads
-  // is named for the original in them.
+TranslationLoad Translation::FromPoText(std::string_view text) {
   TempFile copy;
-  if (copy.path.empty()) return {nullptr, name + ": no room for a temporary file"};
+  if (copy.path.empty()) return {nullptr, "no room for a temporary file"};
   {
     std::ofstream out(copy.path, std::ios::binary);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!out) return {nullptr, name + ": no room for a temporary file"};
+    if (!out) return {nullptr, "no room for a temporary file"};
   }
   std::string error;
   const std::optional<std::string> answer =
       RunInChild([&] { return ReadPoFile(copy.path); }, &error);
-  if (!answer) return {nullptr, name + ": the reader stopped: " + error};
+  if (!answer) return {nullptr, "the reader stopped: " + error};
   std::string_view in = *answer;
-  if (in.empty()) return {nullptr, name + ": the reader stopped"};
+  if (in.empty()) return {nullptr, "the reader stopped"};
   if (in[0] == 'E') {
-    std::string why(in.substr(1));
-    if (why.starts_with(copy.path)) why = name + why.substr(copy.path.size());
-    if (!why.starts_with(name)) why = name + ": " + why;
-    return {nullptr, why};
+    in.remove_prefix(1);
+    std::string line, why;
+    if (!NextField(in, &line) || !NextField(in, &why)) return {nullptr, "the reader's answer is damaged"};
+    return {nullptr, why, std::atoi(line.c_str())};
   }
   in.remove_prefix(1);
   auto t = std::make_shared<Translation>();
   std::string header;
-  if (!NextField(in, &header)) return {nullptr, name + ": the reader's answer is damaged"};
+  if (!NextField(in, &header)) return {nullptr, "the reader's answer is damaged"};
 
   const std::string charset = Charset(header);
   iconv_t cd = reinterpret_cast<iconv_t>(-1);
   if (!IsUtf8Name(charset)) {
     cd = iconv_open("UTF-8", charset.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-      return {nullptr, name + ": the encoding \"" + charset +
+      return {nullptr, "the encoding \"" + charset +
                            "\" that its header names is not known; save it as UTF-8"};
     }
     if (!Convert(cd, header)) {
       iconv_close(cd);
-      return {nullptr, name + ": the header is not " + charset};
+      return {nullptr, "the header is not " + charset};
     }
   }
   const auto close_cd = [&] {
@@ -277,17 +274,17 @@ TranslationLoad Translation::FromPoText(std::string_view text, const std::string
     if (!NextField(in, &m.context) || !NextField(in, &m.id) || !NextField(in, &m.text) ||
         !NextField(in, &fuzzy) || !NextField(in, &m.reference)) {
       close_cd();
-      return {nullptr, name + ": the reader's answer is damaged"};
+      return {nullptr, "the reader's answer is damaged"};
     }
     m.fuzzy = fuzzy == "1";
     if (cd != reinterpret_cast<iconv_t>(-1)) {
       if (!Convert(cd, m.context) || !Convert(cd, m.id) || !Convert(cd, m.text)) {
         close_cd();
-        return {nullptr, name + ": \"" + m.id.substr(0, 40) + "\" is not " + charset};
+        return {nullptr, "\"" + m.id.substr(0, 40) + "\" is not " + charset};
       }
     } else if (!IsValidUtf8(m.context) || !IsValidUtf8(m.id) || !IsValidUtf8(m.text)) {
       close_cd();
-      return {nullptr, name + ": a text is not UTF-8, though the header says so"};
+      return {nullptr, "a text is not UTF-8, though the header says so"};
     }
     if (!m.text.empty() && !m.fuzzy) {
       t->shown_[{Utf8ToUtf16(m.context), Utf8ToUtf16(m.id)}] = Utf8ToUtf16(m.text);

@@ -15,11 +15,17 @@ namespace tsumugi {
 
 class Translation;
 
-// A catalogue read, or why it could not be: `error` names the file and,
-// where the fault lies in a line, the line ("en.po:12: ...").
+// A catalogue read, or why it could not be: what is wrong and, where the
+// fault lies in a line of the file, that line.
 struct [[nodiscard]] TranslationLoad {
   std::shared_ptr<const Translation> translation;
   std::string error;
+  int error_line = 0;
+
+  // The error as said of `file`: "en.po:12: ...".
+  std::string Message(const std::string& file) const {
+    return file + (error_line > 0 ? ":" + std::to_string(error_line) : "") + ": " + error;
+  }
 };
 
 class Translation {
@@ -38,9 +44,8 @@ class Translation {
   // file through gettext's msgunfmt. A catalogue in another encoding than
   // UTF-8 is converted as its header says.
   static TranslationLoad Load(const std::filesystem::path& file);
-  // The same from the text of a .po file (`name` stands for the file in
-  // messages).
-  static TranslationLoad FromPoText(std::string_view text, const std::string& name);
+  // The same from the text of a .po file.
+  static TranslationLoad FromPoText(std::string_view text);
 
   // The text shown for `id` in scenario `context`; null when the catalogue
   // has none (no entry, an empty or a fuzzy one).

@@ -22,24 +22,6 @@ std::string Quote(std::string_view text) {
   return "\"" + std::string(text) + "\"";
 }
 
-// The reader's message as a finding about the catalogue: "en.po:12: what"
-// is line 12's.
-TranslationFinding Unreadable(const fs::path& catalogue, const std::string& error) {
-  TranslationFinding finding{catalogue, 0, true, error};
-  const std::string name = PathToUtf8(catalogue);
-  if (!error.starts_with(name + ":")) return finding;
-  std::string_view rest = std::string_view(error).substr(name.size() + 1);
-  size_t digits = 0;
-  while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
-  if (digits > 0 && digits < 10 && rest.substr(digits, 1) == ":") {
-    finding.line = std::stoi(std::string(rest.substr(0, digits)));
-    rest.remove_prefix(digits + 1);
-  }
-  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-  finding.message = std::string(rest);
-  return finding;
-}
-
 // How the "[...]" substitutions of a translation differ from its text's,
 // each counted as often as it stands and paired as the engine pairs them
 // when it shows the text; empty when they are the same.
@@ -72,7 +54,7 @@ std::string SubstitutionDifference(const std::string& text, const std::string& t
 std::vector<TranslationFinding> CheckTranslation(const StringsOptions& game,
                                                  const fs::path& catalogue) {
   const TranslationLoad load = Translation::Load(catalogue);
-  if (!load.translation) return {Unreadable(catalogue, load.error)};
+  if (!load.translation) return {{catalogue, load.error_line, true, load.error}};
   const Extracted extracted = ExtractStrings(game);
   if (!extracted.error.empty()) return {{game.game_folder, 0, true, extracted.error}};
 

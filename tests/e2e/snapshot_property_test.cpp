@@ -469,7 +469,7 @@ std::shared_ptr<const Translation> SameTexts(const fs::path& game) {
     }
     at = end;
   }
-  TranslationLoad load = Translation::FromPoText(po, "same.po");
+  TranslationLoad load = Translation::FromPoText(po);
   EXPECT_NE(load.translation, nullptr) << load.error << "\n" << po;
   return load.translation;
 }
