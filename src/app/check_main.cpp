@@ -112,8 +112,7 @@ int CheckMain(int argc, char** argv) {
   SubcommandLine line;
   std::string error;
   if (!ParseSubcommand(argc, argv, {"--ini", "--translation"}, {"--json"}, &line, &error)) {
-    std::cerr << "tsumugi check: " << error << "\nTry 'tsumugi check --help'.\n";
-    return 2;
+    return RefuseSubcommand("check", error);
   }
   if (line.help) {
     std::cout << kCheckUsage;

@@ -251,6 +251,12 @@ bool ParseSubcommand(int argc, const char* const* argv,
   return true;
 }
 
+int RefuseSubcommand(std::string_view command, const std::string& message) {
+  std::cerr << "tsumugi " << command << ": " << message << "\nTry 'tsumugi " << command
+            << " --help'.\n";
+  return 2;
+}
+
 bool ResolveGame(const SubcommandLine& line, std::filesystem::path* game,
                  std::filesystem::path* settings_file, std::string* error) {
   return ResolveGameFolder(line.folder.value_or("."), game, error) &&

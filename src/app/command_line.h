@@ -108,6 +108,10 @@ struct SubcommandLine {
                                       const std::optional<std::string>& ini,
                                       std::filesystem::path* settings_file, std::string* error);
 
+// Says a bad command line of "tsumugi COMMAND" on standard error, with where
+// to find help; returns the exit status for it, 2.
+int RefuseSubcommand(std::string_view command, const std::string& message);
+
 // The game folder and the settings file of a subcommand line (the current
 // folder when it names none; see ResolveGameFolder and ChooseSettingsFile).
 [[nodiscard]] bool ResolveGame(const SubcommandLine& line, std::filesystem::path* game,

@@ -44,10 +44,7 @@ constexpr const char* kExploreUsage =
     "Exit status: 0 no path ended in an error, 1 one did, 2 bad command line,\n"
     "3 a limit cut the exploration, 4 the report could not be written.\n";
 
-int Bad(const std::string& message) {
-  std::cerr << "tsumugi explore: " << message << "\nTry 'tsumugi explore --help'.\n";
-  return 2;
-}
+int Bad(const std::string& message) { return RefuseSubcommand("explore", message); }
 
 // A folder of our own under the system's temporary folder, gone with it.
 class ScratchFolder {

@@ -24,10 +24,7 @@ constexpr const char* kStringsUsage =
     "Exit status: 0 written, 1 the game cannot be read, 2 bad command line,\n"
     "4 the template cannot be written.\n";
 
-int Bad(const std::string& message) {
-  std::cerr << "tsumugi strings: " << message << "\nTry 'tsumugi strings --help'.\n";
-  return 2;
-}
+int Bad(const std::string& message) { return RefuseSubcommand("strings", message); }
 
 }  // namespace
 
